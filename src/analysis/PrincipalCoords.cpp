@@ -1,0 +1,13 @@
+#include "analysis/PrincipalCoords.h"
+
+namespace tavrik {
+
+void writePrincipalCoordsSection(ReportWriter&,
+                                 int,
+                                 EigenDecomposition&,
+                                 const std::vector<std::string>&,
+                                 Matrix&)
+{
+}
+
+} // namespace tavrik

@@ -1,0 +1,66 @@
+// Reader of .tvk data files: the header (title, counts, populations, variable names) and a
+// streaming pass over the records that never holds them in memory. Every error names the
+// file, the line and the field, and what was found there.
+#pragma once
+
+#include "state/ProgramState.h"
+#include "state/Result.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+
+struct PopulationEntry
+{
+    std::string name;
+    std::int16_t code = 0;
+    float size = 0.0f; // census size, deliberately 32-bit
+};
+
+struct DataFileHeader
+{
+    std::string title;
+    std::int16_t popCount = 0;
+    std::int16_t varCount = 0;
+    std::vector<PopulationEntry> populations; // file order
+    std::vector<std::string> varNames;        // file order
+};
+
+class DataFileReader
+{
+public:
+    // Opens the file; fails with a DataFile error naming the path and the system's reason.
+    static Result<DataFileReader> open(const std::filesystem::path& path);
+
+    DataFileReader(DataFileReader&&) noexcept;
+    DataFileReader& operator=(DataFileReader&&) noexcept;
+    ~DataFileReader();
+
+    // Reads the whole header; must be called once, before the records.
+    Result<DataFileHeader> readHeader();
+
+    // Reads the next record: its population code and exactly values.size() values (the
+    // header's varCount). Returns false at the end of the file (trailing blanks and empty
+    // lines allowed), true when a record was read, or an error for a short or bad record.
+    Result<bool> nextRecord(double& code, std::span<double> values);
+
+    // Records read so far by nextRecord.
+    long recordsRead() const;
+
+private:
+    struct Impl;
+    explicit DataFileReader(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Opens the file, reads its header and builds the DataSet that File Open installs
+// (path, counts, names, equalSizes). The caller's current DataSet is untouched: on any
+// error nothing is returned but the error.
+Result<DataSet> loadDataSet(const std::filesystem::path& path);
+
+} // namespace tavrik

@@ -1,0 +1,32 @@
+# Shared by run.sh and test.sh: install what is missing, then configure and build.
+# Usage: source tools/common.sh; tavrik_deps; tavrik_build BUILD_DIR [cmake options...]
+set -euo pipefail
+
+TAVRIK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+TAVRIK_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
+    qt6-svg-dev libgl-dev fonts-liberation xvfb xauth clang libclang-rt-14-dev clang-format)
+
+tavrik_deps() {
+    local missing=() p
+    for p in "${TAVRIK_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+tavrik_build() {
+    local dir="$1"
+    shift
+    cmake -S "$TAVRIK_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}
