@@ -1,1 +1,90 @@
 #include "report/Clock.h"
+
+#include <array>
+#include <ctime>
+
+namespace tavrik {
+
+namespace {
+
+LocalTime fromTm(const std::tm& tm)
+{
+    LocalTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.weekday = tm.tm_wday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    return t;
+}
+
+std::string twoDigits(int n)
+{
+    return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+}
+
+} // namespace
+
+Clock systemClock()
+{
+    return [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+#ifdef _WIN32
+        localtime_s(&tm, &now);
+#else
+        localtime_r(&now, &tm);
+#endif
+        return fromTm(tm);
+    };
+}
+
+Clock fixedUtcClock(long long epochSecs)
+{
+    return [epochSecs] {
+        const auto when = static_cast<std::time_t>(epochSecs);
+        std::tm tm{};
+#ifdef _WIN32
+        gmtime_s(&tm, &when);
+#else
+        gmtime_r(&when, &tm);
+#endif
+        return fromTm(tm);
+    };
+}
+
+// English names whatever the locale, so reports do not depend on the machine's settings
+std::string formatDate(const LocalTime& t)
+{
+    static constexpr std::array<const char*, 7> weekdays{
+        "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    static constexpr std::array<const char*, 12> months{"January",
+                                                        "February",
+                                                        "March",
+                                                        "April",
+                                                        "May",
+                                                        "June",
+                                                        "July",
+                                                        "August",
+                                                        "September",
+                                                        "October",
+                                                        "November",
+                                                        "December"};
+    const auto weekday = static_cast<std::size_t>(((t.weekday % 7) + 7) % 7);
+    const auto month = static_cast<std::size_t>((((t.month - 1) % 12) + 12) % 12);
+    std::string year = std::to_string(t.year);
+    if (year.size() < 4) {
+        year.insert(0, 4 - year.size(), '0');
+    }
+    return std::string(weekdays[weekday]) + ", " + months[month] + ' ' + twoDigits(t.day) + ", " +
+           year;
+}
+
+std::string formatTime(const LocalTime& t)
+{
+    const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
+    return std::to_string(hour12) + ':' + twoDigits(t.minute) + (t.hour < 12 ? " AM" : " PM");
+}
+
+} // namespace tavrik
