@@ -1,12 +1,345 @@
 #include "analysis/AnalysisRun.h"
 
+#include "analysis/AnalysisReport.h"
+#include "analysis/DataPasses.h"
+#include "analysis/Eigen.h"
+#include "analysis/Inversion.h"
+#include "analysis/MatrixListing.h"
+#include "analysis/PrincipalCoords.h"
+#include "analysis/RMatrix.h"
+#include "analysis/ScaledMatrix.h"
+#include "analysis/VtAnalysis.h"
+#include "datafile/DataFileReader.h"
+#include "report/ReportWriter.h"
+
+#include <cmath>
+#include <optional>
+#include <utility>
+
 namespace tavrik {
 
-Result<RunOutput> runAnalysis(const RunInput&, const Clock&, ProgressSink&)
+// Indices are 0-based throughout; populations and variables are taken in file order,
+// whatever order they were chosen in.
+
+namespace {
+
+Error usage(std::string message)
 {
-    return Error{ErrorKind::Analysis, "analysis not yet available", {}, 0, {}};
+    return Error{ErrorKind::Usage, std::move(message), {}, 0, {}};
 }
 
-void applyRunOutput(ProgramState&, RunOutput&&) {}
+Error notFinite(const std::string& what, const std::string& field)
+{
+    return Error{ErrorKind::Analysis,
+                 "The analysis met a value that is not a finite number in " + what +
+                     "; the data values may be too large or too close together to analyse.",
+                 {},
+                 0,
+                 field};
+}
+
+bool allFinite(const Matrix& m)
+{
+    for (const double v : m.data()) {
+        if (!std::isfinite(v)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool allFinite(const std::vector<double>& v)
+{
+    for (const double x : v) {
+        if (!std::isfinite(x)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// First population i whose row or column of m holds a value that is not finite.
+std::string populationWithNonFinite(const Matrix& m, const std::vector<std::string>& names)
+{
+    for (std::size_t i = 0; i < m.rows(); ++i) {
+        for (std::size_t j = 0; j < m.cols(); ++j) {
+            if (!std::isfinite(m(i, j))) {
+                return names[i];
+            }
+        }
+    }
+    return {};
+}
+
+Status checkRelationship(const Relationship& rel, const std::vector<std::string>& names)
+{
+    if (!std::isfinite(rel.fst) || !std::isfinite(rel.fstUnbiased) || !std::isfinite(rel.fstSe)) {
+        return notFinite("Fst", "Fst");
+    }
+    for (const Matrix* m : {&rel.r, &rel.dSquare, &rel.seR, &rel.seDSquare}) {
+        if (!allFinite(*m)) {
+            const std::string name = populationWithNonFinite(*m, names);
+            return notFinite("the R matrix of population \"" + name + "\"", "population " + name);
+        }
+    }
+    if (!allFinite(rel.seDiagonal)) {
+        return notFinite("the standard errors of the R matrix", "R matrix");
+    }
+    return Done{};
+}
+
+struct Compacted
+{
+    PassSetup setup;
+    std::vector<float> popSizes; // chosen populations, as the file gives them
+};
+
+Compacted compact(const DataFileHeader& header, const Selection& sel)
+{
+    Compacted c;
+    for (std::size_t i = 0; i < header.populations.size(); ++i) {
+        if (sel.popSelected[i] != 0) {
+            c.setup.popNames.push_back(header.populations[i].name);
+            c.setup.popCodes.push_back(header.populations[i].code);
+            c.popSizes.push_back(header.populations[i].size);
+        }
+    }
+    for (std::size_t k = 0; k < header.varNames.size(); ++k) {
+        if (sel.varSelected[k] != 0) {
+            c.setup.varNames.push_back(header.varNames[k]);
+            c.setup.varPositions.push_back(k);
+        }
+    }
+    c.setup.fileVarCount = header.varNames.size();
+    c.setup.popWeights = populationWeights(c.popSizes);
+    return c;
+}
+
+// 1 when every population of the file has the size of the first (compared as floats).
+std::int16_t matrixCountFromSizes(const DataFileHeader& header)
+{
+    const auto& pops = header.populations;
+    std::size_t equal = 0;
+    for (std::size_t i = 1; i < pops.size(); ++i) {
+        if (pops[i].size == pops[0].size) {
+            ++equal;
+        }
+    }
+    return pops.empty() || equal == pops.size() - 1 ? 1 : 2;
+}
+
+} // namespace
+
+Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress)
+{
+    const DataSet& ds = input.dataSet;
+    const Selection& sel = input.selection;
+    const AnalysisSettings& settings = input.settings;
+    const bool bias = settings.biasCorrection != 0;
+
+    if (sel.popSelected.size() != static_cast<std::size_t>(ds.popCount) ||
+        sel.varSelected.size() != static_cast<std::size_t>(ds.varCount)) {
+        return usage("The choice of populations and variables does not match the open data "
+                     "file; choose them again.");
+    }
+    long g = 0;
+    long t = 0;
+    for (const auto f : sel.popSelected) {
+        g += f != 0 ? 1 : 0;
+    }
+    for (const auto f : sel.varSelected) {
+        t += f != 0 ? 1 : 0;
+    }
+    if (g < 2) {
+        return usage("An analysis needs at least two populations; " + std::to_string(g) +
+                     " chosen.");
+    }
+    if (t < 1) {
+        return usage("An analysis needs at least one variable; none chosen.");
+    }
+
+    progress.status("...computing...");
+
+    // Each pass opens the file, reads its header again (the file may have been edited since
+    // File Open) and streams the records; the file is closed when the pass ends.
+    DataFileHeader header;
+    Compacted chosen;
+    std::optional<PassAccumulator> acc;
+    {
+        auto reader = DataFileReader::open(ds.dataPath);
+        if (!reader) {
+            return reader.error();
+        }
+        auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount);
+        if (!h) {
+            return h.error();
+        }
+        header = std::move(*h);
+        chosen = compact(header, sel);
+        acc.emplace(chosen.setup);
+        if (auto st = streamPass(*reader, ds.dataPath, 1, *acc, progress); !st) {
+            return st.error();
+        }
+    }
+    progress.status("...computing...");
+    if (auto st = acc->finishPass1(); !st) {
+        return st.error();
+    }
+    {
+        auto reader = DataFileReader::open(ds.dataPath);
+        if (!reader) {
+            return reader.error();
+        }
+        if (auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount); !h) {
+            return h.error();
+        }
+        if (auto st = streamPass(*reader, ds.dataPath, 2, *acc, progress); !st) {
+            return st.error();
+        }
+    }
+    progress.status("...computing...");
+    if (auto st = acc->finishPass2(); !st) {
+        return st.error();
+    }
+
+    RunOutput out;
+    out.dataSet = ds;
+    out.dataSet.popNames.clear();
+    for (const auto& p : header.populations) {
+        out.dataSet.popNames.push_back(p.name);
+    }
+    out.dataSet.varNames = header.varNames;
+    std::int16_t matrixCount = matrixCountFromSizes(header);
+
+    const PassResults& pr = acc->results();
+    const auto tu = static_cast<std::size_t>(t);
+
+    // geneticCov = heritability x pooled covariance, the 32-bit heritability widened to double.
+    const auto h2 = static_cast<double>(settings.heritability);
+    Matrix geneticCov(tu, tu);
+    for (std::size_t k = 0; k < tu; ++k) {
+        for (std::size_t l = 0; l < tu; ++l) {
+            geneticCov(k, l) = h2 * pr.pooledCov(k, l);
+        }
+    }
+
+    progress.status("...inverting matrix...");
+    auto inverse = invertMatrix(std::move(geneticCov));
+    if (!inverse) {
+        return inverse.error();
+    }
+    if (!allFinite(*inverse)) {
+        return notFinite("the inverse of the pooled covariance matrix", "inverse");
+    }
+
+    progress.status("...computing matrices...");
+    Relationship rel =
+        computeRelationship(pr.popMeans, pr.sampleSizes, chosen.setup.popWeights, *inverse, bias);
+
+    ReportHeadData head;
+    head.dataPath = ds.dataPath;
+    head.dataTitle = header.title;
+    head.filePopCount = header.popCount;
+    head.fileVarCount = header.varCount;
+    head.heritability = settings.heritability;
+    head.biasCorrection = bias;
+    head.varNames = chosen.setup.varNames;
+    head.popNames = chosen.setup.popNames;
+    head.sampleSizes = pr.sampleSizes;
+    head.popSizes = chosen.popSizes;
+    head.popWeights = chosen.setup.popWeights;
+    head.totalSampleSize = pr.totalSampleSize;
+    head.matrixCount = matrixCount;
+
+    completeRelationship(rel, pr.sampleSizes, tu, bias);
+    if (auto st = checkRelationship(rel, chosen.setup.popNames); !st) {
+        return st.error();
+    }
+
+    ReportWriter report;
+    writeReportHead(report, head, rel, clock);
+    writeFstLines(report, rel, bias);
+
+    VtValues vt = computeVt(pr.observedVariance, pr.meanWithinVariance, rel.r, rel.fstUnbiased);
+    if (!allFinite(vt.expectedVariance) || !allFinite(vt.residualVariance)) {
+        return notFinite("the Velbrand-Torvane analysis", "expected variance");
+    }
+    writeVtSection(
+        report, chosen.setup.popNames, rel.r, pr.observedVariance, vt, pr.meanWithinVariance);
+
+    if (settings.scaledAnalysis == 0) {
+        matrixCount = 1;
+    }
+    ScaledMatrices scaled;
+    if (matrixCount == 2) {
+        scaled = computeScaledMatrices(rel.r, chosen.setup.popWeights, bias);
+        if (!allFinite(scaled.scaledRMatrix) || !allFinite(scaled.scaledDSquare)) {
+            return notFinite("the scaled R matrix", "scaled R matrix");
+        }
+    }
+
+    const auto gu = static_cast<std::size_t>(g);
+    Matrix pcScores(gu, 2);
+    Matrix scaledPcScores(gu, 2);
+    for (int pass = 1; pass <= matrixCount; ++pass) {
+        progress.status(pass == 1 ? "...performing PCA..."
+                                  : "...performing PCA on scaled matrix...");
+        EigenDecomposition eig = decompose(pass == 1 ? rel.r : scaled.scaledRMatrix);
+        if (!eig.converged) {
+            return Error{ErrorKind::Analysis,
+                         "The principal coordinates analysis did not converge.",
+                         {},
+                         0,
+                         {}};
+        }
+        writePrincipalCoordsSection(
+            report, pass, eig, chosen.setup.popNames, pass == 1 ? pcScores : scaledPcScores);
+    }
+
+    progress.status("...writing matrices to file...");
+    std::string listing =
+        writeMatrixListing(chosen.setup.popNames, rel, matrixCount == 2 ? &scaled : nullptr);
+
+    out.report = report.take();
+    ScreenOutcome screen =
+        decideScreen(out.report, listing, settings.showMatrices, outputSizeLimit);
+    out.matrixFile = std::move(listing);
+    out.screenText = std::move(screen.screenText);
+    out.outputFitsScreen = screen.outputFitsScreen;
+    out.showMatrices = screen.showMatrices;
+    out.warnOutputTooLarge = screen.warnOutputTooLarge;
+    out.matrixCount = matrixCount;
+
+    AnalysisResults& res = out.results;
+    res.rMatrix = std::move(rel.r);
+    res.dSquare = std::move(rel.dSquare);
+    if (matrixCount == 2) {
+        res.scaledRMatrix = std::move(scaled.scaledRMatrix);
+        res.scaledDSquare = std::move(scaled.scaledDSquare);
+    }
+    res.pcScores = std::move(pcScores);
+    res.scaledPcScores = std::move(scaledPcScores);
+    res.populationNames = chosen.setup.popNames;
+    res.observedVariance = pr.observedVariance;
+    res.expectedVariance = std::move(vt.expectedVariance);
+    res.residualVariance = std::move(vt.residualVariance);
+    return out;
+}
+
+void applyRunOutput(ProgramState& state, RunOutput&& output)
+{
+    state.dataSet = std::move(output.dataSet);
+    if (output.matrixCount != 2) {
+        // a run without the scaled analysis leaves the previous scaled matrices in place
+        output.results.scaledRMatrix = std::move(state.results.scaledRMatrix);
+        output.results.scaledDSquare = std::move(state.results.scaledDSquare);
+    }
+    state.results = std::move(output.results);
+    state.matrixCount = output.matrixCount;
+    state.outputFitsScreen = output.outputFitsScreen;
+    state.settings.showMatrices = output.showMatrices;
+    state.matrixFile = std::move(output.matrixFile);
+    state.askSaveName = 1;
+}
 
 } // namespace tavrik

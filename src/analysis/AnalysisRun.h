@@ -30,8 +30,8 @@ struct RunOutput
     AnalysisResults results; // scaled matrices only meaningful when matrixCount == 2
     std::int16_t matrixCount = 1;
     std::int16_t outputFitsScreen = 0;
-    std::int16_t showMatrices = 0;     // possibly cleared by the size rule
-    bool warnOutputTooLarge = false;   // show the "Warning!" box
+    std::int16_t showMatrices = 0;   // possibly cleared by the size rule
+    bool warnOutputTooLarge = false; // show the "Warning!" box
 };
 
 [[nodiscard]] Result<RunOutput>

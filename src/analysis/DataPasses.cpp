@@ -1,0 +1,329 @@
+#include "analysis/DataPasses.h"
+
+#include "report/NumberFormat.h"
+
+#include <cmath>
+#include <utility>
+
+namespace tavrik {
+
+// All indices are 0-based: population i, chosen variable k or l, in file order.
+
+std::vector<double> populationWeights(std::span<const float> selectedSizes)
+{
+    // The sizes stay 32-bit floats; each is widened exactly to double, summed in file order
+    // into a double S, and every weight is the double quotient size / S.
+    double s = 0.0;
+    for (const float size : selectedSizes) {
+        s += static_cast<double>(size);
+    }
+    std::vector<double> w;
+    w.reserve(selectedSizes.size());
+    for (const float size : selectedSizes) {
+        w.push_back(static_cast<double>(size) / s);
+    }
+    return w;
+}
+
+PassAccumulator::PassAccumulator(PassSetup setup)
+    : m_setup(std::move(setup))
+    , m_codeTable(65536, -1)
+{
+    const std::size_t g = m_setup.popCodes.size();
+    const std::size_t t = m_setup.varPositions.size();
+    for (std::size_t i = 0; i < g; ++i) {
+        // later populations overwrite earlier ones: the last match wins
+        m_codeTable[static_cast<std::size_t>(m_setup.popCodes[i] + codeOffset)] =
+            static_cast<int>(i);
+    }
+    m_res.sampleSizes.assign(g, 0.0);
+    m_res.popMeans = Matrix(g, t);
+    m_sum1.assign(t, 0.0);
+    m_sum2.assign(t, 0.0);
+    m_min.assign(t, INFINITY);
+    m_max.assign(t, -INFINITY);
+    m_z.assign(t, 0.0);
+    m_e.assign(t, 0.0);
+}
+
+int PassAccumulator::populationOf(double code) const
+{
+    // Codes are compared as numbers: a code that is not a whole number in the 16-bit range
+    // matches no population.
+    if (!(code >= -32768.0 && code <= 32767.0)) {
+        return -1;
+    }
+    const double whole = std::floor(code);
+    if (whole != code) {
+        return -1;
+    }
+    return m_codeTable[static_cast<std::size_t>(static_cast<int>(whole) + codeOffset)];
+}
+
+int PassAccumulator::addPass1(double code, std::span<const double> values)
+{
+    assert(values.size() == m_setup.fileVarCount);
+    const int j = populationOf(code);
+    if (j < 0) {
+        return -1;
+    }
+    const std::size_t t = m_setup.varPositions.size();
+    for (std::size_t k = 0; k < t; ++k) {
+        if (!std::isfinite(values[m_setup.varPositions[k]])) {
+            return static_cast<int>(k);
+        }
+    }
+    const auto i = static_cast<std::size_t>(j);
+    m_res.sampleSizes[i] += 1.0;
+    for (std::size_t k = 0; k < t; ++k) {
+        const double v = values[m_setup.varPositions[k]];
+        m_sum1[k] += v;
+        m_sum2[k] += v * v;
+        m_res.popMeans(i, k) += v;
+        m_min[k] = std::fmin(m_min[k], v);
+        m_max[k] = std::fmax(m_max[k], v);
+    }
+    return -1;
+}
+
+Status PassAccumulator::finishPass1()
+{
+    const std::size_t g = m_setup.popCodes.size();
+    const std::size_t t = m_setup.varPositions.size();
+
+    double n = 0.0;
+    for (std::size_t i = 0; i < g; ++i) {
+        n += m_res.sampleSizes[i];
+    }
+    m_res.totalSampleSize = n;
+    if (n <= 1.0) {
+        return Error{ErrorKind::Analysis,
+                     "The data file holds " + std::to_string(static_cast<long>(n)) +
+                         " record(s) of the chosen populations; an analysis needs at least "
+                         "two records of each chosen population.",
+                     {},
+                     0,
+                     {}};
+    }
+    for (std::size_t i = 0; i < g; ++i) {
+        const double ni = m_res.sampleSizes[i];
+        if (ni < 2.0) {
+            const std::string what = ni == 0.0 ? "has no records" : "has only one record";
+            return Error{ErrorKind::Analysis,
+                         "Population \"" + m_setup.popNames[i] + "\" " + what +
+                             " in the data file; every chosen population needs at least two "
+                             "records (its within-population variance divides by n - 1).",
+                         {},
+                         0,
+                         "population " + m_setup.popNames[i]};
+        }
+    }
+
+    m_res.totalVariances.assign(t, 0.0);
+    m_res.grandMeans.assign(t, 0.0);
+    m_sd.assign(t, 0.0);
+    for (std::size_t k = 0; k < t; ++k) {
+        const double tv = (m_sum2[k] - m_sum1[k] * m_sum1[k] / n) / (n - 1.0);
+        const std::string& name = m_setup.varNames[k];
+        if (!std::isfinite(tv)) {
+            return Error{ErrorKind::Analysis,
+                         "Variable \"" + name +
+                             "\": its values are too large to analyse (the sum of their "
+                             "squares is not a finite number).",
+                         {},
+                         0,
+                         "variable " + name};
+        }
+        if (m_min[k] == m_max[k] || !(tv > 0.0)) {
+            return Error{ErrorKind::Analysis,
+                         "Variable \"" + name +
+                             "\" has no variance over the records of the chosen populations; "
+                             "leave it out of the analysis.",
+                         {},
+                         0,
+                         "variable " + name};
+        }
+        m_res.totalVariances[k] = tv;
+        m_sd[k] = std::sqrt(tv);
+    }
+    for (std::size_t k = 0; k < t; ++k) {
+        m_res.grandMeans[k] = m_sum1[k] / n;
+        for (std::size_t i = 0; i < g; ++i) {
+            m_res.popMeans(i, k) = m_res.popMeans(i, k) / m_res.sampleSizes[i];
+        }
+    }
+    for (std::size_t i = 0; i < g; ++i) {
+        for (std::size_t k = 0; k < t; ++k) {
+            m_res.popMeans(i, k) = (m_res.popMeans(i, k) - m_res.grandMeans[k]) / m_sd[k];
+        }
+    }
+
+    m_res.withinVariance = Matrix(g, t);
+    m_res.pooledCov = Matrix(t, t);
+    m_nMinusOne.assign(g, 0.0);
+    for (std::size_t i = 0; i < g; ++i) {
+        m_nMinusOne[i] = m_res.sampleSizes[i] - 1.0;
+    }
+    return Done{};
+}
+
+void PassAccumulator::addPass2(double code, std::span<const double> values)
+{
+    assert(values.size() == m_setup.fileVarCount);
+    const int j = populationOf(code);
+    if (j < 0) {
+        return;
+    }
+    const auto i = static_cast<std::size_t>(j);
+    const std::size_t t = m_setup.varPositions.size();
+    const double w = m_setup.popWeights[i];
+    const double nm1 = m_nMinusOne[i];
+    for (std::size_t k = 0; k < t; ++k) {
+        const double x = values[m_setup.varPositions[k]];
+        m_z[k] = (x - m_res.grandMeans[k]) / m_sd[k];
+        m_e[k] = m_z[k] - m_res.popMeans(i, k);
+    }
+    const double* e = m_e.data();
+    for (std::size_t k = 0; k < t; ++k) {
+        m_res.withinVariance(i, k) += e[k] * e[k] / nm1;
+        // (e(k) * w(i)) * e(l) / (n(i) - 1), left to right; the first product is shared by
+        // the whole row, which changes no rounding.
+        const double ew = e[k] * w;
+        double* row = &m_res.pooledCov(k, 0);
+        for (std::size_t l = 0; l <= k; ++l) {
+            row[l] += ew * e[l] / nm1;
+        }
+    }
+}
+
+namespace {
+
+Status notFinite(const std::string& what, const std::string& field)
+{
+    return Error{ErrorKind::Analysis,
+                 "The analysis met a value that is not a finite number in " + what +
+                     "; the data values may be too large or too close together to analyse.",
+                 {},
+                 0,
+                 field};
+}
+
+} // namespace
+
+Status PassAccumulator::finishPass2()
+{
+    const std::size_t g = m_setup.popCodes.size();
+    const std::size_t t = m_setup.varPositions.size();
+    Matrix& c = m_res.pooledCov;
+    for (std::size_t k = 0; k < t; ++k) {
+        for (std::size_t l = 0; l <= k; ++l) {
+            c(l, k) = c(k, l);
+        }
+    }
+    const auto td = static_cast<double>(t);
+    m_res.observedVariance.assign(g, 0.0);
+    for (std::size_t i = 0; i < g; ++i) {
+        double sum = 0.0;
+        for (std::size_t k = 0; k < t; ++k) {
+            sum += m_res.withinVariance(i, k);
+        }
+        m_res.observedVariance[i] = sum / td;
+    }
+    double trace = 0.0;
+    for (std::size_t k = 0; k < t; ++k) {
+        trace += c(k, k);
+    }
+    m_res.meanWithinVariance = trace / td;
+
+    for (std::size_t i = 0; i < g; ++i) {
+        for (std::size_t k = 0; k < t; ++k) {
+            if (!std::isfinite(m_res.popMeans(i, k)) ||
+                !std::isfinite(m_res.withinVariance(i, k))) {
+                const std::string where = "population \"" + m_setup.popNames[i] +
+                                          "\", variable \"" + m_setup.varNames[k] + "\"";
+                return notFinite("the mean or variance of " + where, where);
+            }
+        }
+    }
+    for (std::size_t k = 0; k < t; ++k) {
+        for (std::size_t l = 0; l < t; ++l) {
+            if (!std::isfinite(c(k, l))) {
+                return notFinite("the pooled covariance of variables \"" + m_setup.varNames[k] +
+                                     "\" and \"" + m_setup.varNames[l] + "\"",
+                                 "variable " + m_setup.varNames[k]);
+            }
+        }
+    }
+    return Done{};
+}
+
+Result<DataFileHeader>
+readRunHeader(DataFileReader& reader, const std::string& dataPath, int popCount, int varCount)
+{
+    auto header = reader.readHeader();
+    if (!header) {
+        return header.error();
+    }
+    if (header->popCount != popCount || header->varCount != varCount) {
+        return Error{ErrorKind::DataFile,
+                     "The data file " + dataPath +
+                         " has changed since it was opened: it now declares " +
+                         std::to_string(header->popCount) + " populations and " +
+                         std::to_string(header->varCount) + " variables, where it declared " +
+                         std::to_string(popCount) + " and " + std::to_string(varCount) +
+                         ". Open it again and choose the populations and variables anew.",
+                     dataPath,
+                     0,
+                     "header counts"};
+    }
+    return header;
+}
+
+std::string passProgressLine(int pass, long casesRead)
+{
+    return "...pass " + std::to_string(pass) +
+           " of 2, cases read = " + formatNumber(static_cast<double>(casesRead), "####") + " ...";
+}
+
+Status streamPass(DataFileReader& reader,
+                  const std::string& dataPath,
+                  int pass,
+                  PassAccumulator& acc,
+                  ProgressSink& progress)
+{
+    constexpr long progressEvery = 20;
+    std::vector<double> values(acc.setup().fileVarCount);
+    long count = 0;
+    double code = 0.0;
+    for (;;) {
+        auto more = reader.nextRecord(code, values);
+        if (!more) {
+            return more.error();
+        }
+        if (!*more) {
+            break;
+        }
+        ++count;
+        if (pass == 1) {
+            const int bad = acc.addPass1(code, values);
+            if (bad >= 0) {
+                const std::string& name = acc.setup().varNames[static_cast<std::size_t>(bad)];
+                return Error{ErrorKind::DataFile,
+                             dataPath + ", record " + std::to_string(count) +
+                                 ": the value of variable \"" + name + "\" is not a finite number",
+                             dataPath,
+                             0,
+                             "variable " + name};
+            }
+        } else {
+            acc.addPass2(code, values);
+        }
+        if (count % progressEvery == 0) {
+            progress.status(passProgressLine(pass, count));
+        }
+    }
+    progress.status(passProgressLine(pass, count));
+    return Done{};
+}
+
+} // namespace tavrik

@@ -1,0 +1,103 @@
+// The two streaming passes over the data file: counts, sums and standardized means in the
+// first; within-population variances and the weighted pooled covariance of the standardized
+// variables in the second. Records are never held in memory.
+#pragma once
+
+#include "analysis/ProgressSink.h"
+#include "datafile/DataFileReader.h"
+#include "state/Matrix.h"
+#include "state/Result.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+
+// The chosen populations and variables, compacted in file order (0-based throughout).
+struct PassSetup
+{
+    std::vector<std::string> popNames;
+    std::vector<std::int16_t> popCodes;
+    std::vector<double> popWeights; // w(i) = size(i) / S
+    std::vector<std::string> varNames;
+    std::vector<std::size_t> varPositions; // file position of each chosen variable
+    std::size_t fileVarCount = 0;          // V: values per record
+};
+
+// w(i) = size(i) / S, S the sum of the chosen sizes. The sizes are 32-bit floats; S is
+// accumulated in double, in file order, and the division is done in double.
+std::vector<double> populationWeights(std::span<const float> selectedSizes);
+
+struct PassResults
+{
+    std::vector<double> sampleSizes; // n(i), as doubles
+    double totalSampleSize = 0.0;    // N
+    std::vector<double> grandMeans;  // per chosen variable
+    std::vector<double> totalVariances;
+    Matrix popMeans;                      // g x t, standardized after the first pass
+    Matrix withinVariance;                // g x t
+    Matrix pooledCov;                     // t x t, both triangles
+    std::vector<double> observedVariance; // per population: mean of its within variances
+    double meanWithinVariance = 0.0;      // mean of the pooled diagonal
+};
+
+// Accumulates the records of both passes. Feed every record of pass 1, call finishPass1,
+// feed every record of pass 2, call finishPass2.
+class PassAccumulator
+{
+public:
+    explicit PassAccumulator(PassSetup setup);
+
+    // 0-based chosen population receiving records with this code, or -1. Two chosen
+    // populations with one code: the later one in file order wins.
+    int populationOf(double code) const;
+
+    // values: the record's V values in file order. Returns the 0-based chosen variable whose
+    // value is not finite (the record then counts for nothing), or -1.
+    int addPass1(double code, std::span<const double> values);
+    // Between the passes: raw means, overall variances, standardized means. Fails when a
+    // chosen population has fewer than two records or a variable has no variance.
+    [[nodiscard]] Status finishPass1();
+    void addPass2(double code, std::span<const double> values);
+    // Mirrors the pooled matrix and forms the two variance summaries; fails on a value
+    // that is not finite.
+    [[nodiscard]] Status finishPass2();
+
+    const PassSetup& setup() const { return m_setup; }
+    const PassResults& results() const { return m_res; }
+
+private:
+    static constexpr int codeOffset = 32768; // int16 code -> table index
+    PassSetup m_setup;
+    PassResults m_res;
+    std::vector<int> m_codeTable; // 65536 entries, -1 = no chosen population
+    std::vector<double> m_sum1;
+    std::vector<double> m_sum2;
+    std::vector<double> m_min; // per chosen variable, to recognise a constant variable
+    std::vector<double> m_max;
+    std::vector<double> m_sd;        // sqrt of the total variance, per chosen variable
+    std::vector<double> m_nMinusOne; // n(i) - 1
+    std::vector<double> m_z;         // scratch: standardized record
+    std::vector<double> m_e;         // scratch: deviation from the population mean
+};
+
+// Reads the header at the start of a pass and checks it against the counts the selection
+// was sized for.
+[[nodiscard]] Result<DataFileHeader>
+readRunHeader(DataFileReader& reader, const std::string& dataPath, int popCount, int varCount);
+
+// Streams the records after the header into the accumulator (pass 1 or 2), with the
+// progress line after every 20th record and once more at the end.
+[[nodiscard]] Status streamPass(DataFileReader& reader,
+                                const std::string& dataPath,
+                                int pass,
+                                PassAccumulator& acc,
+                                ProgressSink& progress);
+
+std::string passProgressLine(int pass, long casesRead);
+
+} // namespace tavrik

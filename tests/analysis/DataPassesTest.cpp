@@ -1,0 +1,176 @@
+// The two passes fed record by record: sample sizes, standardized means, within and pooled
+// variances on a hand-worked example, the matching of records to populations, and the
+// conditions under which the passes cannot go on.
+#include "analysis/DataPasses.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+constexpr double closeTolerance = 1e-12;
+
+// Chosen: populations A (code 1) and B (code 2) of equal weight; variable 1 of 2.
+PassSetup mirrorSetup()
+{
+    PassSetup s;
+    s.popNames = {"A", "B"};
+    s.popCodes = {1, 2};
+    s.popWeights = {0.5, 0.5};
+    s.varNames = {"Stature"};
+    s.varPositions = {0};
+    s.fileVarCount = 2;
+    return s;
+}
+
+struct Rec
+{
+    double code;
+    std::vector<double> values;
+};
+
+void feed(PassAccumulator& acc, const std::vector<Rec>& recs, int pass)
+{
+    for (const auto& r : recs) {
+        if (pass == 1) {
+            ASSERT_EQ(acc.addPass1(r.code, r.values), -1);
+        } else {
+            acc.addPass2(r.code, r.values);
+        }
+    }
+}
+
+// A: 0, 2; B: 4, 6; a record of code 9 and the unchosen second variable change nothing.
+// N = 4, mean 3, total variance (56 - 144/4) / 3 = 20/3; raw means 1 and 5; every
+// deviation from its population mean is 1, so s = 2 * (3/20) / 1 = 0.3 and C = 0.3.
+const std::vector<Rec> mirrorRecords{
+    {1, {0, 100}}, {2, {4, -7}}, {9, {1000, 1}}, {1, {2, 3}}, {2, {6, 0}}};
+
+TEST(DataPasses, HandWorkedMeansAndVariances)
+{
+    PassAccumulator acc(mirrorSetup());
+    feed(acc, mirrorRecords, 1);
+    ASSERT_TRUE(acc.finishPass1().ok());
+    feed(acc, mirrorRecords, 2);
+    ASSERT_TRUE(acc.finishPass2().ok());
+
+    const PassResults& r = acc.results();
+    EXPECT_EQ(r.sampleSizes, (std::vector<double>{2, 2}));
+    EXPECT_EQ(r.totalSampleSize, 4.0);
+    EXPECT_EQ(r.grandMeans[0], 3.0);
+    EXPECT_NEAR(r.totalVariances[0], 20.0 / 3, closeTolerance);
+    const double sd = std::sqrt(20.0 / 3);
+    EXPECT_NEAR(r.popMeans(0, 0), -2 / sd, closeTolerance);
+    EXPECT_NEAR(r.popMeans(1, 0), 2 / sd, closeTolerance);
+    EXPECT_NEAR(r.withinVariance(0, 0), 0.3, closeTolerance);
+    EXPECT_NEAR(r.withinVariance(1, 0), 0.3, closeTolerance);
+    EXPECT_NEAR(r.pooledCov(0, 0), 0.3, closeTolerance);
+    EXPECT_NEAR(r.observedVariance[1], 0.3, closeTolerance);
+    EXPECT_NEAR(r.meanWithinVariance, 0.3, closeTolerance);
+}
+
+TEST(DataPasses, PooledCovarianceIsWeightedAndSymmetric)
+{
+    // Two variables; A: (0,0), (2,2); B: (4,0), (6,-2) with weights 0.25 / 0.75.
+    PassSetup s = mirrorSetup();
+    s.popWeights = {0.25, 0.75};
+    s.varNames = {"x", "y"};
+    s.varPositions = {0, 1};
+    const std::vector<Rec> recs{{1, {0, 0}}, {1, {2, 2}}, {2, {4, 0}}, {2, {6, -2}}};
+    PassAccumulator acc(s);
+    feed(acc, recs, 1);
+    ASSERT_TRUE(acc.finishPass1().ok());
+    feed(acc, recs, 2);
+    ASSERT_TRUE(acc.finishPass2().ok());
+    const PassResults& r = acc.results();
+    // x: mean 3, total variance 20/3. y: mean 0, total variance 8/3.
+    // Deviations in raw units: A x=-1,+1 y=-1,+1; B x=-1,+1 y=+1,-1.
+    // cov(x,y): A +2/(1), B -2/(1) in raw units; standardized divide by sdx*sdy.
+    const double sdx = std::sqrt(20.0 / 3);
+    const double sdy = std::sqrt(8.0 / 3);
+    EXPECT_NEAR(r.pooledCov(0, 1), (0.25 * 2 - 0.75 * 2) / (sdx * sdy), closeTolerance);
+    EXPECT_EQ(r.pooledCov(0, 1), r.pooledCov(1, 0));
+    EXPECT_NEAR(r.pooledCov(1, 1), 2 / (sdy * sdy), closeTolerance);
+    EXPECT_NEAR(r.observedVariance[0], (2 / (sdx * sdx) + 2 / (sdy * sdy)) / 2, closeTolerance);
+}
+
+TEST(DataPasses, RecordsGoToTheLastChosenPopulationWithTheirCode)
+{
+    PassSetup s = mirrorSetup();
+    s.popCodes = {2, 2};
+    PassAccumulator acc(s);
+    EXPECT_EQ(acc.populationOf(2.0), 1);
+    EXPECT_EQ(acc.populationOf(1.0), -1);
+    EXPECT_EQ(acc.populationOf(2.5), -1);
+    EXPECT_EQ(acc.populationOf(-40000.0), -1);
+    feed(acc, mirrorRecords, 1);
+    auto st = acc.finishPass1();
+    ASSERT_FALSE(st.ok());
+    EXPECT_EQ(st.error().message,
+              "Population \"A\" has no records in the data file; every chosen population "
+              "needs at least two records (its within-population variance divides by n - 1).");
+}
+
+TEST(DataPassFailures, NamePopulationWithOneRecord)
+{
+    PassAccumulator acc(mirrorSetup());
+    feed(acc, {{1, {0, 0}}, {2, {4, 0}}, {2, {6, 0}}}, 1);
+    auto st = acc.finishPass1();
+    ASSERT_FALSE(st.ok());
+    EXPECT_EQ(st.error().kind, ErrorKind::Analysis);
+    EXPECT_NE(st.error().message.find("Population \"A\" has only one record"), std::string::npos);
+}
+
+TEST(DataPassFailures, NeedMoreThanOneRecordInAll)
+{
+    PassAccumulator acc(mirrorSetup());
+    feed(acc, {{2, {4, 0}}, {7, {1, 1}}}, 1);
+    auto st = acc.finishPass1();
+    ASSERT_FALSE(st.ok());
+    EXPECT_EQ(st.error().message,
+              "The data file holds 1 record(s) of the chosen populations; an analysis needs at "
+              "least two records of each chosen population.");
+}
+
+TEST(DataPassFailures, NameVariableWithoutVariance)
+{
+    // 0.1 summed is not exact in binary: the variance formula need not come out exactly 0,
+    // yet the variable must still be recognised as constant.
+    PassAccumulator acc(mirrorSetup());
+    feed(acc, {{1, {0.1, 0}}, {1, {0.1, 1}}, {2, {0.1, 2}}, {2, {0.1, 3}}, {2, {0.1, 3}}}, 1);
+    auto st = acc.finishPass1();
+    ASSERT_FALSE(st.ok());
+    EXPECT_EQ(st.error().message,
+              "Variable \"Stature\" has no variance over the records of the chosen "
+              "populations; leave it out of the analysis.");
+}
+
+TEST(DataPassFailures, ValuesWhoseSquaresOverflowAreRefusedByName)
+{
+    PassAccumulator acc(mirrorSetup());
+    feed(acc, {{1, {1e200, 0}}, {1, {-1e200, 0}}, {2, {1, 0}}, {2, {2, 0}}}, 1);
+    auto st = acc.finishPass1();
+    ASSERT_FALSE(st.ok());
+    EXPECT_NE(st.error().message.find("Variable \"Stature\": its values are too large"),
+              std::string::npos);
+}
+
+TEST(DataPassFailures, NonFiniteValueOfAChosenVariableIsReported)
+{
+    PassAccumulator acc(mirrorSetup());
+    EXPECT_EQ(acc.addPass1(1, std::vector<double>{INFINITY, 0}), 0);
+    EXPECT_EQ(acc.addPass1(1, std::vector<double>{1, NAN}), -1); // unchosen: ignored
+    EXPECT_EQ(acc.addPass1(5, std::vector<double>{NAN, 0}), -1); // unchosen population
+}
+
+TEST(ProgressLine, PrintsTheCountWithoutPaddingAndNothingForZero)
+{
+    EXPECT_EQ(passProgressLine(1, 20), "...pass 1 of 2, cases read = 20 ...");
+    EXPECT_EQ(passProgressLine(2, 12345), "...pass 2 of 2, cases read = 12345 ...");
+    EXPECT_EQ(passProgressLine(1, 0), "...pass 1 of 2, cases read =  ...");
+}
+
+} // namespace
+} // namespace tavrik
