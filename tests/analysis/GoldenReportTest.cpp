@@ -1,4 +1,5 @@
-// Whole analysis runs compared byte for byte with golden outputs. The expected files in
+// Whole analysis runs compared byte for byte with golden outputs, and the kept results to
+// the last bit. The expected files in
 // tests/data/golden come from an independent Python model of a run
 // (tools/reference/tavrik_reference.py), never from this program; each NAME.case file names
 // the data file and the settings, and tools/reference/regenerate_golden.sh rewrites the
@@ -11,8 +12,10 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <map>
 #include <sstream>
 #include <string>
@@ -164,6 +167,60 @@ std::string withDataPath(std::string text, const std::string& fileName, const st
     return text;
 }
 
+// NAME.values: blocks of "name rows cols" followed by rows x cols doubles, each written as
+// the shortest text that reads back as the same double.
+std::map<std::string, tavrik::Matrix> readValues(const std::string& path)
+{
+    std::map<std::string, tavrik::Matrix> blocks;
+    std::istringstream in(readBytes(path));
+    std::string name;
+    std::size_t rows = 0;
+    std::size_t cols = 0;
+    while (in >> name >> rows >> cols) {
+        tavrik::Matrix m(rows, cols);
+        for (std::size_t r = 0; r < rows; ++r) {
+            for (std::size_t c = 0; c < cols; ++c) {
+                std::string token;
+                in >> token;
+                m(r, c) = std::strtod(token.c_str(), nullptr);
+            }
+        }
+        blocks[name] = m;
+    }
+    return blocks;
+}
+
+tavrik::Matrix column(const std::vector<double>& v)
+{
+    tavrik::Matrix m(v.size(), 1);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        m(i, 0) = v[i];
+    }
+    return m;
+}
+
+// Compares the expected block with the upper-left corner of the actual matrix (the R matrix
+// may be kept in the larger work area of the inversion), to the last bit.
+testing::AssertionResult
+sameBits(const std::string& what, const tavrik::Matrix& expected, const tavrik::Matrix& actual)
+{
+    if (actual.rows() < expected.rows() || actual.cols() < expected.cols()) {
+        return testing::AssertionFailure()
+               << what << " is " << actual.rows() << " x " << actual.cols()
+               << ", expected at least " << expected.rows() << " x " << expected.cols();
+    }
+    for (std::size_t r = 0; r < expected.rows(); ++r) {
+        for (std::size_t c = 0; c < expected.cols(); ++c) {
+            if (expected(r, c) != actual(r, c)) {
+                return testing::AssertionFailure()
+                       << what << "(" << r + 1 << "," << c + 1 << "): expected "
+                       << std::setprecision(17) << expected(r, c) << ", got " << actual(r, c);
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
 class GoldenReport : public testing::TestWithParam<const char*>
 {
 };
@@ -206,6 +263,33 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
         sameText("matrix listing", readBytes(goldenDir + name + ".matrices.txt"), run->matrixFile));
     EXPECT_TRUE(sameText("screen text", screen, run->screenText));
 
+    const auto values = readValues(goldenDir + name + ".values");
+    const auto& results = run->results;
+    for (const auto& [block, expected] : values) {
+        if (block == "rMatrix") {
+            EXPECT_TRUE(sameBits(block, expected, results.rMatrix));
+        } else if (block == "dSquare") {
+            EXPECT_TRUE(sameBits(block, expected, results.dSquare));
+        } else if (block == "scaledRMatrix") {
+            EXPECT_TRUE(sameBits(block, expected, results.scaledRMatrix));
+        } else if (block == "scaledDSquare") {
+            EXPECT_TRUE(sameBits(block, expected, results.scaledDSquare));
+        } else if (block == "pcScores") {
+            EXPECT_TRUE(sameBits(block, expected, results.pcScores));
+        } else if (block == "scaledPcScores") {
+            EXPECT_TRUE(sameBits(block, expected, results.scaledPcScores));
+        } else if (block == "observedVariance") {
+            EXPECT_TRUE(sameBits(block, expected, column(results.observedVariance)));
+        } else if (block == "expectedVariance") {
+            EXPECT_TRUE(sameBits(block, expected, column(results.expectedVariance)));
+        } else if (block == "residualVariance") {
+            EXPECT_TRUE(sameBits(block, expected, column(results.residualVariance)));
+        } else {
+            ADD_FAILURE() << "unknown block " << block << " in " << name << ".values";
+        }
+    }
+    EXPECT_EQ(values.size(), run->matrixCount == 2 ? 9u : 7u);
+
     std::ostringstream flags;
     flags << "matrixCount " << run->matrixCount << "\noutputFitsScreen " << run->outputFitsScreen
           << "\nshowMatrices " << run->showMatrices << "\nwarnOutputTooLarge "
@@ -227,6 +311,8 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
 // one_variable: t = 1 (a 1 x 1 inverse); the second eigenvalue is rounding noise whose sign
 //   shows in its share (-.0 %), so this case needs bit-exact eigen arithmetic.
 // plot_cells: populations sharing plot cells, and one marking the centroid.
+// odd_sizes: census sizes 0.4 (an empty size field), 2.5 (a half), 1500.7 and 98765.4 read
+//   as floats, and weights near zero in the scaled pass.
 INSTANTIATE_TEST_SUITE_P(Cases,
                          GoldenReport,
                          testing::Values("small_scaled",
@@ -239,6 +325,7 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                          "too_large",
                                          "two_populations",
                                          "one_variable",
-                                         "plot_cells"));
+                                         "plot_cells",
+                                         "odd_sizes"));
 
 } // namespace

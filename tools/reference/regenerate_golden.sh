@@ -2,8 +2,9 @@
 # Rewrites the expected outputs of every golden case in tests/data/golden from the
 # independent Python model of an analysis run. Each NAME.case file names its data file
 # and settings; the outputs are NAME.report.txt, NAME.matrices.txt, NAME.screen.txt
-# (CR LF lines) and NAME.flags. Review the diff before committing: a change here means
-# the model changed, and the C++ run must agree with it.
+# (CR LF lines), NAME.flags, and NAME.values (the kept results, every double exact).
+# Review the diff before committing: a change here means the model changed, and the C++
+# run must agree with it.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -17,6 +18,7 @@ for case in *.case; do
         --report "$name.report.txt" \
         --matrices "$name.matrices.txt" \
         --screen "$name.screen.txt" \
-        --flags "$name.flags"
+        --flags "$name.flags" \
+        --values "$name.values"
     echo "regenerated $name"
 done

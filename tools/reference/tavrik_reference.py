@@ -898,6 +898,32 @@ def write_pca_section(out, pass_no, lam, vec, nz, names, g):
 
 
 
+def values_text(res):
+    """Kept results, one "name rows cols" line and then one line per row; repr() gives the
+    shortest text that reads back as the same double."""
+    g = len(res["rMatrix"])
+    pcs = res["pcScores"]
+    zeros = [(0.0, 0.0)] * g
+    blocks = [
+        ("rMatrix", res["rMatrix"]),
+        ("dSquare", res["dSquare"]),
+        ("pcScores", [list(r) for r in pcs[0]]),
+        ("scaledPcScores", [list(r) for r in (pcs[1] if len(pcs) > 1 else zeros)]),
+        ("observedVariance", [[v] for v in res["observed"]]),
+        ("expectedVariance", [[v] for v in res["expected"]]),
+        ("residualVariance", [[v] for v in res["residual"]]),
+    ]
+    if res["matrixCount"] == 2:
+        blocks.insert(2, ("scaledRMatrix", res["scaledRMatrix"]))
+        blocks.insert(3, ("scaledDSquare", res["scaledDSquare"]))
+    lines = []
+    for name, rows in blocks:
+        lines.append("%s %d %d" % (name, len(rows), len(rows[0])))
+        for row in rows:
+            lines.append(" ".join(repr(float(v)) for v in row))
+    return "\n".join(lines) + "\n"
+
+
 def read_case(case_path):
     opts = {"population": [], "variable": []}
     with open(case_path, encoding="utf-8") as f:
@@ -929,6 +955,7 @@ def main(argv):
     ap.add_argument("--matrices")
     ap.add_argument("--screen")
     ap.add_argument("--flags", help="file for matrixCount, outputFitsScreen, showMatrices, warning")
+    ap.add_argument("--values", help="file for the kept results, every double to the last bit")
     a = ap.parse_args(argv)
 
     if a.case:
@@ -964,6 +991,9 @@ def main(argv):
         print("tavrik_reference: " + str(e), file=sys.stderr)
         return 1
     wrote = False
+    if a.values:
+        with open(a.values, "wb") as f:
+            f.write(values_text(res).encode("ascii"))
     if a.flags:
         with open(a.flags, "wb") as f:
             f.write(
