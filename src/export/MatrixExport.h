@@ -1,0 +1,43 @@
+// The text of a saved R or D-square matrix in one of the list, square or NT-SYS layouts.
+#pragma once
+
+#include "state/Matrix.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrik {
+
+enum class MatrixLayout {
+    ListSpace,   // one line per pair, fields separated by one space
+    ListComma,   // one line per pair, fields separated by ","
+    SquareSpace, // one line per population, one space between fields
+    SquareComma, // one line per population, "," between fields
+    NtSys,       // lower triangle with the diagonal, for NT-SYS
+};
+
+// R and ScaledR are similarities (their diagonal matters); DSquare and ScaledDSquare are
+// distances with a zero diagonal.
+enum class MatrixKind { R, DSquare, ScaledR, ScaledDSquare };
+
+constexpr bool isRType(MatrixKind kind)
+{
+    return kind == MatrixKind::R || kind == MatrixKind::ScaledR;
+}
+
+// m: g x g; names: the g population names in selection order, written as stored (no quotes, so
+// a separator inside a name is not escaped). Every line ends in CR LF.
+std::string matrixFileText(const Matrix& m,
+                           const std::vector<std::string>& names,
+                           MatrixKind kind,
+                           MatrixLayout layout);
+
+// File dialog filter for a layout, in the toolkit's "Description (*.EXT)" form.
+std::string_view matrixFileFilter(MatrixLayout layout);
+
+inline constexpr std::string_view textFileFilter = "Text Files (*.TXT)";
+inline constexpr std::string_view csvFileFilter = "CSV Files (*.CSV)";
+inline constexpr std::string_view ntSysFileFilter = "NT-SYS Files (*.NTS)";
+
+} // namespace tavrik

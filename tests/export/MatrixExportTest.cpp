@@ -1,0 +1,120 @@
+#include "export/MatrixExport.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+Matrix square(std::vector<std::vector<double>> rows)
+{
+    Matrix m(rows.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (std::size_t j = 0; j < rows.size(); ++j) {
+            m(i, j) = rows[i][j];
+        }
+    }
+    return m;
+}
+
+// Lines of a text whose every line ends in CR LF (checked).
+std::vector<std::string> crLfLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        lines.push_back(text.substr(at, end - at));
+    }
+    EXPECT_EQ(at, text.size()) << "last line has no CR LF";
+    return lines;
+}
+
+std::size_t fieldCount(const std::string& line, char sep)
+{
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), sep)) + 1;
+}
+
+const std::vector<std::string> twoNames{"North", "Åland"};
+const Matrix twoR = square({{0.0123456, -0.0045}, {-0.0045, 0.02}});
+const Matrix twoD = square({{0.0, 1.5}, {1.5, 0.0}});
+
+TEST(MatrixListLayout, SimilarityListHasDiagonalLinesThenPairLines)
+{
+    EXPECT_EQ(matrixFileText(twoR, twoNames, MatrixKind::R, MatrixLayout::ListComma),
+              "Popi,Popj,r(ij)\r\n"
+              "North,North,0.012346\r\n"
+              "Åland,Åland,0.020000\r\n"
+              "North,Åland,-0.004500\r\n");
+    EXPECT_EQ(matrixFileText(twoR, twoNames, MatrixKind::ScaledR, MatrixLayout::ListSpace),
+              "Popi Popj r(ij)\r\n"
+              "North North 0.012346\r\n"
+              "Åland Åland 0.020000\r\n"
+              "North Åland -0.004500\r\n");
+}
+
+TEST(MatrixListLayout, DistanceListHasOnlyThePairLines)
+{
+    EXPECT_EQ(matrixFileText(twoD, twoNames, MatrixKind::DSquare, MatrixLayout::ListSpace),
+              "Popi Popj D2(ij)\r\nNorth Åland 1.500000\r\n");
+    EXPECT_EQ(matrixFileText(twoD, twoNames, MatrixKind::ScaledDSquare, MatrixLayout::ListComma),
+              "Popi,Popj,D2(ij)\r\nNorth,Åland,1.500000\r\n");
+
+    // Pairs run row by row over the upper triangle: (1,2) (1,3) (2,3).
+    const Matrix three = square({{0, 1, 2}, {1, 0, 3}, {2, 3, 0}});
+    EXPECT_EQ(matrixFileText(three, {"a", "b", "c"}, MatrixKind::DSquare, MatrixLayout::ListComma),
+              "Popi,Popj,D2(ij)\r\na,b,1.000000\r\na,c,2.000000\r\nb,c,3.000000\r\n");
+}
+
+TEST(MatrixSquareLayout, WritesEveryRowWithoutTrailingSeparator)
+{
+    EXPECT_EQ(matrixFileText(twoD, twoNames, MatrixKind::DSquare, MatrixLayout::SquareComma),
+              "Population,North,Åland\r\n"
+              "North,0.000000,1.500000\r\n"
+              "Åland,1.500000,0.000000\r\n");
+
+    const std::vector<std::string> names{"p1", "p2", "p3", "p4"};
+    Matrix r(4, 4, 0.25);
+    r(2, 3) = -1e-9; // rounds to zero from below: keeps its minus sign
+    const std::string text = matrixFileText(r, names, MatrixKind::R, MatrixLayout::SquareSpace);
+    const std::vector<std::string> lines = crLfLines(text);
+    ASSERT_EQ(lines.size(), 5u);
+    for (const std::string& line : lines) {
+        EXPECT_EQ(fieldCount(line, ' '), 5u) << line;
+        EXPECT_NE(line.back(), ' ') << line;
+    }
+    EXPECT_EQ(lines[3], "p3 0.250000 0.250000 0.250000 -0.000000");
+}
+
+TEST(MatrixNtSysLayout, DistanceMatrixOfTwelvePopulations)
+{
+    std::vector<std::string> names;
+    Matrix d(12, 12);
+    for (std::size_t i = 0; i < 12; ++i) {
+        names.push_back("P" + std::to_string(i + 1));
+        for (std::size_t j = 0; j < 12; ++j) {
+            d(i, j) = i == j ? 0.0 : static_cast<double>(i + j) / 8.0;
+        }
+    }
+    const std::vector<std::string> lines =
+        crLfLines(matrixFileText(d, names, MatrixKind::DSquare, MatrixLayout::NtSys));
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[0], "2 12L 12 0");
+    EXPECT_EQ(lines[1], "P1 P2 P3 P4 P5 P6 P7 P8 P9 P10 P11 P12");
+    EXPECT_EQ(lines[2], "0.000000");
+    EXPECT_EQ(lines[3], "0.125000 0.000000");
+    EXPECT_EQ(lines[4], "0.250000 0.375000 0.000000");
+    for (std::size_t row = 1; row <= 12; ++row) {
+        EXPECT_EQ(fieldCount(lines[row + 1], ' '), row) << lines[row + 1];
+    }
+}
+
+TEST(MatrixNtSysLayout, SimilarityMatrixIsMarkedAsSuch)
+{
+    EXPECT_EQ(matrixFileText(twoR, twoNames, MatrixKind::R, MatrixLayout::NtSys),
+              "3 2L 2 0\r\nNorth Åland\r\n0.012346\r\n-0.004500 0.020000\r\n");
+}
+
+} // namespace
+} // namespace tavrik
