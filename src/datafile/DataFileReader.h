@@ -37,6 +37,10 @@ public:
     // Opens the file; fails with a DataFile error naming the path and the system's reason.
     static Result<DataFileReader> open(const std::filesystem::path& path);
 
+    // Reads bytes held in memory as if they were a file called displayName, which the
+    // messages name (tests and fuzzing).
+    static Result<DataFileReader> fromBuffer(std::string data, std::string displayName);
+
     DataFileReader(DataFileReader&&) noexcept;
     DataFileReader& operator=(DataFileReader&&) noexcept;
     ~DataFileReader();

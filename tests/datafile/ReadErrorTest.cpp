@@ -1,0 +1,224 @@
+#include <cerrno>
+#include <cstring>
+
+#include "ReaderTestSupport.h"
+
+namespace tavrik::test {
+namespace {
+
+struct BadInput
+{
+    const char* text;
+    long line;
+    const char* field;
+    const char* complaint; // what follows "<field>: "
+};
+
+void PrintTo(const BadInput& b, std::ostream* os)
+{
+    *os << b.field << " / " << b.complaint;
+}
+
+class DataFileReadError : public ::testing::TestWithParam<BadInput>
+{
+};
+
+TEST_P(DataFileReadError, NamesFileLineFieldAndWhatWasFound)
+{
+    const BadInput& b = GetParam();
+    Contents c = readText(b.text);
+    ASSERT_TRUE(c.failed) << "accepted: " << b.text;
+    EXPECT_EQ(c.error.kind, ErrorKind::DataFile);
+    EXPECT_EQ(c.error.path, "pops.tvk");
+    EXPECT_EQ(c.error.line, b.line);
+    EXPECT_EQ(c.error.field, b.field);
+    EXPECT_EQ(c.error.message,
+              "pops.tvk, line " + std::to_string(b.line) + ", " + b.field + ": " + b.complaint);
+}
+
+constexpr const char* header = "T\n1,2\nA,1,5\nStature, Head length\n"; // 4 lines
+
+INSTANTIATE_TEST_SUITE_P(
+    Header,
+    DataFileReadError,
+    ::testing::Values(
+        BadInput{"", 1, "title", "expected the title, found the end of the file"},
+        BadInput{"\n\n  \n", 1, "title", "expected the title, found the end of the file"},
+        BadInput{
+            "\"Skulls\n3,1", 1, "title", "expected a closing quote, found the end of the line"},
+        BadInput{"T\n",
+                 1,
+                 "population count",
+                 "expected a whole number from 1 to 32767, found the end of the file"},
+        BadInput{"T\n0, 2",
+                 2,
+                 "population count",
+                 "expected a whole number from 1 to 32767, found \"0\""},
+        BadInput{"T\n-3, 2",
+                 2,
+                 "population count",
+                 "expected a whole number from 1 to 32767, found \"-3\""},
+        BadInput{"T\n2.5, 2",
+                 2,
+                 "population count",
+                 "expected a whole number from 1 to 32767, found \"2.5\""},
+        BadInput{"T\n32768, 2",
+                 2,
+                 "population count",
+                 "expected a whole number from 1 to 32767, found \"32768\""},
+        BadInput{"T\n, 2",
+                 2,
+                 "population count",
+                 "expected a whole number from 1 to 32767, found an empty field"},
+        BadInput{"T\n3\n\n 0",
+                 4,
+                 "variable count",
+                 "expected a whole number from 1 to 32767, found \"0\""},
+        BadInput{"T\n1,1\nA, 40000, 5",
+                 3,
+                 "code of population 1",
+                 "expected a whole number from -32768 to 32767, found \"40000\""},
+        BadInput{"T\n1,1\nA, -32769, 5",
+                 3,
+                 "code of population 1",
+                 "expected a whole number from -32768 to 32767, found \"-32769\""},
+        BadInput{"T\n1,1\nA, 1.5, 5",
+                 3,
+                 "code of population 1",
+                 "expected a whole number from -32768 to 32767, found \"1.5\""},
+        BadInput{"T\n1,1\nA, one, 5",
+                 3,
+                 "code of population 1",
+                 "expected a whole number from -32768 to 32767, found \"one\""},
+        BadInput{"T\n1,1\nA, 1,, X",
+                 3,
+                 "population size of population 1",
+                 "expected a number of 0 or more, found an empty field"},
+        BadInput{"T\n1,1\nA, 1, -5, X",
+                 3,
+                 "population size of population 1",
+                 "expected a number of 0 or more, found \"-5\""},
+        BadInput{"T\n1,1\nA, 1, 1e39, X",
+                 3,
+                 "population size of population 1",
+                 "expected a number of 0 or more, found \"1e39\", which is out of range"},
+        BadInput{"T\n1,1\nA, 1, nan, X",
+                 3,
+                 "population size of population 1",
+                 "expected a number of 0 or more, found \"nan\""},
+        BadInput{"T\n2,1\nA, 1, 5\n",
+                 3,
+                 "name of population 2",
+                 "expected a name, found the end of the file"},
+        BadInput{"T\n2,1\nA, 1, 5\n\"B\" x, 2, 5",
+                 4,
+                 "name of population 2",
+                 "expected a comma or the end of the line after the closing quote, found \"x\""},
+        BadInput{"T\n1,3\nA, 1, 5\nX, Y\n",
+                 4,
+                 "name of variable 3",
+                 "expected a name, found the end of the file"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Record,
+    DataFileReadError,
+    ::testing::Values(
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2, 3\n1, l.25, 3",
+                 6,
+                 "value of variable Stature in record 2",
+                 "expected a number, found \"l.25\""},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\nx, 2, 3",
+                 5,
+                 "population code of record 1",
+                 "expected a number, found \"x\""},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2,, 3",
+                 5,
+                 "value of variable Head length in record 1",
+                 "expected a number, found an empty field"},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2\n\n",
+                 5,
+                 "value of variable Head length in record 1",
+                 "expected a number, found the end of the file"},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2, 3\n4\n",
+                 6,
+                 "value of variable Stature in record 2",
+                 "expected a number, found the end of the file"},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2, 1.5x",
+                 5,
+                 "value of variable Head length in record 1",
+                 "expected a number, found \"1.5x\""},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, inf, 3",
+                 5,
+                 "value of variable Stature in record 1",
+                 "expected a number, found \"inf\""},
+        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 1e400, 3",
+                 5,
+                 "value of variable Stature in record 1",
+                 "expected a number, found \"1e400\", which is out of range"},
+        BadInput{"T\n1,2\nA,1,5\nStature, \"\"\n1, 2, -",
+                 5,
+                 "value of variable 2 in record 1",
+                 "expected a number, found \"-\""},
+        BadInput{"T\n1,1\nA,1,5\nX\n1, 123456789012345678901234567890123456789012345x",
+                 5,
+                 "value of variable X in record 1",
+                 "expected a number, found \"1234567890123456789012345678901234567890...\""}));
+
+TEST(DataFileReadErrors, NamedFilesReportTheLineOfTheBadField)
+{
+    Contents bad = readAll(DataFileReader::open(dataFile("record_bad_value.tvk")));
+    ASSERT_TRUE(bad.failed);
+    EXPECT_EQ(bad.records.size(), 3u);
+    EXPECT_EQ(bad.error.message,
+              "record_bad_value.tvk, line 10, value of variable Head length in record 4: "
+              "expected a number, found \"l.25\"");
+    EXPECT_EQ(bad.error.path, dataFile("record_bad_value.tvk").string());
+
+    Contents shortLast = readAll(DataFileReader::open(dataFile("record_short_last.tvk")));
+    ASSERT_TRUE(shortLast.failed);
+    EXPECT_EQ(shortLast.error.message,
+              "record_short_last.tvk, line 7, value of variable Head length in record 2: "
+              "expected a number, found the end of the file");
+}
+
+TEST(DataFileReadErrors, HeaderOnlyNeedsTheHeaderToBeComplete)
+{
+    // File Open reads the header alone, so a broken last record does not stop it.
+    Result<DataSet> d = loadDataSet(dataFile("record_short_last.tvk"));
+    ASSERT_TRUE(d.ok()) << d.error().message;
+    EXPECT_EQ(d->popCount, 2);
+}
+
+TEST(DataFileReadErrors, UnopenableFileGivesPathAndSystemReason)
+{
+    const std::filesystem::path missing = dataFile("no_such_file.tvk");
+    Result<DataFileReader> r = DataFileReader::open(missing);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind, ErrorKind::DataFile);
+    EXPECT_EQ(r.error().path, missing.string());
+    EXPECT_EQ(r.error().message, "cannot open " + missing.string() + ": " + std::strerror(ENOENT));
+
+    Result<DataFileReader> dir = DataFileReader::open(TAVRIK_TEST_DATA);
+    ASSERT_FALSE(dir.ok());
+    EXPECT_EQ(dir.error().message,
+              "cannot open " + std::string(TAVRIK_TEST_DATA) + ": " + std::strerror(EISDIR));
+}
+
+TEST(DataFileReadErrors, ErrorIsRepeatedOnceTheReaderHasFailed)
+{
+    Result<DataFileReader> r =
+        DataFileReader::fromBuffer(std::string(header) + "1, x, 2\n3,4,5\n", "pops.tvk");
+    ASSERT_TRUE(r.ok());
+    ASSERT_TRUE(r->readHeader().ok());
+    double code = 0.0;
+    std::vector<double> v(2);
+    Result<bool> first = r->nextRecord(code, v);
+    Result<bool> again = r->nextRecord(code, v);
+    ASSERT_FALSE(first.ok());
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.error().message, first.error().message);
+    EXPECT_EQ(r->recordsRead(), 0);
+}
+
+} // namespace
+} // namespace tavrik::test
