@@ -326,6 +326,9 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                          "two_populations",
                                          "one_variable",
                                          "plot_cells",
-                                         "odd_sizes"));
+                                         "odd_sizes"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param);
+                         });
 
 } // namespace
