@@ -1,0 +1,294 @@
+// Whole runs over small data files: hand-worked results, progress lines, the matrix count
+// and scaled analysis rules, every failure with its message, and installing a run's output.
+#include "analysis/AnalysisRun.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+constexpr double closeTolerance = 1e-12;
+
+class RecordingProgress final : public ProgressSink
+{
+public:
+    void status(std::string_view line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+};
+
+Clock fixedClock()
+{
+    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
+}
+
+std::string dataFile(const std::string& name)
+{
+    return std::string(TAVRIK_TEST_DATA) + "/" + name;
+}
+
+RunInput
+makeInput(const std::string& file, std::vector<std::int16_t> pops, std::vector<std::int16_t> vars)
+{
+    RunInput in;
+    in.dataSet.dataPath = dataFile(file);
+    in.dataSet.popCount = static_cast<std::int16_t>(pops.size());
+    in.dataSet.varCount = static_cast<std::int16_t>(vars.size());
+    in.selection.popSelected = std::move(pops);
+    in.selection.varSelected = std::move(vars);
+    return in;
+}
+
+Result<RunOutput> run(const RunInput& in)
+{
+    NullProgress progress;
+    return runAnalysis(in, fixedClock(), progress);
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// West: 0, 2; East: 4, 6 (Far and the Weight variable are not chosen). Standardized, the
+// populations lie at -d and +d with d^2 = 0.6 and pooled variance 0.3, so Q = +-2,
+// Fst = 2 / (2 + 2) = 0.5, r = Q (1 - 0.5) / 2 = +-0.5.
+TEST(WholeRun, MirrorPairWithoutCorrection)
+{
+    RunInput in = makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0});
+    in.settings.biasCorrection = 0;
+    auto out = run(in);
+    ASSERT_TRUE(out.ok()) << out.error().message;
+    const AnalysisResults& r = out->results;
+    ASSERT_EQ(r.rMatrix.rows(), 2u);
+    EXPECT_NEAR(r.rMatrix(0, 0), 0.5, closeTolerance);
+    EXPECT_NEAR(r.rMatrix(0, 1), -0.5, closeTolerance);
+    EXPECT_NEAR(r.rMatrix(1, 1), 0.5, closeTolerance);
+    EXPECT_NEAR(r.dSquare(0, 1), 2.0, closeTolerance);
+    EXPECT_EQ(r.populationNames, (std::vector<std::string>{"West", "East"}));
+    EXPECT_NEAR(r.observedVariance[0], 0.3, closeTolerance);
+    EXPECT_NEAR(r.expectedVariance[1], 0.3, closeTolerance);
+    EXPECT_EQ(out->matrixCount, 1); // every population of the file has size 100
+    EXPECT_EQ(r.scaledPcScores, Matrix(2, 2));
+    EXPECT_EQ(r.pcScores.rows(), 2u);
+
+    const std::string& rep = out->report;
+    EXPECT_TRUE(contains(rep, "Data file = " + dataFile("run_mirror.tvk") + "\r\n"));
+    EXPECT_TRUE(contains(rep, "Data set: Mirror pair\r\n"));
+    EXPECT_TRUE(contains(rep, " Data selected for:  2  populations and  1  variables\r\n"));
+    EXPECT_TRUE(contains(rep, "All populations are equally weighted\r\n"));
+    // se(Fst) = sqrt(0.5^3 * 2 * (2 * 0.25 * 0.5 / 2))
+    EXPECT_TRUE(contains(rep, "\r\n            Fst = 0.500000\r\n             se = 0.176777\r\n"));
+    EXPECT_TRUE(contains(rep, "Saturday, December 05, 2026     3:07 PM\r\n"));
+    EXPECT_TRUE(contains(out->matrixFile,
+                         "West" + std::string(11, ' ') + "East" + std::string(11, ' ') +
+                             " 2.000000  (1.414214)\r\n"));
+}
+
+TEST(WholeRun, MirrorPairWithCorrectionSubtractsOneOverTwoN)
+{
+    auto out = run(makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0}));
+    ASSERT_TRUE(out.ok()) << out.error().message;
+    const AnalysisResults& r = out->results;
+    EXPECT_NEAR(r.rMatrix(0, 0), 0.25, closeTolerance);
+    EXPECT_NEAR(r.rMatrix(0, 1), -0.5, closeTolerance);
+    EXPECT_NEAR(r.dSquare(0, 1), 1.5, closeTolerance);
+    EXPECT_TRUE(contains(out->report, "   Unbiased Fst = 0.250000\r\n"));
+    EXPECT_TRUE(contains(out->report, "All further analyses are based on the unbiased R matrix"));
+}
+
+TEST(WholeRun, StatusLinesInOrder)
+{
+    RecordingProgress progress;
+    auto out = runAnalysis(makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0}), fixedClock(), progress);
+    ASSERT_TRUE(out.ok()) << out.error().message;
+    EXPECT_EQ(progress.lines,
+              (std::vector<std::string>{"...computing...",
+                                        "...pass 1 of 2, cases read = 6 ...",
+                                        "...computing...",
+                                        "...pass 2 of 2, cases read = 6 ...",
+                                        "...computing...",
+                                        "...inverting matrix...",
+                                        "...computing matrices...",
+                                        "...performing PCA...",
+                                        "...writing matrices to file..."}));
+}
+
+TEST(WholeRun, ProgressEveryTwentiethRecordAndAtTheEnd)
+{
+    RecordingProgress progress;
+    auto out = runAnalysis(makeInput("run_45_records.tvk", {1, 1}, {1}), fixedClock(), progress);
+    ASSERT_TRUE(out.ok()) << out.error().message;
+    const std::vector<std::string> expectedStart{"...computing...",
+                                                 "...pass 1 of 2, cases read = 20 ...",
+                                                 "...pass 1 of 2, cases read = 40 ...",
+                                                 "...pass 1 of 2, cases read = 45 ...",
+                                                 "...computing...",
+                                                 "...pass 2 of 2, cases read = 20 ...",
+                                                 "...pass 2 of 2, cases read = 40 ...",
+                                                 "...pass 2 of 2, cases read = 45 ...",
+                                                 "...computing..."};
+    ASSERT_GE(progress.lines.size(), expectedStart.size());
+    EXPECT_EQ(std::vector<std::string>(progress.lines.begin(), progress.lines.begin() + 9),
+              expectedStart);
+}
+
+TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
+{
+    RunInput in = makeInput("run_weighted.tvk", {1, 1, 1}, {1, 1});
+    in.settings.scaledAnalysis = 1;
+    RecordingProgress progress;
+    auto out = runAnalysis(in, fixedClock(), progress);
+    ASSERT_TRUE(out.ok()) << out.error().message;
+    EXPECT_EQ(out->matrixCount, 2);
+    const AnalysisResults& r = out->results;
+    ASSERT_EQ(r.scaledRMatrix.rows(), 3u);
+    // weights 0.2, 0.4, 0.4: R*(1,2) = 3 sqrt(0.08) R(1,2), R*(2,3) = 3 * 0.4 R(2,3)
+    EXPECT_NEAR(r.scaledRMatrix(0, 1), 3 * std::sqrt(0.08) * r.rMatrix(0, 1), closeTolerance);
+    EXPECT_NEAR(r.scaledRMatrix(1, 2), 1.2 * r.rMatrix(1, 2), closeTolerance);
+    EXPECT_TRUE(contains(out->matrixFile, "D-Square Matrix Based on Scaled R Matrix:"));
+    EXPECT_TRUE(contains(out->report, "Weight\r\n"));
+    EXPECT_EQ(progress.lines.at(progress.lines.size() - 2),
+              "...performing PCA on scaled matrix...");
+
+    in.settings.scaledAnalysis = 0;
+    auto single = run(in);
+    ASSERT_TRUE(single.ok());
+    EXPECT_EQ(single->matrixCount, 1);
+    EXPECT_FALSE(contains(single->matrixFile, "Scaled"));
+    EXPECT_TRUE(contains(single->report, "Weight\r\n")); // the file's sizes still differ
+    EXPECT_EQ(single->results.scaledPcScores, Matrix(3, 2));
+}
+
+TEST(ScaledAnalysis, EqualFileSizesNeverScaleEvenWhenRequested)
+{
+    RunInput in = makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0});
+    in.settings.scaledAnalysis = 1;
+    auto out = run(in);
+    ASSERT_TRUE(out.ok());
+    EXPECT_EQ(out->matrixCount, 1);
+    EXPECT_TRUE(out->results.scaledRMatrix.empty());
+}
+
+TEST(RunOutputInstall, KeepsPreviousScaledMatricesAfterARunWithoutThem)
+{
+    RunInput in = makeInput("run_weighted.tvk", {1, 1, 1}, {1, 1});
+    in.settings.scaledAnalysis = 1;
+    in.settings.showMatrices = 1;
+    ProgramState state;
+    state.askSaveName = 0;
+    auto first = run(in);
+    ASSERT_TRUE(first.ok());
+    applyRunOutput(state, std::move(first).value());
+    const Matrix scaled = state.results.scaledRMatrix;
+    ASSERT_EQ(scaled.rows(), 3u);
+    EXPECT_EQ(state.matrixCount, 2);
+    EXPECT_EQ(state.askSaveName, 1);
+    EXPECT_EQ(state.outputFitsScreen, 1);
+    EXPECT_EQ(state.settings.showMatrices, 1);
+    EXPECT_TRUE(contains(state.matrixFile, "R Matrix:"));
+
+    in.settings.scaledAnalysis = 0;
+    in.selection.popSelected = {1, 1, 0};
+    auto second = run(in);
+    ASSERT_TRUE(second.ok());
+    state.askSaveName = 0;
+    applyRunOutput(state, std::move(second).value());
+    EXPECT_EQ(state.matrixCount, 1);
+    EXPECT_EQ(state.results.scaledRMatrix, scaled);
+    EXPECT_EQ(state.results.rMatrix.rows(), 2u);
+    EXPECT_EQ(state.results.scaledPcScores, Matrix(2, 2));
+    EXPECT_EQ(state.askSaveName, 1);
+}
+
+struct FailureCase
+{
+    const char* file;
+    std::vector<std::int16_t> pops;
+    std::vector<std::int16_t> vars;
+    ErrorKind kind;
+    const char* messagePart;
+};
+
+class RunFailure : public ::testing::TestWithParam<FailureCase>
+{
+};
+
+TEST_P(RunFailure, StopsWithAMessageThatSaysWhere)
+{
+    const FailureCase& c = GetParam();
+    auto out = run(makeInput(c.file, c.pops, c.vars));
+    ASSERT_FALSE(out.ok());
+    EXPECT_EQ(out.error().kind, c.kind) << out.error().message;
+    EXPECT_TRUE(contains(out.error().message, c.messagePart)) << out.error().message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    RunFailure,
+    ::testing::Values(
+        FailureCase{"run_one_record.tvk",
+                    {1, 1, 0},
+                    {1},
+                    ErrorKind::Analysis,
+                    "Population \"Lone\" has only one record"},
+        FailureCase{"run_one_record.tvk",
+                    {1, 0, 1},
+                    {1},
+                    ErrorKind::Analysis,
+                    "Population \"Ghost\" has no records"},
+        FailureCase{"run_header_only.tvk",
+                    {1, 1},
+                    {1},
+                    ErrorKind::Analysis,
+                    "holds 0 record(s) of the chosen populations"},
+        FailureCase{"run_constant_variable.tvk",
+                    {1, 1},
+                    {1, 1},
+                    ErrorKind::Analysis,
+                    "Variable \"Flat\" has no variance"},
+        FailureCase{"run_singular.tvk",
+                    {1, 1},
+                    {1, 1},
+                    ErrorKind::Analysis,
+                    "Matrix could not be inverted"},
+        FailureCase{
+            "run_short_record.tvk", {1, 1}, {1, 1}, ErrorKind::DataFile, "run_short_record.tvk"},
+        FailureCase{"run_bad_field.tvk", {1, 1}, {1, 1}, ErrorKind::DataFile, "run_bad_field.tvk"},
+        FailureCase{"run_missing.tvk", {1, 1}, {1}, ErrorKind::DataFile, "run_missing.tvk"},
+        FailureCase{"run_mirror.tvk",
+                    {1, 1},
+                    {1, 0},
+                    ErrorKind::DataFile,
+                    "has changed since it was opened"},
+        FailureCase{"run_mirror.tvk",
+                    {1, 1, 0},
+                    {1},
+                    ErrorKind::DataFile,
+                    "has changed since it was opened"},
+        FailureCase{
+            "run_mirror.tvk", {0, 1, 0}, {1, 0}, ErrorKind::Usage, "at least two populations"},
+        FailureCase{
+            "run_mirror.tvk", {1, 1, 0}, {0, 0}, ErrorKind::Usage, "at least one variable"}));
+
+TEST(RunFailureExtra, ZeroHeritabilityCannotBeInverted)
+{
+    RunInput in = makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0});
+    in.settings.heritability = 0.0f;
+    auto out = run(in);
+    ASSERT_FALSE(out.ok());
+    EXPECT_EQ(out.error().message, "Matrix could not be inverted");
+}
+
+TEST(RunFailureExtra, EmptyRecordSectionShowsAnEmptyCount)
+{
+    RecordingProgress progress;
+    auto out = runAnalysis(makeInput("run_header_only.tvk", {1, 1}, {1}), fixedClock(), progress);
+    ASSERT_FALSE(out.ok());
+    EXPECT_EQ(progress.lines.at(1), "...pass 1 of 2, cases read =  ...");
+}
+
+} // namespace
+} // namespace tavrik
