@@ -8,13 +8,21 @@ namespace tavrik {
 
 struct EigenDecomposition
 {
-    Matrix centredMatrix; // g x g; after convergence its diagonal holds the eigenvalues
-    Matrix eigenvectors;  // g x g; column k belongs to the eigenvalue at diagonal position k
-    int nonZeroCount = 0; // diagonal values above 5E-07
-    bool converged = true; // false only if the rotation cap was hit (non-finite input)
+    Matrix centredMatrix;   // g x g; after convergence its diagonal holds the eigenvalues
+    Matrix eigenvectors;    // g x g; column k belongs to the eigenvalue at diagonal position k
+    int nonZeroCount = 0;   // diagonal values above 5E-07
+    bool converged = true;  // false only if the rotation cap was hit (non-finite input)
+    long rotationCount = 0; // Jacobi rotations performed
 };
 
-// a: the g x g input matrix (R or scaled R), read only. g >= 2.
+// a: the g x g input matrix (R or scaled R), read only. g >= 2. Double centring, then the
+// Jacobi solver. An input that is not finite is not iterated on (converged = false).
 EigenDecomposition decompose(const Matrix& a);
+
+// The two stages on their own. doubleCentre turns an R-type matrix into minus one half of the
+// double-centred squared distances. solveJacobi diagonalises a symmetric matrix in place, reading
+// only its upper triangle and diagonal; the lower triangle is returned as it came in.
+Matrix doubleCentre(const Matrix& a);
+EigenDecomposition solveJacobi(Matrix symmetric);
 
 } // namespace tavrik

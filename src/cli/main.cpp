@@ -1,7 +1,34 @@
-#include <cstdio>
+// tavrik-batch: the analysis from the command line. Parses the options and hands over to
+// runBatch; nothing else happens here.
+#include "cli/BatchOptions.h"
+#include "cli/BatchRun.h"
 
-int main()
+#include <cstdlib>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+int main(int argc, char** argv)
 {
-    std::fputs("tavrik-batch: not yet available\n", stderr);
-    return 2;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    tavrik::Result<tavrik::BatchOptions> options = tavrik::parseBatchOptions(args);
+    if (!options) {
+        std::cerr << "tavrik-batch: " << options.error().message << '\n'
+                  << "Try 'tavrik-batch --help' for more information.\n";
+        return static_cast<int>(tavrik::BatchExit::Usage);
+    }
+    if (options->help) {
+        std::cout << tavrik::batchUsage();
+        return static_cast<int>(tavrik::BatchExit::Done);
+    }
+    if (options->version) {
+        std::cout << "tavrik-batch " TAVRIK_VERSION "\n";
+        return static_cast<int>(tavrik::BatchExit::Done);
+    }
+    tavrik::Result<tavrik::Clock> clock = tavrik::reportClock(std::getenv("SOURCE_DATE_EPOCH"));
+    if (!clock) {
+        std::cerr << "tavrik-batch: " << clock.error().message << '\n';
+        return tavrik::exitStatusFor(clock.error().kind);
+    }
+    return tavrik::runBatch(*options, *clock, std::cout, std::cerr);
 }

@@ -1,0 +1,272 @@
+#include "cli/BatchRun.h"
+
+#include "analysis/AnalysisRun.h"
+#include "cli/OutputFiles.h"
+#include "datafile/DataFileReader.h"
+
+#include <charconv>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace tavrik {
+
+namespace {
+
+constexpr std::string_view messagePrefix = "tavrik-batch: ";
+
+// Every line of a message gets the program's prefix, so a multi-line complaint stays greppable.
+void printMessage(std::ostream& err, std::string_view message)
+{
+    while (!message.empty()) {
+        const std::size_t nl = message.find('\n');
+        err << messagePrefix << message.substr(0, nl) << '\n';
+        if (nl == std::string_view::npos) {
+            break;
+        }
+        message.remove_prefix(nl + 1);
+    }
+    err.flush();
+}
+
+class StderrProgress final : public ProgressSink
+{
+public:
+    explicit StderrProgress(std::ostream& err)
+        : m_err(err)
+    {}
+    // One status line per output line: a terminal or a log both read it.
+    void status(std::string_view line) override { m_err << line << '\n' << std::flush; }
+
+private:
+    std::ostream& m_err;
+};
+
+std::string joinNames(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "\"" : ", \"") + name + "\"";
+    }
+    return text;
+}
+
+// Sets flags[p] for the file positions named in wanted (all positions when wanted is empty)
+// and appends a line to complaints for every unknown or shared name.
+void flagByName(const std::vector<std::string>& fileNames,
+                const std::vector<std::string>& wanted,
+                std::string_view kind,
+                std::vector<std::int16_t>& flags,
+                std::string& complaints)
+{
+    flags.assign(fileNames.size(), 0);
+    if (wanted.empty()) {
+        flags.assign(fileNames.size(), 1);
+        return;
+    }
+    for (const std::string& name : wanted) {
+        std::vector<std::size_t> positions;
+        for (std::size_t p = 0; p < fileNames.size(); ++p) {
+            if (fileNames[p] == name) {
+                positions.push_back(p);
+            }
+        }
+        if (positions.empty()) {
+            complaints += "no " + std::string(kind) + " named \"" + name +
+                          "\" in the data file (it has " + joinNames(fileNames) + ")\n";
+        } else if (positions.size() > 1) {
+            // Positions are reported 1-based, as a user counts the entries of the file.
+            complaints += std::string(kind) + " name \"" + name +
+                          "\" is ambiguous: " + std::string(kind) + "s " +
+                          std::to_string(positions[0] + 1) + " and " +
+                          std::to_string(positions[1] + 1) + " of the data file share it\n";
+        } else {
+            flags[positions.front()] = 1;
+        }
+    }
+}
+
+std::int16_t countFlags(const std::vector<std::int16_t>& flags)
+{
+    std::int16_t count = 0;
+    for (std::int16_t f : flags) {
+        count = static_cast<std::int16_t>(count + f);
+    }
+    return count;
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) {
+        return true;
+    }
+    return std::filesystem::absolute(a, ec).lexically_normal() ==
+           std::filesystem::absolute(b, ec).lexically_normal();
+}
+
+// An output must never replace the data file, nor another output of the same run.
+Status checkOutputTargets(const BatchOptions& options, const std::filesystem::path& dataPath)
+{
+    std::vector<std::pair<std::string_view, std::filesystem::path>> targets;
+    if (options.reportPath != standardOutputPath) {
+        targets.emplace_back("--report", options.reportPath);
+    }
+    if (options.listingPath && *options.listingPath != standardOutputPath) {
+        targets.emplace_back("--listing", *options.listingPath);
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const auto& [option, path] = targets[i];
+        if (sameFile(path, dataPath)) {
+            return Error{ErrorKind::Usage,
+                         std::string(option) + " " + path.string() + " would replace the data file",
+                         path.string(),
+                         0,
+                         {}};
+        }
+        if (i > 0 && sameFile(path, targets[0].second)) {
+            return Error{ErrorKind::Usage,
+                         "--report and --listing name the same file " + path.string(),
+                         path.string(),
+                         0,
+                         {}};
+        }
+    }
+    return Done{};
+}
+
+} // namespace
+
+int exitStatusFor(ErrorKind kind)
+{
+    switch (kind) {
+    case ErrorKind::Usage:
+        return static_cast<int>(BatchExit::Usage);
+    case ErrorKind::DataFile:
+        return static_cast<int>(BatchExit::DataFile);
+    case ErrorKind::Analysis:
+    case ErrorKind::Io:
+        return static_cast<int>(BatchExit::CannotProceed);
+    }
+    return static_cast<int>(BatchExit::CannotProceed);
+}
+
+Result<Clock> reportClock(const char* sourceDateEpoch)
+{
+    if (sourceDateEpoch == nullptr || *sourceDateEpoch == '\0') {
+        return systemClock();
+    }
+    const std::string_view text(sourceDateEpoch);
+    long long seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec != std::errc{} || end != text.data() + text.size() || seconds < 0) {
+        return Error{ErrorKind::Usage,
+                     "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, found \"" +
+                         std::string(text) + "\"",
+                     {},
+                     0,
+                     {}};
+    }
+    return fixedUtcClock(seconds);
+}
+
+Result<Selection> selectByName(const DataSet& dataSet,
+                               const std::vector<std::string>& populations,
+                               const std::vector<std::string>& variables)
+{
+    Selection selection;
+    std::string complaints;
+    flagByName(dataSet.popNames, populations, "population", selection.popSelected, complaints);
+    flagByName(dataSet.varNames, variables, "variable", selection.varSelected, complaints);
+    selection.selPopCount = countFlags(selection.popSelected);
+    selection.selVarCount = countFlags(selection.varSelected);
+    if (complaints.empty()) {
+        if (selection.selPopCount < 2) {
+            complaints += "at least 2 populations must be selected, found " +
+                          std::to_string(selection.selPopCount) + "\n";
+        }
+        if (selection.selVarCount < 1) {
+            complaints += "no variables have been selected (the data file has none)\n";
+        }
+    }
+    if (!complaints.empty()) {
+        complaints.pop_back();
+        return Error{ErrorKind::Usage, std::move(complaints), dataSet.dataPath, 0, {}};
+    }
+    return selection;
+}
+
+int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out, std::ostream& err)
+{
+    std::error_code ec;
+    std::filesystem::path dataPath = std::filesystem::absolute(options.dataFile, ec);
+    if (ec) {
+        dataPath = options.dataFile;
+    }
+    dataPath = dataPath.lexically_normal();
+
+    if (Status targets = checkOutputTargets(options, dataPath); !targets) {
+        printMessage(err, targets.error().message);
+        return exitStatusFor(targets.error().kind);
+    }
+    Result<DataSet> loaded = loadDataSet(dataPath);
+    if (!loaded) {
+        printMessage(err, loaded.error().message);
+        return exitStatusFor(loaded.error().kind);
+    }
+    RunInput input;
+    input.dataSet = std::move(loaded.value());
+    input.dataSet.dataPath = dataPath.string();
+    input.settings = options.settings;
+
+    Result<Selection> selection =
+        selectByName(input.dataSet, options.populations, options.variables);
+    if (!selection) {
+        printMessage(err, selection.error().message);
+        return exitStatusFor(selection.error().kind);
+    }
+    input.selection = std::move(selection.value());
+
+    NullProgress quiet;
+    StderrProgress toStderr(err);
+    ProgressSink& progress = options.progress ? static_cast<ProgressSink&>(toStderr) : quiet;
+    Result<RunOutput> run = runAnalysis(input, clock, progress);
+    if (!run) {
+        printMessage(err, run.error().message);
+        return exitStatusFor(run.error().kind);
+    }
+    if (run->warnOutputTooLarge) {
+        printMessage(err,
+                     "warning: output too large to fit on screen; the R and distance matrices "
+                     "are not appended to the report (write them with --listing FILE)");
+    }
+
+    std::vector<PendingOutput> files;
+    std::string toStdout;
+    auto route = [&](const std::string& path, const std::string& text) {
+        if (path == standardOutputPath) {
+            toStdout += text;
+        } else {
+            files.push_back({path, text});
+        }
+    };
+    route(options.reportPath, run->screenText);
+    if (options.listingPath) {
+        route(*options.listingPath, run->matrixFile);
+    }
+    if (Status written = writeOutputs(files); !written) {
+        printMessage(err, written.error().message);
+        return exitStatusFor(written.error().kind);
+    }
+    out.write(toStdout.data(), static_cast<std::streamsize>(toStdout.size()));
+    out.flush();
+    if (!out) {
+        printMessage(err, "cannot write the report to standard output");
+        return static_cast<int>(BatchExit::CannotProceed);
+    }
+    return static_cast<int>(BatchExit::Done);
+}
+
+} // namespace tavrik

@@ -1,0 +1,40 @@
+// The batch program after option parsing: choose the report clock, load the data file's
+// header, turn names into a selection, run the analysis and write the outputs.
+#pragma once
+
+#include "cli/BatchOptions.h"
+#include "report/Clock.h"
+#include "state/ProgramState.h"
+#include "state/Result.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+
+enum class BatchExit : int {
+    Done = 0,
+    CannotProceed = 1, // the analysis stopped, or an output could not be written
+    Usage = 2,
+    DataFile = 3,
+};
+
+int exitStatusFor(ErrorKind kind);
+
+// SOURCE_DATE_EPOCH (null or empty: unset) gives a fixed UTC clock; otherwise the local clock.
+Result<Clock> reportClock(const char* sourceDateEpoch);
+
+// Positional selection from names. Empty lists choose everything; a name given twice counts
+// once; the flags follow file order whatever the order of the names. Refuses unknown names,
+// names shared by two entries, fewer than two populations and no variable; the message has
+// one line per complaint.
+Result<Selection> selectByName(const DataSet& dataSet,
+                               const std::vector<std::string>& populations,
+                               const std::vector<std::string>& variables);
+
+// Everything from loading DATAFILE to the written outputs. Messages go to err, each line
+// starting with "tavrik-batch: "; the report and listing go to out when their path is "-".
+int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out, std::ostream& err);
+
+} // namespace tavrik

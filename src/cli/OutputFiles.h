@@ -1,0 +1,23 @@
+// Output files of a batch run, written all or nothing: every text goes to a temporary file in
+// its target's folder, and only when all of them are written, flushed and closed are they
+// renamed over their targets. On failure the temporary files are removed and every target is
+// left as it was.
+#pragma once
+
+#include "state/Result.h"
+
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace tavrik {
+
+struct PendingOutput
+{
+    std::filesystem::path target;
+    std::string text; // written byte for byte (the texts already carry CR LF line ends)
+};
+
+Status writeOutputs(std::span<const PendingOutput> outputs);
+
+} // namespace tavrik

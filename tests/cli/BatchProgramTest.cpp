@@ -1,0 +1,382 @@
+// Runs the built tavrik-batch as a user would and checks exit status, standard output,
+// standard error and the files written or withheld.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path dataDir = TAVRIK_TEST_DATA;
+
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+// Every line of an output file ends with CR LF, and no CR stands alone.
+bool allLinesEndCrLf(const std::string& text)
+{
+    if (text.empty() || !text.ends_with("\r\n")) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            return false;
+        }
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class BatchProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                (std::string("tavrik-cli-") + info->name() + "-" + std::to_string(getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs the program in m_dir with SOURCE_DATE_EPOCH set unless epoch is empty.
+    Outcome run(const std::vector<std::string>& args, const std::string& epoch = "1000000000") const
+    {
+        const fs::path outPath = m_dir / ".stdout";
+        const fs::path errPath = m_dir / ".stderr";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(m_dir.c_str()) != 0 || !freopen(outPath.c_str(), "wb", stdout) ||
+                !freopen(errPath.c_str(), "wb", stderr)) {
+                _exit(127);
+            }
+            if (epoch.empty()) {
+                unsetenv("SOURCE_DATE_EPOCH");
+            } else {
+                setenv("SOURCE_DATE_EPOCH", epoch.c_str(), 1);
+            }
+            std::vector<char*> argv{const_cast<char*>(TAVRIK_BATCH)};
+            for (const std::string& a : args) {
+                argv.push_back(const_cast<char*>(a.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(TAVRIK_BATCH, argv.data());
+            _exit(127);
+        }
+        Outcome outcome;
+        int raw = 0;
+        if (pid > 0 && waitpid(pid, &raw, 0) == pid && WIFEXITED(raw)) {
+            outcome.status = WEXITSTATUS(raw);
+        }
+        outcome.out = readFile(outPath);
+        outcome.err = readFile(errPath);
+        fs::remove(outPath);
+        fs::remove(errPath);
+        return outcome;
+    }
+
+    // Names in m_dir other than the ones the test created itself: temporaries left behind.
+    std::vector<std::string> filesIn() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static std::string data(const std::string& name) { return (dataDir / name).string(); }
+    // The report shows the data file's absolute path without "." or ".." steps.
+    static std::string shownPath(const std::string& name)
+    {
+        return (dataDir / name).lexically_normal().string();
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {"--colour", data("cli_three_pops.tvk")},
+        {"-x", data("cli_three_pops.tvk")},
+        {"--heritability", "0", data("cli_three_pops.tvk")},
+        {"--heritability", "1.5", data("cli_three_pops.tvk")},
+        {"--heritability", "-0.5", data("cli_three_pops.tvk")},
+        {"--heritability", "abc", data("cli_three_pops.tvk")},
+        {"--heritability", "0.5abc", data("cli_three_pops.tvk")},
+        {"--heritability=", data("cli_three_pops.tvk")},
+        {"--heritability", "nan", data("cli_three_pops.tvk")},
+        {"--heritability", "1e300", data("cli_three_pops.tvk")},
+        {"--scaled=1", data("cli_three_pops.tvk")},
+        {data("cli_three_pops.tvk"), "--report"},
+        {"--report", "out.txt"},
+        {data("cli_three_pops.tvk"), data("cli_one_population.tvk")},
+        {data("cli_three_pops.tvk"), "--report=x.txt", "--listing=./x.txt"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const auto& a : args) {
+            joined += a + " ";
+        }
+        SCOPED_TRACE(joined);
+        const Outcome o = run(args);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "");
+        EXPECT_TRUE(o.err.starts_with("tavrik-batch: ")) << o.err;
+        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    }
+    EXPECT_NE(run({"--heritability", "1.5", data("cli_three_pops.tvk")}).err.find("\"1.5\""),
+              std::string::npos);
+    EXPECT_NE(run({"--colour", data("cli_three_pops.tvk")}).err.find("--colour"),
+              std::string::npos);
+}
+
+TEST_F(BatchProgram, HelpAndVersionNeedNoDataFile)
+{
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: tavrik-batch [OPTIONS] DATAFILE\n"));
+    for (const char* option : {"--heritability H", "--population NAME", "--listing FILE"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tavrik-batch 5.0\n");
+}
+
+TEST_F(BatchProgram, RefusesNamesThatChooseNothingOrMoreThanOneEntry)
+{
+    const Outcome unknown =
+        run({data("cli_three_pops.tvk"), "--population", "Aven", "--population", "aven"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("no population named \"aven\""), std::string::npos) << unknown.err;
+
+    const Outcome unknownVariable = run({data("cli_three_pops.tvk"), "--variable=Width"});
+    EXPECT_EQ(unknownVariable.status, 2);
+    EXPECT_NE(unknownVariable.err.find("no variable named \"Width\""), std::string::npos);
+
+    const Outcome shared = run({"--population", "Aven", data("cli_duplicate_names.tvk")});
+    EXPECT_EQ(shared.status, 2);
+    EXPECT_NE(shared.err.find("population name \"Aven\" is ambiguous: populations 1 and 3"),
+              std::string::npos)
+        << shared.err;
+
+    const Outcome sharedVariable = run({"--variable", "Length", data("cli_duplicate_names.tvk")});
+    EXPECT_EQ(sharedVariable.status, 2);
+    EXPECT_NE(sharedVariable.err.find("variable name \"Length\" is ambiguous"), std::string::npos);
+}
+
+TEST_F(BatchProgram, NeedsTwoPopulations)
+{
+    const Outcome onePop = run({data("cli_one_population.tvk")});
+    EXPECT_EQ(onePop.status, 2);
+    EXPECT_NE(onePop.err.find("at least 2 populations must be selected"), std::string::npos);
+
+    const Outcome oneChosenTwice =
+        run({data("cli_three_pops.tvk"), "--population", "Brisk", "--population", "Brisk"});
+    EXPECT_EQ(oneChosenTwice.status, 2);
+    EXPECT_NE(oneChosenTwice.err.find("found 1"), std::string::npos) << oneChosenTwice.err;
+
+    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+}
+
+TEST_F(BatchProgram, UnreadableDataFileGivesStatusThreeNamingLineAndField)
+{
+    const Outcome bad = run({data("cli_bad_value.tvk"), "--report", "report.txt"});
+    EXPECT_EQ(bad.status, 3);
+    EXPECT_NE(bad.err.find("line 8"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("Breadth"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("l.25"), std::string::npos) << bad.err;
+    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+
+    const Outcome missing = run({"no-such-file.tvk"});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_NE(missing.err.find("no-such-file.tvk"), std::string::npos) << missing.err;
+}
+
+TEST_F(BatchProgram, NeverWritesOverTheDataFile)
+{
+    fs::copy_file(dataDir / "cli_three_pops.tvk", m_dir / "valleys.tvk");
+    const std::string before = readFile(m_dir / "valleys.tvk");
+    const Outcome o = run({"valleys.tvk", "--listing", m_dir.string() + "/./valleys.tvk"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("would replace the data file"), std::string::npos) << o.err;
+    EXPECT_EQ(readFile(m_dir / "valleys.tvk"), before);
+}
+
+TEST_F(BatchProgram, FailedAnalysisGivesStatusOneAndLeavesEveryFileAsItWas)
+{
+    writeFile(m_dir / "report.txt", "the previous report\r\n");
+    const Outcome o =
+        run({data("cli_single_record.tvk"), "--report", "report.txt", "--listing", "list.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("Corran"), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(readFile(m_dir / "report.txt"), "the previous report\r\n");
+    EXPECT_EQ(filesIn(), std::vector<std::string>{"report.txt"});
+}
+
+TEST_F(BatchProgram, WritesReportAndListingWithCrLfAndTheFixedDate)
+{
+    const Outcome toStdout = run({data("cli_three_pops.tvk")});
+    ASSERT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.err, "");
+
+    const Outcome toFiles =
+        run({"--listing", "list.txt", data("cli_three_pops.tvk"), "--report", "report.txt"});
+    ASSERT_EQ(toFiles.status, 0) << toFiles.err;
+    EXPECT_EQ(toFiles.out, "");
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"list.txt", "report.txt"}));
+
+    const std::string report = readFile(m_dir / "report.txt");
+    EXPECT_EQ(report, toStdout.out);
+    EXPECT_TRUE(allLinesEndCrLf(report));
+    const std::vector<std::string> head = lines(report);
+    ASSERT_GE(head.size(), 12u);
+    // 1000000000 s after 1970-01-01 UTC is Sunday 9 September 2001, 01:46:40.
+    EXPECT_EQ(head[0], "TAVRIK 5.0\r");
+    EXPECT_EQ(head[1], "Sunday, September 09, 2001     1:46 AM\r");
+    EXPECT_EQ(head[4], "Data file = " + shownPath("cli_three_pops.tvk") + "\r");
+    EXPECT_EQ(head[6], "Data set: Three valleys test set\r");
+    EXPECT_EQ(head[8], "Data available for:  3  populations and  2  variables\r");
+    EXPECT_EQ(head[9], " Data selected for:  3  populations and  2  variables\r");
+    EXPECT_EQ(head[11], "Heritability = 1.000\r");
+
+    const std::string listing = readFile(m_dir / "list.txt");
+    EXPECT_TRUE(listing.starts_with("R Matrix:\r\n(standard errors in parentheses)\r\n"));
+    EXPECT_TRUE(allLinesEndCrLf(listing));
+    EXPECT_EQ(report.find("\nR Matrix:\r\n"), std::string::npos)
+        << "listing leaked into the report";
+}
+
+TEST_F(BatchProgram, RelativeDataPathIsReportedAbsoluteAndOptionsReachTheRun)
+{
+    fs::copy_file(dataDir / "cli_three_pops.tvk", m_dir / "valleys.tvk");
+    const Outcome o = run({"--heritability",
+                           "0.55",
+                           "--no-bias-correction",
+                           "--variable",
+                           "Breadth",
+                           "./valleys.tvk"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::string> head = lines(o.out);
+    ASSERT_GE(head.size(), 14u);
+    EXPECT_EQ(head[4], "Data file = " + (m_dir / "valleys.tvk").string() + "\r");
+    EXPECT_EQ(head[9], " Data selected for:  3  populations and  1  variables\r");
+    EXPECT_EQ(head[11], "Heritability = 0.550\r");
+    EXPECT_EQ(head[13], "No correction for sampling bias\r");
+}
+
+TEST_F(BatchProgram, AcceptsHeritabilityWrittenAsAnyDecimalNumber)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"1", "1.000"}, {".5", "0.500"}, {"1e-3", "0.001"}, {"2.5E-1", "0.250"}};
+    for (const auto& [given, shown] : cases) {
+        const Outcome o = run({"--heritability=" + given, data("cli_three_pops.tvk")});
+        ASSERT_EQ(o.status, 0) << given << ": " << o.err;
+        EXPECT_EQ(lines(o.out)[11], "Heritability = " + shown + "\r") << given;
+    }
+}
+
+TEST_F(BatchProgram, ChoiceFollowsFileOrderAndRepeatedRunsAreByteIdentical)
+{
+    const Outcome shuffled = run({data("cli_three_pops.tvk"),
+                                  "--population",
+                                  "Corran",
+                                  "--population",
+                                  "Aven",
+                                  "--population",
+                                  "Corran"});
+    const Outcome ordered =
+        run({data("cli_three_pops.tvk"), "--population", "Aven", "--population", "Corran"});
+    ASSERT_EQ(shuffled.status, 0) << shuffled.err;
+    EXPECT_EQ(shuffled.out, ordered.out);
+    const std::string table = shuffled.out.substr(shuffled.out.find("Populations used"));
+    EXPECT_LT(table.find("\nAven "), table.find("\nCorran "));
+    EXPECT_EQ(table.find("\nBrisk "), std::string::npos);
+
+    // Without a fixed instant the date line follows the clock, yet the rest stays the same.
+    const Outcome clocked = run({data("cli_three_pops.tvk")}, "");
+    const Outcome fixed = run({data("cli_three_pops.tvk")});
+    ASSERT_EQ(clocked.status, 0) << clocked.err;
+    EXPECT_NE(lines(clocked.out)[1], lines(fixed.out)[1]);
+    EXPECT_EQ(clocked.out.substr(clocked.out.find("Data file")),
+              fixed.out.substr(fixed.out.find("Data file")));
+}
+
+TEST_F(BatchProgram, ProgressLinesGoToStandardErrorOnlyWhenAskedFor)
+{
+    const Outcome o = run({"--progress", data("cli_three_pops.tvk"), "--report", "r.txt"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::string> progress = lines(o.err);
+    // 45 records: a line after every 20th record of each pass and one at its end.
+    const std::vector<std::string> expected = {
+        "...computing...",
+        "...pass 1 of 2, cases read = 20 ...",
+        "...pass 1 of 2, cases read = 40 ...",
+        "...pass 1 of 2, cases read = 45 ...",
+        "...computing...",
+        "...pass 2 of 2, cases read = 20 ...",
+        "...pass 2 of 2, cases read = 40 ...",
+        "...pass 2 of 2, cases read = 45 ...",
+        "...computing...",
+        "...inverting matrix...",
+    };
+    ASSERT_GE(progress.size(), expected.size()) << o.err;
+    EXPECT_EQ(std::vector(progress.begin(), progress.begin() + 10), expected);
+    EXPECT_TRUE(o.err.ends_with("\n"));
+    EXPECT_EQ(o.err.find('\r'), std::string::npos);
+}
+
+TEST_F(BatchProgram, ShowMatricesAppendsTheListingWhenBothFit)
+{
+    const Outcome o = run(
+        {"--show-matrices", data("cli_three_pops.tvk"), "--report", "r.txt", "--listing", "l.txt"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string report = readFile(m_dir / "r.txt");
+    const std::string listing = readFile(m_dir / "l.txt");
+    EXPECT_TRUE(report.ends_with("\r\n" + listing)) << report;
+    EXPECT_TRUE(allLinesEndCrLf(report));
+}
+
+} // namespace
