@@ -8,8 +8,9 @@
 // Indices here are 0-based; the solver's rules are stated for rows and columns counted from 1,
 // so "the first row" is row 0 and "no column recorded yet" is -1.
 //
-// Every formula keeps its operation order (no reassociation, no fused multiply-add): the
-// eigenvalues and eigenvectors are compared to the last bit with other builds of the program.
+// Every formula keeps its operation order (no reassociation, no fused multiply-add), and the
+// row-maximum bookkeeping its comparison rules: eigenvalues, eigenvector signs and the order of
+// the diagonal depend on them to the last bit.
 
 namespace tavrik {
 
@@ -19,10 +20,11 @@ constexpr double jacobiEpsilon = 7.450580596E-09;
 constexpr double initialTolerance = 1E+37;
 constexpr double nonZeroThreshold = 5E-07;
 
-// Classical Jacobi needs a few sweeps of g(g-1)/2 rotations each; this allows 200 sweeps, far
-// beyond what any finite input has needed, so only a fault (an overflow that turned elements
-// into infinities or NaN) can reach it.
-constexpr std::size_t sweepsBeforeGivingUp = 200;
+// The rotation cap, in sweeps of g(g-1)/2 rotations. Finite inputs converge in about five
+// sweeps (500 populations: 4.9); 100 sweeps leaves a wide margin, so only a fault (an overflow
+// that turned elements into infinities or NaN) can reach it, and the run then stops instead of
+// looping.
+constexpr std::size_t sweepsBeforeGivingUp = 100;
 
 bool allFinite(const Matrix& a)
 {
