@@ -1,13 +1,75 @@
+// The desktop program: tavrik [FILE]
+// Hidden options for unattended use (documentation screenshots):
+//   --run-all          after opening FILE, run the analysis on every population and variable
+//   --screenshot PNG   once that is done, save a picture of the main window to PNG and quit
+// SOURCE_DATE_EPOCH, when set, fixes the date and time written in the report.
+#include "report/Clock.h"
 #include "state/ProgramState.h"
 #include "ui/MainWindow.h"
+#include "ui/QtUserPrompts.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+namespace {
+
+tavrik::Clock reportClock()
+{
+    bool ok = false;
+    const long long epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&ok);
+    return ok ? tavrik::fixedUtcClock(epoch) : tavrik::systemClock();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TAVRIK"));
+    QApplication::setApplicationVersion(QStringLiteral("5.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("TAVRIK 5.0"));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("data file to open"));
+    QCommandLineOption runAll(QStringLiteral("run-all"));
+    runAll.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("PNG"));
+    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(runAll);
+    parser.addOption(screenshot);
+    parser.process(app);
+
     tavrik::ProgramState state;
-    tavrik::MainWindow window(state);
+    state.helpPath =
+        (QApplication::applicationDirPath() + QStringLiteral("/help/index.html")).toStdString();
+    tavrik::QtUserPrompts prompts;
+    tavrik::MainWindow window(state, prompts, reportClock());
+    prompts.setParentWidget(&window);
     window.show();
+
+    const QString screenshotFile = parser.value(screenshot);
+    const auto takeScreenshot = [&] {
+        const bool saved = window.grab().save(screenshotFile, "PNG");
+        QApplication::exit(saved ? 0 : 1);
+    };
+
+    bool running = false;
+    if (!parser.positionalArguments().isEmpty()) {
+        const bool opened = window.openDataFile(parser.positionalArguments().constFirst());
+        if (opened && parser.isSet(runAll)) {
+            if (!screenshotFile.isEmpty()) {
+                QObject::connect(&window, &tavrik::MainWindow::runFinished, &window, [&] {
+                    QTimer::singleShot(300, &window, takeScreenshot);
+                });
+            }
+            window.runAllPopulationsAndVariables();
+            running = window.isRunning();
+        }
+    }
+    if (!screenshotFile.isEmpty() && !running) {
+        QTimer::singleShot(300, &window, takeScreenshot);
+    }
     return QApplication::exec();
 }

@@ -1,24 +1,133 @@
-// The program's only top-level window: the report text box and the menu bar.
+// The program's main window: the report text box and the menu bar from which every command
+// starts. Menu enabling follows a table of events: each command changes CommandStates and
+// applyCommandStates() pushes it to the widgets.
 #pragma once
 
+#include "analysis/AnalysisRun.h"
+#include "report/Clock.h"
 #include "state/ProgramState.h"
+#include "ui/UserPrompts.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <thread>
+
+class QAction;
+class QMenu;
 class QPlainTextEdit;
 
 namespace tavrik {
+
+class AnalysisDialog;
+class OptionsDialog;
+class ProgressWindow;
+
+// What the commands have enabled so far; items without a flag are always enabled.
+struct CommandStates
+{
+    bool cut = false;
+    bool copy = false;
+    bool paste = false;
+    bool selectAll = false;
+    bool analysisMenu = false;
+    bool outputMenu = false;
+    bool savePca2 = true; // follows scaledAnalysis of the last run
+};
 
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(ProgramState& state, QWidget* parent = nullptr);
+    MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // File Open without the dialog (also for a file named on the command line). A file that
+    // cannot be loaded is reported in a message box and changes nothing; returns false then.
+    bool openDataFile(const QString& fileName);
+    // As opening the Analysis dialog and pressing Run at once: every population and variable.
+    void runAllPopulationsAndVariables();
+
+    bool isRunning() const { return m_running; }
+    const CommandStates& commandStates() const { return m_commands; }
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnuHyphen1 = nullptr;
+    QAction* mnuExit = nullptr;
+
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuHyphen2 = nullptr;
+    QAction* mnuSelectAll = nullptr;
+    QAction* mnuHyphen3 = nullptr;
+    QAction* mnuSetFont = nullptr;
+
+    QMenu* mnuAnal = nullptr;
+    QAction* mnuRun = nullptr;
+    QAction* mnuOpt = nullptr;
+
+    QMenu* mnuOutput = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveOut = nullptr;
+    QAction* mnuHyphen4 = nullptr;
+    QAction* mnuSaveMat = nullptr;
+    QAction* mnuHyphen5 = nullptr;
+    QAction* mnuSavePCA1 = nullptr;
+    QAction* mnuSavePCA2 = nullptr;
+    QAction* mnuHyphen6 = nullptr;
+    QAction* mnuSaveRB1 = nullptr;
+
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpText = nullptr;
+    QAction* mnuAbout = nullptr;
 
     QPlainTextEdit* txtBox = nullptr;
 
+    OptionsDialog* Options = nullptr;  // created once, hidden until shown
+    QPointer<AnalysisDialog> Analysis; // exists while open; every opening starts afresh
+    ProgressWindow* running = nullptr;
+
+signals:
+    // A run has ended and its outcome is on screen.
+    void runFinished(bool succeeded);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void buildFileMenu();
+    void buildEditMenu();
+    void buildAnalysisMenu();
+    void buildOutputMenu();
+    void buildHelpMenu();
+    void applyCommandStates();
+
+    void fileOpen();
+    void exitProgram();
+    void cutText();
+    void copyText();
+    void pasteText();
+    void selectAllText();
+    void setScreenFont();
+    void editMenuOpening();
+    void showEditContextMenu(const QPoint& pos);
+    void showAnalysisDialog();
+    void showOptionsDialog();
+
+    void startRun();
+    void finishRun(Result<RunOutput> result);
+
     ProgramState& m_state;
+    UserPrompts& m_prompts;
+    Clock m_clock;
+    CommandStates m_commands;
+    bool m_running = false;
+    QString m_textBeforeRun; // restored when a run fails
+    std::thread m_worker;
 };
 
 } // namespace tavrik

@@ -1,0 +1,21 @@
+// The one place where Qt text meets the core's text: UTF-8 std::string, filesystem paths and
+// report text with CR LF line ends.
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tavrik {
+
+QString toQt(std::string_view utf8);
+std::string toStd(const QString& text);
+std::filesystem::path toPath(const QString& fileName);
+
+// Report text (CR LF line ends) as the text box holds it (LF line ends), and back.
+QString textFromReport(std::string_view report);
+std::string reportFromText(const QString& text);
+
+} // namespace tavrik

@@ -1,0 +1,163 @@
+#include "ui/OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "WindowHarness.h"
+
+using namespace tavrik;
+using namespace tavrik::test;
+
+class OptionsDialogTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WindowHarness> h;
+    OptionsDialog* options = nullptr;
+
+    void type(const QString& text)
+    {
+        options->H2Text->selectAll();
+        QTest::keyClick(options->H2Text, Qt::Key_Backspace);
+        QTest::keyClicks(options->H2Text, text);
+    }
+
+private slots:
+    void init()
+    {
+        h = std::make_unique<WindowHarness>();
+        QVERIFY(h->dir.isValid());
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        QVERIFY(h->trigger("mnuOpt"));
+        options = h->window->Options;
+        QVERIFY(options->isVisible());
+    }
+
+    void cleanup()
+    {
+        h->prompts.verifyAllUsed();
+        h->window->close();
+        QCOMPARE(visibleTopLevels(), QStringList());
+        h.reset();
+    }
+
+    void opensWithTheStoredSettings()
+    {
+        QCOMPARE(options->windowTitle(), QString("Options"));
+        QCOMPARE(options->H2Text->text(), QString("1"));
+        QCOMPARE(options->H2Text->selectedText(), QString("1"));
+        QCOMPARE(options->focusWidget(), options->H2Text);
+        QVERIFY(options->CheckBias->isChecked());
+        QVERIFY(!options->CheckScaling->isChecked());
+        QVERIFY(!options->CheckOutput->isChecked());
+    }
+
+    void okRejectsAHeritabilityOutOfRange_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<float>("typedValue");
+        QTest::newRow("zero") << "0" << 0.0f;
+        QTest::newRow("negative") << "-0.5" << -0.5f;
+        QTest::newRow("above one") << "1.01" << 1.01f;
+        QTest::newRow("not a number") << "abc" << 0.0f;
+        QTest::newRow("empty") << "" << 0.0f;
+    }
+
+    void okRejectsAHeritabilityOutOfRange()
+    {
+        QFETCH(QString, text);
+        QFETCH(float, typedValue);
+        options->CheckOutput->setChecked(true);
+        type(text);
+        QCOMPARE(h->state.settings.heritability, typedValue); // stored while typing
+
+        options->btnOK->click();
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
+        QCOMPARE(h->prompts.shown().front().title, QString("ERROR"));
+        QCOMPARE(h->prompts.shown().front().text, QString("Heritability out of range"));
+        QVERIFY(options->isVisible());
+        QCOMPARE(options->H2Text->text(), QString("1"));
+        QCOMPARE(options->H2Text->selectedText(), QString("1"));
+        QCOMPARE(h->state.settings.heritability, 1.0f);
+        QCOMPARE(h->state.settings.showMatrices, 0); // the check boxes were not stored
+    }
+
+    void okAcceptsAHeritabilityInRangeAndStoresTheFlags_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<float>("stored");
+        QTest::newRow("one") << "1" << 1.0f;
+        QTest::newRow("half") << "0.5" << 0.5f;
+        QTest::newRow("leading point") << ".5" << 0.5f;
+        QTest::newRow("exponent") << "1e-3" << 0.001f;
+        QTest::newRow("trailing letters") << "0.5abc" << 0.5f;
+    }
+
+    void okAcceptsAHeritabilityInRangeAndStoresTheFlags()
+    {
+        QFETCH(QString, text);
+        QFETCH(float, stored);
+        type(text);
+        options->CheckBias->setChecked(false);
+        options->CheckScaling->setChecked(true);
+        options->CheckOutput->setChecked(true);
+        options->btnOK->click();
+
+        QVERIFY(h->prompts.shown().isEmpty());
+        QVERIFY(!options->isVisible());
+        const AnalysisSettings& s = h->state.settings;
+        QCOMPARE(s.heritability, stored);
+        QCOMPARE(s.biasCorrection, 0);
+        QCOMPARE(s.scaledAnalysis, 1);
+        QCOMPARE(s.showMatrices, 1);
+    }
+
+    void defaultThenCloseKeepsTheStoredFlags()
+    {
+        type("0.25");
+        options->CheckBias->setChecked(false);
+        options->CheckScaling->setChecked(true);
+        options->CheckOutput->setChecked(true);
+        options->btnOK->click();
+
+        QVERIFY(h->trigger("mnuOpt"));
+        QCOMPARE(options->H2Text->text(), QString("0.25"));
+        QVERIFY(!options->CheckBias->isChecked());
+        QVERIFY(options->CheckScaling->isChecked());
+        options->btnDefault->click();
+        QCOMPARE(options->H2Text->text(), QString("1"));
+        QVERIFY(options->CheckBias->isChecked());
+        QVERIFY(!options->CheckScaling->isChecked());
+        QVERIFY(!options->CheckOutput->isChecked());
+        options->close();
+
+        const AnalysisSettings& s = h->state.settings;
+        QCOMPARE(s.heritability, 1.0f);
+        QCOMPARE(s.biasCorrection, 0);
+        QCOMPARE(s.scaledAnalysis, 1);
+        QCOMPARE(s.showMatrices, 1);
+    }
+
+    void enterInTheHeritabilityBoxMovesToOkAndASecondEnterPressesIt()
+    {
+        type("0.75");
+        QTest::keyClick(options->H2Text, Qt::Key_Return);
+        QVERIFY(options->isVisible());
+        QCOMPARE(options->focusWidget(), options->btnOK);
+        QTest::keyClick(options->btnOK, Qt::Key_Return);
+        QVERIFY(!options->isVisible());
+        QCOMPARE(h->state.settings.heritability, 0.75f);
+    }
+
+    void escapeDoesNotCloseTheDialog()
+    {
+        QTest::keyClick(options->H2Text, Qt::Key_Escape);
+        QVERIFY(options->isVisible());
+    }
+};
+
+QTEST_MAIN(OptionsDialogTest)
+#include "OptionsDialogTest.moc"

@@ -1,0 +1,228 @@
+#include "analysis/AnalysisRun.h"
+#include "report/Clock.h"
+#include "ui/AnalysisDialog.h"
+#include "ui/OptionsDialog.h"
+#include "ui/ProgressWindow.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "WindowHarness.h"
+
+using namespace tavrik;
+using namespace tavrik::test;
+
+namespace {
+
+// The core's own report for the file with everything chosen, as the text box shows it.
+QString expectedScreen(const ProgramState& afterOpen)
+{
+    RunInput input{afterOpen.dataSet, afterOpen.settings, {}};
+    input.selection.popSelected.assign(afterOpen.dataSet.popNames.size(), 1);
+    input.selection.varSelected.assign(afterOpen.dataSet.varNames.size(), 1);
+    input.selection.selPopCount = afterOpen.dataSet.popCount;
+    input.selection.selVarCount = afterOpen.dataSet.varCount;
+    NullProgress progress;
+    const Result<RunOutput> out = runAnalysis(input, fixedUtcClock(fixedEpoch), progress);
+    if (!out) {
+        return "run failed: " + QString::fromStdString(out.error().message);
+    }
+    std::string text = out->screenText;
+    std::string lf;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            lf += text[i];
+        }
+    }
+    return QString::fromStdString(lf);
+}
+
+// Thirty populations with two records each: the matrix listing alone passes 24000 bytes.
+QByteArray manyPopulations()
+{
+    QByteArray data = "Many populations\n30, 1\n";
+    for (int i = 1; i <= 30; ++i) {
+        data += QStringLiteral("Population %1, %2, %3\n")
+                    .arg(i, 2, 10, QChar('0'))
+                    .arg(i)
+                    .arg(100 + i)
+                    .toLatin1();
+    }
+    data += "Stature\n";
+    for (int i = 1; i <= 30; ++i) {
+        data += QStringLiteral("%1, %2\n%1, %3\n").arg(i).arg(160 + i).arg(163 + 2 * i).toLatin1();
+    }
+    return data;
+}
+
+} // namespace
+
+class RunTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WindowHarness> h;
+
+    void setOptions(bool scaling, bool showMatrices)
+    {
+        QVERIFY(h->trigger("mnuOpt"));
+        h->window->Options->CheckScaling->setChecked(scaling);
+        h->window->Options->CheckOutput->setChecked(showMatrices);
+        h->window->Options->btnOK->click();
+    }
+
+private slots:
+    void init()
+    {
+        h = std::make_unique<WindowHarness>();
+        QVERIFY(h->dir.isValid());
+    }
+
+    void cleanup()
+    {
+        h->prompts.verifyAllUsed();
+        h->window->close();
+        QCOMPARE(visibleTopLevels(), QStringList());
+        h.reset();
+    }
+
+    void aRunShowsTheCoreReportAndEnablesOutputWithoutScaledScores()
+    {
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        const QString expected = expectedScreen(h->state);
+        const QString title = h->window->windowTitle();
+        h->state.askSaveName = 0;
+
+        QVERIFY(h->runAll());
+        QVERIFY(h->lastRunSucceeded);
+        QCOMPARE(h->text(), expected);
+        QVERIFY(h->text().startsWith("TAVRIK 5.0\n"));
+        QVERIFY(h->prompts.shown().isEmpty());
+        QVERIFY(!h->window->running->isVisible());
+        QCOMPARE(h->window->windowTitle(), title);
+        QCOMPARE(h->state.askSaveName, 1);
+        QCOMPARE(h->state.selection.selPopCount, 3);
+        QCOMPARE(h->state.results.populationNames,
+                 std::vector<std::string>({"North", "Coast", "Hills"}));
+
+        for (const char* item :
+             {"mnuSave", "mnuSaveOut", "mnuSaveMat", "mnuSavePCA1", "mnuSaveRB1"}) {
+            QVERIFY2(h->enabled(item), item);
+        }
+        QVERIFY(!h->enabled("mnuSavePCA2"));
+    }
+
+    void aRunWithTheScaledAnalysisEnablesTheScaledScores()
+    {
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        setOptions(true, true);
+        QVERIFY(h->runAll());
+        QVERIFY(h->lastRunSucceeded);
+        QVERIFY(h->enabled("mnuSavePCA2"));
+        QVERIFY(h->text().contains("(standard errors in parentheses)")); // a listing that fits
+
+        // the item follows the option of the latest run
+        setOptions(false, false);
+        QVERIFY(h->runAll());
+        QVERIFY(!h->enabled("mnuSavePCA2"));
+    }
+
+    void nothingElseCanStartWhileARunWorks()
+    {
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        QVERIFY(h->trigger("mnuOpt"));
+        QVERIFY(h->trigger("mnuRun"));
+        h->window->Analysis->btnRun->click();
+
+        // the outcome can only arrive through the event loop, so the run is still on
+        QVERIFY(h->window->isRunning());
+        QVERIFY(h->window->running->isVisible());
+        QCOMPARE(h->text(), QString());
+        for (const char* item : {"mnuFileOpen",
+                                 "mnuExit",
+                                 "mnuRun",
+                                 "mnuOpt",
+                                 "mnuSetFont",
+                                 "mnuCopy",
+                                 "mnuHelpText",
+                                 "mnuAbout"}) {
+            QVERIFY2(!h->enabled(item), item);
+        }
+        QVERIFY(!h->window->Options->isEnabled());
+        QVERIFY(h->waitForRun());
+        QVERIFY(h->enabled("mnuFileOpen"));
+        QVERIFY(h->window->Options->isEnabled());
+    }
+
+    void aSingularMatrixLeavesTheEarlierReportResultsAndMenus()
+    {
+        QVERIFY(h->open(h->writeFile("twins.tvk", identicalVariables)));
+        QVERIFY(h->trigger("mnuRun"));
+        h->window->Analysis->btnClear2->click();
+        h->window->Analysis->VarList1->setCurrentRow(0);
+        QTest::keyClick(h->window->Analysis->VarList1, Qt::Key_Space);
+        h->window->Analysis->VarList1->setCurrentRow(1);
+        QTest::keyClick(h->window->Analysis->VarList1, Qt::Key_Space);
+        h->window->Analysis->btnRun->click();
+        QVERIFY(h->waitForRun());
+        QVERIFY(h->lastRunSucceeded);
+        const QString report = h->text();
+        const Matrix rMatrix = h->state.results.rMatrix;
+        h->state.askSaveName = 0;
+
+        QVERIFY(h->runAll()); // Left and Right together
+        QVERIFY(!h->lastRunSucceeded);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
+        QCOMPARE(h->prompts.shown().front().title, QString("Error"));
+        QCOMPARE(h->prompts.shown().front().text, QString("Matrix could not be inverted"));
+        QCOMPARE(h->text(), report);
+        QVERIFY(h->state.results.rMatrix == rMatrix);
+        QCOMPARE(h->state.askSaveName, 0);
+        QVERIFY(h->enabled("mnuSave"));
+        QVERIFY(h->enabled("mnuFileOpen"));
+        QVERIFY(h->window->isVisible());
+    }
+
+    void aFailedFirstRunBringsBackTheHeaderAndKeepsOutputOff()
+    {
+        QVERIFY(h->open(h->writeFile("twins.tvk", identicalVariables)));
+        const QString header = h->text();
+        QVERIFY(h->runAll());
+        QVERIFY(!h->lastRunSucceeded);
+        QCOMPARE(h->text(), header);
+        QVERIFY(!h->enabled("mnuSave"));
+        QVERIFY(h->enabled("mnuRun"));
+    }
+
+    void anOutputTooLargeForTheScreenWarnsAndLeavesTheMatricesOff()
+    {
+        QVERIFY(h->open(h->writeFile("many.tvk", manyPopulations())));
+        setOptions(false, true);
+        QCOMPARE(h->state.settings.showMatrices, 1);
+        QVERIFY(h->runAll());
+        QVERIFY(h->lastRunSucceeded);
+
+        QCOMPARE(h->prompts.shown().size(), 1);
+        const ScriptedPrompts::Shown& box = h->prompts.shown().front();
+        QCOMPARE(box.icon, UserPrompts::Icon::Information);
+        QCOMPARE(box.title, QString("Warning!"));
+        QCOMPARE(box.text,
+                 QString("Output too large to fit on screen.\r\n"
+                         "R and distance matrices will not be shown here.\r\n"
+                         "They will be included when you save the output."));
+        QCOMPARE(h->state.settings.showMatrices, 0);
+        QCOMPARE(h->state.outputFitsScreen, 0);
+        QVERIFY(!h->text().contains("(standard errors in parentheses)")); // the listing's lines
+
+        // the next run neither shows the matrices nor warns
+        h->prompts.clearShown();
+        QVERIFY(h->runAll());
+        QVERIFY(h->prompts.shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(RunTest)
+#include "RunTest.moc"

@@ -1,0 +1,151 @@
+#include "WindowHarness.h"
+
+#include "report/Clock.h"
+#include "ui/AnalysisDialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace tavrik::test {
+
+const char* const threePopulations = "Example data set\n"
+                                     "3, 2\n"
+                                     "North, 1, 150\n"
+                                     "Coast, 2, 300\n"
+                                     "Hills, 3, 300\n"
+                                     "Stature, Head length\n"
+                                     "1, 170.5, 191.0\n"
+                                     "1, 172.25, 193.0\n"
+                                     "1, 168.0, 190.5\n"
+                                     "1, 175.5, 189.0\n"
+                                     "2, 168.0, 188.5\n"
+                                     "2, 164.5, 187.0\n"
+                                     "2, 166.0, 190.0\n"
+                                     "2, 169.5, 186.5\n"
+                                     "3, 165.0, 186.0\n"
+                                     "3, 161.5, 184.5\n"
+                                     "3, 163.0, 188.0\n"
+                                     "3, 167.0, 185.0\n";
+
+const char* const equalSizes = "Equal sizes\n"
+                               "3, 2\n"
+                               "North, 1, 300\n"
+                               "Coast, 2, 300\n"
+                               "Hills, 3, 300\n"
+                               "Stature, Head length\n"
+                               "1, 170.5, 191.0\n"
+                               "1, 172.25, 193.0\n"
+                               "2, 168.0, 188.5\n"
+                               "2, 164.5, 187.0\n"
+                               "3, 165.0, 186.0\n"
+                               "3, 161.5, 184.5\n";
+
+const char* const identicalVariables = "Twins\n"
+                                       "3, 3\n"
+                                       "North, 1, 150\n"
+                                       "Coast, 2, 300\n"
+                                       "Hills, 3, 300\n"
+                                       "Left, Middle, Right\n"
+                                       "1, 170.5, 191.0, 170.5\n"
+                                       "1, 172.25, 193.0, 172.25\n"
+                                       "1, 168.0, 190.5, 168.0\n"
+                                       "2, 168.0, 188.5, 168.0\n"
+                                       "2, 164.5, 187.0, 164.5\n"
+                                       "2, 166.0, 190.0, 166.0\n"
+                                       "3, 165.0, 186.0, 165.0\n"
+                                       "3, 161.5, 184.5, 161.5\n"
+                                       "3, 163.0, 188.0, 163.0\n";
+
+WindowHarness::WindowHarness()
+    : window(std::make_unique<MainWindow>(state, prompts, fixedUtcClock(fixedEpoch)))
+{
+    window->show();
+}
+
+WindowHarness::~WindowHarness() = default;
+
+QString WindowHarness::writeFile(const QString& name, const QByteArray& content) const
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+        return {};
+    }
+    return path;
+}
+
+bool WindowHarness::open(const QString& fileName)
+{
+    prompts.queueOpenFileName(fileName);
+    return trigger("mnuFileOpen");
+}
+
+bool WindowHarness::runAll()
+{
+    if (!trigger("mnuRun") || window->Analysis == nullptr) {
+        return false;
+    }
+    window->Analysis->btnRun->click();
+    return waitForRun();
+}
+
+bool WindowHarness::waitForRun()
+{
+    if (!window->isRunning()) {
+        return false;
+    }
+    QSignalSpy finished(window.get(), &MainWindow::runFinished);
+    if (!finished.wait(30000)) {
+        return false;
+    }
+    lastRunSucceeded = finished.constFirst().constFirst().toBool();
+    return true;
+}
+
+bool WindowHarness::trigger(const char* name)
+{
+    if (!enabled(name)) {
+        return false;
+    }
+    window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+    return true;
+}
+
+bool WindowHarness::enabled(const char* name) const
+{
+    const auto* action = window->findChild<QAction*>(QString::fromLatin1(name));
+    if (action == nullptr || !action->isEnabled()) {
+        return false;
+    }
+    // an item counts only when the menu that holds it can be opened
+    for (const QMenu* menu : window->findChildren<QMenu*>()) {
+        if (menu->actions().contains(action) && !menu->menuAction()->isEnabled()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString WindowHarness::text() const
+{
+    return window->txtBox->toPlainText();
+}
+
+QStringList visibleTopLevels()
+{
+    QStringList names;
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) {
+            names << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                : w->objectName());
+        }
+    }
+    return names;
+}
+
+} // namespace tavrik::test
