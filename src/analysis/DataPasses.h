@@ -8,7 +8,6 @@
 #include "state/Matrix.h"
 #include "state/Result.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -40,15 +40,6 @@ TEST(PopulationWeights, SumTheFloatSizesInDoubleSoSmallSizesAreNotLost)
     EXPECT_EQ(w[0], 1e8 / 100000002.0);
 }
 
-TEST(PopulationWeights, AreSizeOverSumOfChosenSizes)
-{
-    const std::vector<float> sizes{150.0f, 300.0f, 300.0f};
-    const auto w = populationWeights(sizes);
-    EXPECT_DOUBLE_EQ(w[0], 0.2);
-    EXPECT_DOUBLE_EQ(w[1], 0.4);
-    EXPECT_DOUBLE_EQ(w[2], 0.4);
-}
-
 TEST(MatrixInversion, MatchesTheClosedFormTwoByTwoInverse)
 {
     // [[4,7],[2,6]]^-1 = 1/10 [[6,-7],[-2,4]]
@@ -101,13 +92,6 @@ TEST(MatrixInversion, RefusesSingularAndZeroMatrices)
         EXPECT_EQ(inv.error().kind, ErrorKind::Analysis);
         EXPECT_EQ(inv.error().message, "Matrix could not be inverted");
     }
-}
-
-TEST(MatrixInversion, OneByOneIsTheReciprocal)
-{
-    auto inv = invertMatrix(fromRows({{0.25}}));
-    ASSERT_TRUE(inv.ok());
-    EXPECT_EQ((*inv)(0, 0), 4.0);
 }
 
 // Two populations of equal weight, one variable, means -1 and +1, inverse 0.5:
@@ -228,18 +212,6 @@ TEST(ScaledMatrix, EqualWeightsLeaveRUnchanged)
     EXPECT_EQ(s.scaledRMatrix, r);
     EXPECT_NEAR(s.scaledDSquare(0, 1), 0.3 + 0.4 + 0.2, closeTolerance);
     EXPECT_EQ(s.scaledDSquare(2, 2), 0.0);
-}
-
-TEST(ScaledMatrix, ScalesByGTimesRootsOfBothWeights)
-{
-    const Matrix r = fromRows({{0.5, 0.2}, {0.2, 0.1}});
-    const std::vector<double> w{0.2, 0.8};
-    const ScaledMatrices s = computeScaledMatrices(r, w, false);
-    EXPECT_NEAR(s.scaledRMatrix(0, 0), 2 * 0.2 * 0.5, closeTolerance);
-    EXPECT_NEAR(s.scaledRMatrix(0, 1), 2 * 0.4 * 0.2, closeTolerance);
-    EXPECT_NEAR(s.scaledRMatrix(1, 1), 2 * 0.8 * 0.1, closeTolerance);
-    // 0.2 + 0.16 - 2 * 0.16 = 0.04
-    EXPECT_NEAR(s.scaledDSquare(1, 0), 0.04, closeTolerance);
 }
 
 TEST(ScaledMatrix, NegativeDistanceKeepsItsSignOnlyWithoutCorrection)
