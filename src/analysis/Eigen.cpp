@@ -1,5 +1,6 @@
 #include "analysis/Eigen.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -87,6 +88,11 @@ namespace {
 // The solver works on the upper triangle (i < j) and the diagonal of `m` only. Eigenvectors are
 // held transposed (row k = eigenvector k) so that the update of a pair walks contiguous memory;
 // the arithmetic is the same as on columns.
+//
+// Two indexes over the row maxima save full scans without changing any result: the maximum of
+// each block of rows (the pivot is the first row holding the largest row maximum, whichever way
+// it is found), and the number of rows whose maximum sits in each column (so the search for rows
+// to rescan stops once it has found them all).
 class JacobiSolver
 {
 public:
@@ -95,6 +101,9 @@ public:
         , m_g(g)
         , m_rowMax(g, 0.0)
         , m_rowMaxColumn(g, -1)
+        , m_pointingRows(g, 0)
+        , m_blockMax((g + blockRows - 1) / blockRows, 0.0)
+        , m_blockStale(m_blockMax.size(), 0)
         , m_vt(g, g)
     {
         for (std::size_t k = 0; k < g; ++k) {
@@ -115,17 +124,9 @@ public:
         const std::size_t rotationCap = sweepsBeforeGivingUp * pairs + 1000;
 
         for (;;) {
-            // Pivot: strict comparison, so equal row maxima keep the lowest row.
-            double pivotMax = 0.0;
-            std::size_t p = 0;
-            int qColumn = -1;
-            for (std::size_t i = 0; i + 1 < m_g; ++i) {
-                if (i == 0 || m_rowMax[i] > pivotMax) {
-                    pivotMax = m_rowMax[i];
-                    p = i;
-                    qColumn = m_rowMaxColumn[i];
-                }
-            }
+            const std::size_t p = pivotRow();
+            const double pivotMax = m_rowMax[p];
+            const int qColumn = m_rowMaxColumn[p];
             if (pivotMax <= 0.0) {
                 return true;
             }
@@ -165,6 +166,61 @@ public:
     }
 
 private:
+    static constexpr std::size_t blockRows = 32;
+
+    // The first row (of rows 0 .. g-2) holding the largest row maximum: the row a scan with a
+    // strict comparison from row 0 would choose, ties keeping the lowest row.
+    std::size_t pivotRow()
+    {
+        const std::size_t rows = m_g - 1;
+        double best = 0.0;
+        std::size_t bestBlock = 0;
+        for (std::size_t b = 0; b < m_blockMax.size(); ++b) {
+            if (m_blockStale[b] != 0) {
+                const std::size_t end = std::min(rows, (b + 1) * blockRows);
+                double m = 0.0;
+                for (std::size_t i = b * blockRows; i < end; ++i) {
+                    m = m_rowMax[i] > m ? m_rowMax[i] : m;
+                }
+                m_blockMax[b] = m;
+                m_blockStale[b] = 0;
+            }
+            if (b == 0 || m_blockMax[b] > best) {
+                best = m_blockMax[b];
+                bestBlock = b;
+            }
+        }
+        const std::size_t end = std::min(rows, (bestBlock + 1) * blockRows);
+        for (std::size_t i = bestBlock * blockRows; i < end; ++i) {
+            if (m_rowMax[i] == best) {
+                return i;
+            }
+        }
+        return bestBlock * blockRows;
+    }
+
+    // Every change of a row maximum goes through here to keep the two indexes.
+    void setRowMax(std::size_t i, double value, int column)
+    {
+        if (i + 1 < m_g) {
+            const int old = m_rowMaxColumn[i];
+            if (column != old) {
+                if (old >= 0) {
+                    --m_pointingRows[static_cast<std::size_t>(old)];
+                }
+                ++m_pointingRows[static_cast<std::size_t>(column)];
+            }
+            const std::size_t b = i / blockRows;
+            if (value < m_rowMax[i]) {
+                m_blockStale[b] = 1;
+            } else if (value > m_blockMax[b]) {
+                m_blockMax[b] = value;
+            }
+        }
+        m_rowMax[i] = value;
+        m_rowMaxColumn[i] = column;
+    }
+
     // Row maximum over j > i; greater-or-equal, so among equal magnitudes the last column wins
     // and a row of zeros records its last column.
     void scanRow(std::size_t i)
@@ -179,8 +235,7 @@ private:
                 bestColumn = static_cast<int>(j);
             }
         }
-        m_rowMax[i] = best;
-        m_rowMaxColumn[i] = bestColumn;
+        setRowMax(i, best, bestColumn);
     }
 
     void rotate(std::size_t p, std::size_t q)
@@ -222,11 +277,14 @@ private:
         // point at p or q.
         const int pc = static_cast<int>(p);
         const int qc = static_cast<int>(q);
-        for (std::size_t i = 0; i < q; ++i) {
+        std::size_t toRescan =
+            m_pointingRows[p] + m_pointingRows[q] - (m_rowMaxColumn[p] == qc ? 1 : 0);
+        for (std::size_t i = 0; toRescan > 0 && i < q; ++i) {
             const int col = m_rowMaxColumn[i];
             if ((col != pc && col != qc) || i == p) {
                 continue;
             }
+            --toRescan;
             double& recorded = m_a(i, static_cast<std::size_t>(col));
             const double remembered = recorded;
             recorded = 0.0;
@@ -267,18 +325,25 @@ private:
             rowQ[i] = c * y - s * x;
             maxQ.raise(i, rowQ[i]);
         }
-        m_rowMax[p] = maxP.value;
-        if (maxP.column >= 0) {
-            m_rowMaxColumn[p] = maxP.column;
-        }
-        m_rowMax[q] = maxQ.value;
-        if (maxQ.column >= 0) {
-            m_rowMaxColumn[q] = maxQ.column;
-        }
+        setRowMax(p, maxP.value, maxP.column >= 0 ? maxP.column : m_rowMaxColumn[p]);
+        setRowMax(q, maxQ.value, maxQ.column >= 0 ? maxQ.column : m_rowMaxColumn[q]);
 
-        double* vp = &m_vt(p, 0);
-        double* vq = &m_vt(q, 0);
-        for (std::size_t i = 0; i < m_g; ++i) {
+        // Two elements per step, written so that the compiler may pair them in vector
+        // registers; each element gets exactly the scalar operations.
+        double* __restrict vp = &m_vt(p, 0);
+        double* __restrict vq = &m_vt(q, 0);
+        std::size_t i = 0;
+        for (; i + 1 < m_g; i += 2) {
+            const double u0 = vp[i];
+            const double u1 = vp[i + 1];
+            const double v0 = vq[i];
+            const double v1 = vq[i + 1];
+            vp[i] = c * u0 + s * v0;
+            vp[i + 1] = c * u1 + s * v1;
+            vq[i] = c * v0 - s * u0;
+            vq[i + 1] = c * v1 - s * u1;
+        }
+        if (i < m_g) {
             const double u = vp[i];
             const double v = vq[i];
             vp[i] = c * u + s * v;
@@ -303,8 +368,7 @@ private:
     void raise(std::size_t row, std::size_t col, double element)
     {
         if (std::fabs(element) > m_rowMax[row]) {
-            m_rowMax[row] = std::fabs(element);
-            m_rowMaxColumn[row] = static_cast<int>(col);
+            setRowMax(row, std::fabs(element), static_cast<int>(col));
         }
     }
 
@@ -312,6 +376,9 @@ private:
     std::size_t m_g;
     std::vector<double> m_rowMax;
     std::vector<int> m_rowMaxColumn;
+    std::vector<std::size_t> m_pointingRows; // by column: rows whose maximum sits there
+    std::vector<double> m_blockMax;          // by block of rows; exact unless stale
+    std::vector<char> m_blockStale;
     Matrix m_vt;
     long m_rotations = 0;
 };
