@@ -1,0 +1,211 @@
+#include "ui/AboutBox.h"
+
+#include "ui/UserPrompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+using tavrik::AboutBox;
+using tavrik::UserPrompts;
+
+namespace {
+
+// Records every message; the About box never asks for files or fonts.
+class RecordingPrompts : public UserPrompts
+{
+public:
+    struct Shown
+    {
+        Icon icon;
+        QString title;
+        QString text;
+    };
+
+    void message(Icon icon, const QString& title, const QString& text) override
+    {
+        shown.push_back({icon, title, text});
+    }
+    std::optional<QString> openFileName(const QStringList&) override
+    {
+        QTest::qFail("unexpected open dialog", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    std::optional<QString> saveFileName(const QStringList&) override
+    {
+        QTest::qFail("unexpected save dialog", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    std::optional<QFont> font(const QFont&) override
+    {
+        QTest::qFail("unexpected font dialog", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+
+    std::vector<Shown> shown;
+};
+
+// A tool that leaves a marker file beside itself when started.
+void writeTool(const QString& path, bool executable)
+{
+    QFile tool(path);
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\ntouch \"$0.ran\"\n");
+    tool.close();
+    QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner;
+    if (executable) {
+        perms |= QFile::ExeOwner;
+    }
+    QVERIFY(tool.setPermissions(perms));
+}
+
+const QString unavailable = QStringLiteral("System Information Is Unavailable At This Time");
+
+} // namespace
+
+class AboutBoxTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void showsNameVersionAndButtons();
+    void contactTextHasTenLinesWithIndentedAddress();
+    void enterAndEscCloseTheBox_data();
+    void enterAndEscCloseTheBox();
+    void systemInfoWithoutToolSaysUnavailable_data();
+    void systemInfoWithoutToolSaysUnavailable();
+    void systemInfoStartsFirstListedToolFound();
+};
+
+void AboutBoxTest::showsNameVersionAndButtons()
+{
+    RecordingPrompts prompts;
+    AboutBox box(prompts);
+    QCOMPARE(box.objectName(), QStringLiteral("frmAbout"));
+    QCOMPARE(box.windowTitle(), QStringLiteral("About TAVRIK"));
+    QCOMPARE(box.lblTitle->text(), QStringLiteral("TAVRIK"));
+    QCOMPARE(box.lblVersion->text(), QStringLiteral("Version 5.0"));
+    QCOMPARE(box.cmdOK->text(), QStringLiteral("OK"));
+    QCOMPARE(box.cmdSysInfo->text(), QStringLiteral("&System Info..."));
+    QVERIFY(!box.picIcon->pixmap().isNull());
+    QVERIFY(!box.isModal());
+    QCOMPARE(box.minimumSize(), box.maximumSize());
+    QVERIFY(!(box.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(box.windowFlags() & Qt::WindowMaximizeButtonHint));
+}
+
+void AboutBoxTest::contactTextHasTenLinesWithIndentedAddress()
+{
+    RecordingPrompts prompts;
+    AboutBox box(prompts);
+    box.setContactText();
+    const QString text = box.lblDescription->text();
+    // Every line feed belongs to a CR LF pair.
+    QCOMPARE(text.count(QLatin1Char('\n')), text.count(QStringLiteral("\r\n")));
+
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 10);
+    QCOMPARE(lines[0], QStringLiteral("For information or help contact:"));
+    QCOMPARE(lines[1], QString());
+    QCOMPARE(lines[6], QString());
+    for (int i : {2, 3, 4, 5, 7, 8, 9}) {
+        const QString& line = lines[i];
+        QVERIFY2(line.startsWith(QStringLiteral("   ")) && line.size() > 3 && line[3] != ' ',
+                 qPrintable(QStringLiteral("line %1: \"%2\"").arg(i + 1).arg(line)));
+    }
+    QVERIFY(lines[7].contains(QStringLiteral("Phone")));
+    QVERIFY(lines[8].contains(QStringLiteral("Fax")));
+    QVERIFY(lines[9].contains(QLatin1Char('@')));
+}
+
+void AboutBoxTest::enterAndEscCloseTheBox_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Esc") << int(Qt::Key_Escape);
+}
+
+void AboutBoxTest::enterAndEscCloseTheBox()
+{
+    QFETCH(int, key);
+    RecordingPrompts prompts;
+    AboutBox box(prompts);
+    box.setContactText();
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY(box.isVisible());
+    QTest::keyClick(&box, Qt::Key(key));
+    QVERIFY(!box.isVisible());
+    QVERIFY(prompts.shown.empty());
+}
+
+void AboutBoxTest::systemInfoWithoutToolSaysUnavailable_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("empty PATH") << QStringLiteral("empty");
+    QTest::newRow("PATH without the tools") << QStringLiteral("other");
+    QTest::newRow("tool not executable") << QStringLiteral("noexec");
+    QTest::newRow("folder named like the tool") << QStringLiteral("folder");
+}
+
+void AboutBoxTest::systemInfoWithoutToolSaysUnavailable()
+{
+    QFETCH(QString, situation);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString searchPath = dir.path();
+    if (situation == QStringLiteral("empty")) {
+        searchPath.clear();
+    } else if (situation == QStringLiteral("noexec")) {
+        writeTool(dir.filePath(QStringLiteral("sysinfo-tool")), false);
+    } else if (situation == QStringLiteral("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sysinfo-tool")));
+    }
+
+    RecordingPrompts prompts;
+    AboutBox box(prompts);
+    box.setSystemInfoSearch({QStringLiteral("sysinfo-tool")}, searchPath);
+    box.show();
+    QTest::mouseClick(box.cmdSysInfo, Qt::LeftButton);
+
+    QCOMPARE(prompts.shown.size(), std::size_t(1));
+    QCOMPARE(prompts.shown[0].icon, UserPrompts::Icon::None);
+    QCOMPARE(prompts.shown[0].title, QStringLiteral("TAVRIK"));
+    QCOMPARE(prompts.shown[0].text, unavailable);
+    QVERIFY(box.isVisible()); // the box stays open after the message
+    box.close();
+}
+
+void AboutBoxTest::systemInfoStartsFirstListedToolFound()
+{
+    // The earlier tool of the list wins even when it sits in a later PATH folder.
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QVERIFY(first.isValid() && second.isValid());
+    writeTool(first.filePath(QStringLiteral("tool-b")), true);
+    writeTool(second.filePath(QStringLiteral("tool-a")), true);
+    const QString searchPath = first.path() + QDir::listSeparator() + second.path();
+    const QStringList tools = {QStringLiteral("tool-a"), QStringLiteral("tool-b")};
+
+    QCOMPARE(tavrik::findSystemInfoTool(tools, searchPath),
+             second.filePath(QStringLiteral("tool-a")));
+    QCOMPARE(tavrik::findSystemInfoTool(tools, QString()), QString());
+
+    RecordingPrompts prompts;
+    AboutBox box(prompts);
+    box.setSystemInfoSearch(tools, searchPath);
+    box.show();
+    QTest::mouseClick(box.cmdSysInfo, Qt::LeftButton);
+    QVERIFY(prompts.shown.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(second.filePath(QStringLiteral("tool-a.ran"))), 10000);
+    QVERIFY(!QFile::exists(first.filePath(QStringLiteral("tool-b.ran"))));
+    box.close();
+}
+
+QTEST_MAIN(AboutBoxTest)
+#include "AboutBoxTest.moc"
