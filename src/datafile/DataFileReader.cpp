@@ -1,5 +1,6 @@
 #include "datafile/DataFileReader.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cerrno>
@@ -166,9 +167,12 @@ struct DataFileReader::Impl
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
 
-    std::string path;        // for Error::path
-    std::string displayName; // for messages
-    std::unique_ptr<std::FILE, FileCloser> file;
+    std::string path;                            // for Error::path
+    std::string displayName;                     // for messages
+    std::unique_ptr<std::FILE, FileCloser> file; // null when reading from memory
+    std::string memory;
+    std::size_t memoryPos = 0;
+    std::size_t pieceBytes = 0; // bytes handed over from memory per fill
     std::unique_ptr<char[]> buf;
     std::size_t capacity = 0;
     std::size_t pos = 0; // next unread byte
@@ -223,6 +227,14 @@ void DataFileReader::Impl::fill()
         pos = 0;
     }
     const std::size_t want = capacity - end;
+    if (!file) {
+        const std::size_t got = std::min({want, pieceBytes, memory.size() - memoryPos});
+        std::memcpy(buf.get() + end, memory.data() + memoryPos, got);
+        memoryPos += got;
+        end += got;
+        atEof = memoryPos == memory.size();
+        return;
+    }
     const std::size_t got = std::fread(buf.get() + end, 1, want, file.get());
     end += got;
     if (got < want) {
@@ -235,6 +247,9 @@ void DataFileReader::Impl::fill()
 
 void DataFileReader::Impl::skipByteOrderMark()
 {
+    while (end - pos < 3 && !atEof) {
+        fill();
+    }
     if (end - pos >= 3 && std::memcmp(buf.get() + pos, "\xEF\xBB\xBF", 3) == 0) {
         pos += 3;
     }
@@ -521,10 +536,12 @@ bool DataFileReader::Impl::readRecordNumber(double& out)
     while (t < e && isBlank(*t)) {
         ++t;
     }
-    if (t < e && *t == ',') {
-        ++t;
-    }
     pos = static_cast<std::size_t>(t - b);
+    if (t == e) {
+        endField(); // a comma may follow in the next piece
+    } else if (*t == ',') {
+        ++pos;
+    }
     return true;
 }
 
@@ -587,7 +604,8 @@ Result<DataFileReader> DataFileReader::open(const std::filesystem::path& path)
     return DataFileReader(std::move(impl));
 }
 
-Result<DataFileReader> DataFileReader::fromBuffer(std::string data, std::string displayName)
+Result<DataFileReader>
+DataFileReader::fromBuffer(std::string data, std::string displayName, std::size_t pieceBytes)
 {
     auto impl = std::make_unique<Impl>();
     impl->path = displayName;
@@ -595,9 +613,9 @@ Result<DataFileReader> DataFileReader::fromBuffer(std::string data, std::string 
     // Exactly the data's size, so that a sanitizer sees any read past its end.
     impl->capacity = data.size();
     impl->buf = std::make_unique<char[]>(data.size());
-    std::memcpy(impl->buf.get(), data.data(), data.size());
-    impl->end = data.size();
-    impl->atEof = true;
+    impl->pieceBytes = pieceBytes == 0 ? data.size() : pieceBytes;
+    impl->memory = std::move(data);
+    impl->fill();
     impl->skipByteOrderMark();
     return DataFileReader(std::move(impl));
 }

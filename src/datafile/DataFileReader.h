@@ -38,8 +38,10 @@ public:
     static Result<DataFileReader> open(const std::filesystem::path& path);
 
     // Reads bytes held in memory as if they were a file called displayName, which the
-    // messages name (tests and fuzzing).
-    static Result<DataFileReader> fromBuffer(std::string data, std::string displayName);
+    // messages name (tests and fuzzing). With pieceBytes > 0 the bytes arrive that many at
+    // a time, as from a slow pipe, so that every field can meet the end of the buffer.
+    static Result<DataFileReader>
+    fromBuffer(std::string data, std::string displayName, std::size_t pieceBytes = 0);
 
     DataFileReader(DataFileReader&&) noexcept;
     DataFileReader& operator=(DataFileReader&&) noexcept;

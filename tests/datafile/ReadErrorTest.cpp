@@ -34,6 +34,10 @@ TEST_P(DataFileReadError, NamesFileLineFieldAndWhatWasFound)
     EXPECT_EQ(c.error.field, b.field);
     EXPECT_EQ(c.error.message,
               "pops.tvk, line " + std::to_string(b.line) + ", " + b.field + ": " + b.complaint);
+
+    // The same when the bytes arrive one at a time.
+    Contents piecemeal = readAll(DataFileReader::fromBuffer(b.text, "pops.tvk", 1));
+    EXPECT_EQ(piecemeal.error.message, c.error.message);
 }
 
 constexpr const char* header = "T\n1,2\nA,1,5\nStature, Head length\n"; // 4 lines

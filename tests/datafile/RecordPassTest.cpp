@@ -54,7 +54,33 @@ TEST(DataFileRecords, HeaderWithoutRecordsEndsAtOnce)
     }
 }
 
-// Fixed-width record lines, "c, ddd.dd" + line end, with the value given in hundredths, so
+TEST(DataFileRecords, BytesArrivingInSmallPiecesReadTheSame)
+{
+    const std::string samples[] = {
+        "\xEF\xBB\xBF\"Skulls, 1998\" \r\n 2 , 2\r\n\"North, upper\" , 1, 10\r\n"
+        "  Coast  ,2,2e1\r\nX,\r\n\r\nY\r\n1, 170.5,\r\n  191.0\r\n2 3 4 1,\r\n5,6\r\n\r\n",
+        "T\r1,1\rA,1,5\rX\r1,2\r3,4\r",
+        "T\n1,2\nA,1,5\nX,Y\n1, 2, 3\n1,  2.5e-3   ,   -7  \n  4"};
+    const std::size_t recordCounts[] = {3, 2, 2}; // the last sample ends inside record 3
+    for (std::size_t n = 0; n < std::size(samples); ++n) {
+        const std::string& text = samples[n];
+        Contents whole = readText(text);
+        EXPECT_EQ(whole.records.size(), recordCounts[n]) << whole.error.message;
+        for (std::size_t piece = 1; piece <= 4; ++piece) {
+            Contents c = readAll(DataFileReader::fromBuffer(text, "pops.tvk", piece));
+            EXPECT_EQ(c.error.message, whole.error.message) << "piece " << piece;
+            EXPECT_EQ(c.header.title, whole.header.title);
+            EXPECT_EQ(c.header.varNames, whole.header.varNames);
+            ASSERT_EQ(c.records.size(), whole.records.size()) << "piece " << piece;
+            for (std::size_t i = 0; i < c.records.size(); ++i) {
+                EXPECT_EQ(c.records[i].code, whole.records[i].code);
+                EXPECT_EQ(c.records[i].values, whole.records[i].values);
+            }
+        }
+    }
+}
+
+// Fixed-width record lines, "c , ddd.dd" + line end, with the value given in hundredths, so
 // that the expected double is hundredths / 100.0 (one correctly rounded division).
 std::string fixedWidthRecords(int count, const char* eol, std::vector<long>& hundredths)
 {
@@ -63,21 +89,21 @@ std::string fixedWidthRecords(int count, const char* eol, std::vector<long>& hun
     for (int i = 0; i < count; ++i) {
         const long h = 10000 + (i * 7919L) % 89999;
         hundredths.push_back(h);
-        std::snprintf(line, sizeof line, "%d, %ld.%02ld%s", i % 9 + 1, h / 100, h % 100, eol);
+        std::snprintf(line, sizeof line, "%d , %ld.%02ld%s", i % 9 + 1, h / 100, h % 100, eol);
         text += line;
     }
     return text;
 }
 
 // The reader refills a 1 MiB buffer. Shifting the records by 0..width-1 bytes puts every
-// byte of a record line (digits, comma, blank, CR, LF) once at the first refill point.
+// byte of a record line (digits, blanks, comma, CR, LF) once at the first refill point.
 TEST(DataFileRecords, EveryPositionAtTheBufferEdgeReadsTheSame)
 {
     constexpr std::size_t bufferEdge = std::size_t{1} << 20;
     for (const char* eol : {"\n", "\r\n"}) {
         std::vector<long> hundredths;
         const std::string records = fixedWidthRecords(120000, eol, hundredths);
-        const std::size_t width = 9 + std::strlen(eol);
+        const std::size_t width = 11 + std::strlen(eol);
         for (std::size_t shift = 0; shift < width; ++shift) {
             const std::string head = "T\n1,1\nA,1,5\nX\n" + std::string(shift, ' ') + "\n";
             ASSERT_GT(head.size() + records.size(), bufferEdge + width);

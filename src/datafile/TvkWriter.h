@@ -1,0 +1,54 @@
+// Writer of .tvk data files: the header, then one record per individual, as text that the
+// data file reader gives back unchanged (names as written, numbers to the last bit).
+#pragma once
+
+#include "datafile/DataFileReader.h"
+#include "state/Result.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavrik {
+
+// The text as a quoted .tvk field can hold it. A quoted field runs to the next double quote
+// and may not span lines, and the format has no escape, so every double quote becomes a
+// single quote and every CR or LF a blank.
+std::string tvkSafeText(std::string_view text);
+
+// The shortest decimal text that reads back as exactly the same value ("0.1", "-0",
+// "1e+300"). Only for finite values.
+std::string shortestText(double value);
+std::string shortestText(float value);
+
+// Builds the text of a .tvk file in memory, header first, records appended one by one.
+// Lines end with CR LF; names and the title are always quoted.
+class TvkWriter
+{
+public:
+    // Checks the header (1 to 32767 populations and variables, as many names as counted,
+    // sizes finite and above 0) and writes it. Errors are of kind Usage: the caller is
+    // expected to have checked its input with messages of its own.
+    static Result<TvkWriter> start(const DataFileHeader& header);
+
+    // One record: the population code, then exactly varCount finite values.
+    Status addRecord(std::int16_t code, std::span<const double> values);
+
+    long recordCount() const { return m_records; }
+    const std::string& text() const& { return m_text; }
+    std::string text() && { return std::move(m_text); }
+
+private:
+    TvkWriter() = default;
+    std::string m_text;
+    std::size_t m_varCount = 0;
+    long m_records = 0;
+};
+
+// Writes the text as the file at path, whole or not at all (an existing file stays as it was
+// on failure).
+[[nodiscard]] Status writeTvkFile(const std::filesystem::path& path, std::string_view text);
+
+} // namespace tavrik
