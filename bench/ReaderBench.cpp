@@ -26,14 +26,14 @@ std::filesystem::path benchFile()
         !ec) {
         return path;
     }
-    tavrik::gen::TvkSpec spec;
-    spec.pops = 12;
-    spec.vars = 6;
-    spec.seed = 20;
-    spec.targetBytes = generatedBytes;
+    tavrik::gen::TvkShape shape;
+    shape.pops = 12;
+    shape.vars = 6;
+    shape.seed = 20;
+    shape.targetBytes = generatedBytes;
     tavrik::gen::TvkWritten written;
     std::string error;
-    if (!tavrik::gen::writeTvk(spec, path, written, error)) {
+    if (!tavrik::gen::writeTvk(shape, path, written, error)) {
         return {};
     }
     return path;

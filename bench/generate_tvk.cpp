@@ -103,12 +103,12 @@ private:
 
 } // namespace
 
-bool writeTvk(const TvkSpec& spec,
+bool writeTvk(const TvkShape& shape,
               const std::filesystem::path& out,
               TvkWritten& written,
               std::string& error)
 {
-    if (spec.pops < 1 || spec.pops > 32767 || spec.vars < 1 || spec.vars > 32767) {
+    if (shape.pops < 1 || shape.pops > 32767 || shape.vars < 1 || shape.vars > 32767) {
         error = "population and variable counts must be from 1 to 32767";
         return false;
     }
@@ -118,19 +118,19 @@ bool writeTvk(const TvkSpec& spec,
         error = "cannot create " + out.string() + ": " + std::strerror(errno);
         return false;
     }
-    const std::string_view eol = spec.crlf ? "\r\n" : "\n";
-    Random rnd(spec.seed);
+    const std::string_view eol = shape.crlf ? "\r\n" : "\n";
+    Random rnd(shape.seed);
     Writer w(file.get());
 
     w.put("\"Generated data set, seed ");
-    w.putInt(static_cast<long long>(spec.seed));
+    w.putInt(static_cast<long long>(shape.seed));
     w.put("\"");
     w.put(eol);
-    w.putInt(spec.pops);
+    w.putInt(shape.pops);
     w.put(", ");
-    w.putInt(spec.vars);
+    w.putInt(shape.vars);
     w.put(eol);
-    for (int i = 1; i <= spec.pops; ++i) {
+    for (int i = 1; i <= shape.pops; ++i) {
         // Sizes differ from population 1's, so the scaled analysis is on offer.
         const long long size = 200 + 50LL * ((i * 37) % 97) + rnd.below(50);
         w.put("Population ");
@@ -141,9 +141,9 @@ bool writeTvk(const TvkSpec& spec,
         w.putInt(size);
         w.put(eol);
     }
-    std::vector<double> means(static_cast<std::size_t>(spec.vars));
+    std::vector<double> means(static_cast<std::size_t>(shape.vars));
     std::vector<double> sds(means.size());
-    for (int k = 0; k < spec.vars; ++k) {
+    for (int k = 0; k < shape.vars; ++k) {
         if (k > 0) {
             w.put(", ");
         }
@@ -158,7 +158,7 @@ bool writeTvk(const TvkSpec& spec,
         sds[n] = 2.0 + 6.0 * rnd.uniform();
     }
     w.put(eol);
-    std::vector<double> offsets(static_cast<std::size_t>(spec.pops) * means.size());
+    std::vector<double> offsets(static_cast<std::size_t>(shape.pops) * means.size());
     for (double& o : offsets) {
         o = 3.0 * rnd.normal();
     }
@@ -166,10 +166,10 @@ bool writeTvk(const TvkSpec& spec,
 
     long long records = 0;
     for (;;) {
-        if (spec.targetBytes > 0 ? w.bytes() >= spec.targetBytes : records >= spec.records) {
+        if (shape.targetBytes > 0 ? w.bytes() >= shape.targetBytes : records >= shape.records) {
             break;
         }
-        const int pop = rnd.below(spec.pops);
+        const int pop = rnd.below(shape.pops);
         w.putInt(pop + 1);
         for (std::size_t k = 0; k < means.size(); ++k) {
             const double x = means[k] + offsets[static_cast<std::size_t>(pop) * means.size() + k] +
@@ -219,12 +219,12 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    tavrik::gen::TvkSpec spec;
+    tavrik::gen::TvkShape shape;
     std::filesystem::path out;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (a == "--crlf") {
-            spec.crlf = true;
+            shape.crlf = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -237,15 +237,15 @@ int main(int argc, char** argv)
         } else if (!parseCount(v, n)) {
             return usage();
         } else if (a == "--pops") {
-            spec.pops = static_cast<int>(std::min(n, 100000LL));
+            shape.pops = static_cast<int>(std::min(n, 100000LL));
         } else if (a == "--vars") {
-            spec.vars = static_cast<int>(std::min(n, 100000LL));
+            shape.vars = static_cast<int>(std::min(n, 100000LL));
         } else if (a == "--records") {
-            spec.records = n;
+            shape.records = n;
         } else if (a == "--size-mb") {
-            spec.targetBytes = n * 1000000;
+            shape.targetBytes = n * 1000000;
         } else if (a == "--seed") {
-            spec.seed = static_cast<std::uint64_t>(n);
+            shape.seed = static_cast<std::uint64_t>(n);
         } else {
             return usage();
         }
@@ -255,7 +255,7 @@ int main(int argc, char** argv)
     }
     tavrik::gen::TvkWritten written;
     std::string error;
-    if (!tavrik::gen::writeTvk(spec, out, written, error)) {
+    if (!tavrik::gen::writeTvk(shape, out, written, error)) {
         std::fprintf(stderr, "tavrik-gen-tvk: %s\n", error.c_str());
         return 1;
     }

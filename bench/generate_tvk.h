@@ -8,7 +8,7 @@
 
 namespace tavrik::gen {
 
-struct TvkSpec
+struct TvkShape
 {
     int pops = 5;
     int vars = 4;
@@ -26,7 +26,7 @@ struct TvkWritten
 };
 
 // Returns false with a message in error when the file cannot be written.
-bool writeTvk(const TvkSpec& spec,
+bool writeTvk(const TvkShape& shape,
               const std::filesystem::path& out,
               TvkWritten& written,
               std::string& error);
