@@ -5,11 +5,15 @@
 // SOURCE_DATE_EPOCH, when set, fixes the date and time written in the report.
 #include "report/Clock.h"
 #include "state/ProgramState.h"
+#include "ui/AboutBox.h"
+#include "ui/HelpViewer.h"
 #include "ui/MainWindow.h"
+#include "ui/QtText.h"
 #include "ui/QtUserPrompts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 
 namespace {
@@ -28,6 +32,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TAVRIK"));
     QApplication::setApplicationVersion(QStringLiteral("5.0"));
+    QApplication::setWindowIcon(QIcon(tavrik::programIcon(64)));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("TAVRIK 5.0"));

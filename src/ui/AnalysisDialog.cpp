@@ -143,9 +143,6 @@ AnalysisDialog::AnalysisDialog(ProgramState& state, UserPrompts& prompts, QWidge
     btnClear2 = makeButton(tr("Clear All"), "btnClear2", this);
     btnRun = makeButton(tr("&Run"), "btnRun", this);
     btnCancel = makeButton(tr("Cancel"), "btnCancel", this);
-    for (QPushButton* button : {btnAll1, btnClear1, btnAll2, btnClear2, btnCancel}) {
-        button->setAutoDefault(false);
-    }
 
     auto* steps = new QHBoxLayout;
     steps->addWidget(makeStep(tr("Step 1: Choose Populations"),

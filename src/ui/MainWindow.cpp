@@ -2,7 +2,9 @@
 
 #include "datafile/DataFileReader.h"
 #include "report/ReportHeader.h"
+#include "ui/AboutBox.h"
 #include "ui/AnalysisDialog.h"
+#include "ui/HelpViewer.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
@@ -211,6 +213,8 @@ void MainWindow::buildHelpMenu()
     mnuHelp = addMenu(menuBar(), tr("&Help"), "mnuHelp");
     mnuHelpText = addItem(mnuHelp, tr("&Help"), "mnuHelpText");
     mnuAbout = addItem(mnuHelp, tr("&About"), "mnuAbout");
+    connect(mnuHelpText, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(mnuAbout, &QAction::triggered, this, &MainWindow::showAbout);
 }
 
 void MainWindow::applyCommandStates()
@@ -434,6 +438,29 @@ void MainWindow::showOptionsDialog()
     Options->raise();
     Options->activateWindow();
     Options->H2Text->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::showHelp()
+{
+    if (helpViewer == nullptr) {
+        const QString guide =
+            m_state.helpPath.empty() ? defaultGuidePath() : toQt(m_state.helpPath);
+        helpViewer = new HelpViewer(guide, this);
+    }
+    helpViewer->showContents();
+    helpViewer->show();
+    helpViewer->raise();
+}
+
+void MainWindow::showAbout()
+{
+    if (frmAbout == nullptr) {
+        frmAbout = new AboutBox(m_prompts, this);
+    }
+    frmAbout->setContactText();
+    frmAbout->show();
+    frmAbout->raise();
+    frmAbout->activateWindow();
 }
 
 void MainWindow::runAllPopulationsAndVariables()

@@ -19,7 +19,9 @@ class QPlainTextEdit;
 
 namespace tavrik {
 
+class AboutBox;
 class AnalysisDialog;
+class HelpViewer;
 class OptionsDialog;
 class ProgressWindow;
 
@@ -89,6 +91,8 @@ public:
     OptionsDialog* Options = nullptr;  // created once, hidden until shown
     QPointer<AnalysisDialog> Analysis; // exists while open; every opening starts afresh
     ProgressWindow* running = nullptr;
+    AboutBox* frmAbout = nullptr;     // created on first use, then shown again
+    HelpViewer* helpViewer = nullptr; // created on first use, then shown again
 
 signals:
     // A run has ended and its outcome is on screen.
@@ -117,6 +121,8 @@ private:
     void showEditContextMenu(const QPoint& pos);
     void showAnalysisDialog();
     void showOptionsDialog();
+    void showHelp();
+    void showAbout();
 
     void startRun();
     void finishRun(Result<RunOutput> result);

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QFontInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -200,6 +201,17 @@ private slots:
         h->prompts.queueFont(std::nullopt);
         QVERIFY(h->trigger("mnuSetFont"));
         QCOMPARE(h->window->txtBox->font(), font);
+    }
+
+    void helpAndAboutOpenBesideTheWindowAndCloseWithIt()
+    {
+        QVERIFY(h->trigger("mnuHelpText"));
+        QVERIFY(h->trigger("mnuAbout"));
+        QVERIFY(h->trigger("mnuAbout")); // brought forward, not opened twice
+        QCOMPARE(h->window->findChildren<QDialog*>("frmAbout").size(), 1);
+        QStringList open = visibleTopLevels();
+        open.sort();
+        QCOMPARE(open, QStringList({"MainWindow", "frmAbout", "helpViewer"}));
     }
 
     void exitClosesEveryWindow()
