@@ -30,6 +30,8 @@ TEST(HeritabilityFromText, ReadsTheNumberAtTheStartOfTheText)
         {"5.", 5.0f},
         {"1.2.3", 1.2f},
         {"0.55", 0.55f},
+        {"1e", 1.0f}, // an exponent letter without digits adds nothing
+        {"0.5E+", 0.5f},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(heritabilityFromText(c.text), c.value) << '"' << c.text << '"';
@@ -49,13 +51,6 @@ TEST(HeritabilityFromText, GivesZeroWhenTheTextDoesNotStartWithANumber)
     for (const char* text : {"", "abc", "   ", "-", "+", ".", "e5", ".e5", "x1"}) {
         EXPECT_EQ(heritabilityFromText(text), 0.0f) << '"' << text << '"';
     }
-}
-
-TEST(HeritabilityFromText, IgnoresAnExponentWithoutDigits)
-{
-    EXPECT_EQ(heritabilityFromText("1e"), 1.0f);
-    EXPECT_EQ(heritabilityFromText("0.5E+"), 0.5f);
-    EXPECT_EQ(heritabilityFromText("0.5Ex"), 0.5f);
 }
 
 TEST(HeritabilityFromText, RoundsToDoubleThenToFloat)
