@@ -281,6 +281,8 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     const auto gu = static_cast<std::size_t>(g);
     Matrix pcScores(gu, 2);
     Matrix scaledPcScores(gu, 2);
+    std::vector<double> pcShares;
+    std::vector<double> scaledPcShares;
     for (int pass = 1; pass <= matrixCount; ++pass) {
         progress.status(pass == 1 ? "...performing PCA..."
                                   : "...performing PCA on scaled matrix...");
@@ -292,8 +294,12 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
                          0,
                          {}};
         }
-        writePrincipalCoordsSection(
-            report, pass, eig, chosen.setup.popNames, pass == 1 ? pcScores : scaledPcScores);
+        writePrincipalCoordsSection(report,
+                                    pass,
+                                    eig,
+                                    chosen.setup.popNames,
+                                    pass == 1 ? pcScores : scaledPcScores,
+                                    pass == 1 ? &pcShares : &scaledPcShares);
     }
 
     progress.status("...writing matrices to file...");
@@ -319,6 +325,8 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     }
     res.pcScores = std::move(pcScores);
     res.scaledPcScores = std::move(scaledPcScores);
+    res.pcShares = std::move(pcShares);
+    res.scaledPcShares = std::move(scaledPcShares);
     res.populationNames = chosen.setup.popNames;
     res.observedVariance = pr.observedVariance;
     res.expectedVariance = std::move(vt.expectedVariance);

@@ -151,7 +151,8 @@ void writePrincipalCoordsSection(ReportWriter& out,
                                  int pass,
                                  EigenDecomposition& eig,
                                  const std::vector<std::string>& populationNames,
-                                 Matrix& scores)
+                                 Matrix& scores,
+                                 std::vector<double>* shares)
 {
     const Matrix& lambda = eig.centredMatrix; // eigenvalue k at (k, k)
     Matrix& ev = eig.eigenvectors;
@@ -163,6 +164,9 @@ void writePrincipalCoordsSection(ReportWriter& out,
     writeTitle(out, pass);
     out.emptyLines(1);
 
+    if (shares != nullptr) {
+        shares->clear();
+    }
     if (listed == 0) {
         // No share can be computed and there is nothing to plot; the scores stay 0.
         out.text("There are no non-zero eigenvalues: the populations do not differ on these "
@@ -191,6 +195,9 @@ void writePrincipalCoordsSection(ReportWriter& out,
     const double percentFirst = share(lambda(0, 0), eigenvalueSum);
     const double percentSecond = share(lambda(1, 1), eigenvalueSum);
     const double percentFirstTwo = share(lambda(0, 0) + lambda(1, 1), eigenvalueSum);
+    if (shares != nullptr) {
+        *shares = {percentFirst, percentSecond};
+    }
     out.text("The first eigenvalue accounts for ")
         .text(formatNumber(percentFirst, "###.0"))
         .text(" % of the variation")

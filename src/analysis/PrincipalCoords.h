@@ -13,10 +13,13 @@ namespace tavrik {
 
 // pass 1: the R matrix; pass 2: the scaled R matrix. Scales eig.eigenvectors in place and
 // stores the two coordinates of every population in scores (g x 2, allocated by the caller).
+// shares, when given, receives the percent of variation of axes I and II exactly as the
+// section prints them before rounding, or is emptied when no eigenvalue is listed.
 void writePrincipalCoordsSection(ReportWriter& out,
                                  int pass,
                                  EigenDecomposition& eig,
                                  const std::vector<std::string>& populationNames,
-                                 Matrix& scores);
+                                 Matrix& scores,
+                                 std::vector<double>* shares = nullptr);
 
 } // namespace tavrik

@@ -46,6 +46,10 @@ struct AnalysisResults
     Matrix scaledDSquare;  // g x g, only from a run with matrixCount 2
     Matrix pcScores;       // g x 2
     Matrix scaledPcScores; // g x 2, zero unless the run had a scaled pass
+    // Percent of the variation on axes I and II, as the report's share lines compute them;
+    // empty when the pass listed no non-zero eigenvalue (or, for the scaled one, had no pass).
+    std::vector<double> pcShares;
+    std::vector<double> scaledPcShares;
     std::vector<std::string> populationNames; // chosen populations, file order
     std::vector<double> observedVariance;
     std::vector<double> expectedVariance;

@@ -1,0 +1,399 @@
+#include "chart/ChartLayout.h"
+
+#include "report/NumberFormat.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <numeric>
+#include <utility>
+
+namespace tavrik {
+
+namespace {
+
+constexpr std::string_view typographicMinus = "\u2212";
+constexpr double titleGap = 6.0; // between a title and the frame
+
+// Weights of the label placement's cost, in points squared of overlap: leaving the frame is
+// worse than covering a label, which is worse than covering a point, and so on.
+constexpr double outsideWeight = 1000.0;
+constexpr double labelWeight = 100.0;
+constexpr double markerWeight = 50.0;
+constexpr double tickLabelWeight = 20.0;
+constexpr double axisLineWeight = 2.0;
+constexpr double preferenceWeight = 1e-3; // per candidate rank: breaks ties only
+constexpr int repairRounds = 12;
+
+// Candidate boxes around point p, in order of preference: right, upper right, lower right,
+// left, upper left, lower left, above, below.
+std::array<ChartRect, 8> candidates(ChartPoint p, ChartSize s, double d)
+{
+    const double diag = d * std::sqrt(0.5);
+    const double w = s.width;
+    const double h = s.height;
+    return {{
+        {p.x + d, p.y - h / 2.0, w, h},
+        {p.x + diag, p.y - diag - h, w, h},
+        {p.x + diag, p.y + diag, w, h},
+        {p.x - d - w, p.y - h / 2.0, w, h},
+        {p.x - diag - w, p.y - diag - h, w, h},
+        {p.x - diag - w, p.y + diag, w, h},
+        {p.x - w / 2.0, p.y - d - h, w, h},
+        {p.x - w / 2.0, p.y + d, w, h},
+    }};
+}
+
+struct Obstacles
+{
+    std::vector<ChartRect> markers; // points and the centroid
+    std::vector<ChartRect> tickLabels;
+    std::vector<ChartRect> axisLines;
+};
+
+double placementCost(const ChartRect& box,
+                     std::size_t self,
+                     const std::vector<ChartLabel>& labels,
+                     const std::vector<bool>& placed,
+                     const Obstacles& obstacles,
+                     const ChartRect& frame)
+{
+    double cost = outsideWeight * (box.width * box.height - overlapArea(box, frame));
+    for (std::size_t j = 0; j < labels.size(); ++j) {
+        if (j != self && placed[j]) {
+            cost += labelWeight * overlapArea(box, labels[j].box);
+        }
+    }
+    for (const ChartRect& m : obstacles.markers) {
+        cost += markerWeight * overlapArea(box, m);
+    }
+    for (const ChartRect& t : obstacles.tickLabels) {
+        cost += tickLabelWeight * overlapArea(box, t);
+    }
+    for (const ChartRect& a : obstacles.axisLines) {
+        cost += axisLineWeight * overlapArea(box, a);
+    }
+    return cost;
+}
+
+// Greedy placement, most crowded points first, then rounds in which every label moves to its
+// cheapest candidate given all the others; each move lowers the total cost, so this ends.
+void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
+{
+    const std::size_t g = layout.points.size();
+    const ChartStyle& st = layout.style;
+    const double d = st.pointRadius + st.labelGap;
+
+    Obstacles obstacles;
+    const double r = st.pointRadius;
+    for (const ChartPoint& p : layout.points) {
+        obstacles.markers.push_back({p.x - r, p.y - r, 2.0 * r, 2.0 * r});
+    }
+    const double c = st.centroidSize;
+    obstacles.markers.push_back({layout.centroid.x - c, layout.centroid.y - c, 2.0 * c, 2.0 * c});
+    for (const auto* ticks : {&layout.xTicks, &layout.yTicks}) {
+        for (const ChartTick& t : *ticks) {
+            if (!t.label.empty()) {
+                obstacles.tickLabels.push_back(t.labelBox);
+            }
+        }
+    }
+    obstacles.axisLines.push_back({layout.frame.left, layout.xAxisY - 0.5, layout.frame.width, 1});
+    obstacles.axisLines.push_back({layout.yAxisX - 0.5, layout.frame.top, 1, layout.frame.height});
+
+    std::vector<std::array<ChartRect, 8>> options(g);
+    for (std::size_t i = 0; i < g; ++i) {
+        options[i] = candidates(layout.points[i], sizes[i], d);
+    }
+
+    auto bestFor = [&](std::size_t i, const std::vector<bool>& placed) {
+        std::size_t best = 0;
+        double bestCost = std::numeric_limits<double>::infinity();
+        for (std::size_t k = 0; k < options[i].size(); ++k) {
+            const double cost =
+                placementCost(options[i][k], i, layout.labels, placed, obstacles, layout.frame) +
+                preferenceWeight * static_cast<double>(k);
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = k;
+            }
+        }
+        return best;
+    };
+
+    // crowding: how many other points lie within one label's reach
+    std::vector<std::size_t> order(g);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::vector<int> neighbours(g, 0);
+    for (std::size_t i = 0; i < g; ++i) {
+        const double reach = sizes[i].width + d;
+        for (std::size_t j = 0; j < g; ++j) {
+            if (j != i && std::abs(layout.points[j].x - layout.points[i].x) < reach &&
+                std::abs(layout.points[j].y - layout.points[i].y) < reach) {
+                ++neighbours[i];
+            }
+        }
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return neighbours[a] > neighbours[b];
+    });
+
+    std::vector<bool> placed(g, false);
+    std::vector<std::size_t> choice(g, 0);
+    for (std::size_t i : order) {
+        choice[i] = bestFor(i, placed);
+        layout.labels[i].box = options[i][choice[i]];
+        placed[i] = true;
+    }
+    for (int round = 0; round < repairRounds; ++round) {
+        bool moved = false;
+        for (std::size_t i : order) {
+            const std::size_t k = bestFor(i, placed);
+            if (k != choice[i]) {
+                const double now =
+                    placementCost(
+                        layout.labels[i].box, i, layout.labels, placed, obstacles, layout.frame) +
+                    preferenceWeight * static_cast<double>(choice[i]);
+                const double then =
+                    placementCost(
+                        options[i][k], i, layout.labels, placed, obstacles, layout.frame) +
+                    preferenceWeight * static_cast<double>(k);
+                if (then < now) {
+                    choice[i] = k;
+                    layout.labels[i].box = options[i][k];
+                    moved = true;
+                }
+            }
+        }
+        if (!moved) {
+            break;
+        }
+    }
+}
+
+int tickDecimals(double step)
+{
+    const int magnitude = static_cast<int>(std::floor(std::log10(step) + 1e-9));
+    return std::max(0, -magnitude);
+}
+
+} // namespace
+
+double overlapArea(const ChartRect& a, const ChartRect& b)
+{
+    const double w = std::min(a.right(), b.right()) - std::max(a.left, b.left);
+    const double h = std::min(a.bottom(), b.bottom()) - std::max(a.top, b.top);
+    return w > 0.0 && h > 0.0 ? w * h : 0.0;
+}
+
+double ChartStyle::fontSize(ChartFont font) const
+{
+    switch (font) {
+    case ChartFont::Title:
+        return titlePt;
+    case ChartFont::AxisTitle:
+        return axisTitlePt;
+    case ChartFont::Tick:
+        return tickPt;
+    case ChartFont::PointLabel:
+        return labelPt;
+    }
+    return labelPt;
+}
+
+ChartInput chartInputFrom(const AnalysisResults& results, bool scaled, std::string title)
+{
+    const Matrix& scores = scaled ? results.scaledPcScores : results.pcScores;
+    ChartInput input;
+    const std::size_t g = std::min(results.populationNames.size(), scores.rows());
+    for (std::size_t i = 0; i < g && scores.cols() >= 2; ++i) {
+        input.names.push_back(results.populationNames[i]);
+        input.scores.push_back({scores(i, 0), scores(i, 1)});
+    }
+    input.shares = scaled ? results.scaledPcShares : results.pcShares;
+    input.title = std::move(title);
+    return input;
+}
+
+std::string axisTitle(int axis, const std::vector<double>& shares)
+{
+    assert(axis == 1 || axis == 2);
+    std::string text = axis == 1 ? "PC I" : "PC II";
+    const auto k = static_cast<std::size_t>(axis - 1);
+    if (k < shares.size() && std::isfinite(shares[k])) {
+        // the report's pattern, so the title and the report's share line round alike; the
+        // pattern drops the zero before the point, which a chart keeps
+        std::string percent = formatNumber(shares[k], "###.0");
+        if (percent.starts_with('.')) {
+            percent.insert(0, "0");
+        } else if (percent.starts_with("-.")) {
+            percent.insert(1, "0");
+        }
+        text += " (" + percent + " %)";
+    }
+    return text;
+}
+
+std::string tickText(double value, int decimals)
+{
+    std::array<char, 64> buffer{};
+    const auto [end, ec] = std::to_chars(
+        buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
+    assert(ec == std::errc{});
+    std::string text(buffer.data(), end);
+    if (text.starts_with('-')) {
+        // a value that rounds to zero is written without a sign
+        if (text.find_first_not_of("-0.") == std::string::npos) {
+            return text.substr(1);
+        }
+        text.replace(0, 1, typographicMinus);
+    }
+    return text;
+}
+
+double niceStep(double rough)
+{
+    assert(rough > 0.0 && std::isfinite(rough));
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        // a small tolerance: rough = 0.2 must give 0.2, not 0.5, whatever log10 rounded to
+        if (m * power >= rough * (1.0 - 1e-9)) {
+            return m * power;
+        }
+    }
+    return 10.0 * power;
+}
+
+ChartLayout
+layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyle& style)
+{
+    assert(input.names.size() == input.scores.size());
+    ChartLayout layout;
+    layout.style = style;
+    layout.canvas = input.canvas;
+    const double m = style.margin;
+    const double w = input.canvas.width;
+    const double h = input.canvas.height;
+
+    layout.xTitle = axisTitle(1, input.shares);
+    layout.yTitle = axisTitle(2, input.shares);
+    const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
+    const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
+
+    double frameTop = m;
+    if (!input.title.empty()) {
+        layout.title = input.title;
+        const ChartSize s = measure(layout.title, ChartFont::Title);
+        layout.titleBox = {(w - s.width) / 2.0, m, s.width, s.height};
+        frameTop = layout.titleBox.bottom() + titleGap;
+    }
+    const double frameLeft = m + yTitleSize.height + titleGap;
+    const double frameBottom = h - m - xTitleSize.height - titleGap;
+    layout.frame = {frameLeft,
+                    frameTop,
+                    std::max(1.0, w - m - frameLeft),
+                    std::max(1.0, frameBottom - frameTop)};
+    const ChartRect& f = layout.frame;
+    layout.xTitleBox = {f.left + (f.width - xTitleSize.width) / 2.0,
+                        f.bottom() + titleGap,
+                        xTitleSize.width,
+                        xTitleSize.height};
+    // turned a quarter left: the text's height runs along x, its width along y
+    layout.yTitleBox = {
+        m, f.top + (f.height - yTitleSize.width) / 2.0, yTitleSize.height, yTitleSize.width};
+
+    // The extent always holds the origin, so the centroid is drawn inside the frame.
+    double xMin = 0.0;
+    double xMax = 0.0;
+    double yMin = 0.0;
+    double yMax = 0.0;
+    for (const ChartPoint& p : input.scores) {
+        if (std::isfinite(p.x) && std::isfinite(p.y)) {
+            xMin = std::min(xMin, p.x);
+            xMax = std::max(xMax, p.x);
+            yMin = std::min(yMin, p.y);
+            yMax = std::max(yMax, p.y);
+        }
+    }
+    if (xMax - xMin <= 0.0 && yMax - yMin <= 0.0) {
+        // every point at the origin: show one unit around it
+        xMin = yMin = -0.5;
+        xMax = yMax = 0.5;
+    }
+    const double pad = style.innerPadding * std::min(f.width, f.height);
+    const double usableW = std::max(1.0, f.width - 2.0 * pad);
+    const double usableH = std::max(1.0, f.height - 2.0 * pad);
+    // a zero span divides to infinity and leaves the choice to the other axis
+    layout.scale = std::min(usableW / (xMax - xMin), usableH / (yMax - yMin));
+    layout.origin = {f.left + f.width / 2.0 - layout.scale * (xMin + xMax) / 2.0,
+                     f.top + f.height / 2.0 + layout.scale * (yMin + yMax) / 2.0};
+    layout.centroid = layout.origin;
+    layout.xAxisY = std::clamp(layout.origin.y, f.top, f.bottom());
+    layout.yAxisX = std::clamp(layout.origin.x, f.left, f.right());
+
+    // Ticks: one step on both axes, at every multiple of it inside the frame. The origin's
+    // tick carries no number: the centroid marks it.
+    layout.tickStep = niceStep(style.tickSpacing / layout.scale);
+    const double step = layout.tickStep;
+    const int decimals = tickDecimals(step);
+    const double tl = style.tickLength;
+    auto addTicks = [&](std::vector<ChartTick>& ticks, double lo, double hi, bool horizontal) {
+        for (auto k = static_cast<long>(std::ceil(lo / step - 1e-9));
+             static_cast<double>(k) <= hi / step + 1e-9;
+             ++k) {
+            if (k == 0) {
+                continue;
+            }
+            ChartTick t;
+            t.value = static_cast<double>(k) * step;
+            t.position =
+                horizontal ? layout.toCanvas({t.value, 0.0}).x : layout.toCanvas({0.0, t.value}).y;
+            t.label = tickText(t.value, decimals);
+            const ChartSize s = measure(t.label, ChartFont::Tick);
+            if (horizontal) {
+                t.labelBox = {
+                    t.position - s.width / 2.0, layout.xAxisY + tl + 1.0, s.width, s.height};
+                if (t.labelBox.bottom() > f.bottom()) {
+                    t.labelBox.top = layout.xAxisY - tl - 1.0 - s.height;
+                }
+            } else {
+                t.labelBox = {layout.yAxisX - tl - 2.0 - s.width,
+                              t.position - s.height / 2.0,
+                              s.width,
+                              s.height};
+                if (t.labelBox.left < f.left) {
+                    t.labelBox.left = layout.yAxisX + tl + 2.0;
+                }
+            }
+            if (!f.contains(t.labelBox)) {
+                // the mark stays, its number would cross the frame
+                t.label.clear();
+                t.labelBox = {};
+            }
+            ticks.push_back(std::move(t));
+        }
+    };
+    addTicks(layout.xTicks,
+             (f.left - layout.origin.x) / layout.scale,
+             (f.right() - layout.origin.x) / layout.scale,
+             true);
+    addTicks(layout.yTicks,
+             (layout.origin.y - f.bottom()) / layout.scale,
+             (layout.origin.y - f.top) / layout.scale,
+             false);
+
+    std::vector<ChartSize> sizes;
+    for (std::size_t i = 0; i < input.names.size(); ++i) {
+        layout.points.push_back(layout.toCanvas(input.scores[i]));
+        layout.labels.push_back({input.names[i], {}});
+        sizes.push_back(measure(input.names[i], ChartFont::PointLabel));
+    }
+    placeLabels(layout, sizes);
+    return layout;
+}
+
+} // namespace tavrik

@@ -1,0 +1,288 @@
+// Geometry of the principal coordinates chart, measured with a fixed-width stand-in font so
+// every size below can be worked out by hand: a text is 0.5 x size wide per character and
+// 1.2 x size high.
+
+#include "chart/ChartLayout.h"
+
+#include "analysis/AnalysisRun.h"
+#include "datafile/DataFileReader.h"
+#include "report/NumberFormat.h"
+
+#include <cmath>
+#include <cstddef>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+constexpr double tolerance = 1e-9; // points; the transforms are a few multiplications
+
+ChartSize fixedWidth(std::string_view utf8, ChartFont font)
+{
+    std::size_t characters = 0;
+    for (unsigned char c : utf8) {
+        characters += (c & 0xC0) != 0x80 ? 1 : 0;
+    }
+    const double size = ChartStyle{}.fontSize(font);
+    return {0.5 * size * static_cast<double>(characters), 1.2 * size};
+}
+
+ChartInput input(std::vector<ChartPoint> scores)
+{
+    ChartInput in;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        in.names.push_back("Pop" + std::to_string(i + 1));
+    }
+    in.scores = std::move(scores);
+    in.shares = {70.0, 20.0};
+    return in;
+}
+
+bool isNiceStep(double step)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double m = step / power;
+    return std::abs(m - 1.0) < 1e-9 || std::abs(m - 2.0) < 1e-9 || std::abs(m - 5.0) < 1e-9;
+}
+
+std::vector<std::string> tickLabels(const std::vector<ChartTick>& ticks)
+{
+    std::vector<std::string> labels;
+    for (const ChartTick& t : ticks) {
+        labels.push_back(t.label);
+    }
+    return labels;
+}
+
+// Three populations whose coordinates sum to zero on both axes, as principal coordinates do.
+const std::vector<ChartPoint> threePopulations = {{1.0, 0.5}, {-0.6, 0.2}, {-0.4, -0.7}};
+
+TEST(ChartGeometry, KeepsOneScaleForBothAxesAndPutsTheCentroidAtTheOrigin)
+{
+    const ChartLayout layout = layoutChart(input(threePopulations), fixedWidth);
+    ASSERT_EQ(layout.points.size(), 3u);
+
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(layout.frame.contains(layout.points[i])) << "population " << i + 1;
+        for (std::size_t j = i + 1; j < 3; ++j) {
+            const double dxData = threePopulations[j].x - threePopulations[i].x;
+            const double dyData = threePopulations[j].y - threePopulations[i].y;
+            const double dxCanvas = layout.points[j].x - layout.points[i].x;
+            const double dyCanvas = layout.points[j].y - layout.points[i].y;
+            EXPECT_NEAR(std::abs(dxCanvas / dxData), std::abs(dyCanvas / dyData), tolerance);
+            EXPECT_LT(dyCanvas * dyData, 0.0) << "canvas y grows downwards";
+        }
+    }
+    // The centroid of the coordinates is the origin, where both axes cross.
+    const ChartPoint meanCanvas = {
+        (layout.points[0].x + layout.points[1].x + layout.points[2].x) / 3.0,
+        (layout.points[0].y + layout.points[1].y + layout.points[2].y) / 3.0};
+    EXPECT_NEAR(layout.centroid.x, meanCanvas.x, tolerance);
+    EXPECT_NEAR(layout.centroid.y, meanCanvas.y, tolerance);
+    EXPECT_NEAR(layout.yAxisX, layout.centroid.x, tolerance);
+    EXPECT_NEAR(layout.xAxisY, layout.centroid.y, tolerance);
+
+    // x spans 1.6 and y 1.2 units: x decides the scale, and the data sit in the middle.
+    const double left = layout.points[1].x - layout.frame.left;
+    const double right = layout.frame.right() - layout.points[0].x;
+    EXPECT_NEAR(left, right, tolerance);
+    const double top = layout.points[0].y - layout.frame.top;
+    const double bottom = layout.frame.bottom() - layout.points[2].y;
+    EXPECT_NEAR(top, bottom, tolerance);
+    EXPECT_LT(left, top);
+    EXPECT_GT((layout.points[0].x - layout.points[1].x) / layout.frame.width, 0.8);
+}
+
+TEST(ChartGeometry, PlacesNiceTicksAtTheirValuesAcrossTheData)
+{
+    const ChartLayout layout = layoutChart(input(threePopulations), fixedWidth);
+    EXPECT_TRUE(isNiceStep(layout.tickStep)) << layout.tickStep;
+
+    for (const auto* ticks : {&layout.xTicks, &layout.yTicks}) {
+        ASSERT_GE(ticks->size(), 2u);
+        for (const ChartTick& t : *ticks) {
+            const double multiple = t.value / layout.tickStep;
+            EXPECT_NEAR(multiple, std::round(multiple), 1e-9);
+            EXPECT_NE(t.value, 0.0) << "the origin's tick carries no number";
+            if (!t.label.empty()) {
+                EXPECT_TRUE(layout.frame.contains(t.labelBox)) << t.label;
+            }
+        }
+    }
+    for (const ChartTick& t : layout.xTicks) {
+        EXPECT_NEAR(t.position, layout.toCanvas({t.value, 0.0}).x, tolerance);
+        EXPECT_GE(t.position, layout.frame.left);
+        EXPECT_LE(t.position, layout.frame.right());
+    }
+    for (const ChartTick& t : layout.yTicks) {
+        EXPECT_NEAR(t.position, layout.toCanvas({0.0, t.value}).y, tolerance);
+    }
+    // no data value lies more than one step beyond the outermost ticks
+    const double step = layout.tickStep;
+    EXPECT_LE(layout.xTicks.front().value, -0.6 + step);
+    EXPECT_GE(layout.xTicks.back().value, 1.0 - step);
+    EXPECT_LE(layout.yTicks.front().value, -0.7 + step);
+    EXPECT_GE(layout.yTicks.back().value, 0.5 - step);
+
+    // By hand for the 504-point canvas: the frame is 458 points wide, the data 1.6 units wide
+    // with 6 % of the frame free on each side, so one unit is 251.9 points; 60 points are then
+    // 0.238 units, rounded up to a step of 0.5. The frame shows x from -0.709 to 1.109 units.
+    EXPECT_DOUBLE_EQ(layout.tickStep, 0.5);
+    EXPECT_NEAR(layout.scale, 458.0 * 0.88 / 1.6, 1e-9);
+    EXPECT_EQ(tickLabels(layout.xTicks), (std::vector<std::string>{"\u22120.5", "0.5", "1.0"}));
+}
+
+TEST(ChartGeometry, TitlesTheAxesWithTheirShareOfTheVariation)
+{
+    ChartInput in = input(threePopulations);
+    in.shares = {62.44, 0.25};
+    in.title = "Four villages";
+    const ChartLayout layout = layoutChart(in, fixedWidth);
+    EXPECT_EQ(layout.xTitle, "PC I (62.4 %)");
+    EXPECT_EQ(layout.yTitle, "PC II (0.3 %)"); // halves away from zero, as in the report
+
+    // nothing of the decorations enters the frame
+    EXPECT_LE(layout.titleBox.bottom(), layout.frame.top);
+    EXPECT_GE(layout.xTitleBox.top, layout.frame.bottom());
+    EXPECT_LE(layout.yTitleBox.right(), layout.frame.left);
+    // the vertical title's box is turned: as high as the text is wide
+    EXPECT_DOUBLE_EQ(layout.yTitleBox.height, 0.5 * 10.0 * 13.0);
+
+    in.shares.clear();
+    const ChartLayout unknown = layoutChart(in, fixedWidth);
+    EXPECT_EQ(unknown.xTitle, "PC I");
+    EXPECT_EQ(unknown.yTitle, "PC II");
+}
+
+TEST(ChartGeometry, ShowsARunWithoutVariationAsOneUnitAroundTheCentroid)
+{
+    // no non-zero eigenvalue: every score is 0
+    const ChartLayout layout = layoutChart(input({{0.0, 0.0}, {0.0, 0.0}}), fixedWidth);
+    EXPECT_TRUE(std::isfinite(layout.scale));
+    EXPECT_GT(layout.scale, 0.0);
+    for (const ChartPoint& p : layout.points) {
+        EXPECT_NEAR(p.x, layout.centroid.x, tolerance);
+        EXPECT_NEAR(p.y, layout.centroid.y, tolerance);
+    }
+    EXPECT_TRUE(layout.frame.contains(layout.centroid));
+}
+
+TEST(ChartNumbers, StepsAndTickTexts)
+{
+    EXPECT_DOUBLE_EQ(niceStep(0.238), 0.5);
+    EXPECT_DOUBLE_EQ(niceStep(0.2), 0.2);
+    EXPECT_DOUBLE_EQ(niceStep(0.011), 0.02);
+    EXPECT_DOUBLE_EQ(niceStep(3.0), 5.0);
+    EXPECT_DOUBLE_EQ(niceStep(7.0), 10.0);
+    EXPECT_DOUBLE_EQ(niceStep(1.0), 1.0);
+
+    EXPECT_EQ(tickText(-0.30000000000000004, 1), "\u22120.3");
+    EXPECT_EQ(tickText(2.0, 0), "2");
+    EXPECT_EQ(tickText(0.05, 2), "0.05");
+    EXPECT_EQ(tickText(-0.0001, 2), "0.00"); // no sign on a zero
+}
+
+// Overlap of two label boxes, strictly (touching is fine).
+bool overlap(const ChartRect& a, const ChartRect& b)
+{
+    return overlapArea(a, b) > 1e-9;
+}
+
+void expectLabelsApart(const ChartLayout& layout)
+{
+    const double r = layout.style.pointRadius;
+    for (std::size_t i = 0; i < layout.labels.size(); ++i) {
+        const ChartRect& box = layout.labels[i].box;
+        EXPECT_TRUE(layout.frame.contains(box)) << layout.labels[i].text;
+        for (std::size_t j = i + 1; j < layout.labels.size(); ++j) {
+            EXPECT_FALSE(overlap(box, layout.labels[j].box))
+                << layout.labels[i].text << " and " << layout.labels[j].text;
+        }
+        for (std::size_t k = 0; k < layout.points.size(); ++k) {
+            const ChartPoint p = layout.points[k];
+            EXPECT_FALSE(overlap(box, {p.x - r, p.y - r, 2 * r, 2 * r}))
+                << layout.labels[i].text << " covers point " << k + 1;
+        }
+    }
+}
+
+TEST(ChartLabels, KeepApartInATightCluster)
+{
+    // Two columns of three, 0.03 units apart (about 12 points), far from one outlier that sets
+    // the scale; each label is 20 points wide, wider than the gaps.
+    ChartInput in = input({{0.0, 0.0},
+                           {0.03, 0.0},
+                           {0.0, 0.03},
+                           {0.03, 0.03},
+                           {0.0, 0.06},
+                           {0.03, 0.06},
+                           {-1.0, -1.0}});
+    const ChartLayout layout = layoutChart(in, fixedWidth);
+    expectLabelsApart(layout);
+}
+
+TEST(ChartLabels, KeepApartOnARowCloserThanALabelIsWide)
+{
+    // five points 0.03 units (12 points) apart on a line; room only above and below in turn
+    ChartInput in = input({{0.0, 0.0}, {0.03, 0.0}, {0.06, 0.0}, {0.09, 0.0}, {0.12, 0.0}});
+    in.scores.push_back({-1.0, 1.0});
+    in.names.push_back("Far");
+    const ChartLayout layout = layoutChart(in, fixedWidth);
+    expectLabelsApart(layout);
+}
+
+TEST(ChartLabels, StayInsideTheFrameAtItsEdges)
+{
+    // the extreme points sit near every side of the frame, with names longer than the free
+    // margin around the data (about 28 points)
+    ChartInput in =
+        input({{1.0, 0.0}, {-1.0, 0.0}, {0.0, 1.0}, {0.0, -1.0}, {0.9, 0.9}, {-0.9, -0.9}});
+    for (std::string& name : in.names) {
+        name += " of the far eastern coast"; // 29 characters, 116 points
+    }
+    const ChartLayout layout = layoutChart(in, fixedWidth);
+    expectLabelsApart(layout);
+}
+
+// The kept shares against the report's own lines for the same run, whose text comes from an
+// independent model of the analysis.
+TEST(ChartShares, MatchTheReportedShareOfEachAxis)
+{
+    RunInput in;
+    auto dataSet = loadDataSet(std::string(TAVRIK_TEST_DATA) + "/golden/small_scaled.tvk");
+    ASSERT_TRUE(dataSet.ok());
+    in.dataSet = dataSet.value();
+    in.settings.scaledAnalysis = 1;
+    in.selection.popSelected.assign(4, 1);
+    in.selection.varSelected.assign(3, 1);
+    in.selection.selPopCount = 4;
+    in.selection.selVarCount = 3;
+    NullProgress progress;
+    const Clock clock = fixedUtcClock(1765000000);
+    auto run = runAnalysis(in, clock, progress);
+    ASSERT_TRUE(run.ok()) << run.error().message;
+    const AnalysisResults& r = run->results;
+    ASSERT_EQ(r.pcShares.size(), 2u);
+    ASSERT_EQ(r.scaledPcShares.size(), 2u);
+    EXPECT_EQ(formatNumber(r.pcShares[0], "###.0"), "96.4");
+    EXPECT_EQ(formatNumber(r.pcShares[1], "###.0"), "3.6");
+    EXPECT_EQ(formatNumber(r.scaledPcShares[0], "###.0"), "98.4");
+    EXPECT_EQ(formatNumber(r.scaledPcShares[1], "###.0"), "1.6");
+
+    const ChartInput scaled = chartInputFrom(r, true, "");
+    EXPECT_EQ(axisTitle(1, scaled.shares), "PC I (98.4 %)");
+    ASSERT_EQ(scaled.scores.size(), 4u);
+    EXPECT_EQ(scaled.scores[3].y, r.scaledPcScores(3, 1));
+    EXPECT_EQ(scaled.names[0], "North");
+
+    in.settings.scaledAnalysis = 0;
+    auto single = runAnalysis(in, clock, progress);
+    ASSERT_TRUE(single.ok());
+    EXPECT_TRUE(single->results.scaledPcShares.empty());
+}
+
+} // namespace
+} // namespace tavrik
