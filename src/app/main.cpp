@@ -47,8 +47,7 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     tavrik::ProgramState state;
-    state.helpPath =
-        (QApplication::applicationDirPath() + QStringLiteral("/help/index.html")).toStdString();
+    state.helpPath = tavrik::toStd(tavrik::defaultGuidePath());
     tavrik::QtUserPrompts prompts;
     tavrik::MainWindow window(state, prompts, reportClock());
     prompts.setParentWidget(&window);
