@@ -13,12 +13,18 @@ namespace {
 // Returns the text of the complaint, or an empty text when the value was taken.
 using ApplyOption = std::string (*)(BatchOptions&, std::string_view value);
 
+// The help text lists the options by section; the section also says where an option belongs:
+// to a run of the analysis (Analysis, Results), to the CSV import, or to both.
+enum class Section { Analysis, Results, Import, General };
+
 struct OptionSpec
 {
     std::string_view name;      // without the leading "--"
     std::string_view valueName; // empty for an option that takes no value
     std::string_view help;
+    Section section;
     ApplyOption apply;
+    bool alsoImport = false; // an Analysis option that the import takes too
 };
 
 std::string quoted(std::string_view text)
@@ -26,11 +32,21 @@ std::string quoted(std::string_view text)
     return "\"" + std::string(text) + "\"";
 }
 
+std::string setPath(std::optional<std::string>& slot, std::string_view option, std::string_view v)
+{
+    if (v.empty()) {
+        return "--" + std::string(option) + " needs a file name";
+    }
+    slot = std::string(v);
+    return {};
+}
+
 // One row per option: adding an option is adding a row. The help text is built from it.
 const OptionSpec optionTable[] = {
     {"heritability",
      "H",
      "heritability of the traits, 0 < H <= 1 (default 1)",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view v) -> std::string {
          const std::optional<float> h = parseHeritability(v);
          if (!h) {
@@ -42,13 +58,16 @@ const OptionSpec optionTable[] = {
     {"no-bias-correction",
      {},
      "do not correct r(ii) and the distances for sampling bias",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view) -> std::string {
          o.settings.biasCorrection = 0;
          return {};
      }},
     {"scaled",
      {},
-     "also analyse the R matrix scaled by the population weights",
+     "also analyse the R matrix scaled by the population weights (only when the census "
+     "sizes differ)",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view) -> std::string {
          o.settings.scaledAnalysis = 1;
          return {};
@@ -56,6 +75,7 @@ const OptionSpec optionTable[] = {
     {"show-matrices",
      {},
      "append the matrix listing to the report when both fit in 24000 bytes",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view) -> std::string {
          o.settings.showMatrices = 1;
          return {};
@@ -63,6 +83,7 @@ const OptionSpec optionTable[] = {
     {"population",
      "NAME",
      "use the population of this exact name; repeat for more (default: all)",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view v) -> std::string {
          o.populations.emplace_back(v);
          return {};
@@ -70,13 +91,16 @@ const OptionSpec optionTable[] = {
     {"variable",
      "NAME",
      "use the variable of this exact name; repeat for more (default: all)",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view v) -> std::string {
          o.variables.emplace_back(v);
          return {};
-     }},
+     },
+     true},
     {"report",
      "FILE",
      "write the report to FILE; - is standard output (the default)",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view v) -> std::string {
          if (v.empty()) {
              return "--report needs a file name";
@@ -87,23 +111,115 @@ const OptionSpec optionTable[] = {
     {"listing",
      "FILE",
      "write the matrix listing to FILE; - is standard output",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view v) -> std::string {
-         if (v.empty()) {
-             return "--listing needs a file name";
-         }
-         o.listingPath = std::string(v);
-         return {};
+         return setPath(o.listingPath, "listing", v);
      }},
     {"progress",
      {},
      "print the progress lines on standard error",
+     Section::Analysis,
      [](BatchOptions& o, std::string_view) -> std::string {
          o.progress = true;
+         return {};
+     }},
+    {"save-output",
+     "FILE",
+     "the report, one line end, then the matrix listing unless --show-matrices put it in "
+     "the report: the file the desktop's Save Output As writes",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.saveOutputPath, "save-output", v);
+     }},
+    {"matrix",
+     "WHICH:LAYOUT:FILE",
+     "one matrix in one layout (see below); repeat for more",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         Result<MatrixRequest> request = parseMatrixRequest(v);
+         if (!request) {
+             return request.error().message;
+         }
+         o.matrices.push_back(std::move(*request));
+         return {};
+     }},
+    {"pc-scores",
+     "FILE",
+     "scores on the first two principal coordinates of the R matrix (CSV)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.pcScoresPath, "pc-scores", v);
+     }},
+    {"scaled-pc-scores",
+     "FILE",
+     "the same for the scaled R matrix (needs --scaled)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.scaledPcScoresPath, "scaled-pc-scores", v);
+     }},
+    {"vt-results",
+     "FILE",
+     "r(ii) and the observed, expected and residual within-group variances of every "
+     "population (CSV)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.vtResultsPath, "vt-results", v);
+     }},
+    {"import-csv",
+     "IN.csv",
+     "convert IN.csv, one row per individual under a header row of column names, into a "
+     "data file; no analysis is run",
+     Section::Import,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.importCsv, "import-csv", v);
+     }},
+    {"population-column",
+     "NAME",
+     "the column that gives each row's population (required)",
+     Section::Import,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (v.empty()) {
+             return "--population-column needs a column name";
+         }
+         o.populationColumn = std::string(v);
+         return {};
+     }},
+    {"output",
+     "OUT.tvk",
+     "the data file to write (required); - is standard output",
+     Section::Import,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.outputPath, "output", v);
+     }},
+    {"census-sizes",
+     "FILE",
+     "CSV of population name and census size, one row per population (default: 100 for "
+     "every population)",
+     Section::Import,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.censusSizesPath, "census-sizes", v);
+     }},
+    {"title",
+     "TEXT",
+     "title of the data set (default: the CSV file's name without its extension)",
+     Section::Import,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         o.title = std::string(v);
+         return {};
+     }},
+    {"leave-out-bad-rows",
+     {},
+     "leave out the rows with a missing or non-numeric value or no population, instead of "
+     "stopping",
+     Section::Import,
+     [](BatchOptions& o, std::string_view) -> std::string {
+         o.leaveOutBadRows = true;
          return {};
      }},
     {"help",
      {},
      "show this help and exit",
+     Section::General,
      [](BatchOptions& o, std::string_view) -> std::string {
          o.help = true;
          return {};
@@ -111,10 +227,37 @@ const OptionSpec optionTable[] = {
     {"version",
      {},
      "show the version and exit",
+     Section::General,
      [](BatchOptions& o, std::string_view) -> std::string {
          o.version = true;
          return {};
      }},
+};
+
+struct NamedKind
+{
+    std::string_view name;
+    MatrixKind kind;
+    std::string_view described; // for messages
+};
+constexpr NamedKind matrixKinds[] = {
+    {"r", MatrixKind::R, "the R matrix"},
+    {"d2", MatrixKind::DSquare, "the D-square matrix"},
+    {"scaled-r", MatrixKind::ScaledR, "the scaled R matrix"},
+    {"scaled-d2", MatrixKind::ScaledDSquare, "the scaled D-square matrix"},
+};
+
+struct NamedLayout
+{
+    std::string_view name;
+    MatrixLayout layout;
+};
+constexpr NamedLayout matrixLayouts[] = {
+    {"list-space", MatrixLayout::ListSpace},
+    {"list-comma", MatrixLayout::ListComma},
+    {"square-space", MatrixLayout::SquareSpace},
+    {"square-comma", MatrixLayout::SquareComma},
+    {"ntsys", MatrixLayout::NtSys},
 };
 
 const OptionSpec* findOption(std::string_view name)
@@ -132,7 +275,130 @@ Error usageError(std::string message)
     return Error{ErrorKind::Usage, std::move(message), {}, 0, {}};
 }
 
+std::string optionName(const OptionSpec& spec)
+{
+    return "--" + std::string(spec.name);
+}
+
+bool isScaled(MatrixKind kind)
+{
+    return kind == MatrixKind::ScaledR || kind == MatrixKind::ScaledDSquare;
+}
+
+// The checks that need every option: what the import needs and refuses, or what a run needs.
+Status checkCombination(const BatchOptions& options,
+                        const std::vector<std::string_view>& operands,
+                        const OptionSpec* firstRunOnly,
+                        const OptionSpec* firstImportOnly)
+{
+    if (options.importCsv) {
+        if (firstRunOnly != nullptr) {
+            return usageError("option " + optionName(*firstRunOnly) +
+                              " belongs to an analysis run and cannot be used with --import-csv");
+        }
+        if (!operands.empty()) {
+            return usageError("--import-csv takes no data file, found also " +
+                              quoted(operands.front()));
+        }
+        if (!options.populationColumn) {
+            return usageError("--import-csv needs --population-column NAME, the column that "
+                              "gives each row's population");
+        }
+        if (!options.outputPath) {
+            return usageError("--import-csv needs --output FILE, the data file to write");
+        }
+        return Done{};
+    }
+    if (firstImportOnly != nullptr) {
+        return usageError("option " + optionName(*firstImportOnly) +
+                          " belongs to the CSV import and needs --import-csv");
+    }
+    if (operands.empty()) {
+        return usageError("no data file given");
+    }
+    if (operands.size() > 1) {
+        return usageError("one data file expected, found also " + quoted(operands[1]));
+    }
+    // The scaled matrices and their scores exist only after a run with --scaled.
+    if (options.settings.scaledAnalysis == 0) {
+        for (const MatrixRequest& m : options.matrices) {
+            if (isScaled(m.kind)) {
+                return usageError("--matrix " + m.given +
+                                  ": the scaled matrices are computed only when --scaled is "
+                                  "given");
+            }
+        }
+        if (options.scaledPcScoresPath) {
+            return usageError("--scaled-pc-scores: the scaled R matrix is analysed only when "
+                              "--scaled is given");
+        }
+    }
+    return Done{};
+}
+
+// Appends text to out as lines of at most width columns, the first starting at column indent
+// (the caller has filled it), later ones indented to it. Words longer than a line stay whole.
+void appendWrapped(std::string& out, std::string_view text, std::size_t indent, std::size_t width)
+{
+    std::size_t column = indent;
+    bool lineEmpty = true;
+    while (!text.empty()) {
+        const std::size_t blank = text.find(' ');
+        const std::string_view word = text.substr(0, blank);
+        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank + 1);
+        if (!lineEmpty && column + 1 + word.size() > width) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        lineEmpty = false;
+    }
+    out += '\n';
+}
+
 } // namespace
+
+Result<MatrixRequest> parseMatrixRequest(std::string_view text)
+{
+    const std::size_t first = text.find(':');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    if (second == std::string_view::npos) {
+        return usageError("--matrix needs WHICH:LAYOUT:FILE, found " + quoted(text));
+    }
+    MatrixRequest request;
+    request.given = std::string(text);
+    const std::string_view which = text.substr(0, first);
+    const std::string_view layout = text.substr(first + 1, second - first - 1);
+    request.path = std::string(text.substr(second + 1));
+
+    const auto kind = std::find_if(std::begin(matrixKinds),
+                                   std::end(matrixKinds),
+                                   [which](const NamedKind& k) { return k.name == which; });
+    if (kind == std::end(matrixKinds)) {
+        return usageError("--matrix " + quoted(text) + ": unknown matrix " + quoted(which) +
+                          "; WHICH is r, d2, scaled-r or scaled-d2");
+    }
+    const auto named = std::find_if(std::begin(matrixLayouts),
+                                    std::end(matrixLayouts),
+                                    [layout](const NamedLayout& l) { return l.name == layout; });
+    if (named == std::end(matrixLayouts)) {
+        return usageError("--matrix " + quoted(text) + ": unknown layout " + quoted(layout) +
+                          "; LAYOUT is list-space, list-comma, square-space, square-comma or "
+                          "ntsys");
+    }
+    if (request.path.empty()) {
+        return usageError("--matrix " + quoted(text) + " names no file");
+    }
+    request.kind = kind->kind;
+    request.layout = named->layout;
+    return request;
+}
 
 std::optional<float> parseHeritability(std::string_view text)
 {
@@ -161,6 +427,8 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
     BatchOptions options;
     std::vector<std::string_view> operands;
     bool optionsEnded = false;
+    const OptionSpec* firstRunOnly = nullptr;
+    const OptionSpec* firstImportOnly = nullptr;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
@@ -201,42 +469,87 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
         if (std::string complaint = spec->apply(options, value); !complaint.empty()) {
             return usageError(std::move(complaint));
         }
+        const bool runOnly = (spec->section == Section::Analysis && !spec->alsoImport) ||
+                             spec->section == Section::Results;
+        if (runOnly && firstRunOnly == nullptr) {
+            firstRunOnly = spec;
+        }
+        if (spec->section == Section::Import && firstImportOnly == nullptr) {
+            firstImportOnly = spec;
+        }
     }
 
     if (options.help || options.version) {
         return options;
     }
-    if (operands.empty()) {
-        return usageError("no data file given");
+    if (Status combined = checkCombination(options, operands, firstRunOnly, firstImportOnly);
+        !combined) {
+        return combined.error();
     }
-    if (operands.size() > 1) {
-        return usageError("one data file expected, found also " + quoted(operands[1]));
+    if (!options.importCsv) {
+        options.dataFile = operands.front();
     }
-    options.dataFile = operands.front();
     return options;
 }
 
 std::string batchUsage()
 {
+    constexpr std::size_t helpColumn = 30;
+    constexpr std::size_t lineWidth = 79;
     std::string text =
         "Usage: tavrik-batch [OPTIONS] DATAFILE\n"
+        "       tavrik-batch --import-csv IN.csv --population-column NAME --output OUT.tvk\n"
+        "                    [IMPORT OPTIONS]\n"
+        "\n"
         "Population-genetic analysis of the quantitative traits in DATAFILE (.tvk):\n"
         "R matrix, Fst, D-square distances, Velbrand-Torvane comparison and\n"
-        "principal coordinates. The report goes to standard output.\n"
-        "\n"
-        "Options:\n";
-    constexpr std::size_t helpColumn = 26;
-    for (const OptionSpec& spec : optionTable) {
-        std::string left = "  --" + std::string(spec.name);
-        if (!spec.valueName.empty()) {
-            left += " " + std::string(spec.valueName);
+        "principal coordinates. The report goes to standard output. The second form\n"
+        "converts a CSV table of measurements into a data file instead.\n";
+    const auto row = [&text](std::string left, std::string_view help) {
+        left.insert(0, "  ");
+        if (left.size() + 2 > helpColumn) {
+            text += left + "\n";
+            left.clear();
         }
-        left.resize(std::max(left.size() + 2, helpColumn), ' ');
-        text += left + std::string(spec.help) + "\n";
-    }
+        left.resize(helpColumn, ' ');
+        text += left;
+        appendWrapped(text, help, helpColumn, lineWidth);
+    };
+    const auto section = [&](Section which, std::string_view heading) {
+        text += "\n" + std::string(heading) + "\n";
+        for (const OptionSpec& spec : optionTable) {
+            if (spec.section == which) {
+                std::string left = optionName(spec);
+                if (!spec.valueName.empty()) {
+                    left += " " + std::string(spec.valueName);
+                }
+                row(std::move(left), spec.help);
+            }
+        }
+    };
+    section(Section::Analysis, "Analysis options:");
+    section(Section::Results,
+            "Result files, written only when the run succeeds (- is standard output):");
+    text += "\n  ";
+    appendWrapped(text,
+                  "WHICH is r, d2, scaled-r or scaled-d2; the scaled matrices need --scaled "
+                  "and census sizes that differ.",
+                  2,
+                  lineWidth);
+    text += "  ";
+    appendWrapped(text,
+                  "LAYOUT is list-space, list-comma, square-space, square-comma or ntsys.",
+                  2,
+                  lineWidth);
+    section(Section::Import, "Import options:");
+    row("--variable NAME",
+        "a column to import as a variable; repeat for more, in the order the data file is to "
+        "list them (default: every numeric column but the population column)");
+    section(Section::General, "Other options:");
     text += "\n"
             "Exit status: 0 done; 1 the analysis cannot proceed or an output file cannot be\n"
-            "written; 2 a usage error; 3 the data file cannot be read.\n"
+            "written; 2 a usage error; 3 the data file, the CSV file or the census file\n"
+            "cannot be read.\n"
             "With SOURCE_DATE_EPOCH set, the report's date and time are that instant in UTC.\n";
     return text;
 }

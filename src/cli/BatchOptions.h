@@ -2,6 +2,7 @@
 // checks the form of each option; names are matched against the data file later.
 #pragma once
 
+#include "export/MatrixExport.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
@@ -16,27 +17,55 @@ namespace tavrik {
 // "-" as an output path means standard output.
 inline constexpr std::string_view standardOutputPath = "-";
 
+// One --matrix WHICH:LAYOUT:FILE.
+struct MatrixRequest
+{
+    MatrixKind kind = MatrixKind::R;
+    MatrixLayout layout = MatrixLayout::SquareSpace;
+    std::string path;
+    std::string given; // the option as typed, for messages
+};
+
 struct BatchOptions
 {
     AnalysisSettings settings;            // file-open defaults unless an option changes them
     std::vector<std::string> populations; // names as given; empty = every population
-    std::vector<std::string> variables;   // names as given; empty = every variable
+    std::vector<std::string> variables;   // names as given; empty = every variable (or column)
     std::string reportPath{standardOutputPath};
     std::optional<std::string> listingPath;
     bool progress = false;
     bool help = false;
     bool version = false;
-    std::string dataFile; // empty only when help or version was asked for
+    std::string dataFile; // empty when help or version was asked for, or with importCsv
+
+    // Result files of the run, written only when it succeeded.
+    std::optional<std::string> saveOutputPath;
+    std::vector<MatrixRequest> matrices; // in the order given
+    std::optional<std::string> pcScoresPath;
+    std::optional<std::string> scaledPcScoresPath;
+    std::optional<std::string> vtResultsPath;
+
+    // Conversion of a CSV table into a data file instead of a run.
+    std::optional<std::string> importCsv;
+    std::optional<std::string> populationColumn;
+    std::optional<std::string> outputPath;
+    std::optional<std::string> censusSizesPath;
+    std::optional<std::string> title;
+    bool leaveOutBadRows = false;
 };
 
 // Parses the arguments after the program name. Options and DATAFILE may come in any order;
 // "--" ends the options. A value may be given as "--name VALUE" or "--name=VALUE".
-// Errors are of kind Usage and name the offending argument.
+// Errors are of kind Usage and name the offending argument. Options of the run and options of
+// the CSV import do not mix; a scaled result requested without --scaled is refused here.
 Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args);
 
 // Reads a heritability: the whole text must be one decimal number (exponent allowed) and the
 // value, rounded to a 32-bit float, must lie in (0, 1].
 std::optional<float> parseHeritability(std::string_view text);
+
+// Reads WHICH:LAYOUT:FILE; FILE is everything after the second colon and may hold colons.
+Result<MatrixRequest> parseMatrixRequest(std::string_view text);
 
 std::string batchUsage();
 

@@ -3,9 +3,13 @@
 #include "analysis/AnalysisRun.h"
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
+#include "export/MatrixExport.h"
+#include "export/ResultCsv.h"
+#include "export/SavedOutput.h"
 
 #include <charconv>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -14,22 +18,6 @@
 namespace tavrik {
 
 namespace {
-
-constexpr std::string_view messagePrefix = "tavrik-batch: ";
-
-// Every line of a message gets the program's prefix, so a multi-line complaint stays greppable.
-void printMessage(std::ostream& err, std::string_view message)
-{
-    while (!message.empty()) {
-        const std::size_t nl = message.find('\n');
-        err << messagePrefix << message.substr(0, nl) << '\n';
-        if (nl == std::string_view::npos) {
-            break;
-        }
-        message.remove_prefix(nl + 1);
-    }
-    err.flush();
-}
 
 class StderrProgress final : public ProgressSink
 {
@@ -97,39 +85,70 @@ std::int16_t countFlags(const std::vector<std::int16_t>& flags)
     return count;
 }
 
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+// Every file the run is asked to write, with the option that names it: report, listing, saved
+// output, matrices in the order given, scores, results. Standard output is no file.
+std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOptions& options)
 {
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) {
-        return true;
+    std::vector<std::pair<std::string, std::string>> targets;
+    const auto add = [&targets](std::string option, const std::optional<std::string>& path) {
+        if (path && *path != standardOutputPath) {
+            targets.emplace_back(std::move(option), *path);
+        }
+    };
+    add("--report", std::optional<std::string>(options.reportPath));
+    add("--listing", options.listingPath);
+    add("--save-output", options.saveOutputPath);
+    for (const MatrixRequest& m : options.matrices) {
+        add("--matrix " + m.given, m.path);
     }
-    return std::filesystem::absolute(a, ec).lexically_normal() ==
-           std::filesystem::absolute(b, ec).lexically_normal();
+    add("--pc-scores", options.pcScoresPath);
+    add("--scaled-pc-scores", options.scaledPcScoresPath);
+    add("--vt-results", options.vtResultsPath);
+    return targets;
 }
 
 // An output must never replace the data file, nor another output of the same run.
 Status checkOutputTargets(const BatchOptions& options, const std::filesystem::path& dataPath)
 {
-    std::vector<std::pair<std::string_view, std::filesystem::path>> targets;
-    if (options.reportPath != standardOutputPath) {
-        targets.emplace_back("--report", options.reportPath);
-    }
-    if (options.listingPath && *options.listingPath != standardOutputPath) {
-        targets.emplace_back("--listing", *options.listingPath);
-    }
+    const auto targets = outputTargets(options);
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const auto& [option, path] = targets[i];
-        if (sameFile(path, dataPath)) {
+        if (namesSameFile(path, dataPath)) {
             return Error{ErrorKind::Usage,
-                         std::string(option) + " " + path.string() + " would replace the data file",
-                         path.string(),
+                         option + " " + path + " would replace the data file",
+                         path,
                          0,
                          {}};
         }
-        if (i > 0 && sameFile(path, targets[0].second)) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (namesSameFile(path, targets[j].second)) {
+                return Error{ErrorKind::Usage,
+                             targets[j].first + " and " + option + " name the same file " + path,
+                             path,
+                             0,
+                             {}};
+            }
+        }
+    }
+    return Done{};
+}
+
+// The scaled matrices exist only when the run analysed the scaled R matrix (matrixCount 2):
+// with --scaled, that is when the census sizes of the data file differ. Their scores are
+// available after any run with --scaled, as in the desktop's Output menu (zero when the sizes
+// are all equal).
+Status checkScaledMatrices(const BatchOptions& options, std::int16_t matrixCount)
+{
+    if (matrixCount == 2) {
+        return Done{};
+    }
+    for (const MatrixRequest& m : options.matrices) {
+        if (m.kind == MatrixKind::ScaledR || m.kind == MatrixKind::ScaledDSquare) {
             return Error{ErrorKind::Usage,
-                         "--report and --listing name the same file " + path.string(),
-                         path.string(),
+                         "--matrix " + m.given +
+                             ": every population of the data file has the same census size, "
+                             "so the run computes no scaled matrices",
+                         {},
                          0,
                          {}};
         }
@@ -137,7 +156,37 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
     return Done{};
 }
 
+const Matrix& chosenMatrix(const AnalysisResults& results, MatrixKind kind)
+{
+    switch (kind) {
+    case MatrixKind::R:
+        return results.rMatrix;
+    case MatrixKind::DSquare:
+        return results.dSquare;
+    case MatrixKind::ScaledR:
+        return results.scaledRMatrix;
+    case MatrixKind::ScaledDSquare:
+        return results.scaledDSquare;
+    }
+    return results.rMatrix;
+}
+
 } // namespace
+
+void printBatchMessage(std::ostream& err, std::string_view message)
+{
+    constexpr std::string_view messagePrefix = "tavrik-batch: ";
+    // Every line gets the prefix, so a multi-line complaint stays greppable.
+    while (!message.empty()) {
+        const std::size_t nl = message.find('\n');
+        err << messagePrefix << message.substr(0, nl) << '\n';
+        if (nl == std::string_view::npos) {
+            break;
+        }
+        message.remove_prefix(nl + 1);
+    }
+    err.flush();
+}
 
 int exitStatusFor(ErrorKind kind)
 {
@@ -208,13 +257,21 @@ int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out,
     dataPath = dataPath.lexically_normal();
 
     if (Status targets = checkOutputTargets(options, dataPath); !targets) {
-        printMessage(err, targets.error().message);
+        printBatchMessage(err, targets.error().message);
         return exitStatusFor(targets.error().kind);
     }
     Result<DataSet> loaded = loadDataSet(dataPath);
     if (!loaded) {
-        printMessage(err, loaded.error().message);
+        printBatchMessage(err, loaded.error().message);
         return exitStatusFor(loaded.error().kind);
+    }
+    if (options.settings.scaledAnalysis == 1) {
+        // Refused before the run: its census sizes already tell whether it will scale.
+        Status scaled = checkScaledMatrices(options, loaded->equalSizes == 1 ? 1 : 2);
+        if (!scaled) {
+            printBatchMessage(err, scaled.error().message);
+            return exitStatusFor(scaled.error().kind);
+        }
     }
     RunInput input;
     input.dataSet = std::move(loaded.value());
@@ -224,7 +281,7 @@ int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out,
     Result<Selection> selection =
         selectByName(input.dataSet, options.populations, options.variables);
     if (!selection) {
-        printMessage(err, selection.error().message);
+        printBatchMessage(err, selection.error().message);
         return exitStatusFor(selection.error().kind);
     }
     input.selection = std::move(selection.value());
@@ -234,13 +291,13 @@ int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out,
     ProgressSink& progress = options.progress ? static_cast<ProgressSink&>(toStderr) : quiet;
     Result<RunOutput> run = runAnalysis(input, clock, progress);
     if (!run) {
-        printMessage(err, run.error().message);
+        printBatchMessage(err, run.error().message);
         return exitStatusFor(run.error().kind);
     }
     if (run->warnOutputTooLarge) {
-        printMessage(err,
-                     "warning: output too large to fit on screen; the R and distance matrices "
-                     "are not appended to the report (write them with --listing FILE)");
+        printBatchMessage(err,
+                          "warning: output too large to fit on screen; the R and distance matrices "
+                          "are not appended to the report (write them with --listing FILE)");
     }
 
     std::vector<PendingOutput> files;
@@ -252,18 +309,46 @@ int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out,
             files.push_back({path, text});
         }
     };
+    if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
+        printBatchMessage(err, scaled.error().message);
+        return exitStatusFor(scaled.error().kind);
+    }
+    const AnalysisResults& results = run->results;
     route(options.reportPath, run->screenText);
     if (options.listingPath) {
         route(*options.listingPath, run->matrixFile);
     }
+    if (options.saveOutputPath) {
+        // Save Output As right after the run: the text box holds the screen text; the listing
+        // follows unless the run left it on screen.
+        const bool withListing =
+            appendListing(SaveKind::SaveOutputAs, 1, run->outputFitsScreen, run->showMatrices);
+        route(*options.saveOutputPath,
+              savedOutputText(toCrLf(run->screenText), run->matrixFile, withListing));
+    }
+    for (const MatrixRequest& m : options.matrices) {
+        route(m.path,
+              matrixFileText(
+                  chosenMatrix(results, m.kind), results.populationNames, m.kind, m.layout));
+    }
+    if (options.pcScoresPath) {
+        route(*options.pcScoresPath, scoresCsvText(results.pcScores, results.populationNames));
+    }
+    if (options.scaledPcScoresPath) {
+        route(*options.scaledPcScoresPath,
+              scoresCsvText(results.scaledPcScores, results.populationNames));
+    }
+    if (options.vtResultsPath) {
+        route(*options.vtResultsPath, velbrandTorvaneCsvText(results));
+    }
     if (Status written = writeOutputs(files); !written) {
-        printMessage(err, written.error().message);
+        printBatchMessage(err, written.error().message);
         return exitStatusFor(written.error().kind);
     }
     out.write(toStdout.data(), static_cast<std::streamsize>(toStdout.size()));
     out.flush();
     if (!out) {
-        printMessage(err, "cannot write the report to standard output");
+        printBatchMessage(err, "cannot write the report to standard output");
         return static_cast<int>(BatchExit::CannotProceed);
     }
     return static_cast<int>(BatchExit::Done);

@@ -9,6 +9,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrik {
@@ -22,6 +23,9 @@ enum class BatchExit : int {
 
 int exitStatusFor(ErrorKind kind);
 
+// Writes message to err, every line starting with "tavrik-batch: ".
+void printBatchMessage(std::ostream& err, std::string_view message);
+
 // SOURCE_DATE_EPOCH (null or empty: unset) gives a fixed UTC clock; otherwise the local clock.
 Result<Clock> reportClock(const char* sourceDateEpoch);
 
@@ -34,7 +38,8 @@ Result<Selection> selectByName(const DataSet& dataSet,
                                const std::vector<std::string>& variables);
 
 // Everything from loading DATAFILE to the written outputs. Messages go to err, each line
-// starting with "tavrik-batch: "; the report and listing go to out when their path is "-".
+// starting with "tavrik-batch: "; every output whose path is "-" goes to out. The result files
+// are written after a successful run, all or none of them.
 int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out, std::ostream& err);
 
 } // namespace tavrik

@@ -93,6 +93,16 @@ void removeAll(const std::vector<std::filesystem::path>& temporaries)
 
 } // namespace
 
+bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) {
+        return true;
+    }
+    return std::filesystem::absolute(a, ec).lexically_normal() ==
+           std::filesystem::absolute(b, ec).lexically_normal();
+}
+
 Status writeOutputs(std::span<const PendingOutput> outputs)
 {
     std::vector<std::filesystem::path> temporaries;

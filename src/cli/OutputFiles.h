@@ -20,4 +20,8 @@ struct PendingOutput
 
 Status writeOutputs(std::span<const PendingOutput> outputs);
 
+// Whether two paths lead to the same file: the same existing file (links included), or the
+// same absolute path once "." and ".." steps are resolved.
+bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 } // namespace tavrik

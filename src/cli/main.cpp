@@ -1,5 +1,6 @@
 // tavrik-batch: the analysis from the command line. Parses the options and hands over to
-// runBatch; nothing else happens here.
+// runBatch (or runImport); nothing else happens here.
+#include "cli/BatchImport.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
 
@@ -24,6 +25,9 @@ int main(int argc, char** argv)
     if (options->version) {
         std::cout << "tavrik-batch " TAVRIK_VERSION "\n";
         return static_cast<int>(tavrik::BatchExit::Done);
+    }
+    if (options->importCsv) {
+        return tavrik::runImport(*options, std::cout, std::cerr);
     }
     tavrik::Result<tavrik::Clock> clock = tavrik::reportClock(std::getenv("SOURCE_DATE_EPOCH"));
     if (!clock) {

@@ -1,0 +1,169 @@
+#include "cli/BatchImport.h"
+
+#include "cli/BatchRun.h"
+#include "cli/OutputFiles.h"
+#include "datafile/CsvImport.h"
+#include "datafile/TvkWriter.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavrik {
+
+namespace {
+
+// Lines of the left-out rows as a user reads them: the first twenty, then how many more.
+std::string lineList(const std::vector<LeftOutRow>& rows)
+{
+    constexpr std::size_t shown = 20;
+    std::string text = rows.size() == 1 ? "line " : "lines ";
+    for (std::size_t i = 0; i < rows.size() && i < shown; ++i) {
+        text += (i > 0 ? ", " : "") + std::to_string(rows[i].line);
+    }
+    if (rows.size() > shown) {
+        text += " and " + std::to_string(rows.size() - shown) + " more";
+    }
+    return text;
+}
+
+// The variable columns: the named ones in the order given, or every numeric column but the
+// population column in file order. Column indices are 0-based.
+Result<std::vector<std::size_t>> variableColumns(const CsvTable& table,
+                                                 std::size_t populationColumn,
+                                                 const std::vector<std::string>& names)
+{
+    std::vector<std::size_t> columns;
+    if (names.empty()) {
+        const std::vector<CsvColumn> analysed = analyseColumns(table);
+        for (std::size_t c = 0; c < analysed.size(); ++c) {
+            if (c != populationColumn && analysed[c].numeric) {
+                columns.push_back(c);
+            }
+        }
+        if (columns.empty()) {
+            return Error{ErrorKind::Usage,
+                         table.displayName +
+                             ": no column but the population column holds numbers only; "
+                             "choose the variables with --variable NAME",
+                         table.path,
+                         0,
+                         {}};
+        }
+        return columns;
+    }
+    for (const std::string& name : names) {
+        Result<std::size_t> column = findColumn(table, name);
+        if (!column) {
+            return column.error();
+        }
+        if (*column == populationColumn) {
+            return Error{ErrorKind::Usage,
+                         table.displayName + ": column " + std::to_string(*column + 1) + " (" +
+                             name + ") holds the populations and cannot also be a variable",
+                         table.path,
+                         0,
+                         {}};
+        }
+        // As in a run, a name given twice counts once; the first place counts.
+        if (std::find(columns.begin(), columns.end(), *column) == columns.end()) {
+            columns.push_back(*column);
+        }
+    }
+    return columns;
+}
+
+int fail(std::ostream& err, const Error& error)
+{
+    printBatchMessage(err, error.message);
+    return exitStatusFor(error.kind);
+}
+
+} // namespace
+
+int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
+{
+    const std::filesystem::path csvPath = *options.importCsv;
+    const std::string& outputPath = *options.outputPath;
+    if (outputPath != standardOutputPath) {
+        if (namesSameFile(outputPath, csvPath) ||
+            (options.censusSizesPath && namesSameFile(outputPath, *options.censusSizesPath))) {
+            return fail(err,
+                        Error{ErrorKind::Usage,
+                              "--output " + outputPath + " would replace an input file",
+                              outputPath,
+                              0,
+                              {}});
+        }
+    }
+
+    Result<CsvTable> table = readCsv(csvPath);
+    if (!table) {
+        return fail(err, table.error());
+    }
+    ImportPlan plan = defaultPlan(*table);
+    Result<std::size_t> populations = findColumn(*table, *options.populationColumn);
+    if (!populations) {
+        return fail(err, populations.error());
+    }
+    plan.populationColumn = *populations;
+    Result<std::vector<std::size_t>> variables =
+        variableColumns(*table, plan.populationColumn, options.variables);
+    if (!variables) {
+        return fail(err, variables.error());
+    }
+    plan.variableColumns = std::move(*variables);
+    if (options.title) {
+        plan.title = *options.title;
+    }
+    if (options.censusSizesPath) {
+        Result<std::map<std::string, float>> sizes = readCensusSizes(*options.censusSizesPath);
+        if (!sizes) {
+            return fail(err, sizes.error());
+        }
+        plan.censusSizes = std::move(*sizes);
+    }
+
+    const ImportPreview preview =
+        tavrik::preview(*table, plan.populationColumn, plan.variableColumns);
+    if (!preview.leftOut.empty() && !options.leaveOutBadRows) {
+        return fail(err,
+                    Error{ErrorKind::DataFile,
+                          table->displayName + ": " + leftOutSummary(preview) +
+                              "\nfirst: " + preview.leftOut.front().reason +
+                              "\ngive --leave-out-bad-rows to import the other rows",
+                          table->path,
+                          preview.leftOut.front().line,
+                          {}});
+    }
+    plan.leaveOutRows = options.leaveOutBadRows;
+    Result<std::string> text = tvkText(*table, plan);
+    if (!text) {
+        return fail(err, text.error());
+    }
+
+    if (outputPath == standardOutputPath) {
+        out.write(text->data(), static_cast<std::streamsize>(text->size()));
+        out.flush();
+        if (!out) {
+            printBatchMessage(err, "cannot write the data file to standard output");
+            return static_cast<int>(BatchExit::CannotProceed);
+        }
+    } else if (Status written = writeTvkFile(outputPath, *text); !written) {
+        return fail(err, written.error());
+    }
+    if (!preview.leftOut.empty()) {
+        const std::size_t n = preview.leftOut.size();
+        printBatchMessage(err,
+                          "note: " + std::to_string(n) + (n == 1 ? " row" : " rows") +
+                              " with a missing or non-numeric value or no population left out "
+                              "of " +
+                              table->displayName + ": " + lineList(preview.leftOut));
+    }
+    return static_cast<int>(BatchExit::Done);
+}
+
+} // namespace tavrik

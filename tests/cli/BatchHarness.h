@@ -1,0 +1,150 @@
+// The black-box harness of tavrik-batch: runs the built program in a fresh folder per test
+// and reads back what it printed and wrote.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tavrik::test {
+
+namespace fs = std::filesystem;
+
+inline const fs::path dataDir = TAVRIK_TEST_DATA;
+
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void writeFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+// Every line of an output file ends with CR LF, and no CR stands alone.
+inline bool allLinesEndCrLf(const std::string& text)
+{
+    if (text.empty() || !text.ends_with("\r\n")) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            return false;
+        }
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class BatchProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                (std::string("tavrik-cli-") + info->name() + "-" + std::to_string(getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs the program in m_dir with SOURCE_DATE_EPOCH set unless epoch is empty.
+    Outcome run(const std::vector<std::string>& args, const std::string& epoch = "1000000000") const
+    {
+        const fs::path outPath = m_dir / ".stdout";
+        const fs::path errPath = m_dir / ".stderr";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(m_dir.c_str()) != 0 || !freopen(outPath.c_str(), "wb", stdout) ||
+                !freopen(errPath.c_str(), "wb", stderr)) {
+                _exit(127);
+            }
+            if (epoch.empty()) {
+                unsetenv("SOURCE_DATE_EPOCH");
+            } else {
+                setenv("SOURCE_DATE_EPOCH", epoch.c_str(), 1);
+            }
+            std::vector<char*> argv{const_cast<char*>(TAVRIK_BATCH)};
+            for (const std::string& a : args) {
+                argv.push_back(const_cast<char*>(a.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(TAVRIK_BATCH, argv.data());
+            _exit(127);
+        }
+        Outcome outcome;
+        int raw = 0;
+        if (pid > 0 && waitpid(pid, &raw, 0) == pid && WIFEXITED(raw)) {
+            outcome.status = WEXITSTATUS(raw);
+        }
+        outcome.out = readFile(outPath);
+        outcome.err = readFile(errPath);
+        fs::remove(outPath);
+        fs::remove(errPath);
+        return outcome;
+    }
+
+    // Names in m_dir other than the ones the test created itself: temporaries left behind.
+    std::vector<std::string> filesIn() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static std::string data(const std::string& name) { return (dataDir / name).string(); }
+    // Arguments written as one line and split at blanks; a word "@name" stands for the test
+    // data file of that name.
+    static std::vector<std::string> args(const std::string& line)
+    {
+        std::vector<std::string> result;
+        std::istringstream in(line);
+        for (std::string word; in >> word;) {
+            result.push_back(word.starts_with('@') ? data(word.substr(1)) : word);
+        }
+        return result;
+    }
+    // The report shows the data file's absolute path without "." or ".." steps.
+    static std::string shownPath(const std::string& name)
+    {
+        return (dataDir / name).lexically_normal().string();
+    }
+
+    fs::path m_dir;
+};
+
+} // namespace tavrik::test

@@ -1,0 +1,155 @@
+// tavrik-batch --import-csv: a CSV table becomes a data file that a run reads like one typed
+// by hand; bad rows, bad names and unreadable files are refused with their exit status.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "BatchHarness.h"
+
+namespace {
+
+using tavrik::test::lines;
+using tavrik::test::Outcome;
+using tavrik::test::readFile;
+using tavrik::test::writeFile;
+
+class BatchImport : public tavrik::test::BatchProgram
+{
+};
+
+std::string withoutDataFileLine(const std::string& report)
+{
+    const std::size_t at = report.find("Data file = ");
+    if (at == std::string::npos) {
+        return report;
+    }
+    return report.substr(0, at) + report.substr(report.find('\n', at) + 1);
+}
+
+TEST_F(BatchImport, ImportedTableGivesTheReportOfTheFileTypedByHand)
+{
+    // Variable names with blanks do not fit args(), so they come last, one by one.
+    std::vector<std::string> import =
+        args("--import-csv @csv_measurements.csv --population-column Population --variable Stature "
+             "--census-sizes @csv_census.csv --title Measurements --leave-out-bad-rows "
+             "--output measurements.tvk");
+    import.insert(import.end(), {"--variable", "Head breadth", "--variable=Head length"});
+    const Outcome imported = run(import);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "");
+    // One note line naming the row left out.
+    EXPECT_EQ(lines(imported.err).size(), 1u) << imported.err;
+    EXPECT_TRUE(imported.err.starts_with("tavrik-batch: note: 1 row ")) << imported.err;
+    EXPECT_TRUE(imported.err.ends_with(": line 10\n")) << imported.err;
+    EXPECT_EQ(filesIn(), std::vector<std::string>{"measurements.tvk"});
+
+    const std::string analysis = " --heritability 0.55 --scaled --show-matrices --vt-results -";
+    const Outcome a = run(args("measurements.tvk" + analysis));
+    const Outcome b = run(args("@csv_measurements_hand.tvk" + analysis));
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_NE(a.out.find("Data file = " + (m_dir / "measurements.tvk").string() + "\r\n"),
+              std::string::npos);
+    EXPECT_NE(a.out.find("Data set: Measurements\r\n"), std::string::npos);
+    EXPECT_EQ(withoutDataFileLine(a.out), withoutDataFileLine(b.out));
+}
+
+TEST_F(BatchImport, DefaultsTakeEveryNumericColumnTheFileNameAndEqualCensusSizes)
+{
+    const Outcome o = run(args("--import-csv @csv_measurements.csv --population-column=Population "
+                               "--leave-out-bad-rows --output -"));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::string> head = lines(o.out);
+    ASSERT_EQ(head.size(), 6u + 24u); // 25 rows less the one left out
+    EXPECT_EQ(head[0], "\"csv_measurements\"\r");
+    EXPECT_EQ(head[1], "3, 4\r");
+    // Populations in order of first appearance, codes 1..3, every census size the same; a
+    // double quote, which a quoted field cannot hold, becomes a single quote.
+    EXPECT_EQ(head[2], "\"Coast, north\", 1, 100\r");
+    EXPECT_EQ(head[3], "\"Brisk 'old' town\", 2, 100\r");
+    EXPECT_EQ(head[4], "\"Aven\", 3, 100\r");
+    // ID is numeric, so it is a variable; the text column Note is not.
+    EXPECT_EQ(head[5], "\"ID\", \"Stature\", \"Head length\", \"Head breadth\"\r");
+}
+
+TEST_F(BatchImport, BadRowsStopTheImportUnlessTheyMayBeLeftOut)
+{
+    writeFile(m_dir / "gaps.csv",
+              "Valley,Length\r\nAven,170\r\n"
+              "Aven,\r\n" // line 3: no value
+              "Brisk,172\r\n"
+              ",171\r\n"          // line 5: no population
+              "Brisk,1.7e2.5\r\n" // line 6: not a number
+              "Aven,168\r\nBrisk,169\r\n");
+    writeFile(m_dir / "gaps.tvk", "the previous data file\r\n");
+    const std::string import = "--import-csv gaps.csv --population-column Valley --output gaps.tvk";
+
+    // Length holds a text, so it is no numeric column: it has to be named.
+    const Outcome unnamed = run(args(import));
+    EXPECT_EQ(unnamed.status, 2);
+    EXPECT_NE(unnamed.err.find("--variable"), std::string::npos) << unnamed.err;
+
+    const Outcome stopped = run(args(import + " --variable Length"));
+    EXPECT_EQ(stopped.status, 3);
+    EXPECT_NE(stopped.err.find("gaps.csv: 3 rows"), std::string::npos) << stopped.err;
+    EXPECT_NE(stopped.err.find("lines 3, 5, 6"), std::string::npos) << stopped.err;
+    EXPECT_NE(stopped.err.find("--leave-out-bad-rows"), std::string::npos) << stopped.err;
+    EXPECT_EQ(readFile(m_dir / "gaps.tvk"), "the previous data file\r\n");
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"gaps.csv", "gaps.tvk"}));
+
+    const Outcome left = run(args(import + " --variable Length --leave-out-bad-rows"));
+    ASSERT_EQ(left.status, 0) << left.err;
+    EXPECT_EQ(lines(left.err).size(), 1u) << left.err;
+    EXPECT_TRUE(left.err.starts_with("tavrik-batch: note: 3 rows")) << left.err;
+    EXPECT_TRUE(left.err.ends_with("lines 3, 5, 6\n")) << left.err;
+    EXPECT_EQ(readFile(m_dir / "gaps.tvk"),
+              "\"gaps\"\r\n2, 1\r\n\"Aven\", 1, 100\r\n\"Brisk\", 2, 100\r\n\"Length\"\r\n"
+              "1, 170\r\n2, 172\r\n1, 168\r\n2, 169\r\n");
+}
+
+TEST_F(BatchImport, RefusesWrongNamesAndMissingOrMixedOptionsWithStatusTwo)
+{
+    const std::string csv = "--import-csv @csv_measurements.csv ";
+    const std::string ready = csv + "--population-column Population --output o.tvk ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {csv + "--population-column Pop --output o.tvk", "no column is called \"Pop\""},
+        {ready + "--variable stature", "no column is called \"stature\""},
+        {ready + "--variable Population", "holds the populations"},
+        {csv + "--output o.tvk", "needs --population-column"},
+        {csv + "--population-column Population", "needs --output"},
+        {ready + "x.tvk", "takes no data file"},
+        {ready + "--heritability 0.5", "--heritability"},
+        {ready + "--matrix r:ntsys:r.nts", "--matrix"},
+        {csv + "--population-column Population --output @csv_measurements.csv",
+         "would replace an input file"},
+    };
+    for (const auto& [line, complaint] : cases) {
+        SCOPED_TRACE(line);
+        const Outcome o = run(args(line));
+        EXPECT_EQ(o.status, 2);
+        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
+        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(BatchImport, UnreadableTableOrCensusFileGivesStatusThree)
+{
+    writeFile(m_dir / "ragged.csv", "Valley,Length\nAven,170\nBrisk,172,9\n");
+    writeFile(m_dir / "sizes.csv", "Population,Size\nAven,150\n\"Coast, north\",none\n");
+    const std::string csv = "--import-csv @csv_measurements.csv --population-column Population ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--import-csv no-such.csv --population-column V --output o.tvk", "no-such.csv"},
+        {"--import-csv ragged.csv --population-column Valley --output o.tvk", "line 3"},
+        {csv + "--census-sizes no-such-sizes.csv --output o.tvk", "no-such-sizes.csv"},
+        {csv + "--census-sizes sizes.csv --output o.tvk", "sizes.csv, line 3"},
+    };
+    for (const auto& [line, complaint] : cases) {
+        SCOPED_TRACE(line);
+        const Outcome o = run(args(line));
+        EXPECT_EQ(o.status, 3);
+        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
+        EXPECT_EQ(filesIn(), (std::vector<std::string>{"ragged.csv", "sizes.csv"}));
+    }
+}
+
+} // namespace
