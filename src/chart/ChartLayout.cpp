@@ -48,6 +48,33 @@ std::array<ChartRect, 8> candidates(ChartPoint p, ChartSize s, double d)
     }};
 }
 
+// The points' discs and the centroid's cross.
+std::vector<ChartRect> markerBoxes(const ChartLayout& layout)
+{
+    std::vector<ChartRect> boxes;
+    const double r = layout.style.pointRadius;
+    for (const ChartPoint& p : layout.points) {
+        boxes.push_back({p.x - r, p.y - r, 2.0 * r, 2.0 * r});
+    }
+    const double c = layout.style.centroidSize;
+    boxes.push_back({layout.centroid.x - c, layout.centroid.y - c, 2.0 * c, 2.0 * c});
+    return boxes;
+}
+
+void dropTickLabels(ChartLayout& layout, const std::vector<ChartRect>& covering)
+{
+    for (auto* ticks : {&layout.xTicks, &layout.yTicks}) {
+        for (ChartTick& t : *ticks) {
+            for (const ChartRect& box : covering) {
+                if (!t.label.empty() && overlapArea(t.labelBox, box) > 0.0) {
+                    t.label.clear();
+                    t.labelBox = {};
+                }
+            }
+        }
+    }
+}
+
 struct Obstacles
 {
     std::vector<ChartRect> markers; // points and the centroid
@@ -89,12 +116,7 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
     const double d = st.pointRadius + st.labelGap;
 
     Obstacles obstacles;
-    const double r = st.pointRadius;
-    for (const ChartPoint& p : layout.points) {
-        obstacles.markers.push_back({p.x - r, p.y - r, 2.0 * r, 2.0 * r});
-    }
-    const double c = st.centroidSize;
-    obstacles.markers.push_back({layout.centroid.x - c, layout.centroid.y - c, 2.0 * c, 2.0 * c});
+    obstacles.markers = markerBoxes(layout);
     for (const auto* ticks : {&layout.xTicks, &layout.yTicks}) {
         for (const ChartTick& t : *ticks) {
             if (!t.label.empty()) {
@@ -392,7 +414,16 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
         layout.labels.push_back({input.names[i], {}});
         sizes.push_back(measure(input.names[i], ChartFont::PointLabel));
     }
+
+    // The data come first: a tick's number gives way to a point or the centroid it would lie
+    // under, and then to a population's name placed over it.
+    dropTickLabels(layout, markerBoxes(layout));
     placeLabels(layout, sizes);
+    std::vector<ChartRect> labelBoxes;
+    for (const ChartLabel& label : layout.labels) {
+        labelBoxes.push_back(label.box);
+    }
+    dropTickLabels(layout, labelBoxes);
     return layout;
 }
 

@@ -1,0 +1,57 @@
+// Draws a ChartLayout with QPainter and writes it as a PNG or SVG file. Everything here needs a
+// QGuiApplication (fonts); ChartApp provides one for programs without a window.
+#pragma once
+
+#include "state/ProgramState.h"
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+#include "chart/ChartLayout.h"
+
+class QGuiApplication;
+class QPainter;
+
+namespace tavrik {
+
+inline constexpr int chartPngDpi = 300;
+
+// Sizes in points of texts set in the chart's fonts.
+TextMeasure qtTextMeasure();
+
+// The painter's coordinates are the layout's points.
+void paintChart(QPainter& painter, const ChartLayout& layout);
+
+// Each returns an empty text on success, otherwise a message naming the file and the reason.
+// The file is written whole or not at all: an existing file is left as it was on failure.
+QString renderPng(const QString& path, const ChartLayout& layout, int dpi = chartPngDpi);
+QString renderSvg(const QString& path, const ChartLayout& layout);
+
+// The last run's first two principal coordinates (scaled: of the scaled R matrix) as a 7 x 7
+// inch chart; ".png" or ".svg" (any case) at the end of path chooses the format. The caller
+// knows whether the run had a scaled pass; results only say whether it has any scores.
+QString writeChartFile(const std::string& path,
+                       const AnalysisResults& results,
+                       bool scaled,
+                       const std::string& title);
+
+// For a program without windows: while alive, a QGuiApplication exists, on the offscreen
+// platform unless QT_QPA_PLATFORM chose another. Does nothing when an application exists.
+class ChartApp
+{
+public:
+    ChartApp();
+    ~ChartApp();
+    ChartApp(const ChartApp&) = delete;
+    ChartApp& operator=(const ChartApp&) = delete;
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "tavrik-chart";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QGuiApplication> m_app;
+};
+
+} // namespace tavrik

@@ -1,0 +1,61 @@
+// A window that draws the first two principal coordinates of the last run as a scatter chart,
+// for the R matrix or the scaled R matrix, and saves it as PNG or SVG. It keeps no copy of the
+// state: refresh() reads the last run's results again.
+#pragma once
+
+#include "state/ProgramState.h"
+
+#include <QWidget>
+
+#include "chart/ChartLayout.h"
+
+class QComboBox;
+class QPushButton;
+
+namespace tavrik {
+
+class UserPrompts;
+
+// Paints a chart layout scaled to fit its size, keeping the chart's proportions.
+class ChartView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ChartView(QWidget* parent = nullptr);
+    void showChart(const ChartLayout* layout);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const ChartLayout* m_layout = nullptr;
+};
+
+class ChartWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // Rebuilds the matrix choice and the chart from the state's last run.
+    void refresh();
+
+    // The chart as shown and saved; empty points when there is no run to show.
+    const ChartLayout& chartLayout() const { return m_layout; }
+
+    QComboBox* cboMatrix = nullptr;
+    QPushButton* btnSavePng = nullptr;
+    QPushButton* btnSaveSvg = nullptr;
+    ChartView* chartView = nullptr;
+
+private:
+    bool scaledChosen() const;
+    void rebuildChart();
+    void save(bool png);
+
+    const ProgramState& m_state;
+    UserPrompts& m_prompts;
+    ChartLayout m_layout;
+};
+
+} // namespace tavrik

@@ -1,0 +1,125 @@
+// The chart window: the matrix choice follows the last run, saves go through the prompts, and
+// a failed save names the file.
+
+#include "ui/ChartWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ScriptedPrompts.h"
+
+namespace tavrik {
+
+using test::ScriptedPrompts;
+
+class ChartWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void offersTheScaledChartOnlyAfterAScaledRun();
+    void savesUnderTheChosenNameWithItsExtensionOrNotAtAll();
+    void failedSaveNamesTheFile();
+
+private:
+    ProgramState m_state;
+    ScriptedPrompts m_prompts;
+};
+
+void ChartWindowTest::init()
+{
+    m_state = {};
+    m_prompts = {};
+    // Two populations mirrored through the origin; the scaled pass swaps their sides.
+    AnalysisResults& r = m_state.results;
+    r.populationNames = {"East", "West"};
+    r.pcScores = Matrix(2, 2);
+    r.pcScores(0, 0) = 0.4;
+    r.pcScores(0, 1) = 0.1;
+    r.pcScores(1, 0) = -0.4;
+    r.pcScores(1, 1) = -0.1;
+    r.scaledPcScores = Matrix(2, 2);
+    r.scaledPcScores(0, 0) = -0.3;
+    r.scaledPcScores(1, 0) = 0.3;
+    r.pcShares = {100.0, 0.0};
+    r.scaledPcShares = {100.0, 0.0};
+    m_state.matrixCount = 1;
+}
+
+void ChartWindowTest::cleanup()
+{
+    m_prompts.verifyAllUsed();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void ChartWindowTest::offersTheScaledChartOnlyAfterAScaledRun()
+{
+    ChartWindow window(m_state, m_prompts);
+    QCOMPARE(window.objectName(), QStringLiteral("ChartWindow"));
+    QCOMPARE(window.cboMatrix->count(), 1);
+    QVERIFY(window.chartLayout().points[0].x > window.chartLayout().points[1].x);
+
+    m_state.matrixCount = 2;
+    window.refresh();
+    QCOMPARE(window.cboMatrix->count(), 2);
+    window.cboMatrix->setCurrentIndex(1);
+    QVERIFY(window.chartLayout().points[0].x < window.chartLayout().points[1].x);
+    QVERIFY(QString::fromStdString(window.chartLayout().title).contains(QStringLiteral("Scaled")));
+
+    // a refresh keeps the scaled choice while the run offers it, and drops it when not
+    window.refresh();
+    QCOMPARE(window.cboMatrix->currentIndex(), 1);
+    m_state.matrixCount = 1;
+    window.refresh();
+    QCOMPARE(window.cboMatrix->count(), 1);
+    QVERIFY(window.chartLayout().points[0].x > window.chartLayout().points[1].x);
+}
+
+void ChartWindowTest::savesUnderTheChosenNameWithItsExtensionOrNotAtAll()
+{
+    QTemporaryDir dir;
+    ChartWindow window(m_state, m_prompts);
+    m_prompts.queueSaveFileName(dir.filePath(QStringLiteral("figure")));
+    QTest::mouseClick(window.btnSavePng, Qt::LeftButton);
+    QCOMPARE(QImage(dir.filePath(QStringLiteral("figure.png"))).size(), QSize(2100, 2100));
+
+    m_prompts.queueSaveFileName(dir.filePath(QStringLiteral("figure.SVG")));
+    QTest::mouseClick(window.btnSaveSvg, Qt::LeftButton);
+    QFile svg(dir.filePath(QStringLiteral("figure.SVG")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray bytes = svg.readAll();
+    QVERIFY(bytes.contains("East"));
+    QVERIFY(bytes.contains("West"));
+
+    m_prompts.queueSaveFileName(std::nullopt); // Cancel: nothing written, nothing said
+    QTest::mouseClick(window.btnSavePng, Qt::LeftButton);
+    QCOMPARE(QDir(dir.path()).count(), 4u); // ".", "..", and the two files
+    QVERIFY(m_prompts.shown().isEmpty());
+}
+
+void ChartWindowTest::failedSaveNamesTheFile()
+{
+    QTemporaryDir dir;
+    ChartWindow window(m_state, m_prompts);
+    const QString path = dir.filePath(QStringLiteral("missing-dir/figure.svg"));
+    m_prompts.queueSaveFileName(path);
+    QTest::mouseClick(window.btnSaveSvg, Qt::LeftButton);
+    QCOMPARE(m_prompts.shown().size(), 1);
+    QCOMPARE(m_prompts.shown().front().icon, UserPrompts::Icon::Critical);
+    QVERIFY2(m_prompts.shown().front().text.contains(path),
+             qPrintable(m_prompts.shown().front().text));
+    QVERIFY(!QFile::exists(path));
+}
+
+} // namespace tavrik
+
+QTEST_MAIN(tavrik::ChartWindowTest)
+#include "ChartWindowTest.moc"
