@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
 #include "datafile/DataFileReader.h"
+#include "export/ResultCsv.h"
+#include "export/SavedOutput.h"
 #include "report/ReportHeader.h"
 #include "ui/AboutBox.h"
 #include "ui/AnalysisDialog.h"
@@ -8,6 +10,7 @@
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
+#include "ui/SaveMatDialog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -194,7 +197,6 @@ void MainWindow::buildAnalysisMenu()
 
 void MainWindow::buildOutputMenu()
 {
-    // the save commands are connected by the export commands
     mnuOutput = addMenu(menuBar(), tr("&Output"), "mnuOutput");
     mnuSave = addItem(mnuOutput, tr("&Save Output"), "mnuSave");
     mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -206,6 +208,12 @@ void MainWindow::buildOutputMenu()
     mnuSavePCA2 = addItem(mnuOutput, tr("Save P&CA Eigenvectors (Scaled R)..."), "mnuSavePCA2");
     mnuHyphen6 = addSeparator(mnuOutput, "mnuHyphen6");
     mnuSaveRB1 = addItem(mnuOutput, tr("Save &Velbrand-Torvane Results..."), "mnuSaveRB1");
+    connect(mnuSave, &QAction::triggered, this, &MainWindow::saveOutput);
+    connect(mnuSaveOut, &QAction::triggered, this, &MainWindow::saveOutputAs);
+    connect(mnuSaveMat, &QAction::triggered, this, &MainWindow::showSaveMatDialog);
+    connect(mnuSavePCA1, &QAction::triggered, this, &MainWindow::savePcaScores);
+    connect(mnuSavePCA2, &QAction::triggered, this, &MainWindow::saveScaledPcaScores);
+    connect(mnuSaveRB1, &QAction::triggered, this, &MainWindow::saveVtResults);
 }
 
 void MainWindow::buildHelpMenu()
@@ -242,6 +250,9 @@ void MainWindow::applyCommandStates()
     mnuSavePCA2->setEnabled(idle && m_commands.outputMenu && m_commands.savePca2);
     txtBox->setReadOnly(!idle);
     Options->setEnabled(idle);
+    if (SaveMat != nullptr) {
+        SaveMat->setEnabled(idle);
+    }
 }
 
 void MainWindow::fileOpen()
@@ -534,7 +545,103 @@ void MainWindow::finishRun(Result<RunOutput> result)
     m_commands.outputMenu = true;
     m_commands.savePca2 = m_state.settings.scaledAnalysis == 1;
     applyCommandStates();
+    if (SaveMat != nullptr && SaveMat->isVisible()) {
+        SaveMat->enableScaledChoices(m_state);
+    }
     emit runFinished(true);
+}
+
+void MainWindow::saveOutput()
+{
+    if (m_state.askSaveName == 0) {
+        // saved before: the same file again, with the text box as it is now
+        writeOutput(toQt(m_state.outputFileName),
+                    appendListing(SaveKind::SaveOutput,
+                                  m_state.askSaveName,
+                                  m_state.outputFitsScreen,
+                                  m_state.settings.showMatrices));
+        return;
+    }
+    const auto fileName = m_prompts.saveFileName({tr("Text Files (*.TXT *.txt)")});
+    if (!fileName) {
+        return;
+    }
+    if (writeOutput(*fileName,
+                    appendListing(SaveKind::SaveOutput,
+                                  m_state.askSaveName,
+                                  m_state.outputFitsScreen,
+                                  m_state.settings.showMatrices))) {
+        m_state.askSaveName = 0;
+        m_state.outputFileName = toStd(*fileName);
+    }
+}
+
+void MainWindow::saveOutputAs()
+{
+    const auto fileName = m_prompts.saveFileName({tr("Text Files (*.TXT *.txt)")});
+    if (!fileName) {
+        return;
+    }
+    if (writeOutput(*fileName,
+                    appendListing(SaveKind::SaveOutputAs,
+                                  m_state.askSaveName,
+                                  m_state.outputFitsScreen,
+                                  m_state.settings.showMatrices))) {
+        m_state.askSaveName = 0;
+        m_state.outputFileName = toStd(*fileName);
+    }
+}
+
+bool MainWindow::writeOutput(const QString& fileName, bool withListing)
+{
+    // the text box hands out LF lines, including any the user typed
+    const std::string displayed = toCrLf(toStd(txtBox->toPlainText()));
+    return writeExportFile(
+        m_prompts, fileName, savedOutputText(displayed, m_state.matrixFile, withListing));
+}
+
+void MainWindow::showSaveMatDialog()
+{
+    if (SaveMat == nullptr) {
+        SaveMat = new SaveMatDialog(m_state, m_prompts, this);
+    }
+    if (!SaveMat->isVisible()) {
+        SaveMat->loadFrom(m_state);
+    }
+    SaveMat->show();
+    SaveMat->raise();
+    SaveMat->activateWindow();
+    SaveMat->btnClose->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::savePcaScores()
+{
+    const AnalysisResults& results = m_state.results;
+    saveCsv(scoresCsvText(results.pcScores, results.populationNames), tr("File has been saved."));
+}
+
+void MainWindow::saveScaledPcaScores()
+{
+    const AnalysisResults& results = m_state.results;
+    saveCsv(scoresCsvText(results.scaledPcScores, results.populationNames),
+            tr("File has been saved."));
+}
+
+void MainWindow::saveVtResults()
+{
+    // this command's confirmation has never had a full stop
+    saveCsv(velbrandTorvaneCsvText(m_state.results), tr("File has been saved"));
+}
+
+void MainWindow::saveCsv(const std::string& text, const QString& confirmation)
+{
+    const auto fileName = m_prompts.saveFileName({qtFileFilter(csvFileFilter)});
+    if (!fileName) {
+        return;
+    }
+    if (writeExportFile(m_prompts, *fileName, text)) {
+        m_prompts.message(UserPrompts::Icon::None, tr("TAVRIK"), confirmation);
+    }
 }
 
 } // namespace tavrik

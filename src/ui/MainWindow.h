@@ -24,6 +24,7 @@ class AnalysisDialog;
 class HelpViewer;
 class OptionsDialog;
 class ProgressWindow;
+class SaveMatDialog;
 
 // What the commands have enabled so far; items without a flag are always enabled.
 struct CommandStates
@@ -81,6 +82,7 @@ public:
     QAction* mnuSavePCA2 = nullptr;
     QAction* mnuHyphen6 = nullptr;
     QAction* mnuSaveRB1 = nullptr;
+    SaveMatDialog* SaveMat = nullptr; // created on first use, starts afresh after a close
 
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpText = nullptr;
@@ -123,6 +125,15 @@ private:
     void showOptionsDialog();
     void showHelp();
     void showAbout();
+
+    void saveOutput();
+    void saveOutputAs();
+    bool writeOutput(const QString& fileName, bool withListing);
+    void showSaveMatDialog();
+    void savePcaScores();
+    void saveScaledPcaScores();
+    void saveVtResults();
+    void saveCsv(const std::string& text, const QString& confirmation);
 
     void startRun();
     void finishRun(Result<RunOutput> result);

@@ -1,0 +1,186 @@
+#include "ui/SaveMatDialog.h"
+
+#include "export/AtomicFile.h"
+#include "ui/QtText.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tavrik {
+
+QString qtFileFilter(std::string_view filter)
+{
+    QString text = toQt(filter);
+    const qsizetype open = text.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = text.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close < open) {
+        return text;
+    }
+    QStringList patterns =
+        text.mid(open + 1, close - open - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& pattern : QStringList(patterns)) {
+        const QString lower = pattern.toLower();
+        if (!patterns.contains(lower)) {
+            patterns << lower;
+        }
+    }
+    return text.left(open + 1) + patterns.join(QLatin1Char(' ')) + text.mid(close);
+}
+
+bool writeExportFile(UserPrompts& prompts, const QString& fileName, std::string_view bytes)
+{
+    const Status written = writeFileAtomically(toPath(fileName), bytes);
+    if (!written) {
+        prompts.message(
+            UserPrompts::Icon::Critical, QObject::tr("Error"), toQt(written.error().message));
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+QRadioButton* addOption(QGroupBox* frame, const QString& caption, const char* name)
+{
+    auto* option = new QRadioButton(caption, frame);
+    option->setObjectName(QString::fromLatin1(name));
+    frame->layout()->addWidget(option);
+    return option;
+}
+
+QGroupBox* addFrame(QWidget* parent, const QString& caption, const char* name)
+{
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QString::fromLatin1(name));
+    new QVBoxLayout(frame);
+    return frame;
+}
+
+const Matrix& chosenMatrix(const AnalysisResults& results, MatrixKind kind)
+{
+    switch (kind) {
+    case MatrixKind::R:
+        return results.rMatrix;
+    case MatrixKind::ScaledR:
+        return results.scaledRMatrix;
+    case MatrixKind::ScaledDSquare:
+        return results.scaledDSquare;
+    case MatrixKind::DSquare:
+        break;
+    }
+    return results.dSquare;
+}
+
+} // namespace
+
+SaveMatDialog::SaveMatDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , m_state(state)
+    , m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("SaveMat"));
+    setWindowTitle(tr("Save Matrix"));
+
+    // the buttons of each frame exclude one another through their common parent
+    Frame1 = addFrame(this, tr("Matrix to Save"), "Frame1");
+    Option1 = addOption(Frame1, tr("R"), "Option1");
+    Option2 = addOption(Frame1, tr("D-Square"), "Option2");
+    Option9 = addOption(Frame1, tr("Scaled R"), "Option9");
+    Option3 = addOption(Frame1, tr("Scaled D-Squared"), "Option3");
+    Frame2 = addFrame(this, tr("Output Format"), "Frame2");
+    Option4 = addOption(Frame2, tr("List (space delimited)"), "Option4");
+    Option5 = addOption(Frame2, tr("List (comma delimited)"), "Option5");
+    Option6 = addOption(Frame2, tr("Matrix (space delimited)"), "Option6");
+    Option7 = addOption(Frame2, tr("Matrix (comma delimited)"), "Option7");
+    Option8 = addOption(Frame2, tr("Matrix (NT-SYS)"), "Option8");
+
+    btnSave = new QPushButton(tr("&Save"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnClose = new QPushButton(tr("&Close"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(btnSave);
+    buttons->addStretch();
+    buttons->addWidget(btnClose);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(Frame1, 0, Qt::AlignTop);
+    layout->addWidget(Frame2, 0, Qt::AlignTop);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(btnSave, &QPushButton::clicked, this, &SaveMatDialog::saveClicked);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void SaveMatDialog::loadFrom(const ProgramState& state)
+{
+    Option2->setChecked(true);
+    Option6->setChecked(true);
+    enableScaledChoices(state);
+}
+
+void SaveMatDialog::enableScaledChoices(const ProgramState& state)
+{
+    const bool scaled = state.settings.scaledAnalysis == 1 && state.matrixCount == 2;
+    // a scaled matrix left chosen from an earlier run would not belong to this one
+    if (!scaled && (Option9->isChecked() || Option3->isChecked())) {
+        Option2->setChecked(true);
+    }
+    Option9->setEnabled(scaled);
+    Option3->setEnabled(scaled);
+}
+
+MatrixKind SaveMatDialog::chosenKind() const
+{
+    if (Option1->isChecked()) {
+        return MatrixKind::R;
+    }
+    if (Option9->isChecked()) {
+        return MatrixKind::ScaledR;
+    }
+    if (Option3->isChecked()) {
+        return MatrixKind::ScaledDSquare;
+    }
+    return MatrixKind::DSquare;
+}
+
+MatrixLayout SaveMatDialog::chosenLayout() const
+{
+    if (Option4->isChecked()) {
+        return MatrixLayout::ListSpace;
+    }
+    if (Option5->isChecked()) {
+        return MatrixLayout::ListComma;
+    }
+    if (Option7->isChecked()) {
+        return MatrixLayout::SquareComma;
+    }
+    if (Option8->isChecked()) {
+        return MatrixLayout::NtSys;
+    }
+    return MatrixLayout::SquareSpace;
+}
+
+void SaveMatDialog::saveClicked()
+{
+    const MatrixKind kind = chosenKind();
+    const MatrixLayout layout = chosenLayout();
+    const auto fileName = m_prompts.saveFileName({qtFileFilter(matrixFileFilter(layout))});
+    if (!fileName) {
+        return;
+    }
+    const AnalysisResults& results = m_state.results;
+    const std::string text =
+        matrixFileText(chosenMatrix(results, kind), results.populationNames, kind, layout);
+    if (writeExportFile(m_prompts, *fileName, text)) {
+        m_prompts.message(UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    }
+}
+
+} // namespace tavrik
