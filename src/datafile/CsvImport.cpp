@@ -512,6 +512,11 @@ CellStatus parseCell(std::string_view cell, char separator, double& value)
     return parseNumber(cell, separator, value);
 }
 
+CellStatus parseCell(std::string_view cell, char separator, float& value)
+{
+    return parseNumber(cell, separator, value);
+}
+
 std::vector<CsvColumn> analyseColumns(const CsvTable& table)
 {
     std::vector<CsvColumn> columns(table.header.size());

@@ -49,6 +49,8 @@ enum class CellStatus { Number, Empty, NotNumber, OutOfRange };
 // blanks, no thousands separators, no "inf" or "nan". In a semicolon-separated file a cell
 // with a single ',' and no '.' is read with the comma as decimal point ("1,5" is 1.5).
 CellStatus parseCell(std::string_view cell, char separator, double& value);
+// The same read straight to a 32-bit float, rounded once (census sizes).
+CellStatus parseCell(std::string_view cell, char separator, float& value);
 
 struct CsvColumn
 {

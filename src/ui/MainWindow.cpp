@@ -1,12 +1,15 @@
 #include "ui/MainWindow.h"
 
+#include "datafile/CsvImport.h"
 #include "datafile/DataFileReader.h"
+#include "datafile/TvkWriter.h"
 #include "export/ResultCsv.h"
 #include "export/SavedOutput.h"
 #include "report/ReportHeader.h"
 #include "ui/AboutBox.h"
 #include "ui/AnalysisDialog.h"
 #include "ui/HelpViewer.h"
+#include "ui/ImportCsvDialog.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
@@ -15,6 +18,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -158,9 +162,11 @@ void MainWindow::buildFileMenu()
 {
     mnuFile = addMenu(menuBar(), tr("&File"), "mnuFile");
     mnuFileOpen = addItem(mnuFile, tr("&Open..."), "mnuFileOpen");
+    mnuFileImport = addItem(mnuFile, tr("&Import CSV..."), "mnuFileImport");
     mnuHyphen1 = addSeparator(mnuFile, "mnuHyphen1");
     mnuExit = addItem(mnuFile, tr("E&xit"), "mnuExit");
     connect(mnuFileOpen, &QAction::triggered, this, &MainWindow::fileOpen);
+    connect(mnuFileImport, &QAction::triggered, this, &MainWindow::fileImport);
     connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
 }
 
@@ -265,6 +271,54 @@ void MainWindow::fileOpen()
         return;
     }
     openDataFile(*fileName);
+}
+
+void MainWindow::fileImport()
+{
+    const auto csvName =
+        m_prompts.openFileName({tr("CSV Files (*.csv *.CSV)"), tr("All Files (*)")});
+    if (!csvName) {
+        return;
+    }
+    const QString csvPath = QFileInfo(*csvName).absoluteFilePath();
+    Result<CsvTable> table = readCsv(toPath(csvPath));
+    if (!table) {
+        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(table.error().message));
+        return;
+    }
+    // Window-modal without a nested event loop: the command goes on in finishImport.
+    m_importSource = csvPath;
+    ImportCsv = new ImportCsvDialog(std::move(table.value()), m_prompts, this);
+    connect(ImportCsv, &QDialog::finished, this, &MainWindow::finishImport);
+    ImportCsv->open();
+}
+
+void MainWindow::finishImport(int result)
+{
+    const std::string text = ImportCsv ? ImportCsv->tvkText() : std::string();
+    if (ImportCsv) {
+        ImportCsv->deleteLater();
+        ImportCsv = nullptr;
+    }
+    if (result != QDialog::Accepted || text.empty()) {
+        return;
+    }
+    const QFileInfo csv(m_importSource);
+    const auto tvkName = m_prompts.saveFileNameProposing(
+        {tr("TAVRIK Files (*.tvk *.TVK)")}, csv.dir().filePath(csv.completeBaseName() + ".tvk"));
+    if (!tvkName) {
+        return;
+    }
+    const QString tvkPath = QFileInfo(*tvkName).absoluteFilePath();
+    Status written = writeTvkFile(toPath(tvkPath), text);
+    if (!written) {
+        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(written.error().message));
+        return;
+    }
+    // from here as File Open with the written file chosen
+    m_commands.outputMenu = false;
+    applyCommandStates();
+    openDataFile(tvkPath);
 }
 
 bool MainWindow::openDataFile(const QString& fileName)

@@ -22,6 +22,7 @@ namespace tavrik {
 class AboutBox;
 class AnalysisDialog;
 class HelpViewer;
+class ImportCsvDialog;
 class OptionsDialog;
 class ProgressWindow;
 class SaveMatDialog;
@@ -56,6 +57,7 @@ public:
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileOpen = nullptr;
+    QAction* mnuFileImport = nullptr;
     QAction* mnuHyphen1 = nullptr;
     QAction* mnuExit = nullptr;
 
@@ -95,6 +97,8 @@ public:
     ProgressWindow* running = nullptr;
     AboutBox* frmAbout = nullptr;     // created on first use, then shown again
     HelpViewer* helpViewer = nullptr; // created on first use, then shown again
+    // exists while File > Import CSV asks its questions
+    QPointer<ImportCsvDialog> ImportCsv;
 
 signals:
     // A run has ended and its outcome is on screen.
@@ -113,6 +117,8 @@ private:
     void applyCommandStates();
 
     void fileOpen();
+    void fileImport();
+    void finishImport(int result);
     void exitProgram();
     void cutText();
     void copyText();
@@ -145,6 +151,7 @@ private:
     bool m_running = false;
     QString m_textBeforeRun; // restored when a run fails
     std::thread m_worker;
+    QString m_importSource; // the CSV file of the import under way
 };
 
 } // namespace tavrik

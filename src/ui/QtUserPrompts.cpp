@@ -45,9 +45,15 @@ std::optional<QString> QtUserPrompts::openFileName(const QStringList& filters)
 
 std::optional<QString> QtUserPrompts::saveFileName(const QStringList& filters)
 {
+    return saveFileNameProposing(filters, QString());
+}
+
+std::optional<QString> QtUserPrompts::saveFileNameProposing(const QStringList& filters,
+                                                            const QString& proposed)
+{
     QString selected = filters.value(0);
     const QString name = QFileDialog::getSaveFileName(
-        m_parent, QString(), QString(), filters.join(QStringLiteral(";;")), &selected);
+        m_parent, QString(), proposed, filters.join(QStringLiteral(";;")), &selected);
     if (name.isEmpty()) {
         return std::nullopt;
     }

@@ -17,6 +17,8 @@ public:
     void message(Icon icon, const QString& title, const QString& text) override;
     std::optional<QString> openFileName(const QStringList& filters) override;
     std::optional<QString> saveFileName(const QStringList& filters) override;
+    std::optional<QString> saveFileNameProposing(const QStringList& filters,
+                                                 const QString& proposed) override;
     std::optional<QFont> font(const QFont& initial) override;
 
 private:

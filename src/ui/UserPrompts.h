@@ -25,6 +25,12 @@ public:
     virtual std::optional<QString> openFileName(const QStringList& filters) = 0;
     // Asks before overwriting an existing file; nullopt on Cancel.
     virtual std::optional<QString> saveFileName(const QStringList& filters) = 0;
+    // The same with the dialog opened on a proposed file name (folder and name).
+    virtual std::optional<QString> saveFileNameProposing(const QStringList& filters,
+                                                         [[maybe_unused]] const QString& proposed)
+    {
+        return saveFileName(filters);
+    }
 
     virtual std::optional<QFont> font(const QFont& initial) = 0;
 };

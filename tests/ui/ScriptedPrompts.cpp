@@ -50,7 +50,16 @@ std::optional<QString> ScriptedPrompts::openFileName(const QStringList& filters)
 std::optional<QString> ScriptedPrompts::saveFileName(const QStringList& filters)
 {
     m_lastFilters = filters;
+    m_lastProposed.clear();
     return take(m_saveNames, "save dialog shown with no file name queued");
+}
+
+std::optional<QString> ScriptedPrompts::saveFileNameProposing(const QStringList& filters,
+                                                              const QString& proposed)
+{
+    auto name = saveFileName(filters);
+    m_lastProposed = proposed;
+    return name;
 }
 
 std::optional<QFont> ScriptedPrompts::font(const QFont&)

@@ -30,6 +30,8 @@ public:
     QStringList shownTexts() const;
     void clearShown() { m_shown.clear(); }
     const QStringList& lastFilters() const { return m_lastFilters; }
+    // The file name the last save dialog was opened on; empty when none was proposed.
+    const QString& lastProposed() const { return m_lastProposed; }
 
     // Fails the current test when an answer was queued but never asked for.
     void verifyAllUsed() const;
@@ -37,6 +39,8 @@ public:
     void message(Icon icon, const QString& title, const QString& text) override;
     std::optional<QString> openFileName(const QStringList& filters) override;
     std::optional<QString> saveFileName(const QStringList& filters) override;
+    std::optional<QString> saveFileNameProposing(const QStringList& filters,
+                                                 const QString& proposed) override;
     std::optional<QFont> font(const QFont& initial) override;
 
 private:
@@ -45,6 +49,7 @@ private:
     std::deque<std::optional<QFont>> m_fonts;
     QList<Shown> m_shown;
     QStringList m_lastFilters;
+    QString m_lastProposed;
 };
 
 } // namespace tavrik::test

@@ -1,0 +1,69 @@
+// The Import CSV dialog: which column holds the populations, which columns become the
+// variables, the title, and a census size for every population. It previews the populations
+// with their sample sizes and names the rows that would be left out, which the user must
+// agree to before the import can go on. Column indices are 0-based, as in the CSV table.
+#pragma once
+
+#include "datafile/CsvImport.h"
+#include "ui/UserPrompts.h"
+
+#include <QDialog>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace tavrik {
+
+class ImportCsvDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // The text of the .tvk file built when Import was pressed; empty before.
+    const std::string& tvkText() const { return m_tvkText; }
+
+    QLabel* lblFile = nullptr;
+    QComboBox* cboPopulation = nullptr;
+    QListWidget* lstVariables = nullptr;
+    QLineEdit* txtTitle = nullptr;
+    QTableWidget* tblPopulations = nullptr;
+    QLabel* lblLeftOut = nullptr;
+    QCheckBox* chkLeaveOut = nullptr;
+    QPushButton* btnImport = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+private:
+    void populationChanged(int index);
+    void variableToggled(QListWidgetItem* item);
+    void censusEdited(QTableWidgetItem* item);
+    void fillVariables();
+    void refresh();
+    void updateImportButton();
+    void importClicked();
+    std::vector<std::size_t> chosenVariables() const;
+
+    CsvTable m_table;
+    UserPrompts& m_prompts;
+    std::vector<CsvColumn> m_columns;
+    std::size_t m_populationColumn = 0;
+    std::vector<bool> m_chosen; // by column: ticked as a variable
+    ImportPreview m_preview;
+    std::vector<long> m_leftOutLines;            // the lines the leave-out tick was given for
+    std::map<std::string, QString> m_censusText; // by population, as typed; kept over refreshes
+    std::string m_tvkText;
+    bool m_filling = false; // the lists are being filled, not edited by the user
+};
+
+} // namespace tavrik

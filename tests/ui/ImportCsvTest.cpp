@@ -1,0 +1,333 @@
+// File > Import CSV: the dialog's first choices and preview, the rows it would leave out, the
+// census sizes, and the written data file opened as File > Open opens it.
+
+#include "ui/ImportCsvDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "WindowHarness.h"
+
+using namespace tavrik;
+using namespace tavrik::test;
+
+namespace {
+
+// ID and Stature are numeric; Site holds the populations; Note is text.
+const char* const sites = "ID,Site,Stature,Note,Head length\r\n"
+                          "1,North,170.5,ok,191\r\n"
+                          "2,Coast,168,,188.5\r\n"
+                          "3,North,172.25,x,193\r\n"
+                          "4,Hills,165,,186\r\n"
+                          "5,Coast,164.5,,187\r\n";
+
+// Semicolons and decimal commas; line 3 has no stature, line 5 a head length of "n/a".
+const char* const gaps = "Site;Stature;Head length\n"
+                         "North;170,5;191\n"
+                         "North;;193\n"
+                         "Coast;168;188,5\n"
+                         "Coast;164,5;n/a\n"
+                         "Hills;165;186\n"
+                         "Hills;161,5;184,5\n";
+
+QStringList entries(const QListWidget* list, bool checkedOnly)
+{
+    QStringList names;
+    for (int row = 0; row < list->count(); ++row) {
+        const QListWidgetItem* item = list->item(row);
+        if (!checkedOnly || item->checkState() == Qt::Checked) {
+            names << item->text();
+        }
+    }
+    return names;
+}
+
+QList<QStringList> tableRows(const QTableWidget* table)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            cells << table->item(r, c)->text();
+        }
+        rows << cells;
+    }
+    return rows;
+}
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class ImportCsvTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WindowHarness> h;
+
+    // File > Import CSV... answered with a CSV of this content; the dialog it shows.
+    ImportCsvDialog* startImport(const QString& name, const char* content)
+    {
+        h->prompts.queueOpenFileName(h->writeFile(name, content));
+        if (!h->trigger("mnuFileImport")) {
+            return nullptr;
+        }
+        return h->window->ImportCsv;
+    }
+
+    void setChecked(QListWidget* list, const QString& name, bool checked)
+    {
+        const auto found = list->findItems(name, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        found.front()->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    }
+
+private slots:
+    void init()
+    {
+        h = std::make_unique<WindowHarness>();
+        QVERIFY(h->dir.isValid());
+    }
+
+    void cleanup()
+    {
+        h->prompts.verifyAllUsed();
+        h->window->close();
+        QCOMPARE(visibleTopLevels(), QStringList());
+        h.reset();
+    }
+
+    void theItemFollowsOpenAndAsksForCsvFiles()
+    {
+        const QList<QAction*> items = h->window->mnuFile->actions();
+        QCOMPARE(items.indexOf(h->window->mnuFileImport),
+                 items.indexOf(h->window->mnuFileOpen) + 1);
+        QCOMPARE(h->window->mnuFileImport->text(), QString("&Import CSV..."));
+        QCOMPARE(h->window->mnuFileImport->objectName(), QString("mnuFileImport"));
+
+        h->prompts.queueOpenFileName(std::nullopt);
+        QVERIFY(h->trigger("mnuFileImport"));
+        QCOMPARE(h->prompts.lastFilters(),
+                 QStringList({"CSV Files (*.csv *.CSV)", "All Files (*)"}));
+        QVERIFY(h->window->ImportCsv == nullptr);
+    }
+
+    void preselectsNumericColumnsAndPreviewsThePopulations()
+    {
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->objectName(), QString("ImportCsv"));
+        QCOMPARE(d->windowTitle(), QString("Import CSV"));
+
+        QCOMPARE(d->cboPopulation->currentText(), QString("Site"));
+        QCOMPARE(entries(d->lstVariables, false),
+                 QStringList({"ID", "Stature", "Note", "Head length"}));
+        QCOMPARE(entries(d->lstVariables, true), QStringList({"ID", "Stature", "Head length"}));
+        QCOMPARE(d->txtTitle->text(), QString("pops"));
+        QCOMPARE(tableRows(d->tblPopulations),
+                 QList<QStringList>(
+                     {{"North", "2", "100"}, {"Coast", "2", "100"}, {"Hills", "1", "100"}}));
+        QVERIFY(d->lblLeftOut->text().contains("5"));
+        QVERIFY(!d->chkLeaveOut->isVisible());
+        QVERIFY(d->btnImport->isEnabled());
+
+        // codes in ID as populations: Site returns unticked, as it holds no numbers
+        d->cboPopulation->setCurrentText("ID");
+        QCOMPARE(entries(d->lstVariables, false),
+                 QStringList({"Site", "Stature", "Note", "Head length"}));
+        QCOMPARE(entries(d->lstVariables, true), QStringList({"Stature", "Head length"}));
+        QCOMPARE(d->tblPopulations->rowCount(), 5);
+        QCOMPARE(d->tblPopulations->item(4, 0)->text(), QString("5"));
+        QCOMPARE(d->tblPopulations->item(4, 1)->text(), QString("1"));
+
+        // without a variable nothing can be imported
+        setChecked(d->lstVariables, "Stature", false);
+        setChecked(d->lstVariables, "Head length", false);
+        QVERIFY(!d->btnImport->isEnabled());
+        d->btnCancel->click();
+    }
+
+    void rowsLeftOutAreNamedAndMustBeAgreedTo()
+    {
+        ImportCsvDialog* d = startImport("gaps.csv", gaps);
+        QVERIFY(d != nullptr);
+        // "n/a" keeps Head length from being ticked
+        QCOMPARE(entries(d->lstVariables, true), QStringList({"Stature"}));
+        QCOMPARE(d->lblLeftOut->text(),
+                 QString("1 row has a missing or non-numeric value or no population and would "
+                         "be left out: line 3."));
+        QVERIFY(d->chkLeaveOut->isVisible());
+        QVERIFY(!d->btnImport->isEnabled());
+        d->chkLeaveOut->setChecked(true);
+        QVERIFY(d->btnImport->isEnabled());
+
+        setChecked(d->lstVariables, "Head length", true);
+        QCOMPARE(d->lblLeftOut->text(),
+                 QString("2 rows have a missing or non-numeric value or no population and would "
+                         "be left out: lines 3, 5."));
+        QVERIFY(d->lblLeftOut->toolTip().contains("n/a"));
+        QVERIFY(!d->chkLeaveOut->isChecked());
+        QVERIFY(!d->btnImport->isEnabled());
+        // only the rows kept count in the sample sizes
+        QCOMPARE(tableRows(d->tblPopulations),
+                 QList<QStringList>(
+                     {{"North", "1", "100"}, {"Coast", "1", "100"}, {"Hills", "2", "100"}}));
+
+        // an agreement holds for the rows it was given for only
+        d->chkLeaveOut->setChecked(true);
+        setChecked(d->lstVariables, "Stature", false);
+        QCOMPARE(d->lblLeftOut->text(),
+                 QString("1 row has a missing or non-numeric value or no population and would "
+                         "be left out: line 5."));
+        QVERIFY(!d->chkLeaveOut->isChecked());
+        QVERIFY(!d->btnImport->isEnabled());
+        d->chkLeaveOut->setChecked(true);
+
+        const QString tvk = h->dir.filePath("gaps.tvk");
+        h->prompts.queueSaveFileName(tvk);
+        d->btnImport->click();
+        QCOMPARE(contentsOf(tvk),
+                 QByteArray("\"gaps\"\r\n3, 1\r\n"
+                            "\"North\", 1, 100\r\n\"Coast\", 2, 100\r\n\"Hills\", 3, 100\r\n"
+                            "\"Head length\"\r\n"
+                            "1, 191\r\n1, 193\r\n2, 188.5\r\n3, 186\r\n3, 184.5\r\n"));
+    }
+
+    void anEditedCensusSizeReachesTheFileAndABadOneIsRefused()
+    {
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        setChecked(d->lstVariables, "ID", false);
+        d->txtTitle->setText("Two \"sites\", one more");
+        d->tblPopulations->item(1, 2)->setText("0");
+        d->btnImport->click();
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY2(h->prompts.shown().front().text.contains("\"Coast\"") &&
+                     h->prompts.shown().front().text.contains("\"0\""),
+                 qPrintable(h->prompts.shown().front().text));
+        QVERIFY(d->isVisible());
+
+        // the typed size survives a refresh of the preview
+        setChecked(d->lstVariables, "Head length", false);
+        setChecked(d->lstVariables, "Head length", true);
+        QCOMPARE(d->tblPopulations->item(1, 2)->text(), QString("0"));
+        d->tblPopulations->item(1, 2)->setText("250.5");
+
+        const QString tvk = h->dir.filePath("pops.tvk");
+        h->prompts.queueSaveFileName(tvk);
+        d->btnImport->click();
+        QCOMPARE(contentsOf(tvk),
+                 QByteArray("\"Two 'sites', one more\"\r\n3, 2\r\n"
+                            "\"North\", 1, 100\r\n\"Coast\", 2, 250.5\r\n\"Hills\", 3, 100\r\n"
+                            "\"Stature\", \"Head length\"\r\n"
+                            "1, 170.5, 191\r\n2, 168, 188.5\r\n1, 172.25, 193\r\n"
+                            "3, 165, 186\r\n2, 164.5, 187\r\n"));
+        QCOMPARE(h->state.dataSet.equalSizes, 0);
+    }
+
+    void theWrittenFileIsOpenedAsFileOpenOpensIt()
+    {
+        // a finished run first: the imported file must take its Output menu away
+        QVERIFY(h->open(h->writeFile("old.tvk", threePopulations)));
+        QVERIFY(h->runAll());
+        QVERIFY(h->lastRunSucceeded);
+        QVERIFY(h->enabled("mnuSave"));
+
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        const QString tvk = h->dir.filePath("chosen.tvk");
+        h->prompts.queueSaveFileName(tvk);
+        d->btnImport->click();
+
+        QCOMPARE(h->prompts.lastFilters(), QStringList({"TAVRIK Files (*.tvk *.TVK)"}));
+        QCOMPARE(h->prompts.lastProposed(), h->dir.filePath("pops.tvk"));
+        QVERIFY(h->prompts.shown().isEmpty());
+        QVERIFY(!d->isVisible());
+        QCOMPARE(h->window->windowTitle(), "TAVRIK 5.0 - " + tvk);
+        QCOMPARE(h->text(),
+                 "TAVRIK 5.0\n"
+                 "Thursday, January 01, 1970     12:00 AM\n"
+                 "\n"
+                 "\n"
+                 "Data file = " +
+                     tvk +
+                     "\n"
+                     "\n"
+                     "Data set: pops\n"
+                     "\n"
+                     "Data available for  3  populations and  3  variables\n");
+        QCOMPARE(h->state.dataSet.popNames, std::vector<std::string>({"North", "Coast", "Hills"}));
+        QCOMPARE(h->state.dataSet.varNames,
+                 std::vector<std::string>({"ID", "Stature", "Head length"}));
+        QCOMPARE(h->state.dataSet.equalSizes, 1);
+        QCOMPARE(h->state.askSaveName, 1);
+        QVERIFY(h->enabled("mnuRun"));
+        QVERIFY(!h->enabled("mnuSave"));
+    }
+
+    void cancellingWritesNothingAndChangesNothing()
+    {
+        const QString old = h->writeFile("old.tvk", threePopulations);
+        QVERIFY(h->open(old));
+        const QString report = h->text();
+        const auto filesBefore = QDir(h->dir.path()).entryList(QDir::Files);
+
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        d->btnCancel->click();
+        QVERIFY(!d->isVisible());
+
+        // Cancel in the save dialog after Import
+        d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        h->prompts.queueSaveFileName(std::nullopt);
+        d->btnImport->click();
+
+        QCOMPARE(QDir(h->dir.path()).entryList(QDir::Files), filesBefore + QStringList("pops.csv"));
+        QCOMPARE(h->window->windowTitle(), "TAVRIK 5.0 - " + old);
+        QCOMPARE(h->text(), report);
+        QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), old);
+        QVERIFY(h->prompts.shown().isEmpty());
+    }
+
+    void aBadCsvNamesTheLineAndShowsNoDialog()
+    {
+        QVERIFY(startImport("bad.csv", "Pop,X,Y\nA,1,2\nB,3\n") == nullptr);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        const ScriptedPrompts::Shown& box = h->prompts.shown().front();
+        QCOMPARE(box.icon, UserPrompts::Icon::Critical);
+        QVERIFY2(box.text.contains("bad.csv") && box.text.contains("line 3"), qPrintable(box.text));
+        QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
+        QVERIFY(!h->enabled("mnuRun"));
+    }
+
+    void aFileThatCannotBeWrittenIsNamedAndNothingChanges()
+    {
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        h->prompts.queueSaveFileName(h->dir.filePath("missing-dir/pops.tvk"));
+        d->btnImport->click();
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY2(h->prompts.shown().front().text.contains("missing-dir"),
+                 qPrintable(h->prompts.shown().front().text));
+        QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
+        QVERIFY(!h->enabled("mnuRun"));
+    }
+};
+
+QTEST_MAIN(ImportCsvTest)
+#include "ImportCsvTest.moc"
