@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <system_error>
 
 namespace tavrik {
@@ -165,6 +166,33 @@ const OptionSpec optionTable[] = {
      [](BatchOptions& o, std::string_view v) -> std::string {
          return setPath(o.vtResultsPath, "vt-results", v);
      }},
+    {"chart",
+     "FILE",
+     "the first two principal coordinates as a 7 x 7 inch chart; FILE ends in .png (300 "
+     "dots per inch) or .svg (only in builds with Qt)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (!isChartFileName(v)) {
+             return "--chart " + quoted(v) + ": the file name must end in .png or .svg";
+         }
+         o.chartPath = std::string(v);
+         return {};
+     }},
+    {"chart-matrix",
+     "r|scaled-r",
+     "what --chart draws: the coordinates of the R matrix (r, the default) or of the scaled "
+     "R matrix (scaled-r, which needs --scaled and census sizes that differ)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (v == "r") {
+             o.chartMatrix = MatrixKind::R;
+         } else if (v == "scaled-r") {
+             o.chartMatrix = MatrixKind::ScaledR;
+         } else {
+             return "--chart-matrix " + quoted(v) + ": expected r or scaled-r";
+         }
+         return {};
+     }},
     {"import-csv",
      "IN.csv",
      "convert IN.csv, one row per individual under a header row of column names, into a "
@@ -319,6 +347,9 @@ Status checkCombination(const BatchOptions& options,
     if (operands.size() > 1) {
         return usageError("one data file expected, found also " + quoted(operands[1]));
     }
+    if (options.chartMatrix && !options.chartPath) {
+        return usageError("--chart-matrix chooses what --chart draws, and --chart FILE is missing");
+    }
     // The scaled matrices and their scores exist only after a run with --scaled.
     if (options.settings.scaledAnalysis == 0) {
         for (const MatrixRequest& m : options.matrices) {
@@ -331,6 +362,10 @@ Status checkCombination(const BatchOptions& options,
         if (options.scaledPcScoresPath) {
             return usageError("--scaled-pc-scores: the scaled R matrix is analysed only when "
                               "--scaled is given");
+        }
+        if (options.chartMatrix == MatrixKind::ScaledR) {
+            return usageError("--chart-matrix scaled-r: the scaled R matrix is analysed only "
+                              "when --scaled is given");
         }
     }
     return Done{};
@@ -363,6 +398,15 @@ void appendWrapped(std::string& out, std::string_view text, std::size_t indent, 
 }
 
 } // namespace
+
+bool isChartFileName(std::string_view path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return extension == ".png" || extension == ".svg";
+}
 
 Result<MatrixRequest> parseMatrixRequest(std::string_view text)
 {

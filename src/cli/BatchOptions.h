@@ -44,6 +44,8 @@ struct BatchOptions
     std::optional<std::string> pcScoresPath;
     std::optional<std::string> scaledPcScoresPath;
     std::optional<std::string> vtResultsPath;
+    std::optional<std::string> chartPath;  // ends in .png or .svg, any case
+    std::optional<MatrixKind> chartMatrix; // R or ScaledR; absent: R
 
     // Conversion of a CSV table into a data file instead of a run.
     std::optional<std::string> importCsv;
@@ -63,6 +65,9 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args);
 // Reads a heritability: the whole text must be one decimal number (exponent allowed) and the
 // value, rounded to a 32-bit float, must lie in (0, 1].
 std::optional<float> parseHeritability(std::string_view text);
+
+// Whether path names a chart file: its extension is .png or .svg, in any case.
+bool isChartFileName(std::string_view path);
 
 // Reads WHICH:LAYOUT:FILE; FILE is everything after the second colon and may hold colons.
 Result<MatrixRequest> parseMatrixRequest(std::string_view text);

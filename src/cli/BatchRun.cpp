@@ -104,6 +104,7 @@ std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOption
     add("--pc-scores", options.pcScoresPath);
     add("--scaled-pc-scores", options.scaledPcScoresPath);
     add("--vt-results", options.vtResultsPath);
+    add("--chart", options.chartPath);
     return targets;
 }
 
@@ -152,6 +153,16 @@ Status checkScaledMatrices(const BatchOptions& options, std::int16_t matrixCount
                          0,
                          {}};
         }
+    }
+    if (options.chartMatrix == MatrixKind::ScaledR) {
+        // The desktop's chart offers only the matrices the run analysed; all points of the
+        // scaled scores would sit on the origin.
+        return Error{ErrorKind::Usage,
+                     "--chart-matrix scaled-r: every population of the data file has the same "
+                     "census size, so the run analyses no scaled R matrix",
+                     {},
+                     0,
+                     {}};
     }
     return Done{};
 }
@@ -247,8 +258,18 @@ Result<Selection> selectByName(const DataSet& dataSet,
     return selection;
 }
 
-int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out, std::ostream& err)
+int runBatch(const BatchOptions& options,
+             const Clock& clock,
+             std::ostream& out,
+             std::ostream& err,
+             const ChartWriter& chart)
 {
+    if (options.chartPath && !chart) {
+        printBatchMessage(err,
+                          "--chart: this tavrik-batch was built without chart support (it needs "
+                          "Qt); use --pc-scores FILE for the coordinates");
+        return static_cast<int>(BatchExit::Usage);
+    }
     std::error_code ec;
     std::filesystem::path dataPath = std::filesystem::absolute(options.dataFile, ec);
     if (ec) {
@@ -306,7 +327,7 @@ int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out,
         if (path == standardOutputPath) {
             toStdout += text;
         } else {
-            files.push_back({path, text});
+            files.push_back({path, text, {}});
         }
     };
     if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
@@ -340,6 +361,16 @@ int runBatch(const BatchOptions& options, const Clock& clock, std::ostream& out,
     }
     if (options.vtResultsPath) {
         route(*options.vtResultsPath, velbrandTorvaneCsvText(results));
+    }
+    if (options.chartPath) {
+        // The titles of the desktop's chart window.
+        const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
+        const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
+                                         : "Principal Coordinates of R Matrix";
+        const std::filesystem::path target = *options.chartPath;
+        files.push_back({target, {}, [&, scaled, title, target](const std::filesystem::path& file) {
+                             return chart(file, target, results, scaled, title);
+                         }});
     }
     if (Status written = writeOutputs(files); !written) {
         printBatchMessage(err, written.error().message);

@@ -30,7 +30,7 @@ Result<std::filesystem::path> createTemporary(const std::filesystem::path& targe
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path candidate =
             folder / ("." + target.filename().string() + ".tmp" + std::to_string(getpid()) + "-" +
-                      std::to_string(attempt));
+                      std::to_string(attempt) + target.extension().string());
         fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             return candidate;
@@ -75,10 +75,13 @@ Status writeTemporary(const PendingOutput& output, std::filesystem::path& tempor
     if (::stat(output.target.c_str(), &existing) == 0) {
         ::fchmod(fd, existing.st_mode & 07777);
     }
-    Status written = writeAll(fd, output.text, output.target);
+    Status written = output.write ? Status(Done{}) : writeAll(fd, output.text, output.target);
     // close() reports delayed write errors (full disk, network file systems): check it too.
     if (::close(fd) != 0 && written.ok()) {
         written = ioError(output.target, "write", errno);
+    }
+    if (written.ok() && output.write) {
+        written = output.write(temporary);
     }
     return written;
 }

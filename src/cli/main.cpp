@@ -3,6 +3,9 @@
 #include "cli/BatchImport.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
+#ifdef TAVRIK_HAVE_CHART
+#include "cli/BatchChart.h"
+#endif
 
 #include <cstdlib>
 #include <iostream>
@@ -34,5 +37,10 @@ int main(int argc, char** argv)
         std::cerr << "tavrik-batch: " << clock.error().message << '\n';
         return tavrik::exitStatusFor(clock.error().kind);
     }
-    return tavrik::runBatch(*options, *clock, std::cout, std::cerr);
+#ifdef TAVRIK_HAVE_CHART
+    const tavrik::ChartWriter chart = tavrik::writeBatchChart;
+#else
+    const tavrik::ChartWriter chart;
+#endif
+    return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart);
 }

@@ -90,6 +90,8 @@ protected:
                 !freopen(errPath.c_str(), "wb", stderr)) {
                 _exit(127);
             }
+            // Charts are drawn without a display, whatever the session offers.
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
             if (epoch.empty()) {
                 unsetenv("SOURCE_DATE_EPOCH");
             } else {

@@ -64,6 +64,8 @@ TEST_F(BatchProgram, HelpAndVersionNeedNoDataFile)
                                "--listing FILE",
                                "--matrix WHICH:LAYOUT:FILE",
                                "--vt-results FILE",
+                               "--chart FILE",
+                               "--chart-matrix r|scaled-r",
                                "--import-csv IN.csv",
                                "--leave-out-bad-rows"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;

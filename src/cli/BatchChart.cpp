@@ -1,0 +1,62 @@
+#include "cli/BatchChart.h"
+
+#include <QtGlobal>
+
+#include <cstdio>
+
+#include "chart/ChartPainter.h"
+
+namespace tavrik {
+
+namespace {
+
+// Qt's warnings while a windowless application starts (no runtime folder, no session) concern
+// a desktop that a batch run does not have; whether the chart was written is told by the
+// result. Critical messages still reach stderr, prefixed like the program's own.
+void batchQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "tavrik-batch: %s\n", text.toLocal8Bit().constData());
+    }
+}
+
+class QtMessageFilter
+{
+public:
+    QtMessageFilter()
+        : m_previous(qInstallMessageHandler(batchQtMessages))
+    {}
+    ~QtMessageFilter() { qInstallMessageHandler(m_previous); }
+    QtMessageFilter(const QtMessageFilter&) = delete;
+    QtMessageFilter& operator=(const QtMessageFilter&) = delete;
+
+private:
+    QtMessageHandler m_previous;
+};
+
+} // namespace
+
+Status writeBatchChart(const std::filesystem::path& file,
+                       const std::filesystem::path& target,
+                       const AnalysisResults& results,
+                       bool scaled,
+                       const std::string& title)
+{
+    const QtMessageFilter quiet;
+    const ChartApp app;
+    const QString failed = writeChartFile(file.string(), results, scaled, title);
+    if (failed.isEmpty()) {
+        return Done{};
+    }
+    // The message names the temporary; the user knows the file by the name they gave.
+    std::string message = failed.toStdString();
+    const std::string temporary = file.string();
+    const std::string shown = target.string();
+    for (std::size_t at = message.find(temporary); at != std::string::npos;
+         at = message.find(temporary, at + shown.size())) {
+        message.replace(at, temporary.size(), shown);
+    }
+    return Error{ErrorKind::Io, std::move(message), shown, 0, {}};
+}
+
+} // namespace tavrik

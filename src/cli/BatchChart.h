@@ -1,0 +1,21 @@
+// The chart writer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
+// coordinates chart as PNG or SVG without any window.
+#pragma once
+
+#include "state/ProgramState.h"
+#include "state/Result.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tavrik {
+
+// A ChartWriter (see BatchRun.h). The graphical application object it needs exists only
+// during the call, so a run without --chart never starts one.
+Status writeBatchChart(const std::filesystem::path& file,
+                       const std::filesystem::path& target,
+                       const AnalysisResults& results,
+                       bool scaled,
+                       const std::string& title);
+
+} // namespace tavrik

@@ -1,0 +1,153 @@
+// The chart files of tavrik-batch: what they show, when they are refused, and that they join
+// the all-or-nothing writing of the other result files.
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "BatchHarness.h"
+
+namespace {
+
+using tavrik::test::Outcome;
+using tavrik::test::readFile;
+using tavrik::test::writeFile;
+
+class BatchChart : public tavrik::test::BatchProgram
+{
+protected:
+    static std::string example() { return std::string(TAVRIK_EXAMPLES) + "/highland.tvk"; }
+};
+
+#ifdef TAVRIK_HAVE_CHART
+
+// The share of the first eigenvalue as the report prints it, for the R matrix (occurrence 0)
+// or the scaled R matrix (occurrence 1).
+std::string firstShare(const std::string& report, int occurrence)
+{
+    const std::string lead = "The first eigenvalue accounts for ";
+    std::size_t at = report.find(lead);
+    for (int i = 0; i < occurrence && at != std::string::npos; ++i) {
+        at = report.find(lead, at + 1);
+    }
+    if (at == std::string::npos) {
+        return "(no share line)";
+    }
+    at += lead.size();
+    return report.substr(at, report.find(' ', at) - at);
+}
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    }
+    return value;
+}
+
+TEST_F(BatchChart, SvgShowsEveryPopulationAndTheChosenMatrixsShares)
+{
+    const Outcome o = run({example(), "--scaled", "--report", "r.txt", "--chart", "c.svg"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, ""); // Qt's start-up chatter stays out of the program's messages
+    const std::string report = readFile(m_dir / "r.txt");
+    const std::string svg = readFile(m_dir / "c.svg");
+    EXPECT_TRUE(svg.starts_with("<?xml")) << svg.substr(0, 40);
+    for (const char* name :
+         {"Ostvarrin", "Kelmoth", "Harnavel", "Tullibrack", "Saundry Fell", "Mirrowdale"}) {
+        EXPECT_NE(svg.find(std::string(">") + name + "</text>"), std::string::npos) << name;
+    }
+    EXPECT_NE(svg.find(">Principal Coordinates of R Matrix</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">PC I (" + firstShare(report, 0) + " %)</text>"), std::string::npos)
+        << firstShare(report, 0);
+
+    // The scaled matrix's chart carries the report's second share line and its own title.
+    const Outcome scaled = run({example(),
+                                "--scaled",
+                                "--report",
+                                "r.txt",
+                                "--chart-matrix=scaled-r",
+                                "--chart",
+                                "c.svg"});
+    ASSERT_EQ(scaled.status, 0) << scaled.err;
+    const std::string scaledSvg = readFile(m_dir / "c.svg");
+    EXPECT_NE(scaledSvg.find(">Principal Coordinates of Scaled R Matrix</text>"),
+              std::string::npos);
+    ASSERT_NE(firstShare(report, 1), firstShare(report, 0));
+    EXPECT_NE(scaledSvg.find(">PC I (" + firstShare(report, 1) + " %)</text>"), std::string::npos)
+        << firstShare(report, 1);
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.svg", "r.txt"}));
+}
+
+TEST_F(BatchChart, PngIsSevenInchesSquareAt300DotsPerInch)
+{
+    const Outcome o = run({example(), "--report", "-", "--chart", "Chart.PNG"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string png = readFile(m_dir / "Chart.PNG");
+    ASSERT_GE(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(png.substr(12, 4), "IHDR");
+    EXPECT_EQ(bigEndian(png, 16), 2100u); // width
+    EXPECT_EQ(bigEndian(png, 20), 2100u); // height
+}
+
+TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--chart c.pdf", "must end in .png or .svg"},
+        {"--chart svg", "must end in .png or .svg"},
+        {"--chart -", "must end in .png or .svg"},
+        {"--chart c.svg --chart-matrix d2", "expected r or scaled-r"},
+        {"--chart-matrix r", "--chart FILE is missing"},
+        {"--chart c.svg --chart-matrix scaled-r", "only when --scaled is given"},
+        {"--chart c.svg --pc-scores ./c.svg", "--pc-scores and --chart name the same file"},
+    };
+    for (const auto& [options, complaint] : cases) {
+        SCOPED_TRACE(options);
+        const Outcome o = run(args("@cli_three_pops.tvk --report r.txt " + options));
+        EXPECT_EQ(o.status, 2);
+        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
+        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    }
+    // Equal census sizes: the run analyses no scaled R matrix, so there is nothing to draw.
+    const Outcome equal = run(args("@cli_equal_sizes.tvk --scaled --report r.txt "
+                                   "--chart-matrix scaled-r --chart c.svg"));
+    EXPECT_EQ(equal.status, 2);
+    EXPECT_NE(equal.err.find("same census size"), std::string::npos) << equal.err;
+    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+}
+
+TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
+{
+    // The chart cannot be written: the other files stay as they were.
+    writeFile(m_dir / "vt.csv", "the previous results\r\n");
+    const Outcome chartFails = run(args("@cli_three_pops.tvk --report r.txt --vt-results vt.csv "
+                                        "--chart no-such-folder/c.svg"));
+    EXPECT_EQ(chartFails.status, 1);
+    EXPECT_NE(chartFails.err.find("no-such-folder/c.svg"), std::string::npos) << chartFails.err;
+    EXPECT_EQ(readFile(m_dir / "vt.csv"), "the previous results\r\n");
+    EXPECT_EQ(filesIn(), std::vector<std::string>{"vt.csv"});
+
+    // Another file cannot be written: the chart already drawn is removed, the old one kept.
+    writeFile(m_dir / "c.png", "the previous chart");
+    const Outcome otherFails = run(args("@cli_three_pops.tvk --report r.txt --chart c.png "
+                                        "--matrix d2:ntsys:no-such-folder/d.nts"));
+    EXPECT_EQ(otherFails.status, 1);
+    EXPECT_EQ(readFile(m_dir / "c.png"), "the previous chart");
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.png", "vt.csv"}));
+}
+
+#else
+
+TEST_F(BatchChart, ChartIsAUsageErrorWithoutChartSupport)
+{
+    const Outcome o = run(args("@cli_three_pops.tvk --report r.txt --chart c.svg"));
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("built without chart support"), std::string::npos) << o.err;
+    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+}
+
+#endif
+
+} // namespace
