@@ -8,6 +8,7 @@
 #include "report/ReportHeader.h"
 #include "ui/AboutBox.h"
 #include "ui/AnalysisDialog.h"
+#include "ui/ChartWindow.h"
 #include "ui/HelpViewer.h"
 #include "ui/ImportCsvDialog.h"
 #include "ui/OptionsDialog.h"
@@ -214,12 +215,15 @@ void MainWindow::buildOutputMenu()
     mnuSavePCA2 = addItem(mnuOutput, tr("Save P&CA Eigenvectors (Scaled R)..."), "mnuSavePCA2");
     mnuHyphen6 = addSeparator(mnuOutput, "mnuHyphen6");
     mnuSaveRB1 = addItem(mnuOutput, tr("Save &Velbrand-Torvane Results..."), "mnuSaveRB1");
+    mnuHyphen7 = addSeparator(mnuOutput, "mnuHyphen7");
+    mnuChart = addItem(mnuOutput, tr("Principal Coordinates &Chart..."), "mnuChart");
     connect(mnuSave, &QAction::triggered, this, &MainWindow::saveOutput);
     connect(mnuSaveOut, &QAction::triggered, this, &MainWindow::saveOutputAs);
     connect(mnuSaveMat, &QAction::triggered, this, &MainWindow::showSaveMatDialog);
     connect(mnuSavePCA1, &QAction::triggered, this, &MainWindow::savePcaScores);
     connect(mnuSavePCA2, &QAction::triggered, this, &MainWindow::saveScaledPcaScores);
     connect(mnuSaveRB1, &QAction::triggered, this, &MainWindow::saveVtResults);
+    connect(mnuChart, &QAction::triggered, this, &MainWindow::showChartWindow);
 }
 
 void MainWindow::buildHelpMenu()
@@ -258,6 +262,9 @@ void MainWindow::applyCommandStates()
     Options->setEnabled(idle);
     if (SaveMat != nullptr) {
         SaveMat->setEnabled(idle);
+    }
+    if (chartWindow != nullptr) {
+        chartWindow->setEnabled(idle);
     }
 }
 
@@ -602,6 +609,9 @@ void MainWindow::finishRun(Result<RunOutput> result)
     if (SaveMat != nullptr && SaveMat->isVisible()) {
         SaveMat->enableScaledChoices(m_state);
     }
+    if (chartWindow != nullptr) {
+        chartWindow->refresh();
+    }
     emit runFinished(true);
 }
 
@@ -666,6 +676,17 @@ void MainWindow::showSaveMatDialog()
     SaveMat->raise();
     SaveMat->activateWindow();
     SaveMat->btnClose->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::showChartWindow()
+{
+    if (chartWindow == nullptr) {
+        chartWindow = new ChartWindow(m_state, m_prompts, this);
+    }
+    chartWindow->refresh();
+    chartWindow->show();
+    chartWindow->raise();
+    chartWindow->activateWindow();
 }
 
 void MainWindow::savePcaScores()

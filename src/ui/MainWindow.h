@@ -21,6 +21,7 @@ namespace tavrik {
 
 class AboutBox;
 class AnalysisDialog;
+class ChartWindow;
 class HelpViewer;
 class ImportCsvDialog;
 class OptionsDialog;
@@ -84,6 +85,8 @@ public:
     QAction* mnuSavePCA2 = nullptr;
     QAction* mnuHyphen6 = nullptr;
     QAction* mnuSaveRB1 = nullptr;
+    QAction* mnuHyphen7 = nullptr;
+    QAction* mnuChart = nullptr;
     SaveMatDialog* SaveMat = nullptr; // created on first use, starts afresh after a close
 
     QMenu* mnuHelp = nullptr;
@@ -95,8 +98,9 @@ public:
     OptionsDialog* Options = nullptr;  // created once, hidden until shown
     QPointer<AnalysisDialog> Analysis; // exists while open; every opening starts afresh
     ProgressWindow* running = nullptr;
-    AboutBox* frmAbout = nullptr;     // created on first use, then shown again
-    HelpViewer* helpViewer = nullptr; // created on first use, then shown again
+    AboutBox* frmAbout = nullptr;       // created on first use, then shown again
+    HelpViewer* helpViewer = nullptr;   // created on first use, then shown again
+    ChartWindow* chartWindow = nullptr; // created on first use, follows every completed run
     // exists while File > Import CSV asks its questions
     QPointer<ImportCsvDialog> ImportCsv;
 
@@ -136,6 +140,7 @@ private:
     void saveOutputAs();
     bool writeOutput(const QString& fileName, bool withListing);
     void showSaveMatDialog();
+    void showChartWindow();
     void savePcaScores();
     void saveScaledPcaScores();
     void saveVtResults();

@@ -1,7 +1,9 @@
 #include "export/ResultCsv.h"
+#include "ui/ChartWindow.h"
 #include "ui/OptionsDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -129,6 +131,26 @@ private slots:
         QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
         QVERIFY(h->prompts.shown().front().text.contains(folder));
         QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    void chartWindowFollowsTheLastRun()
+    {
+        openAndRun(false);
+        QVERIFY(h->trigger("mnuChart"));
+        ChartWindow* chart = h->window->chartWindow;
+        QVERIFY(chart != nullptr);
+        QVERIFY(chart->isVisible());
+        QCOMPARE(chart->cboMatrix->count(), 1);
+        QCOMPARE(chart->chartLayout().points.size(), std::size_t{3});
+
+        // a scaled run offers the scaled matrix in the open window
+        QVERIFY(h->trigger("mnuOpt"));
+        h->window->Options->CheckScaling->setChecked(true);
+        h->window->Options->btnOK->click();
+        QVERIFY(h->runAll());
+        QVERIFY(h->lastRunSucceeded);
+        QCOMPARE(chart->cboMatrix->count(), 2);
+        chart->close();
     }
 };
 

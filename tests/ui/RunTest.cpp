@@ -108,7 +108,7 @@ private slots:
                  std::vector<std::string>({"North", "Coast", "Hills"}));
 
         for (const char* item :
-             {"mnuSave", "mnuSaveOut", "mnuSaveMat", "mnuSavePCA1", "mnuSaveRB1"}) {
+             {"mnuSave", "mnuSaveOut", "mnuSaveMat", "mnuSavePCA1", "mnuSaveRB1", "mnuChart"}) {
             QVERIFY2(h->enabled(item), item);
         }
         QVERIFY(!h->enabled("mnuSavePCA2"));
