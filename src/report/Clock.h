@@ -20,7 +20,7 @@ struct LocalTime
 // Called once for the date and once for the time, one after the other.
 using Clock = std::function<LocalTime()>;
 
-Clock systemClock();                     // local time of this machine
+Clock systemClock();                      // local time of this machine
 Clock fixedUtcClock(long long epochSecs); // e.g. SOURCE_DATE_EPOCH
 
 std::string formatDate(const LocalTime& t); // "Saturday, December 05, 2026"

@@ -16,8 +16,7 @@ public:
         : m_rows(rows)
         , m_cols(cols)
         , m_data(rows * cols, fill)
-    {
-    }
+    {}
 
     std::size_t rows() const { return m_rows; }
     std::size_t cols() const { return m_cols; }

@@ -30,12 +30,10 @@ template <typename T> class [[nodiscard]] Result
 public:
     Result(T value)
         : m_v(std::move(value))
-    {
-    }
+    {}
     Result(Error error)
         : m_v(std::move(error))
-    {
-    }
+    {}
 
     bool ok() const { return m_v.index() == 0; }
     explicit operator bool() const { return ok(); }
