@@ -1,21 +1,20 @@
 #include "datafile/CsvImport.h"
 
 #include "datafile/DataFileReader.h"
+#include "datafile/InputFile.h"
+#include "datafile/TextEncoding.h"
 #include "datafile/TvkWriter.h"
 
 #include <algorithm>
 #include <array>
 #include <cassert>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <set>
-#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -27,127 +26,15 @@ constexpr std::size_t countLimit =
     static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max());
 // Lines that leftOutSummary lists before it only counts the rest.
 constexpr std::size_t summaryLines = 20;
-// How much of an offending cell a message quotes.
-constexpr std::size_t quoteBytes = 40;
-
-std::string pathText(const std::filesystem::path& path)
-{
-    const std::u8string u = path.u8string();
-    return std::string(u.begin(), u.end());
-}
 
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-bool isValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        char32_t cp = 0;
-        char32_t least = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1Fu;
-            least = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0Fu;
-            least = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07u;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        if (s.size() - i <= extra) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0u) != 0x80u) {
-                return false;
-            }
-            cp = (cp << 6) | (d & 0x3Fu);
-        }
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-std::string latin1ToUtf8(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size() + s.size() / 4);
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-        } else {
-            out.push_back(static_cast<char>(0xC0u | (c >> 6)));
-            out.push_back(static_cast<char>(0x80u | (c & 0x3Fu)));
-        }
-    }
-    return out;
-}
-
-// A cell as a message shows it: quoted, cut short, control characters as '?'.
-std::string quoteCell(std::string_view raw)
-{
-    bool cut = false;
-    if (raw.size() > quoteBytes) {
-        std::size_t n = quoteBytes;
-        while (n > 0 && (static_cast<unsigned char>(raw[n]) & 0xC0u) == 0x80u) {
-            --n; // do not split a UTF-8 sequence
-        }
-        raw = raw.substr(0, n);
-        cut = true;
-    }
-    std::string text(raw);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
-        }
-    }
-    return "\"" + text + (cut ? "...\"" : "\"");
-}
-
-Error dataError(const std::string& path,
-                const std::string& displayName,
-                long line,
-                const std::string& field,
-                const std::string& what)
-{
-    Error e;
-    e.kind = ErrorKind::DataFile;
-    e.path = path;
-    e.line = line;
-    e.field = field;
-    e.message = displayName;
-    if (line > 0) {
-        e.message += ", line " + std::to_string(line);
-    }
-    if (!field.empty()) {
-        e.message += ", " + field;
-    }
-    e.message += ": " + what;
-    return e;
-}
-
 Error usageError(const CsvTable& table, const std::string& what)
 {
-    Error e = dataError(table.path, table.displayName, 0, {}, what);
+    Error e = dataFileError(table.path, table.displayName, 0, {}, what);
     e.kind = ErrorKind::Usage;
     return e;
 }
@@ -186,7 +73,7 @@ private:
     void advance(); // one byte, keeping line and position counts
     Error syntax(long line, long position, const std::string& what) const
     {
-        return dataError(
+        return dataFileError(
             m_names.path, m_names.displayName, line, "position " + std::to_string(position), what);
     }
 
@@ -290,7 +177,7 @@ bool CsvParser::record(std::vector<std::string>& cells,
                                m_column,
                                std::string("expected '") + m_sep +
                                    "' or the end of the line after the closing quote, found " +
-                                   quoteCell(m_text.substr(m_pos, 1)));
+                                   quoteFound(m_text.substr(m_pos, 1)));
                 return true;
             }
         } else {
@@ -322,11 +209,11 @@ std::optional<Error> CsvParser::parse(CsvTable& table)
     long line = 0;
     std::vector<std::string> cells;
     if (!record(table.header, table.headerLine, error)) {
-        return dataError(m_names.path,
-                         m_names.displayName,
-                         0,
-                         {},
-                         "the file is empty; expected a header row of column names");
+        return dataFileError(m_names.path,
+                             m_names.displayName,
+                             0,
+                             {},
+                             "the file is empty; expected a header row of column names");
     }
     if (error) {
         return error;
@@ -340,13 +227,13 @@ std::optional<Error> CsvParser::parse(CsvTable& table)
             continue; // ",,," is how spreadsheets write an empty row
         }
         if (cells.size() != table.header.size()) {
-            return dataError(m_names.path,
-                             m_names.displayName,
-                             line,
-                             {},
-                             "expected " + std::to_string(table.header.size()) +
-                                 " fields as in the header row, found " +
-                                 std::to_string(cells.size()));
+            return dataFileError(m_names.path,
+                                 m_names.displayName,
+                                 line,
+                                 {},
+                                 "expected " + std::to_string(table.header.size()) +
+                                     " fields as in the header row, found " +
+                                     std::to_string(cells.size()));
         }
         table.rows.push_back(CsvRow{line, cells});
     }
@@ -388,49 +275,24 @@ template <typename T> CellStatus parseNumber(std::string_view cell, char separat
         decimalPoint[decimalPoint.find(',')] = '.';
         cell = decimalPoint;
     }
-    const char* first = cell.data();
-    const char* const last = first + cell.size();
-    const char* digits = first;
-    if (*digits == '+') {
-        first = ++digits; // from_chars takes no plus sign
-    } else if (*digits == '-') {
-        ++digits;
-    }
-    if (digits == last || !((*digits >= '0' && *digits <= '9') || *digits == '.')) {
-        return CellStatus::NotNumber; // also keeps out "inf", "nan" and blanks
-    }
-    T v{};
-    const auto [ptr, ec] = std::from_chars(first, last, v);
-    if (ec == std::errc::result_out_of_range) {
+    switch (parseDecimal(cell, value)) {
+    case NumberStatus::Ok:
+        return CellStatus::Number;
+    case NumberStatus::OutOfRange:
         return CellStatus::OutOfRange;
+    case NumberStatus::Bad:
+        break;
     }
-    if (ec != std::errc{} || ptr != last) {
-        return CellStatus::NotNumber;
-    }
-    value = v;
-    return CellStatus::Number;
+    return CellStatus::NotNumber; // also "inf", "nan" and blanks
 }
 
 Result<std::string> readBytes(const std::filesystem::path& path)
 {
-    const std::string name = pathText(path);
-    const auto cannot = [&name](const char* what, int reason) {
-        return Error{ErrorKind::DataFile,
-                     std::string(what) + name + ": " + std::strerror(reason),
-                     name,
-                     0,
-                     {}};
-    };
-    errno = 0;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(path.c_str(), L"rb");
-#else
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-#endif
-    if (f == nullptr) {
-        return cannot("cannot open ", errno != 0 ? errno : ENOENT);
+    Result<InputFile> file = openInputFile(path);
+    if (!file) {
+        return file.error();
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(f, &std::fclose);
+    std::FILE* const f = file->get();
     std::string bytes;
     std::array<char, 65536> chunk{};
     for (;;) {
@@ -441,15 +303,18 @@ Result<std::string> readBytes(const std::filesystem::path& path)
         }
     }
     if (std::ferror(f) != 0) { // a folder opens, but cannot be read
-        return cannot("cannot read ", errno != 0 ? errno : EIO);
+        const std::string name = pathText(path);
+        const int reason = errno != 0 ? errno : EIO;
+        return Error{
+            ErrorKind::DataFile, "cannot read " + name + ": " + std::strerror(reason), name, 0, {}};
     }
     return bytes;
 }
 
 Result<CsvTable> readCsvBytes(std::string text, std::string path, std::string displayName)
 {
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        text.erase(0, 3);
+    if (text.starts_with(utf8ByteOrderMark)) {
+        text.erase(0, utf8ByteOrderMark.size());
     }
     if (!isValidUtf8(text)) {
         text = latin1ToUtf8(text);
@@ -550,12 +415,12 @@ Result<std::size_t> findColumn(const CsvTable& table, std::string_view name)
         if (found) {
             return usageError(table,
                               "columns " + std::to_string(*found + 1) + " and " +
-                                  std::to_string(c + 1) + " are both called " + quoteCell(name));
+                                  std::to_string(c + 1) + " are both called " + quoteFound(name));
         }
         found = c;
     }
     if (!found) {
-        return usageError(table, "no column is called " + quoteCell(name));
+        return usageError(table, "no column is called " + quoteFound(name));
     }
     return *found;
 }
@@ -606,9 +471,9 @@ ImportPreview preview(const CsvTable& table,
             if (s == CellStatus::Empty) {
                 reason += "no value";
             } else if (s == CellStatus::OutOfRange) {
-                reason += "the number " + quoteCell(cell) + " is out of range";
+                reason += "the number " + quoteFound(cell) + " is out of range";
             } else {
-                reason += "expected a number, found " + quoteCell(cell);
+                reason += "expected a number, found " + quoteFound(cell);
             }
             out = LeftOutRow{row.line, c, std::move(reason)};
         }
@@ -680,13 +545,13 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
                               std::to_string(countLimit));
     }
     if (table.rows.empty()) {
-        return dataError(table.path, table.displayName, 0, {}, "no data rows below the header");
+        return dataFileError(table.path, table.displayName, 0, {}, "no data rows below the header");
     }
 
     const ImportPreview p = preview(table, plan.populationColumn, plan.variableColumns);
     if (!p.leftOut.empty() && !plan.leaveOutRows) {
         const LeftOutRow& bad = p.leftOut.front();
-        Error e = dataError(table.path, table.displayName, 0, {}, {});
+        Error e = dataFileError(table.path, table.displayName, 0, {}, {});
         e.line = bad.line;
         e.field = columnText(table, bad.column);
         e.message = table.displayName + ", " + bad.reason; // the reason names line and column
@@ -696,21 +561,21 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
         return e;
     }
     if (p.keptRows == 0) {
-        return dataError(table.path,
-                         table.displayName,
-                         0,
-                         {},
-                         "no row is left once the rows with a missing or non-numeric value "
-                         "or no population are left out");
+        return dataFileError(table.path,
+                             table.displayName,
+                             0,
+                             {},
+                             "no row is left once the rows with a missing or non-numeric value "
+                             "or no population are left out");
     }
     if (p.populations.size() > countLimit) {
-        return dataError(table.path,
-                         table.displayName,
-                         0,
-                         columnText(table, plan.populationColumn),
-                         "holds " + std::to_string(p.populations.size()) +
-                             " populations; a data file holds at most " +
-                             std::to_string(countLimit));
+        return dataFileError(table.path,
+                             table.displayName,
+                             0,
+                             columnText(table, plan.populationColumn),
+                             "holds " + std::to_string(p.populations.size()) +
+                                 " populations; a data file holds at most " +
+                                 std::to_string(countLimit));
     }
 
     DataFileHeader h;
@@ -724,7 +589,7 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
     for (const auto& [name, size] : plan.censusSizes) {
         if (found.count(name) == 0) {
             return usageError(table,
-                              "a census size is given for " + quoteCell(name) +
+                              "a census size is given for " + quoteFound(name) +
                                   ", which is no population of " +
                                   columnText(table, plan.populationColumn));
         }
@@ -739,13 +604,13 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
             const auto size = plan.censusSizes.find(e.name);
             if (size == plan.censusSizes.end()) {
                 return usageError(table,
-                                  "no census size is given for population " + quoteCell(e.name));
+                                  "no census size is given for population " + quoteFound(e.name));
             }
             e.size = size->second;
         }
         if (!std::isfinite(e.size) || e.size <= 0.0f) {
             return usageError(table,
-                              "the census size of population " + quoteCell(e.name) +
+                              "the census size of population " + quoteFound(e.name) +
                                   " must be a number above 0, found " + shortestText(e.size));
         }
         codes.emplace(e.name, e.code);
@@ -788,12 +653,12 @@ Result<std::map<std::string, float>> readCensusSizesText(std::string text, std::
     }
     return [](const CsvTable& table) -> Result<std::map<std::string, float>> {
         if (table.header.size() != 2) {
-            return dataError(table.path,
-                             table.displayName,
-                             table.headerLine,
-                             {},
-                             "expected two columns, population name and census size, found " +
-                                 std::to_string(table.header.size()));
+            return dataFileError(table.path,
+                                 table.displayName,
+                                 table.headerLine,
+                                 {},
+                                 "expected two columns, population name and census size, found " +
+                                     std::to_string(table.header.size()));
         }
         std::vector<CsvRow> rows;
         float ignored = 0.0f;
@@ -807,33 +672,34 @@ Result<std::map<std::string, float>> readCensusSizesText(std::string text, std::
             const long line = row.line;
             const std::string& name = row.cells[0];
             if (name.empty()) {
-                return dataError(
+                return dataFileError(
                     table.path, table.displayName, line, "column 1", "no population name");
             }
             float size = 0.0f;
             const CellStatus s = parseNumber(row.cells[1], table.separator, size);
             if (s != CellStatus::Number || !std::isfinite(size) || size <= 0.0f) {
-                return dataError(table.path,
-                                 table.displayName,
-                                 line,
-                                 "column 2",
-                                 "expected a census size above 0, found " +
-                                     (row.cells[1].empty() ? std::string("an empty field")
-                                                           : quoteCell(row.cells[1])));
+                return dataFileError(table.path,
+                                     table.displayName,
+                                     line,
+                                     "column 2",
+                                     "expected a census size above 0, found " +
+                                         (row.cells[1].empty() ? std::string("an empty field")
+                                                               : quoteFound(row.cells[1])));
             }
             const auto [at, added] = lines.try_emplace(name, line);
             if (!added) {
-                return dataError(table.path,
-                                 table.displayName,
-                                 line,
-                                 "column 1",
-                                 "population " + quoteCell(name) + " was already given on line " +
-                                     std::to_string(at->second));
+                return dataFileError(table.path,
+                                     table.displayName,
+                                     line,
+                                     "column 1",
+                                     "population " + quoteFound(name) +
+                                         " was already given on line " +
+                                         std::to_string(at->second));
             }
             sizes.emplace(name, size);
         }
         if (sizes.empty()) {
-            return dataError(table.path, table.displayName, 0, {}, "no census sizes are given");
+            return dataFileError(table.path, table.displayName, 0, {}, "no census sizes are given");
         }
         return sizes;
     }(*read);

@@ -1,17 +1,18 @@
 #include "datafile/DataFileReader.h"
 
+#include "datafile/InputFile.h"
+#include "datafile/TextEncoding.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 namespace tavrik {
 
@@ -19,8 +20,6 @@ namespace {
 
 // Records are scanned straight out of this buffer; one field must fit in it whole.
 constexpr std::size_t bufferBytes = std::size_t{1} << 20;
-// How much of an offending field a message quotes.
-constexpr std::size_t foundQuoteBytes = 40;
 
 bool isBlank(char c)
 {
@@ -43,133 +42,13 @@ bool endsNumber(char c)
     return numberEnds[static_cast<unsigned char>(c)];
 }
 
-std::string pathText(const std::filesystem::path& path)
-{
-    const std::u8string u = path.u8string();
-    return std::string(u.begin(), u.end());
-}
-
-bool isValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        char32_t cp = 0;
-        char32_t least = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1Fu;
-            least = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0Fu;
-            least = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07u;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        if (s.size() - i <= extra) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0u) != 0x80u) {
-                return false;
-            }
-            cp = (cp << 6) | (d & 0x3Fu);
-        }
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-std::string latin1ToUtf8(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size() + s.size() / 4);
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-        } else {
-            out.push_back(static_cast<char>(0xC0u | (c >> 6)));
-            out.push_back(static_cast<char>(0x80u | (c & 0x3Fu)));
-        }
-    }
-    return out;
-}
-
-// The offending text as a message shows it: quoted, cut short, readable whatever its bytes.
-std::string quoteFound(std::string_view raw)
-{
-    bool cut = false;
-    if (raw.size() > foundQuoteBytes) {
-        std::size_t n = foundQuoteBytes;
-        while (n > 0 && (static_cast<unsigned char>(raw[n]) & 0xC0u) == 0x80u) {
-            --n; // do not split a UTF-8 sequence
-        }
-        raw = raw.substr(0, n);
-        cut = true;
-    }
-    std::string text = isValidUtf8(raw) ? std::string(raw) : latin1ToUtf8(raw);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
-        }
-    }
-    return "\"" + text + (cut ? "...\"" : "\"");
-}
-
-enum class NumberStatus { Ok, Bad, OutOfRange };
-
-// A decimal number: optional sign, digits with an optional point, optional exponent. The
-// text is converted directly to T (float or double), so a float is rounded only once.
-template <typename T> NumberStatus parseNumber(std::string_view token, T& out)
-{
-    const char* first = token.data();
-    const char* last = first + token.size();
-    const char* digits = first;
-    if (digits < last && *digits == '+') {
-        first = ++digits; // from_chars takes no plus sign
-    } else if (digits < last && *digits == '-') {
-        ++digits;
-    }
-    if (digits == last || !((*digits >= '0' && *digits <= '9') || *digits == '.')) {
-        return NumberStatus::Bad; // also keeps out "inf" and "nan"
-    }
-    const auto [ptr, ec] = std::from_chars(first, last, out);
-    if (ec == std::errc::result_out_of_range) {
-        return NumberStatus::OutOfRange;
-    }
-    if (ec != std::errc{} || ptr != last) {
-        return NumberStatus::Bad;
-    }
-    return NumberStatus::Ok;
-}
-
 } // namespace
 
 struct DataFileReader::Impl
 {
-    struct FileCloser
-    {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-
-    std::string path;                            // for Error::path
-    std::string displayName;                     // for messages
-    std::unique_ptr<std::FILE, FileCloser> file; // null when reading from memory
+    std::string path;        // for Error::path
+    std::string displayName; // for messages
+    InputFile file;          // null when reading from memory
     std::string memory;
     std::size_t memoryPos = 0;
     std::size_t pieceBytes = 0; // bytes handed over from memory per fill
@@ -250,7 +129,7 @@ void DataFileReader::Impl::skipByteOrderMark()
     while (end - pos < 3 && !atEof) {
         fill();
     }
-    if (end - pos >= 3 && std::memcmp(buf.get() + pos, "\xEF\xBB\xBF", 3) == 0) {
+    if (end - pos >= 3 && std::string_view(buf.get() + pos, 3) == utf8ByteOrderMark) {
         pos += 3;
     }
 }
@@ -338,13 +217,7 @@ Error DataFileReader::Impl::fail(const std::string& field,
                                  const std::string& expected,
                                  const std::string& found)
 {
-    Error e;
-    e.kind = ErrorKind::DataFile;
-    e.path = path;
-    e.line = fieldLine;
-    e.field = field;
-    e.message = displayName + ", line " + std::to_string(fieldLine) + ", " + field + ": " +
-                expected + ", found " + found;
+    Error e = dataFileError(path, displayName, fieldLine, field, expected + ", found " + found);
     failure = e;
     return e;
 }
@@ -471,7 +344,7 @@ Result<T> DataFileReader::Impl::readNumber(const std::string& field, const std::
     const std::string_view token = numberToken(tooLong);
     T value{};
     const NumberStatus status =
-        token.empty() || tooLong ? NumberStatus::Bad : parseNumber(token, value);
+        token.empty() || tooLong ? NumberStatus::Bad : parseDecimal(token, value);
     if (status != NumberStatus::Ok) {
         return fail(field, expected, describeBadNumber(token, tooLong, status));
     }
@@ -527,7 +400,7 @@ bool DataFileReader::Impl::readRecordNumber(double& out)
     line = lines;
     fieldLine = lines;
     const std::string_view token(p, static_cast<std::size_t>(t - p));
-    const NumberStatus status = parseNumber(token, out);
+    const NumberStatus status = parseDecimal(token, out);
     if (status != NumberStatus::Ok) {
         pos = static_cast<std::size_t>(p - b);
         badRecordField = describeBadNumber(token, false, status);
@@ -554,7 +427,7 @@ bool DataFileReader::Impl::readRecordNumberSlow(double& out)
     bool tooLong = false;
     const std::string_view token = numberToken(tooLong);
     const NumberStatus status =
-        token.empty() || tooLong ? NumberStatus::Bad : parseNumber(token, out);
+        token.empty() || tooLong ? NumberStatus::Bad : parseDecimal(token, out);
     if (status != NumberStatus::Ok) {
         badRecordField = describeBadNumber(token, tooLong, status);
         return false;
@@ -575,21 +448,11 @@ Result<DataFileReader> DataFileReader::open(const std::filesystem::path& path)
     auto impl = std::make_unique<Impl>();
     impl->path = pathText(path);
     impl->displayName = pathText(path.filename());
-    errno = 0;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(path.c_str(), L"rb");
-#else
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-#endif
-    if (f == nullptr) {
-        const int reason = errno != 0 ? errno : ENOENT;
-        return Error{ErrorKind::DataFile,
-                     "cannot open " + impl->path + ": " + std::strerror(reason),
-                     impl->path,
-                     0,
-                     {}};
+    Result<InputFile> file = openInputFile(path);
+    if (!file) {
+        return file.error();
     }
-    impl->file.reset(f);
+    impl->file = std::move(*file);
     impl->capacity = bufferBytes;
     impl->buf = std::make_unique<char[]>(bufferBytes);
     impl->fill();
