@@ -167,21 +167,6 @@ Status checkScaledMatrices(const BatchOptions& options, std::int16_t matrixCount
     return Done{};
 }
 
-const Matrix& chosenMatrix(const AnalysisResults& results, MatrixKind kind)
-{
-    switch (kind) {
-    case MatrixKind::R:
-        return results.rMatrix;
-    case MatrixKind::DSquare:
-        return results.dSquare;
-    case MatrixKind::ScaledR:
-        return results.scaledRMatrix;
-    case MatrixKind::ScaledDSquare:
-        return results.scaledDSquare;
-    }
-    return results.rMatrix;
-}
-
 } // namespace
 
 void printBatchMessage(std::ostream& err, std::string_view message)
@@ -348,9 +333,7 @@ int runBatch(const BatchOptions& options,
               savedOutputText(toCrLf(run->screenText), run->matrixFile, withListing));
     }
     for (const MatrixRequest& m : options.matrices) {
-        route(m.path,
-              matrixFileText(
-                  chosenMatrix(results, m.kind), results.populationNames, m.kind, m.layout));
+        route(m.path, matrixFileText(results, m.kind, m.layout));
     }
     if (options.pcScoresPath) {
         route(*options.pcScoresPath, scoresCsvText(results.pcScores, results.populationNames));

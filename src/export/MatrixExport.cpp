@@ -115,6 +115,25 @@ std::string matrixFileText(const Matrix& m,
     return out;
 }
 
+std::string matrixFileText(const AnalysisResults& results, MatrixKind kind, MatrixLayout layout)
+{
+    const Matrix* m = &results.rMatrix;
+    switch (kind) {
+    case MatrixKind::R:
+        break;
+    case MatrixKind::DSquare:
+        m = &results.dSquare;
+        break;
+    case MatrixKind::ScaledR:
+        m = &results.scaledRMatrix;
+        break;
+    case MatrixKind::ScaledDSquare:
+        m = &results.scaledDSquare;
+        break;
+    }
+    return matrixFileText(*m, results.populationNames, kind, layout);
+}
+
 std::string_view matrixFileFilter(MatrixLayout layout)
 {
     switch (layout) {

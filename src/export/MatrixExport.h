@@ -2,6 +2,7 @@
 #pragma once
 
 #include "state/Matrix.h"
+#include "state/ProgramState.h"
 
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ std::string matrixFileText(const Matrix& m,
                            const std::vector<std::string>& names,
                            MatrixKind kind,
                            MatrixLayout layout);
+// The run's own matrix of that kind, with the run's population names.
+std::string matrixFileText(const AnalysisResults& results, MatrixKind kind, MatrixLayout layout);
 
 // File dialog filter for a layout, in the toolkit's "Description (*.EXT)" form.
 std::string_view matrixFileFilter(MatrixLayout layout);

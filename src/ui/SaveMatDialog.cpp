@@ -59,21 +59,6 @@ QGroupBox* addFrame(QWidget* parent, const QString& caption, const char* name)
     return frame;
 }
 
-const Matrix& chosenMatrix(const AnalysisResults& results, MatrixKind kind)
-{
-    switch (kind) {
-    case MatrixKind::R:
-        return results.rMatrix;
-    case MatrixKind::ScaledR:
-        return results.scaledRMatrix;
-    case MatrixKind::ScaledDSquare:
-        return results.scaledDSquare;
-    case MatrixKind::DSquare:
-        break;
-    }
-    return results.dSquare;
-}
-
 } // namespace
 
 SaveMatDialog::SaveMatDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent)
@@ -175,9 +160,7 @@ void SaveMatDialog::saveClicked()
     if (!fileName) {
         return;
     }
-    const AnalysisResults& results = m_state.results;
-    const std::string text =
-        matrixFileText(chosenMatrix(results, kind), results.populationNames, kind, layout);
+    const std::string text = matrixFileText(m_state.results, kind, layout);
     if (writeExportFile(m_prompts, *fileName, text)) {
         m_prompts.message(UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
     }
