@@ -9,46 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <vector>
+#include "ScriptedPrompts.h"
 
 using tavrik::AboutBox;
 using tavrik::UserPrompts;
+using tavrik::test::ScriptedPrompts;
 
 namespace {
-
-// Records every message; the About box never asks for files or fonts.
-class RecordingPrompts : public UserPrompts
-{
-public:
-    struct Shown
-    {
-        Icon icon;
-        QString title;
-        QString text;
-    };
-
-    void message(Icon icon, const QString& title, const QString& text) override
-    {
-        shown.push_back({icon, title, text});
-    }
-    std::optional<QString> openFileName(const QStringList&) override
-    {
-        QTest::qFail("unexpected open dialog", __FILE__, __LINE__);
-        return std::nullopt;
-    }
-    std::optional<QString> saveFileName(const QStringList&) override
-    {
-        QTest::qFail("unexpected save dialog", __FILE__, __LINE__);
-        return std::nullopt;
-    }
-    std::optional<QFont> font(const QFont&) override
-    {
-        QTest::qFail("unexpected font dialog", __FILE__, __LINE__);
-        return std::nullopt;
-    }
-
-    std::vector<Shown> shown;
-};
 
 // A tool that leaves a marker file beside itself when started.
 void writeTool(const QString& path, bool executable)
@@ -83,7 +50,7 @@ private slots:
 
 void AboutBoxTest::showsNameVersionAndButtons()
 {
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     AboutBox box(prompts);
     QCOMPARE(box.objectName(), QStringLiteral("frmAbout"));
     QCOMPARE(box.windowTitle(), QStringLiteral("About TAVRIK"));
@@ -100,7 +67,7 @@ void AboutBoxTest::showsNameVersionAndButtons()
 
 void AboutBoxTest::contactTextHasTenLinesWithIndentedAddress()
 {
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     AboutBox box(prompts);
     box.setContactText();
     const QString text = box.lblDescription->text();
@@ -133,7 +100,7 @@ void AboutBoxTest::enterAndEscCloseTheBox_data()
 void AboutBoxTest::enterAndEscCloseTheBox()
 {
     QFETCH(int, key);
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     AboutBox box(prompts);
     box.setContactText();
     box.show();
@@ -141,7 +108,7 @@ void AboutBoxTest::enterAndEscCloseTheBox()
     QVERIFY(box.isVisible());
     QTest::keyClick(&box, Qt::Key(key));
     QVERIFY(!box.isVisible());
-    QVERIFY(prompts.shown.empty());
+    QVERIFY(prompts.shown().isEmpty());
 }
 
 void AboutBoxTest::systemInfoWithoutToolSaysUnavailable_data()
@@ -167,16 +134,16 @@ void AboutBoxTest::systemInfoWithoutToolSaysUnavailable()
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sysinfo-tool")));
     }
 
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     AboutBox box(prompts);
     box.setSystemInfoSearch({QStringLiteral("sysinfo-tool")}, searchPath);
     box.show();
     QTest::mouseClick(box.cmdSysInfo, Qt::LeftButton);
 
-    QCOMPARE(prompts.shown.size(), std::size_t(1));
-    QCOMPARE(prompts.shown[0].icon, UserPrompts::Icon::None);
-    QCOMPARE(prompts.shown[0].title, QStringLiteral("TAVRIK"));
-    QCOMPARE(prompts.shown[0].text, unavailable);
+    QCOMPARE(prompts.shown().size(), 1);
+    QCOMPARE(prompts.shown().front().icon, UserPrompts::Icon::None);
+    QCOMPARE(prompts.shown().front().title, QStringLiteral("TAVRIK"));
+    QCOMPARE(prompts.shown().front().text, unavailable);
     QVERIFY(box.isVisible()); // the box stays open after the message
     box.close();
 }
@@ -196,12 +163,12 @@ void AboutBoxTest::systemInfoStartsFirstListedToolFound()
              second.filePath(QStringLiteral("tool-a")));
     QCOMPARE(tavrik::findSystemInfoTool(tools, QString()), QString());
 
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     AboutBox box(prompts);
     box.setSystemInfoSearch(tools, searchPath);
     box.show();
     QTest::mouseClick(box.cmdSysInfo, Qt::LeftButton);
-    QVERIFY(prompts.shown.empty());
+    QVERIFY(prompts.shown().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(second.filePath(QStringLiteral("tool-a.ran"))), 10000);
     QVERIFY(!QFile::exists(first.filePath(QStringLiteral("tool-b.ran"))));
     box.close();

@@ -39,11 +39,10 @@ const char* const sharedNames = "Shared names\n"
 
 } // namespace
 
-class AnalysisDialogTest : public QObject
+class AnalysisDialogTest : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowHarness> h;
     AnalysisDialog* dialog = nullptr;
 
     void openDialogOn(const char* content)
@@ -55,20 +54,6 @@ class AnalysisDialogTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
-    }
-
     void opensWithEverythingChosenAndTheFocusOnRun()
     {
         openDialogOn(threePopulations);

@@ -1,12 +1,9 @@
 #include "export/ResultCsv.h"
 #include "ui/ChartWindow.h"
-#include "ui/OptionsDialog.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QTest>
 
 #include <cmath>
@@ -18,12 +15,6 @@ using namespace tavrik::test;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
 // " 0.0000;-0.0000" for values that are not within rounding distance of zero.
 QString score(double v)
 {
@@ -33,21 +24,9 @@ QString score(double v)
 
 } // namespace
 
-class ExportCommandsTest : public QObject
+class ExportCommandsTest : public WindowTest
 {
     Q_OBJECT
-
-    std::unique_ptr<WindowHarness> h;
-
-    void openAndRun(bool scaled)
-    {
-        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
-        QVERIFY(h->trigger("mnuOpt"));
-        h->window->Options->CheckScaling->setChecked(scaled);
-        h->window->Options->btnOK->click();
-        QVERIFY(h->runAll());
-        QVERIFY(h->lastRunSucceeded);
-    }
 
     void saveAndExpectConfirmation(const char* item, const QString& file, const QString& text)
     {
@@ -62,23 +41,9 @@ class ExportCommandsTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
-    }
-
     void bothScoreCommandsWriteTheirScores()
     {
-        openAndRun(true);
+        QVERIFY(h->openAndRun(threePopulations, true, false));
         const AnalysisResults& results = h->state.results;
         const QString plain = h->dir.filePath("pca.csv");
         saveAndExpectConfirmation("mnuSavePCA1", plain, "File has been saved.");
@@ -102,7 +67,7 @@ private slots:
 
     void velbrandTorvaneResultsAreConfirmedWithoutAFullStop()
     {
-        openAndRun(false);
+        QVERIFY(h->openAndRun(threePopulations, false, false));
         const QString file = h->dir.filePath("vt.csv");
         saveAndExpectConfirmation("mnuSaveRB1", file, "File has been saved");
         QCOMPARE(fileBytes(file),
@@ -117,7 +82,7 @@ private slots:
 
     void cancelIsSilentAndAFailedWriteNamesTheFile()
     {
-        openAndRun(false);
+        QVERIFY(h->openAndRun(threePopulations, false, false));
         h->prompts.queueSaveFileName(std::nullopt);
         QVERIFY(h->trigger("mnuSavePCA1"));
         QVERIFY(h->prompts.shown().isEmpty());
@@ -135,7 +100,7 @@ private slots:
 
     void chartWindowFollowsTheLastRun()
     {
-        openAndRun(false);
+        QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuChart"));
         ChartWindow* chart = h->window->chartWindow;
         QVERIFY(chart != nullptr);
@@ -144,9 +109,7 @@ private slots:
         QCOMPARE(chart->chartLayout().points.size(), std::size_t{3});
 
         // a scaled run offers the scaled matrix in the open window
-        QVERIFY(h->trigger("mnuOpt"));
-        h->window->Options->CheckScaling->setChecked(true);
-        h->window->Options->btnOK->click();
+        QVERIFY(h->setOptions(true, false));
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);
         QCOMPARE(chart->cboMatrix->count(), 2);

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -64,19 +63,11 @@ QList<QStringList> tableRows(const QTableWidget* table)
     return rows;
 }
 
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
-class ImportCsvTest : public QObject
+class ImportCsvTest : public WindowTest
 {
     Q_OBJECT
-
-    std::unique_ptr<WindowHarness> h;
 
     // File > Import CSV... answered with a CSV of this content; the dialog it shows.
     ImportCsvDialog* startImport(const QString& name, const char* content)
@@ -96,20 +87,6 @@ class ImportCsvTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
-    }
-
     void theItemFollowsOpenAndAsksForCsvFiles()
     {
         const QList<QAction*> items = h->window->mnuFile->actions();
@@ -200,7 +177,7 @@ private slots:
         const QString tvk = h->dir.filePath("gaps.tvk");
         h->prompts.queueSaveFileName(tvk);
         d->btnImport->click();
-        QCOMPARE(contentsOf(tvk),
+        QCOMPARE(fileBytes(tvk),
                  QByteArray("\"gaps\"\r\n3, 1\r\n"
                             "\"North\", 1, 100\r\n\"Coast\", 2, 100\r\n\"Hills\", 3, 100\r\n"
                             "\"Head length\"\r\n"
@@ -230,7 +207,7 @@ private slots:
         const QString tvk = h->dir.filePath("pops.tvk");
         h->prompts.queueSaveFileName(tvk);
         d->btnImport->click();
-        QCOMPARE(contentsOf(tvk),
+        QCOMPARE(fileBytes(tvk),
                  QByteArray("\"Two 'sites', one more\"\r\n3, 2\r\n"
                             "\"North\", 1, 100\r\n\"Coast\", 2, 250.5\r\n\"Hills\", 3, 100\r\n"
                             "\"Stature\", \"Head length\"\r\n"
@@ -258,18 +235,7 @@ private slots:
         QVERIFY(h->prompts.shown().isEmpty());
         QVERIFY(!d->isVisible());
         QCOMPARE(h->window->windowTitle(), "TAVRIK 5.0 - " + tvk);
-        QCOMPARE(h->text(),
-                 "TAVRIK 5.0\n"
-                 "Thursday, January 01, 1970     12:00 AM\n"
-                 "\n"
-                 "\n"
-                 "Data file = " +
-                     tvk +
-                     "\n"
-                     "\n"
-                     "Data set: pops\n"
-                     "\n"
-                     "Data available for  3  populations and  3  variables\n");
+        QCOMPARE(h->text(), openedText(tvk, "pops", 3, 3));
         QCOMPARE(h->state.dataSet.popNames, std::vector<std::string>({"North", "Coast", "Hills"}));
         QCOMPARE(h->state.dataSet.varNames,
                  std::vector<std::string>({"ID", "Stature", "Head length"}));

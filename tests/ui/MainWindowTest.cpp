@@ -59,26 +59,15 @@ const QStringList afterOpen = {"mnuFileOpen",
 
 } // namespace
 
-class MainWindowTest : public QObject
+class MainWindowTest : public WindowTest
 {
     Q_OBJECT
-
-    std::unique_ptr<WindowHarness> h;
 
 private slots:
     void init()
     {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
+        startWindow();
         QGuiApplication::clipboard()->clear();
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
     }
 
     void startsEmptyWithOnlyOpenExitFontAndHelp()

@@ -10,11 +10,10 @@
 using namespace tavrik;
 using namespace tavrik::test;
 
-class OptionsDialogTest : public QObject
+class OptionsDialogTest : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowHarness> h;
     OptionsDialog* options = nullptr;
 
     void type(const QString& text)
@@ -27,20 +26,11 @@ class OptionsDialogTest : public QObject
 private slots:
     void init()
     {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
+        startWindow();
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
         QVERIFY(h->trigger("mnuOpt"));
         options = h->window->Options;
         QVERIFY(options->isVisible());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
     }
 
     void okRejectsAHeritabilityOutOfRange_data()

@@ -4,7 +4,6 @@
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressWindow.h"
 
-#include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -39,55 +38,13 @@ QString expectedScreen(const ProgramState& afterOpen)
     return QString::fromStdString(lf);
 }
 
-// Thirty populations with two records each: the matrix listing alone passes 24000 bytes.
-QByteArray manyPopulations()
-{
-    QByteArray data = "Many populations\n30, 1\n";
-    for (int i = 1; i <= 30; ++i) {
-        data += QStringLiteral("Population %1, %2, %3\n")
-                    .arg(i, 2, 10, QChar('0'))
-                    .arg(i)
-                    .arg(100 + i)
-                    .toLatin1();
-    }
-    data += "Stature\n";
-    for (int i = 1; i <= 30; ++i) {
-        data += QStringLiteral("%1, %2\n%1, %3\n").arg(i).arg(160 + i).arg(163 + 2 * i).toLatin1();
-    }
-    return data;
-}
-
 } // namespace
 
-class RunTest : public QObject
+class RunTest : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowHarness> h;
-
-    void setOptions(bool scaling, bool showMatrices)
-    {
-        QVERIFY(h->trigger("mnuOpt"));
-        h->window->Options->CheckScaling->setChecked(scaling);
-        h->window->Options->CheckOutput->setChecked(showMatrices);
-        h->window->Options->btnOK->click();
-    }
-
 private slots:
-    void init()
-    {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
-    }
-
     void aRunShowsTheCoreReportAndEnablesOutputWithoutScaledScores()
     {
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
@@ -117,14 +74,14 @@ private slots:
     void aRunWithTheScaledAnalysisEnablesTheScaledScores()
     {
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
-        setOptions(true, true);
+        QVERIFY(h->setOptions(true, true));
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);
         QVERIFY(h->enabled("mnuSavePCA2"));
         QVERIFY(h->text().contains("(standard errors in parentheses)")); // a listing that fits
 
         // the item follows the option of the latest run
-        setOptions(false, false);
+        QVERIFY(h->setOptions(false, false));
         QVERIFY(h->runAll());
         QVERIFY(!h->enabled("mnuSavePCA2"));
     }
@@ -200,7 +157,7 @@ private slots:
     void anOutputTooLargeForTheScreenWarnsAndLeavesTheMatricesOff()
     {
         QVERIFY(h->open(h->writeFile("many.tvk", manyPopulations())));
-        setOptions(false, true);
+        QVERIFY(h->setOptions(false, true));
         QCOMPARE(h->state.settings.showMatrices, 1);
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);

@@ -1,10 +1,7 @@
 #include "export/MatrixExport.h"
-#include "ui/OptionsDialog.h"
 #include "ui/SaveMatDialog.h"
 
-#include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -14,37 +11,17 @@
 using namespace tavrik;
 using namespace tavrik::test;
 
-namespace {
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-} // namespace
-
-class SaveMatrixTest : public QObject
+class SaveMatrixTest : public WindowTest
 {
     Q_OBJECT
-
-    std::unique_ptr<WindowHarness> h;
 
     SaveMatDialog* dialog() const { return h->window->SaveMat; }
 
     void run(bool scaled)
     {
-        QVERIFY(h->trigger("mnuOpt"));
-        h->window->Options->CheckScaling->setChecked(scaled);
-        h->window->Options->btnOK->click();
+        QVERIFY(h->setOptions(scaled, false));
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);
-    }
-
-    void openAndRun(bool scaled)
-    {
-        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
-        run(scaled);
     }
 
     QByteArray expected(const Matrix& m, MatrixKind kind, MatrixLayout layout) const
@@ -54,23 +31,9 @@ class SaveMatrixTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
-    }
-
     void everyOpeningAfterACloseStartsWithDSquareAsASpacedMatrix()
     {
-        openAndRun(false);
+        QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuSaveMat"));
         QVERIFY(dialog()->isVisible());
         QCOMPARE(dialog()->objectName(), QString("SaveMat"));
@@ -98,7 +61,7 @@ private slots:
 
     void scaledChoicesFollowTheLastRunInTheOpenDialog()
     {
-        openAndRun(false);
+        QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuSaveMat"));
         QVERIFY(!dialog()->Option9->isEnabled());
 
@@ -117,7 +80,7 @@ private slots:
 
     void twoSavesInARowKeepTheChoicesAndConfirmEach()
     {
-        openAndRun(true);
+        QVERIFY(h->openAndRun(threePopulations, true, false));
         QVERIFY(h->trigger("mnuSaveMat"));
         dialog()->Option1->setChecked(true);
         dialog()->Option5->setChecked(true);
@@ -154,7 +117,7 @@ private slots:
 
     void eachLayoutAndMatrixReachesItsFile()
     {
-        openAndRun(true);
+        QVERIFY(h->openAndRun(threePopulations, true, false));
         QVERIFY(h->trigger("mnuSaveMat"));
         dialog()->Option8->setChecked(true); // D-Square still chosen
         const QString nts = h->dir.filePath("d2.nts");
@@ -190,7 +153,7 @@ private slots:
 
     void cancelIsSilentAndAFailedSaveSaysWhy()
     {
-        openAndRun(false);
+        QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuSaveMat"));
         h->prompts.queueSaveFileName(std::nullopt);
         dialog()->btnSave->click();

@@ -1,10 +1,7 @@
-#include "ui/OptionsDialog.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include "WindowHarness.h"
@@ -14,53 +11,21 @@ using namespace tavrik::test;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
 // The text box's text as the saved file must hold it: every line end as CR LF.
 QByteArray crlf(QString text)
 {
     return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toUtf8();
 }
 
-// Thirty populations: the listing alone passes the on-screen limit.
-QByteArray manyPopulations()
-{
-    QByteArray data = "Many populations\n30, 1\n";
-    for (int i = 1; i <= 30; ++i) {
-        data += QStringLiteral("P%1, %1, %2\n").arg(i).arg(100 + i).toLatin1();
-    }
-    data += "Stature\n";
-    for (int i = 1; i <= 30; ++i) {
-        data += QStringLiteral("%1, %2\n%1, %3\n").arg(i).arg(160 + i).arg(163 + 2 * i).toLatin1();
-    }
-    return data;
-}
-
 } // namespace
 
-class SaveOutputTest : public QObject
+class SaveOutputTest : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowHarness> h;
-
-    void setOptions(bool showMatrices)
-    {
-        QVERIFY(h->trigger("mnuOpt"));
-        h->window->Options->CheckOutput->setChecked(showMatrices);
-        h->window->Options->btnOK->click();
-    }
-
     void runWithMatricesShown(const QByteArray& data)
     {
-        QVERIFY(h->open(h->writeFile("pops.tvk", data)));
-        setOptions(true);
-        QVERIFY(h->runAll());
-        QVERIFY(h->lastRunSucceeded);
+        QVERIFY(h->openAndRun(data, false, true));
         // the listing's lines always end in CR LF, so the file simply continues with them
         QVERIFY(h->state.matrixFile.ends_with("\r\n"));
     }
@@ -68,20 +33,6 @@ class SaveOutputTest : public QObject
     QStringList filesInDir() const { return QDir(h->dir.path()).entryList(QDir::Files); }
 
 private slots:
-    void init()
-    {
-        h = std::make_unique<WindowHarness>();
-        QVERIFY(h->dir.isValid());
-    }
-
-    void cleanup()
-    {
-        h->prompts.verifyAllUsed();
-        h->window->close();
-        QCOMPARE(visibleTopLevels(), QStringList());
-        h.reset();
-    }
-
     void outputShownWholeOnScreenIsSavedOnceWithOneLineEnd()
     {
         runWithMatricesShown(threePopulations);
@@ -118,14 +69,14 @@ private slots:
         // Matrices asked for again after a run that could not show them: the first Ctrl+S
         // still adds the listing, while Save Output As follows the option alone.
         QVERIFY(h->runAll());
-        setOptions(true);
+        QVERIFY(h->setOptions(false, true));
         const QString ctrlS = h->dir.filePath("ctrl-s.txt");
         h->prompts.queueSaveFileName(ctrlS);
         QVERIFY(h->trigger("mnuSave"));
         QCOMPARE(fileBytes(ctrlS),
                  crlf(h->text()) + "\r\n" + QByteArray::fromStdString(h->state.matrixFile));
         QVERIFY(h->runAll());
-        setOptions(true);
+        QVERIFY(h->setOptions(false, true));
         const QString saveAs = h->dir.filePath("save-as.txt");
         h->prompts.queueSaveFileName(saveAs);
         QVERIFY(h->trigger("mnuSaveOut"));
@@ -146,7 +97,7 @@ private slots:
         QCOMPARE(fileBytes(first), crlf(h->text()) + "\r\n");
 
         // matrices off since the save: the listing now follows the screen text
-        setOptions(false);
+        QVERIFY(h->setOptions(false, false));
         QVERIFY(h->trigger("mnuSave"));
         QCOMPARE(fileBytes(first),
                  crlf(h->text()) + "\r\n" + QByteArray::fromStdString(h->state.matrixFile));

@@ -2,9 +2,11 @@
 
 #include "report/Clock.h"
 #include "ui/AnalysisDialog.h"
+#include "ui/OptionsDialog.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -61,6 +63,45 @@ const char* const identicalVariables = "Twins\n"
                                        "3, 161.5, 184.5, 161.5\n"
                                        "3, 163.0, 188.0, 163.0\n";
 
+QByteArray manyPopulations()
+{
+    QByteArray data = "Many populations\n30, 1\n";
+    for (int i = 1; i <= 30; ++i) {
+        data += QStringLiteral("Population %1, %2, %3\n")
+                    .arg(i, 2, 10, QChar('0'))
+                    .arg(i)
+                    .arg(100 + i)
+                    .toLatin1();
+    }
+    data += "Stature\n";
+    for (int i = 1; i <= 30; ++i) {
+        data += QStringLiteral("%1, %2\n%1, %3\n").arg(i).arg(160 + i).arg(163 + 2 * i).toLatin1();
+    }
+    return data;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+QString openedText(const QString& path, const QString& title, int populations, int variables)
+{
+    return QStringLiteral("TAVRIK 5.0\n"
+                          "Thursday, January 01, 1970     12:00 AM\n"
+                          "\n"
+                          "\n"
+                          "Data file = %1\n"
+                          "\n"
+                          "Data set: %2\n"
+                          "\n"
+                          "Data available for  %3  populations and  %4  variables\n")
+        .arg(path, title)
+        .arg(populations)
+        .arg(variables);
+}
+
 WindowHarness::WindowHarness()
     : window(std::make_unique<MainWindow>(state, prompts, fixedUtcClock(fixedEpoch)))
 {
@@ -107,6 +148,23 @@ bool WindowHarness::waitForRun()
     return true;
 }
 
+bool WindowHarness::setOptions(bool scaling, bool showMatrices)
+{
+    if (!trigger("mnuOpt")) {
+        return false;
+    }
+    window->Options->CheckScaling->setChecked(scaling);
+    window->Options->CheckOutput->setChecked(showMatrices);
+    window->Options->btnOK->click();
+    return true;
+}
+
+bool WindowHarness::openAndRun(const QByteArray& data, bool scaling, bool showMatrices)
+{
+    return open(writeFile("pops.tvk", data)) && setOptions(scaling, showMatrices) && runAll() &&
+           lastRunSucceeded;
+}
+
 bool WindowHarness::trigger(const char* name)
 {
     if (!enabled(name)) {
@@ -146,6 +204,20 @@ QStringList visibleTopLevels()
         }
     }
     return names;
+}
+
+void WindowTest::startWindow()
+{
+    h = std::make_unique<WindowHarness>();
+    QVERIFY(h->dir.isValid());
+}
+
+void WindowTest::cleanup()
+{
+    h->prompts.verifyAllUsed();
+    h->window->close();
+    QCOMPARE(visibleTopLevels(), QStringList());
+    h.reset();
 }
 
 } // namespace tavrik::test

@@ -5,6 +5,7 @@
 #include "state/ProgramState.h"
 #include "ui/MainWindow.h"
 
+#include <QObject>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -23,6 +24,14 @@ extern const char* const equalSizes;
 // Three variables of which the first and the third hold the same values in every record:
 // with both chosen the covariance matrix is singular.
 extern const char* const identicalVariables;
+// Thirty populations with two records each: the matrix listing alone passes 24000 bytes, more
+// than the screen takes.
+QByteArray manyPopulations();
+
+// The bytes of a file; "(missing)" when it cannot be read.
+QByteArray fileBytes(const QString& path);
+// The text box after File Open of this file, with the report time fixedEpoch.
+QString openedText(const QString& path, const QString& title, int populations, int variables);
 
 class WindowHarness
 {
@@ -37,6 +46,11 @@ public:
     bool runAll();
     // Waits for the run started last; true when it ended within the time allowed.
     bool waitForRun();
+    // Options with these two boxes set, then OK.
+    bool setOptions(bool scaling, bool showMatrices);
+    // Opens the data as pops.tvk and runs with everything chosen and these options; true when
+    // the run succeeded.
+    bool openAndRun(const QByteArray& data, bool scaling, bool showMatrices);
     // Triggers the named menu item; false when it is missing or disabled.
     bool trigger(const char* name);
     // Enabled as the user sees it: the item and the menu that holds it.
@@ -52,5 +66,22 @@ public:
 
 // The test's windows that are still visible.
 QStringList visibleTopLevels();
+
+// Base of the window tests: a fresh harness before every test function and, after it, the
+// checks each one ends with: no queued answer left over and no window left open. A test that
+// needs more before each function declares its own init() slot and calls startWindow().
+class WindowTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    void startWindow();
+
+    std::unique_ptr<WindowHarness> h;
+
+private slots:
+    void init() { startWindow(); }
+    void cleanup();
+};
 
 } // namespace tavrik::test
