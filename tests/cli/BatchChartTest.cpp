@@ -9,11 +9,9 @@
 
 namespace {
 
-using tavrik::test::Outcome;
-using tavrik::test::readFile;
-using tavrik::test::writeFile;
+using namespace tavrik::test;
 
-class BatchChart : public tavrik::test::BatchProgram
+class BatchChart : public BatchProgram
 {
 protected:
     static std::string example() { return std::string(TAVRIK_EXAMPLES) + "/highland.tvk"; }
@@ -104,18 +102,13 @@ TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
         {"--chart c.svg --pc-scores ./c.svg", "--pc-scores and --chart name the same file"},
     };
     for (const auto& [options, complaint] : cases) {
-        SCOPED_TRACE(options);
-        const Outcome o = run(args("@cli_three_pops.tvk --report r.txt " + options));
-        EXPECT_EQ(o.status, 2);
-        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
-        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+        expectRefused("@cli_three_pops.tvk --report r.txt " + options, 2, complaint);
     }
     // Equal census sizes: the run analyses no scaled R matrix, so there is nothing to draw.
-    const Outcome equal = run(args("@cli_equal_sizes.tvk --scaled --report r.txt "
-                                   "--chart-matrix scaled-r --chart c.svg"));
-    EXPECT_EQ(equal.status, 2);
-    EXPECT_NE(equal.err.find("same census size"), std::string::npos) << equal.err;
-    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    expectRefused(
+        "@cli_equal_sizes.tvk --scaled --report r.txt --chart-matrix scaled-r --chart c.svg",
+        2,
+        "same census size");
 }
 
 TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
@@ -142,10 +135,8 @@ TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
 
 TEST_F(BatchChart, ChartIsAUsageErrorWithoutChartSupport)
 {
-    const Outcome o = run(args("@cli_three_pops.tvk --report r.txt --chart c.svg"));
-    EXPECT_EQ(o.status, 2);
-    EXPECT_NE(o.err.find("built without chart support"), std::string::npos) << o.err;
-    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    expectRefused(
+        "@cli_three_pops.tvk --report r.txt --chart c.svg", 2, "built without chart support");
 }
 
 #endif

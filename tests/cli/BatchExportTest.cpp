@@ -12,13 +12,9 @@
 
 namespace {
 
-using tavrik::test::allLinesEndCrLf;
-using tavrik::test::lines;
-using tavrik::test::Outcome;
-using tavrik::test::readFile;
-using tavrik::test::writeFile;
+using namespace tavrik::test;
 
-class BatchExport : public tavrik::test::BatchProgram
+class BatchExport : public BatchProgram
 {
 };
 
@@ -247,21 +243,15 @@ TEST_F(BatchExport, ScaledResultsNeedTheScaledAnalysis)
     // Without --scaled nothing scaled exists: refused before anything runs or is written.
     for (const char* option :
          {"--matrix=scaled-r:ntsys:x", "--matrix=scaled-d2:list-space:x", "--scaled-pc-scores=x"}) {
-        const Outcome o = run(args(std::string("@cli_three_pops.tvk --report r.txt ") + option));
-        EXPECT_EQ(o.status, 2) << option;
-        EXPECT_NE(o.err.find("--scaled"), std::string::npos) << o.err;
-        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+        expectRefused(std::string("@cli_three_pops.tvk --report r.txt ") + option, 2, "--scaled");
     }
 
     // With --scaled but equal census sizes the run scales nothing: no scaled matrix...
-    const Outcome equal = run(args("@cli_equal_sizes.tvk --scaled --report r.txt "
-                                   "--matrix r:ntsys:r.nts --matrix scaled-d2:ntsys:x.nts"));
-    EXPECT_EQ(equal.status, 2);
-    EXPECT_NE(equal.err.find("scaled-d2:ntsys:x.nts: every population of the data file has the "
-                             "same census size"),
-              std::string::npos)
-        << equal.err;
-    EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    expectRefused("@cli_equal_sizes.tvk --scaled --report r.txt --matrix r:ntsys:r.nts "
+                  "--matrix scaled-d2:ntsys:x.nts",
+                  2,
+                  "scaled-d2:ntsys:x.nts: every population of the data file has the same census "
+                  "size");
 
     // ...yet the scaled scores may be saved, as on the desktop, and are all zero.
     const Outcome scores =
@@ -289,11 +279,7 @@ TEST_F(BatchExport, RefusesMalformedOrCollidingResultOptions)
         {"--population-column Population", "needs --import-csv"},
     };
     for (const auto& [options, complaint] : cases) {
-        SCOPED_TRACE(options);
-        const Outcome o = run(args("@cli_three_pops.tvk " + options));
-        EXPECT_EQ(o.status, 2);
-        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
-        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+        expectRefused("@cli_three_pops.tvk " + options, 2, complaint);
     }
 }
 

@@ -117,6 +117,20 @@ protected:
         return outcome;
     }
 
+    // Runs the arguments of line (see args) and expects the exit status, the complaint on
+    // standard error, and nothing in m_dir but the files named.
+    void expectRefused(const std::string& line,
+                       int status,
+                       const std::string& complaint,
+                       const std::vector<std::string>& filesLeft = {}) const
+    {
+        SCOPED_TRACE(line);
+        const Outcome o = run(args(line));
+        EXPECT_EQ(o.status, status);
+        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
+        EXPECT_EQ(filesIn(), filesLeft);
+    }
+
     // Names in m_dir other than the ones the test created itself: temporaries left behind.
     std::vector<std::string> filesIn() const
     {

@@ -8,12 +8,9 @@
 
 namespace {
 
-using tavrik::test::lines;
-using tavrik::test::Outcome;
-using tavrik::test::readFile;
-using tavrik::test::writeFile;
+using namespace tavrik::test;
 
-class BatchImport : public tavrik::test::BatchProgram
+class BatchImport : public BatchProgram
 {
 };
 
@@ -124,11 +121,7 @@ TEST_F(BatchImport, RefusesWrongNamesAndMissingOrMixedOptionsWithStatusTwo)
          "would replace an input file"},
     };
     for (const auto& [line, complaint] : cases) {
-        SCOPED_TRACE(line);
-        const Outcome o = run(args(line));
-        EXPECT_EQ(o.status, 2);
-        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
-        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+        expectRefused(line, 2, complaint);
     }
 }
 
@@ -144,11 +137,7 @@ TEST_F(BatchImport, UnreadableTableOrCensusFileGivesStatusThree)
         {csv + "--census-sizes sizes.csv --output o.tvk", "sizes.csv, line 3"},
     };
     for (const auto& [line, complaint] : cases) {
-        SCOPED_TRACE(line);
-        const Outcome o = run(args(line));
-        EXPECT_EQ(o.status, 3);
-        EXPECT_NE(o.err.find(complaint), std::string::npos) << o.err;
-        EXPECT_EQ(filesIn(), (std::vector<std::string>{"ragged.csv", "sizes.csv"}));
+        expectRefused(line, 3, complaint, {"ragged.csv", "sizes.csv"});
     }
 }
 

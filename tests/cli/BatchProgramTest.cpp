@@ -8,14 +8,7 @@
 
 namespace {
 
-using tavrik::test::allLinesEndCrLf;
-using tavrik::test::BatchProgram;
-using tavrik::test::dataDir;
-using tavrik::test::lines;
-using tavrik::test::Outcome;
-using tavrik::test::readFile;
-using tavrik::test::writeFile;
-namespace fs = std::filesystem;
+using namespace tavrik::test;
 
 TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
 {
