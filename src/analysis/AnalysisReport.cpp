@@ -1,6 +1,7 @@
 #include "analysis/AnalysisReport.h"
 
 #include "report/NumberFormat.h"
+#include "report/ReportHeader.h"
 
 namespace tavrik {
 
@@ -102,16 +103,7 @@ void writeReportHead(ReportWriter& out,
                      const Relationship& rel,
                      const Clock& clock)
 {
-    out.text("TAVRIK 5.0").endLine();
-    const std::string date = formatDate(clock());
-    const std::string time = formatTime(clock());
-    out.text(date).text("     ").text(time).endLine();
-    out.endLine();
-    out.endLine();
-    out.text("Data file = ").text(h.dataPath).endLine();
-    out.endLine();
-    out.text("Data set: ").text(h.dataTitle).endLine();
-    out.endLine();
+    writeTitleLines(out, h.dataPath, h.dataTitle, clock);
     out.text("Data available for: ")
         .number(h.filePopCount)
         .text(" populations and ")

@@ -1,8 +1,24 @@
 #include "report/ReportHeader.h"
 
-#include "report/ReportWriter.h"
-
 namespace tavrik {
+
+void writeTitleLines(ReportWriter& out,
+                     const std::string& dataPath,
+                     const std::string& title,
+                     const Clock& clock)
+{
+    // the clock is read twice, date first, so a header written across midnight may mix days
+    const std::string date = formatDate(clock());
+    const std::string time = formatTime(clock());
+
+    out.text("TAVRIK 5.0").endLine();
+    out.text(date).text("     ").text(time).endLine();
+    out.emptyLines(2);
+    out.text("Data file = ").text(dataPath).endLine();
+    out.emptyLines(1);
+    out.text("Data set: ").text(title).endLine();
+    out.emptyLines(1);
+}
 
 std::string fileOpenHeader(const std::string& dataPath,
                            const std::string& title,
@@ -10,18 +26,8 @@ std::string fileOpenHeader(const std::string& dataPath,
                            long varCount,
                            const Clock& clock)
 {
-    // the clock is read twice, date first, so a header written across midnight may mix days
-    const std::string date = formatDate(clock());
-    const std::string time = formatTime(clock());
-
     ReportWriter w;
-    w.text("TAVRIK 5.0").endLine();
-    w.text(date).text("     ").text(time).endLine();
-    w.emptyLines(2);
-    w.text("Data file = ").text(dataPath).endLine();
-    w.emptyLines(1);
-    w.text("Data set: ").text(title).endLine();
-    w.emptyLines(1);
+    writeTitleLines(w, dataPath, title, clock);
     w.text("Data available for ")
         .number(popCount)
         .text(" populations and ")
