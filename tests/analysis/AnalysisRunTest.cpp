@@ -116,25 +116,6 @@ TEST(WholeRun, StatusLinesInOrder)
                                         "...writing matrices to file..."}));
 }
 
-TEST(WholeRun, ProgressEveryTwentiethRecordAndAtTheEnd)
-{
-    RecordingProgress progress;
-    auto out = runAnalysis(makeInput("run_45_records.tvk", {1, 1}, {1}), fixedClock(), progress);
-    ASSERT_TRUE(out.ok()) << out.error().message;
-    const std::vector<std::string> expectedStart{"...computing...",
-                                                 "...pass 1 of 2, cases read = 20 ...",
-                                                 "...pass 1 of 2, cases read = 40 ...",
-                                                 "...pass 1 of 2, cases read = 45 ...",
-                                                 "...computing...",
-                                                 "...pass 2 of 2, cases read = 20 ...",
-                                                 "...pass 2 of 2, cases read = 40 ...",
-                                                 "...pass 2 of 2, cases read = 45 ...",
-                                                 "...computing..."};
-    ASSERT_GE(progress.lines.size(), expectedStart.size());
-    EXPECT_EQ(std::vector<std::string>(progress.lines.begin(), progress.lines.begin() + 9),
-              expectedStart);
-}
-
 TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
 {
     RunInput in = makeInput("run_weighted.tvk", {1, 1, 1}, {1, 1});
@@ -160,16 +141,6 @@ TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
     EXPECT_FALSE(contains(single->matrixFile, "Scaled"));
     EXPECT_TRUE(contains(single->report, "Weight\r\n")); // the file's sizes still differ
     EXPECT_EQ(single->results.scaledPcScores, Matrix(3, 2));
-}
-
-TEST(ScaledAnalysis, EqualFileSizesNeverScaleEvenWhenRequested)
-{
-    RunInput in = makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0});
-    in.settings.scaledAnalysis = 1;
-    auto out = run(in);
-    ASSERT_TRUE(out.ok());
-    EXPECT_EQ(out->matrixCount, 1);
-    EXPECT_TRUE(out->results.scaledRMatrix.empty());
 }
 
 TEST(RunOutputInstall, KeepsPreviousScaledMatricesAfterARunWithoutThem)
@@ -280,14 +251,6 @@ TEST(RunFailureExtra, ZeroHeritabilityCannotBeInverted)
     auto out = run(in);
     ASSERT_FALSE(out.ok());
     EXPECT_EQ(out.error().message, "Matrix could not be inverted");
-}
-
-TEST(RunFailureExtra, EmptyRecordSectionShowsAnEmptyCount)
-{
-    RecordingProgress progress;
-    auto out = runAnalysis(makeInput("run_header_only.tvk", {1, 1}, {1}), fixedClock(), progress);
-    ASSERT_FALSE(out.ok());
-    EXPECT_EQ(progress.lines.at(1), "...pass 1 of 2, cases read =  ...");
 }
 
 } // namespace

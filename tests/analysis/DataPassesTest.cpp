@@ -113,16 +113,6 @@ TEST(DataPasses, RecordsGoToTheLastChosenPopulationWithTheirCode)
               "needs at least two records (its within-population variance divides by n - 1).");
 }
 
-TEST(DataPassFailures, NamePopulationWithOneRecord)
-{
-    PassAccumulator acc(mirrorSetup());
-    feed(acc, {{1, {0, 0}}, {2, {4, 0}}, {2, {6, 0}}}, 1);
-    auto st = acc.finishPass1();
-    ASSERT_FALSE(st.ok());
-    EXPECT_EQ(st.error().kind, ErrorKind::Analysis);
-    EXPECT_NE(st.error().message.find("Population \"A\" has only one record"), std::string::npos);
-}
-
 TEST(DataPassFailures, NeedMoreThanOneRecordInAll)
 {
     PassAccumulator acc(mirrorSetup());

@@ -143,19 +143,6 @@ TEST(PrincipalCoordsSection, WritesTheWholeSectionOfASmallCase)
     EXPECT_EQ(eig.eigenvectors(0, 0), 0.5); // scaled in place
 }
 
-TEST(PrincipalCoordsSection, ScaledPassCarriesTheScalingNote)
-{
-    EigenDecomposition eig = handMade({4, 1, 0}, {{0.25, -0.5, 0.25}, {0.5, 0, -0.5}}, 2);
-    const Section s = write(2, eig, {"Alpha", "Beta", "Gamma"});
-    expectLines({s.lines.begin(), s.lines.begin() + 6},
-                {"Principal Coordinates Analysis of Scaled R Matrix:",
-                 "The R matrix has been scaled by square roots of population weights,",
-                 "as R(ij) = g * sqrt[W(i)] * sqrt[W(j)] * R(ij) -- see Velbrand ",
-                 "(Trait Studies 41:17-32, 1996)",
-                 "",
-                 "There are  2  non-zero eigenvalues, listed below:"});
-}
-
 TEST(PrincipalCoordsPlot, RoundsHalvesUpAndLetsOneCellShareItsSymbolWithTheCentroid)
 {
     // range -1 .. 1: the origin lies exactly halfway between cells 10 and 11 and goes to 11;
@@ -243,24 +230,6 @@ TEST(PrincipalCoordsDegenerate, EqualCoordinatesAllGoToTheMiddleCell)
         EXPECT_EQ(plot[n], n == 10 ? indent + blanks(18) + "A" + blanks(20) + ":" : emptyRow);
     }
     EXPECT_EQ(s.lines[s.lines.size() - 3], "The symbol A also marks the centroid");
-}
-
-TEST(PrincipalCoordsSection, TwoPopulationsListOneEigenvalueAndAnUnscaledSecondColumn)
-{
-    Matrix r(2, 2);
-    r(0, 0) = 3.0;
-    r(0, 1) = 0.5;
-    r(1, 0) = 0.5;
-    r(1, 1) = 1.0;
-    EigenDecomposition eig = decompose(r);
-    const Section s = write(1, eig, {"East", "West"});
-    EXPECT_EQ(s.lines[2], "There are  1  non-zero eigenvalues, listed below:");
-    EXPECT_EQ(s.lines[4], "   1.5000");
-    EXPECT_EQ(s.lines[6], "The first eigenvalue accounts for 100.0 % of the variation");
-    EXPECT_EQ(s.lines[7], "The second eigenvalue accounts for .0 % of the variation");
-    // sqrt(1.5) / sqrt(2) = 0.8660; the second column is (1, 1) / sqrt(2)
-    EXPECT_EQ(s.lines[15], "East              0.8660      0.7071");
-    EXPECT_EQ(s.lines[16], "West             -0.8660      0.7071");
 }
 
 } // namespace
