@@ -252,15 +252,4 @@ TEST_F(BatchProgram, ProgressLinesGoToStandardErrorOnlyWhenAskedFor)
     EXPECT_EQ(o.err.find('\r'), std::string::npos);
 }
 
-TEST_F(BatchProgram, ShowMatricesAppendsTheListingWhenBothFit)
-{
-    const Outcome o = run(
-        {"--show-matrices", data("cli_three_pops.tvk"), "--report", "r.txt", "--listing", "l.txt"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    const std::string report = readFile(m_dir / "r.txt");
-    const std::string listing = readFile(m_dir / "l.txt");
-    EXPECT_TRUE(report.ends_with("\r\n" + listing)) << report;
-    EXPECT_TRUE(allLinesEndCrLf(report));
-}
-
 } // namespace

@@ -6,23 +6,10 @@
 #include <QFile>
 #include <QTest>
 
-#include <cmath>
-
 #include "WindowHarness.h"
 
 using namespace tavrik;
 using namespace tavrik::test;
-
-namespace {
-
-// " 0.0000;-0.0000" for values that are not within rounding distance of zero.
-QString score(double v)
-{
-    return (v < 0 ? QStringLiteral("-") : QStringLiteral(" ")) +
-           QString::number(std::fabs(v), 'f', 4);
-}
-
-} // namespace
 
 class ExportCommandsTest : public WindowTest
 {
@@ -50,12 +37,6 @@ private slots:
         QCOMPARE(
             fileBytes(plain),
             QByteArray::fromStdString(scoresCsvText(results.pcScores, results.populationNames)));
-        const QList<QByteArray> lines = fileBytes(plain).split('\n');
-        QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines[0], QByteArray("Population,PC1,PC2\r"));
-        QCOMPARE(QString::fromLatin1(lines[2]),
-                 "Coast," + score(results.pcScores(1, 0)) + "," + score(results.pcScores(1, 1)) +
-                     "\r");
 
         const QString scaled = h->dir.filePath("pca-scaled.csv");
         saveAndExpectConfirmation("mnuSavePCA2", scaled, "File has been saved.");
@@ -72,12 +53,6 @@ private slots:
         saveAndExpectConfirmation("mnuSaveRB1", file, "File has been saved");
         QCOMPARE(fileBytes(file),
                  QByteArray::fromStdString(velbrandTorvaneCsvText(h->state.results)));
-        const QList<QByteArray> lines = fileBytes(file).split('\n');
-        QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines[0], QByteArray("Population,r[ii],ObsVar,ExpVar,ResVar\r"));
-        QCOMPARE(lines[1].split(',').size(), 5);
-        QVERIFY(lines[1].startsWith(
-            "North," + QByteArray::number(h->state.results.rMatrix(0, 0), 'f', 6) + ","));
     }
 
     void cancelIsSilentAndAFailedWriteNamesTheFile()

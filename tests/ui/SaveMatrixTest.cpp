@@ -96,13 +96,6 @@ private slots:
             expected(h->state.results.rMatrix, MatrixKind::R, MatrixLayout::ListComma);
         QCOMPARE(fileBytes(first), r);
         QCOMPARE(fileBytes(second), r);
-        // three diagonal lines, then the three pairs
-        const QList<QByteArray> lines = r.split('\n');
-        QCOMPARE(lines.size(), 8); // seven lines and the empty rest after the last line end
-        QCOMPARE(lines[0], QByteArray("Popi,Popj,r(ij)\r"));
-        QVERIFY(lines[1].startsWith("North,North,"));
-        QVERIFY(lines[4].startsWith("North,Coast,"));
-        QVERIFY(lines[6].startsWith("Coast,Hills,"));
 
         QCOMPARE(h->prompts.shown().size(), 2);
         for (const ScriptedPrompts::Shown& box : h->prompts.shown()) {
@@ -126,7 +119,6 @@ private slots:
         QCOMPARE(h->prompts.lastFilters(), QStringList{"NT-SYS Files (*.NTS *.nts)"});
         QCOMPARE(fileBytes(nts),
                  expected(h->state.results.dSquare, MatrixKind::DSquare, MatrixLayout::NtSys));
-        QVERIFY(fileBytes(nts).startsWith("2 3L 3 0\r\nNorth Coast Hills\r\n0.000000\r\n"));
 
         dialog()->Option9->setChecked(true);
         dialog()->Option4->setChecked(true);
@@ -137,7 +129,6 @@ private slots:
         QCOMPARE(
             fileBytes(list),
             expected(h->state.results.scaledRMatrix, MatrixKind::ScaledR, MatrixLayout::ListSpace));
-        QVERIFY(fileBytes(list).startsWith("Popi Popj r(ij)\r\n"));
 
         dialog()->Option3->setChecked(true);
         dialog()->Option7->setChecked(true);
@@ -148,7 +139,6 @@ private slots:
                  expected(h->state.results.scaledDSquare,
                           MatrixKind::ScaledDSquare,
                           MatrixLayout::SquareComma));
-        QVERIFY(fileBytes(square).startsWith("Population,North,Coast,Hills\r\nNorth,0.000000,"));
     }
 
     void cancelIsSilentAndAFailedSaveSaysWhy()
