@@ -1,8 +1,11 @@
 #include "analysis/Eigen.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -91,8 +94,8 @@ namespace {
 //
 // Two indexes over the row maxima save full scans without changing any result: the maximum of
 // each block of rows (the pivot is the first row holding the largest row maximum, whichever way
-// it is found), and the number of rows whose maximum sits in each column (so the search for rows
-// to rescan stops once it has found them all).
+// it is found), and for each column the list of rows whose maximum sits there (the rows to
+// rescan after a rotation).
 class JacobiSolver
 {
 public:
@@ -101,7 +104,9 @@ public:
         , m_g(g)
         , m_rowMax(g, 0.0)
         , m_rowMaxColumn(g, -1)
-        , m_pointingRows(g, 0)
+        , m_firstPointing(g, none)
+        , m_nextPointing(g, none)
+        , m_previousPointing(g, none)
         , m_blockMax((g + blockRows - 1) / blockRows, 0.0)
         , m_blockStale(m_blockMax.size(), 0)
         , m_vt(g, g)
@@ -115,6 +120,26 @@ public:
 
     // Returns false only when the rotation cap stopped the solver.
     bool run()
+    {
+        m_pending.reserve(pendingLimit);
+        const bool converged = iterate();
+        applyPendingRotations();
+        return converged;
+    }
+
+    Matrix eigenvectors() const
+    {
+        Matrix v(m_g, m_g);
+        for (std::size_t i = 0; i < m_g; ++i) {
+            for (std::size_t k = 0; k < m_g; ++k) {
+                v(i, k) = m_vt(k, i);
+            }
+        }
+        return v;
+    }
+
+private:
+    bool iterate()
     {
         for (std::size_t i = 0; i + 1 < m_g; ++i) {
             scanRow(i);
@@ -154,18 +179,6 @@ public:
         }
     }
 
-    Matrix eigenvectors() const
-    {
-        Matrix v(m_g, m_g);
-        for (std::size_t i = 0; i < m_g; ++i) {
-            for (std::size_t k = 0; k < m_g; ++k) {
-                v(i, k) = m_vt(k, i);
-            }
-        }
-        return v;
-    }
-
-private:
     static constexpr std::size_t blockRows = 32;
 
     // The first row (of rows 0 .. g-2) holding the largest row maximum: the row a scan with a
@@ -178,11 +191,8 @@ private:
         for (std::size_t b = 0; b < m_blockMax.size(); ++b) {
             if (m_blockStale[b] != 0) {
                 const std::size_t end = std::min(rows, (b + 1) * blockRows);
-                double m = 0.0;
-                for (std::size_t i = b * blockRows; i < end; ++i) {
-                    m = m_rowMax[i] > m ? m_rowMax[i] : m;
-                }
-                m_blockMax[b] = m;
+                // the row maxima are magnitudes already
+                m_blockMax[b] = largestMagnitude(&m_rowMax[b * blockRows], end - b * blockRows);
                 m_blockStale[b] = 0;
             }
             if (b == 0 || m_blockMax[b] > best) {
@@ -206,9 +216,9 @@ private:
             const int old = m_rowMaxColumn[i];
             if (column != old) {
                 if (old >= 0) {
-                    --m_pointingRows[static_cast<std::size_t>(old)];
+                    unlinkPointing(i, static_cast<std::size_t>(old));
                 }
-                ++m_pointingRows[static_cast<std::size_t>(column)];
+                linkPointing(i, static_cast<std::size_t>(column));
             }
             const std::size_t b = i / blockRows;
             if (value < m_rowMax[i]) {
@@ -222,20 +232,99 @@ private:
     }
 
     // Row maximum over j > i; greater-or-equal, so among equal magnitudes the last column wins
-    // and a row of zeros records its last column.
+    // and a row of zeros records its last column. Found in two passes with the same outcome:
+    // the largest magnitude (exact in any order; a NaN fails the comparison and is passed
+    // over), then the last column holding it.
     void scanRow(std::size_t i)
     {
         const double* row = &m_a(i, 0);
-        double best = 0.0;
-        int bestColumn = m_rowMaxColumn[i];
-        for (std::size_t j = i + 1; j < m_g; ++j) {
-            const double v = std::fabs(row[j]);
-            if (v >= best) {
-                best = v;
-                bestColumn = static_cast<int>(j);
+        const std::size_t first = i + 1;
+        const double best = largestMagnitude(row + first, m_g - first);
+        const std::size_t at = lastReaching(row + first, m_g - first, best);
+        setRowMax(i, best, at != none ? static_cast<int>(first + at) : m_rowMaxColumn[i]);
+    }
+
+#if defined(__GNUC__)
+    using Pair = double __attribute__((vector_size(16)));
+    using PairBits = std::uint64_t __attribute__((vector_size(16)));
+    static constexpr std::uint64_t magnitudeBits = ~(std::uint64_t{1} << 63);
+
+    static Pair loadPair(const double* x)
+    {
+        Pair v;
+        std::memcpy(&v, x, sizeof v);
+        return v;
+    }
+
+    static Pair magnitudes(Pair v)
+    {
+        const PairBits mask = {magnitudeBits, magnitudeBits};
+        return std::bit_cast<Pair>(std::bit_cast<PairBits>(v) & mask);
+    }
+
+    static Pair magnitudes(const double* x)
+    {
+        return magnitudes(loadPair(x));
+    }
+#endif
+
+    // The largest |x[k]| over k < n; 0 when n = 0 or every element is NaN.
+    static double largestMagnitude(const double* x, std::size_t n)
+    {
+        std::size_t k = 0;
+        double largest = 0.0;
+#if defined(__GNUC__)
+        // four independent running maxima, so that the comparisons overlap
+        Pair m0 = {0.0, 0.0};
+        Pair m1 = m0;
+        Pair m2 = m0;
+        Pair m3 = m0;
+        for (; k + 8 <= n; k += 8) {
+            const Pair a = magnitudes(x + k);
+            const Pair b = magnitudes(x + k + 2);
+            const Pair c = magnitudes(x + k + 4);
+            const Pair d = magnitudes(x + k + 6);
+            m0 = a > m0 ? a : m0;
+            m1 = b > m1 ? b : m1;
+            m2 = c > m2 ? c : m2;
+            m3 = d > m3 ? d : m3;
+        }
+        m0 = m1 > m0 ? m1 : m0;
+        m2 = m3 > m2 ? m3 : m2;
+        m0 = m2 > m0 ? m2 : m0;
+        largest = m0[1] > m0[0] ? m0[1] : m0[0];
+#endif
+        for (; k < n; ++k) {
+            const double v = std::fabs(x[k]);
+            largest = v > largest ? v : largest;
+        }
+        return largest;
+    }
+
+    // The last k < n with |x[k]| >= bound, none if there is none.
+    static std::size_t lastReaching(const double* x, std::size_t n, double bound)
+    {
+        std::size_t k = n;
+#if defined(__GNUC__)
+        for (; k % 4 != 0; --k) {
+            if (std::fabs(x[k - 1]) >= bound) {
+                return k - 1;
             }
         }
-        setRowMax(i, best, bestColumn);
+        const Pair b = {bound, bound};
+        for (; k > 0; k -= 4) {
+            const auto reach = (magnitudes(x + k - 4) >= b) | (magnitudes(x + k - 2) >= b);
+            if ((reach[0] | reach[1]) != 0) {
+                break;
+            }
+        }
+#endif
+        for (; k > 0; --k) {
+            if (std::fabs(x[k - 1]) >= bound) {
+                return k - 1;
+            }
+        }
+        return none;
     }
 
     void rotate(std::size_t p, std::size_t q)
@@ -275,17 +364,18 @@ private:
         // Rows whose maximum sat in column p or q are rescanned before the rotation touches
         // those columns, with their recorded element hidden for the scan. Only rows above q can
         // point at p or q.
-        const int pc = static_cast<int>(p);
-        const int qc = static_cast<int>(q);
-        std::size_t toRescan =
-            m_pointingRows[p] + m_pointingRows[q] - (m_rowMaxColumn[p] == qc ? 1 : 0);
-        for (std::size_t i = 0; toRescan > 0 && i < q; ++i) {
-            const int col = m_rowMaxColumn[i];
-            if ((col != pc && col != qc) || i == p) {
-                continue;
+        // Collected first, as a rescan moves its row to another list; each row's rescan reads
+        // and writes that row only, so the order of the rescans does not matter.
+        m_rescan.clear();
+        for (std::size_t col : {p, q}) {
+            for (std::size_t i = m_firstPointing[col]; i != none; i = m_nextPointing[i]) {
+                if (i != p) {
+                    m_rescan.push_back(i);
+                }
             }
-            --toRescan;
-            double& recorded = m_a(i, static_cast<std::size_t>(col));
+        }
+        for (std::size_t i : m_rescan) {
+            double& recorded = m_a(i, static_cast<std::size_t>(m_rowMaxColumn[i]));
             const double remembered = recorded;
             recorded = 0.0;
             scanRow(i);
@@ -293,61 +383,81 @@ private:
         }
 
         // x pairs i with p, y pairs i with q; both new values come from the old x and y, and
-        // x' is stored (and raises its row maximum) before y'. Rows p and q start again from
-        // 0 and are raised only by their own elements, in increasing column order.
-        double* rowP = &m_a(p, 0);
-        double* rowQ = &m_a(q, 0);
-        for (std::size_t i = 0; i < p; ++i) {
-            double* row = &m_a(i, 0);
+        // x' raises its row maximum before y' (for rows above p both sit in row i). Rows p and
+        // q start again from 0 and are raised only by their own elements, in increasing column
+        // order: a strict raise from 0 is the first column holding the largest magnitude, so
+        // they are found once the rows are rotated.
+        double* const rowP = &m_a(p, 0);
+        double* const rowQ = &m_a(q, 0);
+        const double* const rowMax = m_rowMax.data();
+        double* row = &m_a(0, 0);
+        for (std::size_t i = 0; i < p; ++i, row += m_g) {
             const double x = row[p];
             const double y = row[q];
-            row[p] = c * x + s * y;
-            raise(i, p, row[p]);
-            row[q] = c * y - s * x;
-            raise(i, q, row[q]);
+            const double xNew = c * x + s * y;
+            const double yNew = c * y - s * x;
+            row[p] = xNew;
+            row[q] = yNew;
+            if (std::fabs(xNew) > rowMax[i] || std::fabs(yNew) > rowMax[i]) {
+                raise(i, p, xNew);
+                raise(i, q, yNew);
+            }
         }
-        RowMax maxP;
-        for (std::size_t i = p + 1; i < q; ++i) {
-            double* row = &m_a(i, 0);
+        row = &m_a(p + 1, 0);
+        for (std::size_t i = p + 1; i < q; ++i, row += m_g) {
             const double x = rowP[i];
             const double y = row[q];
             rowP[i] = c * x + s * y;
-            maxP.raise(i, rowP[i]);
-            row[q] = c * y - s * x;
-            raise(i, q, row[q]);
+            const double yNew = c * y - s * x;
+            row[q] = yNew;
+            if (std::fabs(yNew) > rowMax[i]) {
+                raise(i, q, yNew);
+            }
         }
-        RowMax maxQ;
-        for (std::size_t i = q + 1; i < m_g; ++i) {
-            const double x = rowP[i];
-            const double y = rowQ[i];
-            rowP[i] = c * x + s * y;
-            maxP.raise(i, rowP[i]);
-            rowQ[i] = c * y - s * x;
-            maxQ.raise(i, rowQ[i]);
-        }
+        rotateStrip<0>(rowP + q + 1, rowQ + q + 1, c, s, m_g - q - 1);
+        const RowMax maxP = strictRowMax(rowP, p + 1);
+        const RowMax maxQ = strictRowMax(rowQ, q + 1);
         setRowMax(p, maxP.value, maxP.column >= 0 ? maxP.column : m_rowMaxColumn[p]);
         setRowMax(q, maxQ.value, maxQ.column >= 0 ? maxQ.column : m_rowMaxColumn[q]);
 
-        // Two elements per step, written so that the compiler may pair them in vector
-        // registers; each element gets exactly the scalar operations.
-        double* __restrict vp = &m_vt(p, 0);
-        double* __restrict vq = &m_vt(q, 0);
-        std::size_t i = 0;
-        for (; i + 1 < m_g; i += 2) {
-            const double u0 = vp[i];
-            const double u1 = vp[i + 1];
-            const double v0 = vq[i];
-            const double v1 = vq[i + 1];
-            vp[i] = c * u0 + s * v0;
-            vp[i + 1] = c * u1 + s * v1;
-            vq[i] = c * v0 - s * u0;
-            vq[i + 1] = c * v1 - s * u1;
+        m_pending.push_back({p, q, c, s});
+        if (m_pending.size() == pendingLimit) {
+            applyPendingRotations();
         }
-        if (i < m_g) {
-            const double u = vp[i];
-            const double v = vq[i];
-            vp[i] = c * u + s * v;
-            vq[i] = c * v - s * u;
+    }
+
+    // The eigenvectors are not read while the solver runs, so their rotations are logged and
+    // applied in batches, a strip of elements at a time: each element still receives every
+    // rotation in the order performed, with the same operations, while the strip stays in cache.
+    void applyPendingRotations()
+    {
+        for (std::size_t first = 0; first < m_g; first += stripLength) {
+            const std::size_t length = std::min(stripLength, m_g - first);
+            if (length == stripLength) {
+                for (const Rotation& r : m_pending) {
+                    rotateStrip<stripLength>(
+                        &m_vt(r.p, first), &m_vt(r.q, first), r.c, r.s, stripLength);
+                }
+            } else {
+                for (const Rotation& r : m_pending) {
+                    rotateStrip<0>(&m_vt(r.p, first), &m_vt(r.q, first), r.c, r.s, length);
+                }
+            }
+        }
+        m_pending.clear();
+    }
+
+    // u' = c u + s v and v' = c v - s u, element by element; fixedLength 0 = use length.
+    template <std::size_t fixedLength>
+    static void
+    rotateStrip(double* __restrict u, double* __restrict v, double c, double s, std::size_t length)
+    {
+        const std::size_t n = fixedLength != 0 ? fixedLength : length;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double ui = u[i];
+            const double vi = v[i];
+            u[i] = c * ui + s * vi;
+            v[i] = c * vi - s * ui;
         }
     }
 
@@ -356,14 +466,48 @@ private:
     {
         double value = 0.0;
         int column = -1;
-        void raise(std::size_t col, double element)
-        {
-            if (std::fabs(element) > value) {
-                value = std::fabs(element);
-                column = static_cast<int>(col);
-            }
-        }
     };
+
+    // Elements first .. g-1 of `row` raising a maximum from 0 one by one, strictly.
+    RowMax strictRowMax(const double* row, std::size_t first) const
+    {
+        RowMax result;
+        const double largest = largestMagnitude(row + first, m_g - first);
+        if (largest > 0.0) {
+            std::size_t j = first;
+            while (!(std::fabs(row[j]) >= largest)) {
+                ++j;
+            }
+            result.value = largest;
+            result.column = static_cast<int>(j);
+        }
+        return result;
+    }
+
+    void linkPointing(std::size_t row, std::size_t col)
+    {
+        const std::size_t first = m_firstPointing[col];
+        m_nextPointing[row] = first;
+        m_previousPointing[row] = none;
+        if (first != none) {
+            m_previousPointing[first] = row;
+        }
+        m_firstPointing[col] = row;
+    }
+
+    void unlinkPointing(std::size_t row, std::size_t col)
+    {
+        const std::size_t next = m_nextPointing[row];
+        const std::size_t previous = m_previousPointing[row];
+        if (previous != none) {
+            m_nextPointing[previous] = next;
+        } else {
+            m_firstPointing[col] = next;
+        }
+        if (next != none) {
+            m_previousPointing[next] = previous;
+        }
+    }
 
     void raise(std::size_t row, std::size_t col, double element)
     {
@@ -376,10 +520,26 @@ private:
     std::size_t m_g;
     std::vector<double> m_rowMax;
     std::vector<int> m_rowMaxColumn;
-    std::vector<std::size_t> m_pointingRows; // by column: rows whose maximum sits there
-    std::vector<double> m_blockMax;          // by block of rows; exact unless stale
+    // By column, a list of the rows whose maximum sits there (rows g-2 and above excluded).
+    static constexpr std::size_t none = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> m_firstPointing;
+    std::vector<std::size_t> m_nextPointing;
+    std::vector<std::size_t> m_previousPointing;
+    std::vector<std::size_t> m_rescan;
+    std::vector<double> m_blockMax; // by block of rows; exact unless stale
     std::vector<char> m_blockStale;
-    Matrix m_vt;
+    Matrix m_vt; // row k = eigenvector k, as far as the applied rotations go
+
+    struct Rotation
+    {
+        std::size_t p;
+        std::size_t q;
+        double c;
+        double s;
+    };
+    static constexpr std::size_t pendingLimit = 16384;
+    static constexpr std::size_t stripLength = 256;
+    std::vector<Rotation> m_pending;
     long m_rotations = 0;
 };
 
