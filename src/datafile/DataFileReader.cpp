@@ -617,6 +617,32 @@ long DataFileReader::recordsRead() const
     return m_impl->records;
 }
 
+DataSet dataSetFromHeader(const DataFileHeader& header, const std::filesystem::path& path)
+{
+    DataSet d;
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    d.dataPath = pathText(ec ? path : full.lexically_normal());
+    d.popCount = header.popCount;
+    d.varCount = header.varCount;
+    d.popNames.reserve(header.populations.size());
+    for (const PopulationEntry& p : header.populations) {
+        d.popNames.push_back(p.name);
+    }
+    d.varNames = header.varNames;
+    // Populations 2..P whose size equals population 1's, compared as 32-bit floats; with
+    // one population the count is 0 = P - 1, so a single population counts as equal.
+    const float first = header.populations.front().size;
+    int same = 0;
+    for (std::size_t i = 1; i < header.populations.size(); ++i) {
+        if (header.populations[i].size == first) {
+            ++same;
+        }
+    }
+    d.equalSizes = same == header.popCount - 1 ? 1 : 0;
+    return d;
+}
+
 Result<DataSet> loadDataSet(const std::filesystem::path& path)
 {
     Result<DataFileReader> reader = DataFileReader::open(path);
@@ -627,28 +653,7 @@ Result<DataSet> loadDataSet(const std::filesystem::path& path)
     if (!header) {
         return header.error();
     }
-    DataSet d;
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    d.dataPath = pathText(ec ? path : full.lexically_normal());
-    d.popCount = header->popCount;
-    d.varCount = header->varCount;
-    d.popNames.reserve(header->populations.size());
-    for (const PopulationEntry& p : header->populations) {
-        d.popNames.push_back(p.name);
-    }
-    d.varNames = header->varNames;
-    // Populations 2..P whose size equals population 1's, compared as 32-bit floats; with
-    // one population the count is 0 = P - 1, so a single population counts as equal.
-    const float first = header->populations.front().size;
-    int same = 0;
-    for (std::size_t i = 1; i < header->populations.size(); ++i) {
-        if (header->populations[i].size == first) {
-            ++same;
-        }
-    }
-    d.equalSizes = same == header->popCount - 1 ? 1 : 0;
-    return d;
+    return dataSetFromHeader(*header, path);
 }
 
 } // namespace tavrik

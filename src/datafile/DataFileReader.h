@@ -64,6 +64,9 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// The DataSet that File Open installs for a header read from path (made absolute).
+DataSet dataSetFromHeader(const DataFileHeader& header, const std::filesystem::path& path);
+
 // Opens the file, reads its header and builds the DataSet that File Open installs
 // (path, counts, names, equalSizes). The caller's current DataSet is untouched: on any
 // error nothing is returned but the error.

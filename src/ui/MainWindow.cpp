@@ -337,13 +337,12 @@ bool MainWindow::openDataFile(const QString& fileName)
     auto reader = DataFileReader::open(path);
     Result<DataFileHeader> header =
         reader ? reader->readHeader() : Result<DataFileHeader>(reader.error());
-    Result<DataSet> dataSet = header ? loadDataSet(path) : Result<DataSet>(header.error());
-    if (!dataSet) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(dataSet.error().message));
+    if (!header) {
+        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(header.error().message));
         return false;
     }
 
-    m_state.dataSet = std::move(dataSet.value());
+    m_state.dataSet = dataSetFromHeader(*header, path);
     m_state.dataSet.dataPath = toStd(fullPath);
     const DataSet& loaded = m_state.dataSet;
     m_state.selection = Selection{};
