@@ -40,15 +40,15 @@ def quoted(text):
     return '"' + text + '"' if "," in text else text
 
 
-def simulate(spec, seed):
-    """Returns the records as (code, values) in the order spec['order'] asks for."""
+def simulate(design, seed):
+    """Returns the records as (code, values) in the order design['order'] asks for."""
     normal = Normal(seed)
-    traits = spec["traits"]
+    traits = design["traits"]
     records = []
-    for code, _name, _size, n, shift in spec["populations"]:
+    for code, _name, _size, n, shift in design["populations"]:
         # Population mean = base + shift in units of the within SD; shift holds one value per
         # trait plus a general size shift added to every trait in proportion to its size loading.
-        spread = spec["spread"]
+        spread = design["spread"]
         size_shift = shift[-1]
         means = [t["mean"] + spread * (shift[k] + size_shift * t["load"][0]) * t["sd"]
                  for k, t in enumerate(traits)]
@@ -60,26 +60,26 @@ def simulate(spec, seed):
                 unique = math.sqrt(1.0 - sum(l * l for l in t["load"])) * normal.draw()
                 values.append(means[k] + (common + unique) * t["sd"])
             records.append((code, values))
-    if spec["order"] == "survey":
+    if design["order"] == "survey":
         # Individuals in the order a field team met them: populations interleaved.
         random.Random(seed + 1).shuffle(records)
     return records
 
 
-def write_data_set(path, spec, seed):
-    records = simulate(spec, seed)
-    lines = [quoted(spec["title"]),
-             f"{len(spec['populations'])}, {len(spec['traits'])}"]
-    for code, name, size, _n, _shift in spec["populations"]:
+def write_data_set(path, design, seed):
+    records = simulate(design, seed)
+    lines = [quoted(design["title"]),
+             f"{len(design['populations'])}, {len(design['traits'])}"]
+    for code, name, size, _n, _shift in design["populations"]:
         lines.append(f"{quoted(name)}, {code}, {size}")
-    lines.append(", ".join(t["name"] for t in spec["traits"]))
+    lines.append(", ".join(t["name"] for t in design["traits"]))
     for code, values in records:
-        fields = [f"{v:.{t['decimals']}f}" for v, t in zip(values, spec["traits"])]
+        fields = [f"{v:.{t['decimals']}f}" for v, t in zip(values, design["traits"])]
         lines.append(f"{code}, " + ", ".join(fields))
     with open(path, "w", newline="\n", encoding="utf-8") as out:
         out.write("\n".join(lines) + "\n")
-    print(f"{os.path.basename(path)}: {len(spec['populations'])} populations, "
-          f"{len(spec['traits'])} variables, {len(records)} records")
+    print(f"{os.path.basename(path)}: {len(design['populations'])} populations, "
+          f"{len(design['traits'])} variables, {len(records)} records")
 
 
 # Within-population means and standard deviations in mm, with loadings on three factors:

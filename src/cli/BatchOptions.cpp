@@ -290,9 +290,9 @@ constexpr NamedLayout matrixLayouts[] = {
 
 const OptionSpec* findOption(std::string_view name)
 {
-    for (const OptionSpec& spec : optionTable) {
-        if (spec.name == name) {
-            return &spec;
+    for (const OptionSpec& entry : optionTable) {
+        if (entry.name == name) {
+            return &entry;
         }
     }
     return nullptr;
@@ -303,9 +303,9 @@ Error usageError(std::string message)
     return Error{ErrorKind::Usage, std::move(message), {}, 0, {}};
 }
 
-std::string optionName(const OptionSpec& spec)
+std::string optionName(const OptionSpec& entry)
 {
-    return "--" + std::string(spec.name);
+    return "--" + std::string(entry.name);
 }
 
 bool isScaled(MatrixKind kind)
@@ -493,12 +493,12 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
             inlineValue = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        const OptionSpec* spec = findOption(name);
-        if (spec == nullptr) {
+        const OptionSpec* entry = findOption(name);
+        if (entry == nullptr) {
             return usageError("unknown option " + quoted(arg));
         }
         std::string_view value;
-        if (spec->valueName.empty()) {
+        if (entry->valueName.empty()) {
             if (inlineValue) {
                 return usageError("option --" + std::string(name) + " takes no value");
             }
@@ -508,18 +508,18 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
             value = args[++i];
         } else {
             return usageError("option --" + std::string(name) + " needs a value (" +
-                              std::string(spec->valueName) + ")");
+                              std::string(entry->valueName) + ")");
         }
-        if (std::string complaint = spec->apply(options, value); !complaint.empty()) {
+        if (std::string complaint = entry->apply(options, value); !complaint.empty()) {
             return usageError(std::move(complaint));
         }
-        const bool runOnly = (spec->section == Section::Analysis && !spec->alsoImport) ||
-                             spec->section == Section::Results;
+        const bool runOnly = (entry->section == Section::Analysis && !entry->alsoImport) ||
+                             entry->section == Section::Results;
         if (runOnly && firstRunOnly == nullptr) {
-            firstRunOnly = spec;
+            firstRunOnly = entry;
         }
-        if (spec->section == Section::Import && firstImportOnly == nullptr) {
-            firstImportOnly = spec;
+        if (entry->section == Section::Import && firstImportOnly == nullptr) {
+            firstImportOnly = entry;
         }
     }
 
@@ -561,13 +561,13 @@ std::string batchUsage()
     };
     const auto section = [&](Section which, std::string_view heading) {
         text += "\n" + std::string(heading) + "\n";
-        for (const OptionSpec& spec : optionTable) {
-            if (spec.section == which) {
-                std::string left = optionName(spec);
-                if (!spec.valueName.empty()) {
-                    left += " " + std::string(spec.valueName);
+        for (const OptionSpec& entry : optionTable) {
+            if (entry.section == which) {
+                std::string left = optionName(entry);
+                if (!entry.valueName.empty()) {
+                    left += " " + std::string(entry.valueName);
                 }
-                row(std::move(left), spec.help);
+                row(std::move(left), entry.help);
             }
         }
     };
