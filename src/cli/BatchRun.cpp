@@ -294,7 +294,8 @@ int runBatch(const BatchOptions& options,
 
     NullProgress quiet;
     StderrProgress toStderr(err);
-    ProgressSink& progress = options.progress ? static_cast<ProgressSink&>(toStderr) : quiet;
+    ProgressSink& progress =
+        options.progress ? static_cast<ProgressSink&>(toStderr) : static_cast<ProgressSink&>(quiet);
     Result<RunOutput> run = runAnalysis(input, clock, progress);
     if (!run) {
         printBatchMessage(err, run.error().message);
