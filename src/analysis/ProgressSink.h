@@ -1,4 +1,5 @@
-// Receives the run's status lines; each new line replaces the previous one.
+// Receives the run's status lines; each new line replaces the previous one. The run also asks
+// it, between records and between rotations, whether the user has cancelled.
 #pragma once
 
 #include <string_view>
@@ -10,6 +11,9 @@ class ProgressSink
 public:
     virtual ~ProgressSink() = default;
     virtual void status(std::string_view line) = 0;
+    // Polled often and from the run's own thread: keep it cheap. A run that sees true stops
+    // with an error of kind Cancelled and changes nothing.
+    virtual bool cancelled() const { return false; }
 };
 
 class NullProgress final : public ProgressSink

@@ -193,6 +193,7 @@ int exitStatusFor(ErrorKind kind)
         return static_cast<int>(BatchExit::DataFile);
     case ErrorKind::Analysis:
     case ErrorKind::Io:
+    case ErrorKind::Cancelled:
         return static_cast<int>(BatchExit::CannotProceed);
     }
     return static_cast<int>(BatchExit::CannotProceed);

@@ -10,10 +10,11 @@
 namespace tavrik {
 
 enum class ErrorKind {
-    Usage,    // the caller asked for something impossible (unknown name, bad option)
-    DataFile, // the data file cannot be opened or read as the format requires
-    Analysis, // the data were read but the computation cannot proceed
-    Io,       // an output file cannot be written
+    Usage,     // the caller asked for something impossible (unknown name, bad option)
+    DataFile,  // the data file cannot be opened or read as the format requires
+    Analysis,  // the data were read but the computation cannot proceed
+    Io,        // an output file cannot be written
+    Cancelled, // the user stopped the run; nothing changed and nothing is to be shown
 };
 
 struct Error
