@@ -174,7 +174,7 @@ std::string heritabilityText(float value)
 
 bool heritabilityAccepted(float value)
 {
-    return value > 0.0f && value <= 1.0f;
+    return value >= std::numeric_limits<float>::min() && value <= 1.0f;
 }
 
 } // namespace tavrik

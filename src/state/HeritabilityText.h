@@ -17,7 +17,9 @@ float heritabilityFromText(std::string_view text);
 // 0.5 -> "0.5", 0.001 -> "0.001". Reading the text back gives the value again (to 7 digits).
 std::string heritabilityText(float value);
 
-// OK accepts 0 < h <= 1.
+// OK accepts 0 < h <= 1, where h > 0 means a normal 32-bit float: below 1.17549435E-38 a
+// float holds too few digits (1E-45 is stored as the smallest float above 0, with one bit of
+// precision), and the analysis would divide by a covariance that has lost its digits.
 bool heritabilityAccepted(float value);
 
 } // namespace tavrik

@@ -100,7 +100,7 @@ TEST(HeritabilityText, ReadsBackToTheSameValue)
     EXPECT_EQ(heritabilityFromText(heritabilityText(inf)), inf);
 }
 
-TEST(HeritabilityAccepted, AcceptsAboveZeroUpToOne)
+TEST(HeritabilityAccepted, AcceptsNormalFloatsAboveZeroUpToOne)
 {
     EXPECT_FALSE(heritabilityAccepted(0.0f));
     EXPECT_FALSE(heritabilityAccepted(-0.0f));
@@ -108,8 +108,11 @@ TEST(HeritabilityAccepted, AcceptsAboveZeroUpToOne)
     EXPECT_FALSE(heritabilityAccepted(std::nextafter(1.0f, 2.0f)));
     EXPECT_FALSE(heritabilityAccepted(std::numeric_limits<float>::infinity()));
     EXPECT_TRUE(heritabilityAccepted(1.0f));
-    EXPECT_TRUE(heritabilityAccepted(std::numeric_limits<float>::denorm_min()));
     EXPECT_TRUE(heritabilityAccepted(0.001f));
+    // 1E-45 is kept as the smallest float above 0, a subnormal with one bit of precision
+    EXPECT_FALSE(heritabilityAccepted(heritabilityFromText("1e-45")));
+    EXPECT_FALSE(heritabilityAccepted(std::nextafter(1.17549435e-38f, 0.0f)));
+    EXPECT_TRUE(heritabilityAccepted(1.17549435e-38f));
 }
 
 } // namespace
