@@ -592,7 +592,7 @@ Result<bool> DataFileReader::nextRecord(double& code, std::span<double> values)
     };
     const auto valueField = [&r, number](std::size_t k) {
         const std::string& name = r.varNames[k];
-        return "value of variable " + (name.empty() ? std::to_string(k + 1) : name) +
+        return "value of variable " + (name.empty() ? std::to_string(k + 1) : shownText(name)) +
                " in record " + std::to_string(number);
     };
     static const std::string expected = "expected a number";
@@ -615,6 +615,11 @@ Result<bool> DataFileReader::nextRecord(double& code, std::span<double> values)
 long DataFileReader::recordsRead() const
 {
     return m_impl->records;
+}
+
+FileStamp DataFileReader::fileStamp() const
+{
+    return m_impl->file ? stampOf(m_impl->file.get()) : FileStamp{};
 }
 
 DataSet dataSetFromHeader(const DataFileHeader& header, const std::filesystem::path& path)

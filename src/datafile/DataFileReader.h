@@ -3,6 +3,7 @@
 // file, the line and the field, and what was found there.
 #pragma once
 
+#include "datafile/InputFile.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
@@ -20,6 +21,7 @@ struct PopulationEntry
     std::string name;
     std::int16_t code = 0;
     float size = 0.0f; // census size, deliberately 32-bit
+    bool operator==(const PopulationEntry&) const = default;
 };
 
 struct DataFileHeader
@@ -29,6 +31,7 @@ struct DataFileHeader
     std::int16_t varCount = 0;
     std::vector<PopulationEntry> populations; // file order
     std::vector<std::string> varNames;        // file order
+    bool operator==(const DataFileHeader&) const = default;
 };
 
 class DataFileReader
@@ -57,6 +60,9 @@ public:
 
     // Records read so far by nextRecord.
     long recordsRead() const;
+
+    // The open file's stamp as the system tells it now (all zero for bytes in memory).
+    FileStamp fileStamp() const;
 
 private:
     struct Impl;

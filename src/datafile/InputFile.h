@@ -1,10 +1,12 @@
 // What the data file reader and the CSV import share in reading a file: opening it, the
-// message that names file, line and field, and a decimal number read from a field.
+// identity of the open file, the message that names file, line and field, and a decimal
+// number read from a field.
 #pragma once
 
 #include "state/Result.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -20,9 +22,30 @@ struct FileCloser
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
+// What the system tells of an open file: its identity, size and time of last change. Two
+// stamps of one file differ when it was replaced, truncated, appended to or rewritten.
+struct FileStamp
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of an open file; all zero where the platform tells nothing.
+FileStamp stampOf(std::FILE* file);
+
+inline constexpr std::string_view dataFileReadTwice =
+    "the analysis reads its data file twice and needs a regular file";
+
 // Opens the file to read its bytes; fails with a DataFile error
-// "cannot open <path>: <the system's reason>".
-Result<InputFile> openInputFile(const std::filesystem::path& path);
+// "cannot open <path>: <the system's reason>". Anything but a regular file (a pipe, a FIFO,
+// a device, a socket) is refused without waiting for a writer, with a message that ends in
+// needsRegularFile, the reason why the caller has to read a regular file.
+Result<InputFile> openInputFile(const std::filesystem::path& path,
+                                std::string_view needsRegularFile = dataFileReadTwice);
 
 // A DataFile error "<displayName>, line <line>, <field>: <what>"; the line is left out when
 // it is 0, the field when it is empty.

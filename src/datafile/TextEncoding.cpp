@@ -72,7 +72,7 @@ std::string latin1ToUtf8(std::string_view s)
     return out;
 }
 
-std::string quoteFound(std::string_view raw)
+std::string shownText(std::string_view raw)
 {
     bool cut = false;
     if (raw.size() > foundQuoteBytes) {
@@ -89,7 +89,12 @@ std::string quoteFound(std::string_view raw)
             c = '?';
         }
     }
-    return "\"" + text + (cut ? "...\"" : "\"");
+    return cut ? text + "..." : text;
+}
+
+std::string quoteFound(std::string_view raw)
+{
+    return "\"" + shownText(raw) + "\"";
 }
 
 std::string pathText(const std::filesystem::path& path)

@@ -1,5 +1,13 @@
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "ReaderTestSupport.h"
 
@@ -206,6 +214,82 @@ TEST(DataFileReadErrors, UnopenableFileGivesPathAndSystemReason)
     ASSERT_FALSE(dir.ok());
     EXPECT_EQ(dir.error().message,
               "cannot open " + std::string(TAVRIK_TEST_DATA) + ": " + std::strerror(EISDIR));
+}
+
+// Should an open wait for a writer after all, this opens the FIFO for writing and closing
+// after a while, so that the test fails instead of hanging.
+class FifoUnblocker
+{
+public:
+    explicit FifoUnblocker(std::filesystem::path fifo)
+        : m_thread([this, fifo = std::move(fifo)] {
+            std::unique_lock lock(m_mutex);
+            if (!m_done.wait_for(lock, std::chrono::seconds(10), [this] { return m_finished; })) {
+                const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        })
+    {}
+    ~FifoUnblocker()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+TEST(DataFileReadErrors, RefusesPipesFifosAndDevicesAsTheyCannotBeReadTwice)
+{
+    const std::string why = "not a regular file; the analysis reads its data file twice and "
+                            "needs a regular file";
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tavrik-fifo-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path fifo = dir / "data.tvk";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    {
+        FifoUnblocker guard(fifo);
+        Result<DataSet> d = loadDataSet(fifo);
+        ASSERT_FALSE(d.ok());
+        EXPECT_EQ(d.error().kind, ErrorKind::DataFile);
+        EXPECT_EQ(d.error().message,
+                  "cannot open " + fifo.string() + ": it is a pipe or FIFO, " + why);
+    }
+    std::filesystem::remove_all(dir);
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const std::string piped = "/dev/fd/" + std::to_string(ends[0]); // as a shell's <(...) gives
+    const std::string text = std::string(header) + "1, 2, 3\n";
+    ASSERT_EQ(write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    Result<DataFileReader> r = DataFileReader::open(piped);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "cannot open " + piped + ": it is a pipe or FIFO, " + why);
+
+    Result<DataFileReader> device = DataFileReader::open("/dev/null");
+    ASSERT_FALSE(device.ok());
+    EXPECT_EQ(device.error().message, "cannot open /dev/null: it is a device, " + why);
+}
+
+TEST(DataFileReadErrors, NamesInMessagesHaveTheirControlCharactersReplaced)
+{
+    Contents c = readText("T\n1,1\nA,1,5\n\"Sta\x1b[2Jture\"\n1, x\n");
+    ASSERT_TRUE(c.failed);
+    EXPECT_EQ(c.error.field, "value of variable Sta?[2Jture in record 1");
+    EXPECT_EQ(c.error.message.find('\x1b'), std::string::npos) << c.error.message;
 }
 
 TEST(DataFileReadErrors, ErrorIsRepeatedOnceTheReaderHasFailed)
