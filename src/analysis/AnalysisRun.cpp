@@ -7,9 +7,11 @@
 #include "analysis/MatrixListing.h"
 #include "analysis/PrincipalCoords.h"
 #include "analysis/RMatrix.h"
+#include "analysis/RunMemory.h"
 #include "analysis/ScaledMatrix.h"
 #include "analysis/VtAnalysis.h"
 #include "datafile/DataFileReader.h"
+#include "datafile/TextEncoding.h"
 #include "report/ReportWriter.h"
 
 #include <cmath>
@@ -79,7 +81,8 @@ Status checkRelationship(const Relationship& rel, const std::vector<std::string>
     for (const Matrix* m : {&rel.r, &rel.dSquare, &rel.seR, &rel.seDSquare}) {
         if (!allFinite(*m)) {
             const std::string name = populationWithNonFinite(*m, names);
-            return notFinite("the R matrix of population \"" + name + "\"", "population " + name);
+            return notFinite("the R matrix of population " + quoteFound(name),
+                             "population " + name);
         }
     }
     if (!allFinite(rel.seDiagonal)) {
@@ -113,6 +116,11 @@ Compacted compact(const DataFileHeader& header, const Selection& sel)
     c.setup.fileVarCount = header.varNames.size();
     c.setup.popWeights = populationWeights(c.popSizes);
     return c;
+}
+
+Error dataFileChanged(const std::string& dataPath)
+{
+    return Error{ErrorKind::DataFile, dataFileChangedMessage, dataPath, 0, {}};
 }
 
 // 1 when every population of the file has the size of the first (compared as floats).
@@ -157,19 +165,32 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     if (t < 1) {
         return usage("An analysis needs at least one variable; none chosen.");
     }
+    if (auto st =
+            checkRunMemory(static_cast<std::size_t>(g),
+                           static_cast<std::size_t>(t),
+                           settings.scaledAnalysis != 0 && ds.equalSizes == 0,
+                           input.memoryBytes != 0 ? input.memoryBytes : physicalMemoryBytes());
+        !st) {
+        return st.error();
+    }
 
     progress.status("...computing...");
 
     // Each pass opens the file, reads its header again (the file may have been edited since
-    // File Open) and streams the records; the file is closed when the pass ends.
+    // File Open) and streams the records; the file is closed when the pass ends. The second
+    // pass must read what the first read: the same file, header and records, else the results
+    // would mix two files.
     DataFileHeader header;
     Compacted chosen;
     std::optional<PassAccumulator> acc;
+    FileStamp stamp;
+    long records = 0;
     {
         auto reader = DataFileReader::open(ds.dataPath);
         if (!reader) {
             return reader.error();
         }
+        stamp = reader->fileStamp();
         auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount);
         if (!h) {
             return h.error();
@@ -180,6 +201,13 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         if (auto st = streamPass(*reader, ds.dataPath, 1, *acc, progress); !st) {
             return st.error();
         }
+        if (reader->fileStamp() != stamp) {
+            return dataFileChanged(ds.dataPath);
+        }
+        records = reader->recordsRead();
+    }
+    if (input.betweenPasses) {
+        input.betweenPasses();
     }
     progress.status("...computing...");
     if (auto st = acc->finishPass1(); !st) {
@@ -190,10 +218,22 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         if (!reader) {
             return reader.error();
         }
-        if (auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount); !h) {
-            return h.error();
+        if (reader->fileStamp() != stamp) {
+            return dataFileChanged(ds.dataPath);
         }
-        if (auto st = streamPass(*reader, ds.dataPath, 2, *acc, progress); !st) {
+        auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount);
+        if (h && *h != header) {
+            return dataFileChanged(ds.dataPath);
+        }
+        Status st = h ? streamPass(*reader, ds.dataPath, 2, *acc, progress) : Status(h.error());
+        if (st.ok() || st.error().kind != ErrorKind::Cancelled) {
+            // a file that changed under the pass explains any error it met
+            if (reader->fileStamp() != stamp ||
+                (st.ok() && (reader->recordsRead() != records || !acc->passesSawSameRecords()))) {
+                return dataFileChanged(ds.dataPath);
+            }
+        }
+        if (!st) {
             return st.error();
         }
     }
@@ -223,6 +263,9 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         }
     }
 
+    if (progress.cancelled()) {
+        return cancelledRun();
+    }
     progress.status("...inverting matrix...");
     auto inverse = invertMatrix(std::move(geneticCov));
     if (!inverse) {
@@ -284,9 +327,14 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     std::vector<double> pcShares;
     std::vector<double> scaledPcShares;
     for (int pass = 1; pass <= matrixCount; ++pass) {
-        progress.status(pass == 1 ? "...performing PCA..."
-                                  : "...performing PCA on scaled matrix...");
-        EigenDecomposition eig = decompose(pass == 1 ? rel.r : scaled.scaledRMatrix);
+        const char* const statusLine =
+            pass == 1 ? "...performing PCA..." : "...performing PCA on scaled matrix...";
+        progress.status(statusLine);
+        EigenDecomposition eig =
+            decompose(pass == 1 ? rel.r : scaled.scaledRMatrix, &progress, statusLine);
+        if (eig.cancelled) {
+            return cancelledRun();
+        }
         if (!eig.converged) {
             return Error{ErrorKind::Analysis,
                          "The principal coordinates analysis did not converge.",

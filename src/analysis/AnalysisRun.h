@@ -8,6 +8,7 @@
 #include "state/Result.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tavrik {
@@ -19,6 +20,11 @@ struct RunInput
     DataSet dataSet; // as loaded by File Open: dataPath and the counts the selection was sized for
     AnalysisSettings settings;
     Selection selection;
+    // Memory the run may plan for, in bytes; 0: the computer's physical memory.
+    std::uint64_t memoryBytes = 0;
+    // Called once between the two passes over the data file, when the first has closed it.
+    // Tests change the file here; the run must notice.
+    std::function<void()> betweenPasses = {};
 };
 
 struct RunOutput
@@ -33,6 +39,10 @@ struct RunOutput
     std::int16_t showMatrices = 0;   // possibly cleared by the size rule
     bool warnOutputTooLarge = false; // show the "Warning!" box
 };
+
+// The message of a run whose data file changed between or during its two passes.
+inline constexpr const char* dataFileChangedMessage =
+    "The data file changed while it was being analysed; run the analysis again";
 
 [[nodiscard]] Result<RunOutput>
 runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress);

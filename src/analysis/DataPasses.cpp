@@ -1,5 +1,6 @@
 #include "analysis/DataPasses.h"
 
+#include "datafile/TextEncoding.h"
 #include "report/NumberFormat.h"
 
 #include <cmath>
@@ -110,7 +111,7 @@ Status PassAccumulator::finishPass1()
         if (ni < 2.0) {
             const std::string what = ni == 0.0 ? "has no records" : "has only one record";
             return Error{ErrorKind::Analysis,
-                         "Population \"" + m_setup.popNames[i] + "\" " + what +
+                         "Population " + quoteFound(m_setup.popNames[i]) + " " + what +
                              " in the data file; every chosen population needs at least two "
                              "records (its within-population variance divides by n - 1).",
                          {},
@@ -127,8 +128,8 @@ Status PassAccumulator::finishPass1()
         const std::string& name = m_setup.varNames[k];
         if (!std::isfinite(tv)) {
             return Error{ErrorKind::Analysis,
-                         "Variable \"" + name +
-                             "\": its values are too large to analyse (the sum of their "
+                         "Variable " + quoteFound(name) +
+                             ": its values are too large to analyse (the sum of their "
                              "squares is not a finite number).",
                          {},
                          0,
@@ -136,8 +137,8 @@ Status PassAccumulator::finishPass1()
         }
         if (m_min[k] == m_max[k] || !(tv > 0.0)) {
             return Error{ErrorKind::Analysis,
-                         "Variable \"" + name +
-                             "\" has no variance over the records of the chosen populations; "
+                         "Variable " + quoteFound(name) +
+                             " has no variance over the records of the chosen populations; "
                              "leave it out of the analysis.",
                          {},
                          0,
@@ -161,6 +162,7 @@ Status PassAccumulator::finishPass1()
     m_res.withinVariance = Matrix(g, t);
     m_res.pooledCov = Matrix(t, t);
     m_nMinusOne.assign(g, 0.0);
+    m_pass2Records.assign(g, 0.0);
     for (std::size_t i = 0; i < g; ++i) {
         m_nMinusOne[i] = m_res.sampleSizes[i] - 1.0;
     }
@@ -175,6 +177,7 @@ void PassAccumulator::addPass2(double code, std::span<const double> values)
         return;
     }
     const auto i = static_cast<std::size_t>(j);
+    m_pass2Records[i] += 1.0;
     const std::size_t t = m_setup.varPositions.size();
     const double w = m_setup.popWeights[i];
     const double nm1 = m_nMinusOne[i];
@@ -210,6 +213,11 @@ Status notFinite(const std::string& what, const std::string& field)
 
 } // namespace
 
+bool PassAccumulator::passesSawSameRecords() const
+{
+    return m_pass2Records == m_res.sampleSizes;
+}
+
 Status PassAccumulator::finishPass2()
 {
     const std::size_t g = m_setup.popCodes.size();
@@ -239,8 +247,8 @@ Status PassAccumulator::finishPass2()
         for (std::size_t k = 0; k < t; ++k) {
             if (!std::isfinite(m_res.popMeans(i, k)) ||
                 !std::isfinite(m_res.withinVariance(i, k))) {
-                const std::string where = "population \"" + m_setup.popNames[i] +
-                                          "\", variable \"" + m_setup.varNames[k] + "\"";
+                const std::string where = "population " + quoteFound(m_setup.popNames[i]) +
+                                          ", variable " + quoteFound(m_setup.varNames[k]);
                 return notFinite("the mean or variance of " + where, where);
             }
         }
@@ -248,8 +256,9 @@ Status PassAccumulator::finishPass2()
     for (std::size_t k = 0; k < t; ++k) {
         for (std::size_t l = 0; l < t; ++l) {
             if (!std::isfinite(c(k, l))) {
-                return notFinite("the pooled covariance of variables \"" + m_setup.varNames[k] +
-                                     "\" and \"" + m_setup.varNames[l] + "\"",
+                return notFinite("the pooled covariance of variables " +
+                                     quoteFound(m_setup.varNames[k]) + " and " +
+                                     quoteFound(m_setup.varNames[l]),
                                  "variable " + m_setup.varNames[k]);
             }
         }
@@ -310,7 +319,8 @@ Status streamPass(DataFileReader& reader,
                 const std::string& name = acc.setup().varNames[static_cast<std::size_t>(bad)];
                 return Error{ErrorKind::DataFile,
                              dataPath + ", record " + std::to_string(count) +
-                                 ": the value of variable \"" + name + "\" is not a finite number",
+                                 ": the value of variable " + quoteFound(name) +
+                                 " is not a finite number",
                              dataPath,
                              0,
                              "variable " + name};
@@ -320,9 +330,15 @@ Status streamPass(DataFileReader& reader,
         }
         if (count % progressEvery == 0) {
             progress.status(passProgressLine(pass, count));
+            if (progress.cancelled()) {
+                return cancelledRun();
+            }
         }
     }
     progress.status(passProgressLine(pass, count));
+    if (progress.cancelled()) {
+        return cancelledRun();
+    }
     return Done{};
 }
 

@@ -62,6 +62,8 @@ public:
     // chosen population has fewer than two records or a variable has no variance.
     [[nodiscard]] Status finishPass1();
     void addPass2(double code, std::span<const double> values);
+    // True when pass 2 met as many records of every chosen population as pass 1 did.
+    bool passesSawSameRecords() const;
     // Mirrors the pooled matrix and forms the two variance summaries; fails on a value
     // that is not finite.
     [[nodiscard]] Status finishPass2();
@@ -78,10 +80,11 @@ private:
     std::vector<double> m_sum2;
     std::vector<double> m_min; // per chosen variable, to recognise a constant variable
     std::vector<double> m_max;
-    std::vector<double> m_sd;        // sqrt of the total variance, per chosen variable
-    std::vector<double> m_nMinusOne; // n(i) - 1
-    std::vector<double> m_z;         // scratch: standardized record
-    std::vector<double> m_e;         // scratch: deviation from the population mean
+    std::vector<double> m_sd;           // sqrt of the total variance, per chosen variable
+    std::vector<double> m_nMinusOne;    // n(i) - 1
+    std::vector<double> m_pass2Records; // per chosen population, counted like n(i)
+    std::vector<double> m_z;            // scratch: standardized record
+    std::vector<double> m_e;            // scratch: deviation from the population mean
 };
 
 // Reads the header at the start of a pass and checks it against the counts the selection
@@ -90,7 +93,8 @@ private:
 readRunHeader(DataFileReader& reader, const std::string& dataPath, int popCount, int varCount);
 
 // Streams the records after the header into the accumulator (pass 1 or 2), with the
-// progress line after every 20th record and once more at the end.
+// progress line after every 20th record and once more at the end; each time it asks the sink
+// whether the user has cancelled, and stops with cancelledRun() if so.
 [[nodiscard]] Status streamPass(DataFileReader& reader,
                                 const std::string& dataPath,
                                 int pass,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,12 @@ constexpr double nonZeroThreshold = 5E-07;
 // that turned elements into infinities or NaN) can reach it, and the run then stops instead of
 // looping.
 constexpr std::size_t sweepsBeforeGivingUp = 100;
+
+// How often the solver asks whether to stop (cheap), and how often it shows the rotations done
+// for a matrix large enough to take more than a few seconds (2000 populations: minutes).
+constexpr long rotationsBetweenPolls = 1024;
+constexpr long rotationsBetweenStatus = 65536;
+constexpr std::size_t populationsShowingRotations = 200;
 
 bool allFinite(const Matrix& a)
 {
@@ -99,9 +106,11 @@ namespace {
 class JacobiSolver
 {
 public:
-    JacobiSolver(Matrix& m, std::size_t g)
+    JacobiSolver(Matrix& m, std::size_t g, ProgressSink* progress, std::string_view statusLine)
         : m_a(m)
         , m_g(g)
+        , m_progress(progress)
+        , m_statusLine(statusLine)
         , m_rowMax(g, 0.0)
         , m_rowMaxColumn(g, -1)
         , m_firstPointing(g, none)
@@ -119,12 +128,16 @@ public:
     }
 
     long rotationCount() const { return m_rotations; }
+    bool cancelled() const { return m_cancelled; }
 
     // Returns false only when the rotation cap stopped the solver.
     bool run()
     {
         m_pending.reserve(std::min(pendingLimit, m_g * m_g));
         const bool converged = iterate();
+        if (m_cancelled) {
+            return false; // the eigenvectors will not be read
+        }
         applyPendingRotations();
         return converged;
     }
@@ -178,7 +191,21 @@ private:
             }
             rotate(p, static_cast<std::size_t>(qColumn));
             ++m_rotations;
+            if (m_progress != nullptr && m_rotations % rotationsBetweenPolls == 0 && !poll()) {
+                return false;
+            }
         }
+    }
+
+    // Between rotations: false when the sink asks to stop.
+    bool poll()
+    {
+        if (m_g >= populationsShowingRotations && m_rotations % rotationsBetweenStatus == 0) {
+            m_progress->status(std::string(m_statusLine) + " " + std::to_string(m_rotations) +
+                               " rotations done");
+        }
+        m_cancelled = m_progress->cancelled();
+        return !m_cancelled;
     }
 
     static constexpr std::size_t blockRows = 32;
@@ -566,6 +593,9 @@ private:
 
     Matrix& m_a;
     std::size_t m_g;
+    ProgressSink* m_progress;
+    std::string_view m_statusLine;
+    bool m_cancelled = false;
     std::vector<double> m_rowMax;
     std::vector<int> m_rowMaxColumn;
     // By column, a doubly linked list of the rows whose maximum sits there (the last row, with
@@ -597,7 +627,8 @@ private:
 
 } // namespace
 
-EigenDecomposition solveJacobi(Matrix symmetric)
+EigenDecomposition
+solveJacobi(Matrix symmetric, ProgressSink* progress, std::string_view statusLine)
 {
     const std::size_t g = symmetric.rows();
     EigenDecomposition result;
@@ -611,8 +642,12 @@ EigenDecomposition solveJacobi(Matrix symmetric)
         }
         result.converged = false;
     } else {
-        JacobiSolver solver(result.centredMatrix, g);
+        JacobiSolver solver(result.centredMatrix, g, progress, statusLine);
         result.converged = solver.run();
+        result.cancelled = solver.cancelled();
+        if (result.cancelled) {
+            return result;
+        }
         result.eigenvectors = solver.eigenvectors();
         result.rotationCount = solver.rotationCount();
     }
@@ -627,9 +662,9 @@ EigenDecomposition solveJacobi(Matrix symmetric)
     return result;
 }
 
-EigenDecomposition decompose(const Matrix& a)
+EigenDecomposition decompose(const Matrix& a, ProgressSink* progress, std::string_view statusLine)
 {
-    return solveJacobi(doubleCentre(a));
+    return solveJacobi(doubleCentre(a), progress, statusLine);
 }
 
 } // namespace tavrik

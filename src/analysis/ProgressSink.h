@@ -2,6 +2,8 @@
 // it, between records and between rotations, whether the user has cancelled.
 #pragma once
 
+#include "state/Result.h"
+
 #include <string_view>
 
 namespace tavrik {
@@ -15,6 +17,12 @@ public:
     // with an error of kind Cancelled and changes nothing.
     virtual bool cancelled() const { return false; }
 };
+
+// The error a run returns when its sink reports that the user has cancelled.
+inline Error cancelledRun()
+{
+    return Error{ErrorKind::Cancelled, "The analysis was cancelled.", {}, 0, {}};
+}
 
 class NullProgress final : public ProgressSink
 {

@@ -16,6 +16,9 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <cstdio>
+#include <new>
+
 namespace {
 
 tavrik::Clock reportClock()
@@ -75,5 +78,22 @@ int main(int argc, char* argv[])
     if (!screenshotFile.isEmpty() && !running) {
         QTimer::singleShot(300, &window, takeScreenshot);
     }
-    return QApplication::exec();
+    try {
+        return QApplication::exec();
+    } catch (const std::bad_alloc&) {
+        // An allocation outside the run failed (the run reports its own): say so, then end
+        // without the abort that an uncaught exception would bring.
+        const char* const text = "TAVRIK has run out of memory and has to close.";
+        std::fputs("tavrik: ", stderr);
+        std::fputs(text, stderr);
+        std::fputs("\n", stderr);
+        try {
+            prompts.message(tavrik::UserPrompts::Icon::Critical,
+                            QStringLiteral("Error"),
+                            QString::fromLatin1(text));
+        } catch (const std::bad_alloc&) {
+            // the line on stderr has to do
+        }
+        return 1;
+    }
 }

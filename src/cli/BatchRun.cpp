@@ -3,6 +3,7 @@
 #include "analysis/AnalysisRun.h"
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
+#include "datafile/TextEncoding.h"
 #include "export/MatrixExport.h"
 #include "export/ResultCsv.h"
 #include "export/SavedOutput.h"
@@ -32,22 +33,30 @@ private:
     std::ostream& m_err;
 };
 
+// Names a message lists before it says how many more there are.
+constexpr std::size_t namesListed = 5;
+
+// "A", "B", "C", "D", "E" and 12 more: names from the file, quoted as every message quotes
+// them (control characters replaced, long names cut).
 std::string joinNames(const std::vector<std::string>& names)
 {
     std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "\"" : ", \"") + name + "\"";
+    for (std::size_t i = 0; i < names.size() && i < namesListed; ++i) {
+        text += (i == 0 ? "" : ", ") + quoteFound(names[i]);
+    }
+    if (names.size() > namesListed) {
+        text += " and " + std::to_string(names.size() - namesListed) + " more";
     }
     return text;
 }
 
 // Sets flags[p] for the file positions named in wanted (all positions when wanted is empty)
-// and appends a line to complaints for every unknown or shared name.
+// and appends a complaint for every unknown or shared name.
 void flagByName(const std::vector<std::string>& fileNames,
                 const std::vector<std::string>& wanted,
                 std::string_view kind,
                 std::vector<std::int16_t>& flags,
-                std::string& complaints)
+                std::vector<std::string>& complaints)
 {
     flags.assign(fileNames.size(), 0);
     if (wanted.empty()) {
@@ -62,14 +71,14 @@ void flagByName(const std::vector<std::string>& fileNames,
             }
         }
         if (positions.empty()) {
-            complaints += "no " + std::string(kind) + " named \"" + name +
-                          "\" in the data file (it has " + joinNames(fileNames) + ")\n";
+            complaints.push_back("no " + std::string(kind) + " named " + quoteFound(name) +
+                                 " in the data file (it has " + joinNames(fileNames) + ")");
         } else if (positions.size() > 1) {
             // Positions are reported 1-based, as a user counts the entries of the file.
-            complaints += std::string(kind) + " name \"" + name +
-                          "\" is ambiguous: " + std::string(kind) + "s " +
-                          std::to_string(positions[0] + 1) + " and " +
-                          std::to_string(positions[1] + 1) + " of the data file share it\n";
+            complaints.push_back(std::string(kind) + " name " + quoteFound(name) +
+                                 " is ambiguous: " + std::string(kind) + "s " +
+                                 std::to_string(positions[0] + 1) + " and " +
+                                 std::to_string(positions[1] + 1) + " of the data file share it");
         } else {
             flags[positions.front()] = 1;
         }
@@ -223,23 +232,30 @@ Result<Selection> selectByName(const DataSet& dataSet,
                                const std::vector<std::string>& variables)
 {
     Selection selection;
-    std::string complaints;
+    std::vector<std::string> complaints;
     flagByName(dataSet.popNames, populations, "population", selection.popSelected, complaints);
     flagByName(dataSet.varNames, variables, "variable", selection.varSelected, complaints);
     selection.selPopCount = countFlags(selection.popSelected);
     selection.selVarCount = countFlags(selection.varSelected);
     if (complaints.empty()) {
         if (selection.selPopCount < 2) {
-            complaints += "at least 2 populations must be selected, found " +
-                          std::to_string(selection.selPopCount) + "\n";
+            complaints.push_back("at least 2 populations must be selected, found " +
+                                 std::to_string(selection.selPopCount));
         }
         if (selection.selVarCount < 1) {
-            complaints += "no variables have been selected (the data file has none)\n";
+            complaints.push_back("no variables have been selected (the data file has none)");
         }
     }
     if (!complaints.empty()) {
-        complaints.pop_back();
-        return Error{ErrorKind::Usage, std::move(complaints), dataSet.dataPath, 0, {}};
+        std::string message;
+        for (std::size_t i = 0; i < complaints.size() && i < namesListed; ++i) {
+            message += (i == 0 ? "" : "\n") + complaints[i];
+        }
+        if (complaints.size() > namesListed) {
+            message += "\nand " + std::to_string(complaints.size() - namesListed) +
+                       " more names that are unknown or shared";
+        }
+        return Error{ErrorKind::Usage, std::move(message), dataSet.dataPath, 0, {}};
     }
     return selection;
 }

@@ -9,10 +9,13 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <string_view>
 #include <vector>
 
-int main(int argc, char** argv)
+namespace {
+
+int batchMain(int argc, char** argv)
 {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     tavrik::Result<tavrik::BatchOptions> options = tavrik::parseBatchOptions(args);
@@ -43,4 +46,16 @@ int main(int argc, char** argv)
     const tavrik::ChartWriter chart;
 #endif
     return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return batchMain(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tavrik-batch: the computer has not enough memory for this run\n";
+        return static_cast<int>(tavrik::BatchExit::CannotProceed);
+    }
 }

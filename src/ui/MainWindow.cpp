@@ -33,6 +33,7 @@
 
 #include <exception>
 #include <memory>
+#include <new>
 
 namespace tavrik {
 
@@ -563,6 +564,15 @@ void MainWindow::startRun()
         std::shared_ptr<Result<RunOutput>> result;
         try {
             result = std::make_shared<Result<RunOutput>>(runAnalysis(input, clock, progress));
+        } catch (const std::bad_alloc&) {
+            // the memory of the failed run is free again, so the message can be built
+            result = std::make_shared<Result<RunOutput>>(
+                Error{ErrorKind::Analysis,
+                      "The computer has not enough memory for this analysis; choose fewer "
+                      "populations or variables.",
+                      {},
+                      0,
+                      {}});
         } catch (const std::exception& e) {
             // out of memory and the like: reported as a failed run, never the end of the program
             result = std::make_shared<Result<RunOutput>>(

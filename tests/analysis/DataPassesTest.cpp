@@ -48,6 +48,22 @@ void feed(PassAccumulator& acc, const std::vector<Rec>& recs, int pass)
 const std::vector<Rec> mirrorRecords{
     {1, {0, 100}}, {2, {4, -7}}, {9, {1000, 1}}, {1, {2, 3}}, {2, {6, 0}}};
 
+TEST(DataPasses, SecondPassMustMeetTheRecordsOfTheFirst)
+{
+    PassAccumulator acc(mirrorSetup());
+    feed(acc, mirrorRecords, 1);
+    ASSERT_TRUE(acc.finishPass1().ok());
+    // one record of A moved to B: the total is the same, the populations' counts are not
+    feed(acc, {{1, {0, 1}}, {2, {4, 1}}, {2, {1, 1}}, {2, {6, 1}}}, 2);
+    EXPECT_FALSE(acc.passesSawSameRecords());
+
+    PassAccumulator same(mirrorSetup());
+    feed(same, mirrorRecords, 1);
+    ASSERT_TRUE(same.finishPass1().ok());
+    feed(same, mirrorRecords, 2);
+    EXPECT_TRUE(same.passesSawSameRecords());
+}
+
 TEST(DataPasses, HandWorkedMeansAndVariances)
 {
     PassAccumulator acc(mirrorSetup());

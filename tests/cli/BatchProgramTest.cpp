@@ -1,7 +1,10 @@
 // Runs the built tavrik-batch as a user would and checks exit status, standard output,
 // standard error and the files written or withheld.
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "BatchHarness.h"
@@ -23,6 +26,7 @@ TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
         {"--heritability=", data("cli_three_pops.tvk")},
         {"--heritability", "nan", data("cli_three_pops.tvk")},
         {"--heritability", "1e300", data("cli_three_pops.tvk")},
+        {"--heritability", "1e-45", data("cli_three_pops.tvk")},
         {"--scaled=1", data("cli_three_pops.tvk")},
         {data("cli_three_pops.tvk"), "--report"},
         {"--report", "out.txt"},
@@ -88,6 +92,71 @@ TEST_F(BatchProgram, RefusesNamesThatChooseNothingOrMoreThanOneEntry)
     const Outcome sharedVariable = run({"--variable", "Length", data("cli_duplicate_names.tvk")});
     EXPECT_EQ(sharedVariable.status, 2);
     EXPECT_NE(sharedVariable.err.find("variable name \"Length\" is ambiguous"), std::string::npos);
+}
+
+TEST_F(BatchProgram, NamesFromTheFileArePrintedHarmlessAndLongListsAreCut)
+{
+    // A name that would clear the terminal and retitle its window; eight populations, and
+    // one of them ("Empty\x1b[2J") without records.
+    std::string text = "Escapes\n8, 1\n";
+    for (int i = 1; i <= 7; ++i) {
+        text += "P" + std::to_string(i) + ", " + std::to_string(i) + ", 10\n";
+    }
+    text += "\"Empty\x1b[2J\x1b]0;owned\x07\", 8, 10\nLength\n";
+    for (int r = 0; r < 2; ++r) {
+        for (int i = 1; i <= 7; ++i) {
+            text += std::to_string(i) + ", " + std::to_string(i * 3 + r) + "\n";
+        }
+    }
+    writeFile(m_dir / "escapes.tvk", text);
+
+    const Outcome unknown = run({"escapes.tvk", "--population", "No\tsuch"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.find('\x1b'), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("no population named \"No?such\" in the data file (it has \"P1\", "
+                               "\"P2\", \"P3\", \"P4\", \"P5\" and 3 more)"),
+              std::string::npos)
+        << unknown.err;
+
+    std::vector<std::string> many{"escapes.tvk"};
+    for (int i = 1; i <= 7; ++i) {
+        many.push_back("--population=Q" + std::to_string(i));
+    }
+    const Outcome manyUnknown = run(many);
+    EXPECT_EQ(manyUnknown.status, 2);
+    EXPECT_EQ(lines(manyUnknown.err).size(), 6u) << manyUnknown.err;
+    EXPECT_NE(manyUnknown.err.find("\ntavrik-batch: and 2 more names that are unknown or shared\n"),
+              std::string::npos)
+        << manyUnknown.err;
+
+    const Outcome noRecords = run({"escapes.tvk"});
+    EXPECT_EQ(noRecords.status, 1);
+    EXPECT_EQ(noRecords.err.find('\x1b'), std::string::npos) << noRecords.err;
+    EXPECT_NE(noRecords.err.find("Population \"Empty?[2J?]0;owned?\" has no records"),
+              std::string::npos)
+        << noRecords.err;
+}
+
+TEST_F(BatchProgram, RefusesADataFileThatIsNotARegularFileWithoutWaiting)
+{
+    const fs::path fifo = m_dir / "data.tvk";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // no writer ever comes: a program that waited for one would hang here, so a child of the
+    // test opens the FIFO after a while to release it, and the test fails instead
+    const pid_t releaser = fork();
+    if (releaser == 0) {
+        sleep(10);
+        const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        _exit(fd >= 0 ? 0 : 1);
+    }
+    const Outcome o = run({"data.tvk"});
+    kill(releaser, SIGKILL);
+    waitpid(releaser, nullptr, 0);
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.err.find("it is a pipe or FIFO, not a regular file; the analysis reads its data "
+                         "file twice and needs a regular file"),
+              std::string::npos)
+        << o.err;
 }
 
 TEST_F(BatchProgram, NeedsTwoPopulations)

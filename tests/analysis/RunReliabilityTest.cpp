@@ -1,0 +1,279 @@
+// Runs that must end in a message instead of a wrong report: a data file that changes between
+// the two passes, a run cancelled in either pass or in the eigen stage, and sizes the computer
+// cannot hold.
+#include "analysis/AnalysisRun.h"
+#include "analysis/Eigen.h"
+#include "analysis/RunMemory.h"
+#include "datafile/DataFileReader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+namespace fs = std::filesystem;
+
+Clock fixedClock()
+{
+    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
+}
+
+void writeFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// populations named P1..Pg with codes 1..g and sizes 100 + i, two variables, `perPopulation`
+// records each; the values differ by population and record so that no variance is zero.
+std::string generatedFile(int g, int perPopulation)
+{
+    std::string text = "Generated\n" + std::to_string(g) + ", 2\n";
+    for (int i = 1; i <= g; ++i) {
+        text += "P" + std::to_string(i) + ", " + std::to_string(i) + ", " +
+                std::to_string(100 + i) + "\n";
+    }
+    text += "Length, Breadth\n";
+    for (int r = 0; r < perPopulation; ++r) {
+        for (int i = 1; i <= g; ++i) {
+            text += std::to_string(i) + ", " + std::to_string(10 + (i * 7 + r * 3) % 11) + "." +
+                    std::to_string((i * r) % 10) + ", " + std::to_string(20 + (i * i + r) % 13) +
+                    "\n";
+        }
+    }
+    return text;
+}
+
+class RunReliability : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                (std::string("tavrik-run-") + info->name() + "-" + std::to_string(getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Writes the data file and the input of a run on every population and variable.
+    RunInput inputFor(const std::string& text)
+    {
+        m_data = m_dir / "data.tvk";
+        writeFile(m_data, text);
+        auto loaded = loadDataSet(m_data);
+        EXPECT_TRUE(loaded.ok()) << loaded.error().message;
+        RunInput in;
+        in.dataSet = std::move(loaded.value());
+        in.selection.popSelected.assign(static_cast<std::size_t>(in.dataSet.popCount), 1);
+        in.selection.varSelected.assign(static_cast<std::size_t>(in.dataSet.varCount), 1);
+        return in;
+    }
+
+    fs::path m_dir;
+    fs::path m_data;
+};
+
+Result<RunOutput> run(const RunInput& in, ProgressSink& progress)
+{
+    return runAnalysis(in, fixedClock(), progress);
+}
+
+Result<RunOutput> run(const RunInput& in)
+{
+    NullProgress quiet;
+    return run(in, quiet);
+}
+
+TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
+{
+    const std::string original = generatedFile(3, 4);
+    const std::size_t lastRecordBytes =
+        original.size() - original.rfind('\n', original.size() - 2) - 1;
+    const struct
+    {
+        const char* what;
+        std::function<void(const fs::path&)> change;
+    } cases[] = {
+        {"replaced by a copy of itself (an editor's save)",
+         [&](const fs::path& p) {
+             writeFile(p.string() + ".new", original);
+             fs::rename(p.string() + ".new", p);
+         }},
+        {"truncated by one record",
+         [&](const fs::path& p) { fs::resize_file(p, original.size() - lastRecordBytes); }},
+        {"appended to",
+         [&](const fs::path& p) { std::ofstream(p, std::ios::app) << "1, 11.5, 24\n"; }},
+        {"emptied", [&](const fs::path& p) { fs::resize_file(p, 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunInput in = inputFor(original);
+        in.betweenPasses = [&] { c.change(m_data); };
+        auto out = run(in);
+        ASSERT_FALSE(out.ok());
+        EXPECT_EQ(out.error().message,
+                  "The data file changed while it was being analysed; run the analysis again");
+        EXPECT_EQ(out.error().kind, ErrorKind::DataFile);
+    }
+
+    // the same run with a file left alone succeeds, hook or not
+    RunInput in = inputFor(original);
+    auto plain = run(in);
+    ASSERT_TRUE(plain.ok()) << plain.error().message;
+    int calls = 0;
+    in.betweenPasses = [&] { ++calls; };
+    auto hooked = run(in);
+    ASSERT_TRUE(hooked.ok()) << hooked.error().message;
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(hooked->report, plain->report);
+}
+
+// Cancels once a status line starting with `trigger` has been shown; counts the polls after.
+class CancellingProgress final : public ProgressSink
+{
+public:
+    explicit CancellingProgress(std::string trigger)
+        : m_trigger(std::move(trigger))
+    {}
+    void status(std::string_view line) override
+    {
+        lines.emplace_back(line);
+        m_seen = m_seen || line.starts_with(m_trigger);
+    }
+    bool cancelled() const override
+    {
+        polls += m_seen ? 1 : 0;
+        return m_seen;
+    }
+    std::vector<std::string> lines;
+    mutable int polls = 0;
+
+private:
+    std::string m_trigger;
+    bool m_seen = false;
+};
+
+TEST_F(RunReliability, CancelledRunStopsInEitherPassAndInTheEigenStage)
+{
+    // 30 populations: the solver needs a few thousand rotations, so it is asked to stop
+    // before it ends
+    const RunInput in = inputFor(generatedFile(30, 3));
+    NullProgress quiet;
+    auto whole = run(in, quiet);
+    ASSERT_TRUE(whole.ok()) << whole.error().message;
+
+    for (const std::string stage : {"...pass 1 of 2", "...pass 2 of 2", "...performing PCA..."}) {
+        SCOPED_TRACE(stage);
+        CancellingProgress progress(stage);
+        auto out = run(in, progress);
+        ASSERT_FALSE(out.ok());
+        EXPECT_EQ(out.error().kind, ErrorKind::Cancelled);
+        EXPECT_EQ(progress.polls, 1); // the run stopped at the first answer
+        EXPECT_TRUE(progress.lines.back().starts_with(stage)) << progress.lines.back();
+    }
+    // a sink that never cancels changes nothing
+    CancellingProgress never("no such line");
+    auto again = run(in, never);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again->report, whole->report);
+}
+
+// Symmetric, with distinct off-diagonal values, so that every pair needs rotating.
+Matrix spreadMatrix(std::size_t g)
+{
+    Matrix m(g, g);
+    for (std::size_t i = 0; i < g; ++i) {
+        for (std::size_t j = 0; j <= i; ++j) {
+            const double v = static_cast<double>((i * 131 + j * 71) % 97) / 97.0;
+            m(i, j) = v;
+            m(j, i) = v;
+        }
+    }
+    return m;
+}
+
+TEST(EigenProgress, LargeMatricesShowTheRotationsDoneAndHonourCancel)
+{
+    // 300 populations take over 131,072 rotations: a status line every 65,536
+    const Matrix a = spreadMatrix(300);
+    CancellingProgress watching("no such line");
+    const EigenDecomposition full = decompose(a, &watching, "...performing PCA...");
+    ASSERT_TRUE(full.converged);
+    ASSERT_GE(full.rotationCount, 2 * 65536);
+    ASSERT_GE(watching.lines.size(), 2u);
+    EXPECT_EQ(watching.lines[0], "...performing PCA... 65536 rotations done");
+    EXPECT_EQ(watching.lines[1], "...performing PCA... 131072 rotations done");
+    // the sink changes nothing of the result
+    const EigenDecomposition plain = decompose(a);
+    EXPECT_EQ(plain.centredMatrix, full.centredMatrix);
+    EXPECT_EQ(plain.eigenvectors, full.eigenvectors);
+
+    CancellingProgress stopping("...performing PCA...");
+    const EigenDecomposition stopped = decompose(a, &stopping, "...performing PCA...");
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_FALSE(stopped.converged);
+    EXPECT_EQ(stopping.polls, 1);
+    EXPECT_EQ(stopping.lines.size(), 1u); // at 65536 rotations, the first time it was asked
+}
+
+TEST(RunMemory, CountsTheMatricesAndTheListingOfTheRun)
+{
+    // 2000 populations, 10 variables, scaled: 9 matrices of 2000 x 2000 doubles, 4 of
+    // 2000 x 10 and 4 of 10 x 10 = 288,643,200 bytes; 1,999,000 pairs of 192 listing bytes,
+    // counted twice = 767,616,000; 1,835,008 fixed.
+    EXPECT_EQ(runMemoryBytes(2000, 10, true), 288643200u + 767616000u + 1835008u);
+    // without the scaled matrices: 7 matrices and 108 bytes a pair
+    EXPECT_EQ(runMemoryBytes(2000, 10, false), 224643200u + 431784000u + 1835008u);
+
+    EXPECT_EQ(memoryText(1), "1 MB");
+    EXPECT_EQ(memoryText(std::uint64_t{640} << 20), "640 MB");
+    EXPECT_EQ(memoryText((std::uint64_t{640} << 20) + 1), "641 MB");
+    EXPECT_EQ(memoryText(std::uint64_t{17} << 29), "8704 MB");
+    EXPECT_EQ(memoryText(std::uint64_t{21} << 29), "10.5 GB");
+
+    const Status refused = checkRunMemory(2000, 10, true, std::uint64_t{512} << 20);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().kind, ErrorKind::Analysis);
+    EXPECT_EQ(refused.error().message,
+              "2000 populations and 10 variables need 1010 MB for the matrices of the analysis "
+              "and their listing, more than the 512 MB of memory of this computer; choose fewer "
+              "populations or variables.");
+    EXPECT_TRUE(checkRunMemory(2000, 10, true, std::uint64_t{2} << 30).ok());
+    EXPECT_TRUE(checkRunMemory(2000, 10, true, 0).ok()); // memory unknown
+}
+
+TEST_F(RunReliability, RunTooLargeForTheComputerIsRefusedBeforeReadingTheFile)
+{
+    // 30,000 populations with two records each: over 64 GB for the matrices alone
+    RunInput in = inputFor(generatedFile(30000, 2));
+    const std::uint64_t need = runMemoryBytes(30000, 2, false);
+    if (physicalMemoryBytes() >= need) {
+        GTEST_SKIP() << "this computer could hold the run";
+    }
+    CancellingProgress progress("no such line");
+    auto out = run(in, progress);
+    ASSERT_FALSE(out.ok());
+    EXPECT_EQ(out.error().kind, ErrorKind::Analysis);
+    EXPECT_TRUE(out.error().message.starts_with("30000 populations and 2 variables need "))
+        << out.error().message;
+    EXPECT_TRUE(progress.lines.empty()); // refused before the first pass
+
+    // the memory the run may plan for is an input: the small file of the other tests
+    RunInput small = inputFor(generatedFile(3, 4));
+    small.memoryBytes = 1u << 20;
+    auto refused = run(small);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().message.find("more than the 1 MB of memory"), std::string::npos)
+        << refused.error().message;
+}
+
+} // namespace
+} // namespace tavrik
