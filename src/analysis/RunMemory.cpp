@@ -83,8 +83,8 @@ Status checkRunMemory(std::size_t g, std::size_t t, bool scaled, std::uint64_t a
         return Done{};
     }
     return Error{ErrorKind::Analysis,
-                 std::to_string(g) + " populations and " + std::to_string(t) + " variables need " +
-                     memoryText(need) +
+                 std::to_string(g) + " populations and " + std::to_string(t) +
+                     (t == 1 ? " variable need " : " variables need ") + memoryText(need) +
                      " for the matrices of the analysis and their listing, more than the " +
                      memoryText(availableBytes) +
                      " of memory of this computer; choose fewer populations or variables.",

@@ -246,6 +246,10 @@ TEST(RunMemory, CountsTheMatricesAndTheListingOfTheRun)
               "2000 populations and 10 variables need 1010 MB for the matrices of the analysis "
               "and their listing, more than the 512 MB of memory of this computer; choose fewer "
               "populations or variables.");
+    // 7 matrices and 108 listing bytes a pair: 224,064,032 + 431,784,000 + 1,835,008 bytes
+    EXPECT_TRUE(checkRunMemory(2000, 1, false, 1u << 20)
+                    .error()
+                    .message.starts_with("2000 populations and 1 variable need 628 MB "));
     EXPECT_TRUE(checkRunMemory(2000, 10, true, std::uint64_t{2} << 30).ok());
     EXPECT_TRUE(checkRunMemory(2000, 10, true, 0).ok()); // memory unknown
 }
