@@ -2,8 +2,10 @@
 // and scaled analysis rules, every failure with its message, and installing a run's output.
 #include "analysis/AnalysisRun.h"
 
+#include <cctype>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -183,6 +185,30 @@ struct FailureCase
     const char* messagePart;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.file << " / " << c.messagePart;
+}
+
+// "run_one_record.tvk" in case 1 -> "1_RunOneRecord"; the number keeps the names of several
+// cases on one file apart.
+std::string caseName(const ::testing::TestParamInfo<FailureCase>& info)
+{
+    std::string file = info.param.file;
+    file = file.substr(0, file.rfind('.'));
+    std::string name = std::to_string(info.index) + "_";
+    bool upper = true;
+    for (const char c : file) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            upper = true;
+            continue;
+        }
+        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        upper = false;
+    }
+    return name;
+}
+
 class RunFailure : public ::testing::TestWithParam<FailureCase>
 {
 };
@@ -242,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{
             "run_mirror.tvk", {0, 1, 0}, {1, 0}, ErrorKind::Usage, "at least two populations"},
         FailureCase{
-            "run_mirror.tvk", {1, 1, 0}, {0, 0}, ErrorKind::Usage, "at least one variable"}));
+            "run_mirror.tvk", {1, 1, 0}, {0, 0}, ErrorKind::Usage, "at least one variable"}),
+    caseName);
 
 TEST(RunFailureExtra, ZeroHeritabilityCannotBeInverted)
 {

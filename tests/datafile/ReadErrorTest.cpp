@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -5,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -25,6 +27,23 @@ struct BadInput
 void PrintTo(const BadInput& b, std::ostream* os)
 {
     *os << b.field << " / " << b.complaint;
+}
+
+// "population size of population 1" in case 3 -> "3_PopulationSizeOfPopulation1": the case
+// number keeps names unique where one field fails in several ways.
+std::string caseName(const ::testing::TestParamInfo<BadInput>& info)
+{
+    std::string name = std::to_string(info.index) + "_";
+    bool upper = true;
+    for (const char c : std::string(info.param.field)) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            upper = true;
+            continue;
+        }
+        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        upper = false;
+    }
+    return name;
 }
 
 class DataFileReadError : public ::testing::TestWithParam<BadInput>
@@ -129,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"T\n1,3\nA, 1, 5\nX, Y\n",
                  4,
                  "name of variable 3",
-                 "expected a name, found the end of the file"}));
+                 "expected a name, found the end of the file"}),
+    caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Record,
@@ -174,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"T\n1,1\nA,1,5\nX\n1, 123456789012345678901234567890123456789012345x",
                  5,
                  "value of variable X in record 1",
-                 "expected a number, found \"1234567890123456789012345678901234567890...\""}));
+                 "expected a number, found \"1234567890123456789012345678901234567890...\""}),
+    caseName);
 
 TEST(DataFileReadErrors, NamedFilesReportTheLineOfTheBadField)
 {
