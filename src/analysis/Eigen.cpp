@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -662,9 +663,37 @@ solveJacobi(Matrix symmetric, ProgressSink* progress, std::string_view statusLin
     return result;
 }
 
+void orderByEigenvalue(EigenDecomposition& eig)
+{
+    assert(eig.converged);
+    const std::size_t g = eig.centredMatrix.rows();
+    std::vector<double> lambda(g);
+    for (std::size_t k = 0; k < g; ++k) {
+        lambda[k] = eig.centredMatrix(k, k);
+    }
+    std::vector<std::size_t> order(g);
+    for (std::size_t k = 0; k < g; ++k) {
+        order[k] = k;
+    }
+    std::stable_sort(order.begin(), order.end(), [&lambda](std::size_t a, std::size_t b) {
+        return lambda[a] > lambda[b];
+    });
+    const Matrix vectors = eig.eigenvectors;
+    for (std::size_t k = 0; k < g; ++k) {
+        eig.centredMatrix(k, k) = lambda[order[k]];
+        for (std::size_t i = 0; i < g; ++i) {
+            eig.eigenvectors(i, k) = vectors(i, order[k]);
+        }
+    }
+}
+
 EigenDecomposition decompose(const Matrix& a, ProgressSink* progress, std::string_view statusLine)
 {
-    return solveJacobi(doubleCentre(a), progress, statusLine);
+    EigenDecomposition eig = solveJacobi(doubleCentre(a), progress, statusLine);
+    if (eig.converged && !eig.cancelled) {
+        orderByEigenvalue(eig);
+    }
+    return eig;
 }
 
 } // namespace tavrik

@@ -19,8 +19,9 @@ struct EigenDecomposition
     long rotationCount = 0; // Jacobi rotations performed
 };
 
-// a: the g x g input matrix (R or scaled R), read only. g >= 2. Double centring, then the
-// Jacobi solver. An input that is not finite is not iterated on (converged = false).
+// a: the g x g input matrix (R or scaled R), read only. g >= 2. Double centring, the Jacobi
+// solver, then the eigenvalues ordered largest first (orderByEigenvalue). An input that is not
+// finite is not iterated on (converged = false); neither it nor a cancelled run is ordered.
 // With a progress sink the solver asks it every 1024 rotations whether to stop, and for a
 // large matrix shows statusLine followed by the rotations done now and then.
 EigenDecomposition
@@ -32,5 +33,10 @@ decompose(const Matrix& a, ProgressSink* progress = nullptr, std::string_view st
 Matrix doubleCentre(const Matrix& a);
 EigenDecomposition
 solveJacobi(Matrix symmetric, ProgressSink* progress = nullptr, std::string_view statusLine = {});
+
+// Moves the eigenvalues on the diagonal of a converged decomposition into decreasing order,
+// and the eigenvector columns with them. Equal eigenvalues keep their diagonal order (a stable
+// sort). Only the diagonal of centredMatrix moves; its other elements are left as they are.
+void orderByEigenvalue(EigenDecomposition& eig);
 
 } // namespace tavrik

@@ -192,9 +192,13 @@ void writePrincipalCoordsSection(ReportWriter& out,
     }
     out.emptyLines(1);
 
+    // An eigenvalue that is not listed has no share; with one listed, the first two together
+    // account for the first's share.
+    const bool secondListed = listed >= 2;
     const double percentFirst = share(lambda(0, 0), eigenvalueSum);
-    const double percentSecond = share(lambda(1, 1), eigenvalueSum);
-    const double percentFirstTwo = share(lambda(0, 0) + lambda(1, 1), eigenvalueSum);
+    const double percentSecond = secondListed ? share(lambda(1, 1), eigenvalueSum) : 0.0;
+    const double percentFirstTwo =
+        secondListed ? share(lambda(0, 0) + lambda(1, 1), eigenvalueSum) : percentFirst;
     if (shares != nullptr) {
         *shares = {percentFirst, percentSecond};
     }
@@ -213,11 +217,15 @@ void writePrincipalCoordsSection(ReportWriter& out,
         .endLine();
     out.emptyLines(1);
 
-    // A listed eigenvalue that rounding left below zero scales its coordinate by 0. Columns
-    // beyond the listed ones stay unit vectors.
+    // A listed eigenvalue that rounding left below zero scales its coordinate by 0. The
+    // eigenvalues are in decreasing order, so the listed ones lead; a coordinate whose
+    // eigenvalue is not listed is (positive) 0 for every population.
     for (std::size_t i = 0; i < g; ++i) {
         for (std::size_t k = 0; k < listed; ++k) {
             ev(i, k) = std::sqrt(std::max(0.0, lambda(k, k))) * ev(i, k);
+        }
+        for (std::size_t k = listed; k < 2; ++k) {
+            ev(i, k) = 0.0;
         }
     }
 

@@ -195,5 +195,55 @@ TEST(Decompose, CoordinatesReproduceTheDistancesOfPointsInAPlane)
     }
 }
 
+TEST(EigenOrder, SortsLargestFirstAndKeepsEqualValuesInDiagonalOrder)
+{
+    // diagonal 1, 5, -3, 5; column k of the eigenvectors holds k + 1 in every row, so a moved
+    // column shows where it came from
+    EigenDecomposition eig;
+    eig.centredMatrix = fromRows({{1, 0.5, 0, 0}, {9, 5, 0, 0}, {0, 0, -3, 0}, {0, 0, 0, 5}});
+    eig.eigenvectors = Matrix(4, 4);
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t k = 0; k < 4; ++k) {
+            eig.eigenvectors(i, k) = static_cast<double>(k + 1);
+        }
+    }
+    orderByEigenvalue(eig);
+    const std::vector<double> lambda{5, 5, 1, -3};
+    const std::vector<double> from{2, 4, 1, 3}; // the first 5 stays before the second
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(eig.centredMatrix(k, k), lambda[k]) << "position " << k;
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(eig.eigenvectors(i, k), from[k]) << "row " << i << ", column " << k;
+        }
+    }
+    EXPECT_EQ(eig.centredMatrix(0, 1), 0.5); // off the diagonal nothing moves
+    EXPECT_EQ(eig.centredMatrix(1, 0), 9.0);
+}
+
+TEST(EigenOrder, DecomposeListsAPositiveEigenvalueLeftBehindANegativeOne)
+{
+    // The bias-corrected R matrix of two populations with identical records and two others:
+    // the solver leaves 0.3637, -0.0714, 0.3032, ~0 on the diagonal; sorted, both positive
+    // values lead and are the two that are listed.
+    const Matrix r = fromRows(
+        {{0.060277919586930545, 0.13170649101550197, -0.08067012119903157, -0.1384016476439632},
+         {0.13170649101550197, 0.060277919586930545, -0.08067012119903157, -0.1384016476439632},
+         {-0.08067012119903157, -0.08067012119903157, 0.23211653340186938, -0.11032472047393459},
+         {-0.13840164764396315, -0.13840164764396315, -0.11032472047393461, 0.1635072664801635}});
+    const EigenDecomposition unsorted = solveJacobi(doubleCentre(r));
+    ASSERT_LT(unsorted.centredMatrix(1, 1), unsorted.centredMatrix(2, 2));
+
+    const EigenDecomposition eig = decompose(r);
+    ASSERT_TRUE(eig.converged);
+    EXPECT_EQ(eig.nonZeroCount, 2);
+    EXPECT_NEAR(eig.centredMatrix(0, 0), 0.3637, 5e-5);
+    EXPECT_NEAR(eig.centredMatrix(1, 1), 0.3032, 5e-5);
+    EXPECT_NEAR(eig.centredMatrix(3, 3), -0.0714, 5e-5);
+    for (std::size_t k = 0; k + 1 < 4; ++k) {
+        EXPECT_GE(eig.centredMatrix(k, k), eig.centredMatrix(k + 1, k + 1)) << "position " << k;
+    }
+    expectEigenPairs(doubleCentre(r), eig, eigenvectorAccuracy);
+}
+
 } // namespace
 } // namespace tavrik

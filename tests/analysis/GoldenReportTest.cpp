@@ -306,13 +306,15 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
 // long_names: names of 15 and 16 characters and a non-ASCII name against the tab stops.
 // realistic: six populations, 21 to 58 records each, a size with a fraction (850.5).
 // too_large: report and listing over the screen limit while matrices on screen are asked for.
-// two_populations: g = 2 (one pair, the second axis the unscaled eigenvector), an afternoon
-//   report time, a negative expected variance.
-// one_variable: t = 1 (a 1 x 1 inverse); the second eigenvalue is rounding noise whose sign
-//   shows in its share (-.0 %), so this case needs bit-exact eigen arithmetic.
+// two_populations: g = 2 (one pair, the second axis without an eigenvalue, so 0), an
+//   afternoon report time, a negative expected variance.
+// one_variable: t = 1 (a 1 x 1 inverse); the second eigenvalue is rounding noise that is not
+//   listed, so its share is .0 % whatever its sign and the second coordinate is 0.
 // plot_cells: populations sharing plot cells, and one marking the centroid.
 // odd_sizes: census sizes 0.4 (an empty size field), 2.5 (a half), 1500.7 and 98765.4 read
 //   as floats, and weights near zero in the scaled pass.
+// identical_pair: two populations with identical records and the bias correction; the solver
+//   leaves a negative eigenvalue between two positive ones, and the report lists them sorted.
 INSTANTIATE_TEST_SUITE_P(Cases,
                          GoldenReport,
                          testing::Values("small_scaled",
@@ -326,7 +328,8 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                          "two_populations",
                                          "one_variable",
                                          "plot_cells",
-                                         "odd_sizes"),
+                                         "odd_sizes",
+                                         "identical_pair"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param);
                          });

@@ -2,6 +2,7 @@
 
 #include "analysis/Eigen.h"
 
+#include <cmath>
 #include <cstddef>
 #include <gtest/gtest.h>
 #include <string>
@@ -207,17 +208,26 @@ TEST(PrincipalCoordsDegenerate, NoNonZeroEigenvalueWritesOneLineAndLeavesScoresA
     EXPECT_EQ(s.scores, Matrix(3, 2));
 }
 
-TEST(PrincipalCoordsDegenerate, NegativeListedEigenvalueScalesItsCoordinateByZero)
+// One listed eigenvalue and a second that is rounding noise below zero (two populations, one
+// variable): the second axis has no share and every population's second coordinate is +0.
+TEST(PrincipalCoordsDegenerate, AxisWithoutAListedEigenvalueHasNoShareAndZeroCoordinates)
 {
-    EigenDecomposition eig = handMade({-0.25, 1, 0}, {{0.6, -0.8, 0.0}, {0.5, 0.25, -0.75}}, 1);
+    EigenDecomposition eig =
+        handMade({2.25, -3e-17, 0}, {{0.6, -0.8, 0.0}, {-0.5, -0.25, 0.75}}, 1);
     const Section s = write(1, eig, {"A", "B", "C"});
-    EXPECT_EQ(s.lines[4], "   -0.2500");
+    EXPECT_EQ(s.lines[2], "There are  1  non-zero eigenvalues, listed below:");
+    EXPECT_EQ(s.lines[4], "   2.2500");
     EXPECT_EQ(s.lines[6], "The first eigenvalue accounts for 100.0 % of the variation");
-    EXPECT_EQ(s.lines[7], "The second eigenvalue accounts for -400.0 % of the variation");
-    EXPECT_EQ(s.lines[15], "A                 0.0000      0.5000");
-    EXPECT_EQ(s.lines[16], "B                 0.0000      0.2500");
-    EXPECT_EQ(s.scores(0, 0), 0.0);
-    EXPECT_EQ(s.scores(2, 1), -0.75); // beyond the listed eigenvalues: unscaled
+    EXPECT_EQ(s.lines[7], "The second eigenvalue accounts for .0 % of the variation");
+    EXPECT_EQ(s.lines[9],
+              "The first two eigenvalues collectively account for 100.0 % of the variation");
+    EXPECT_EQ(s.lines[15], "A                 0.9000      0.0000");
+    EXPECT_EQ(s.lines[16], "B                -1.2000      0.0000");
+    EXPECT_EQ(s.lines[17], "C                 0.0000      0.0000");
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(s.scores(i, 1), 0.0);
+        EXPECT_FALSE(std::signbit(s.scores(i, 1))) << "population " << i;
+    }
 }
 
 TEST(PrincipalCoordsDegenerate, EqualCoordinatesAllGoToTheMiddleCell)

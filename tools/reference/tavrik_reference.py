@@ -789,7 +789,11 @@ def decompose(A, g):
             vec[i][p] = c * u + s * v
             vec[i][q] = c * v - s * u
 
-    lam = [cm[k][k] for k in range(g)]
+    diag = [cm[k][k] for k in range(g)]
+    # largest first; sorted() is stable, so equal eigenvalues keep their diagonal order
+    order = sorted(range(g), key=lambda k: -diag[k])
+    lam = [diag[k] for k in order]
+    vec = [[row[k] for k in order] for row in vec]
     nz = sum(1 for k in range(g) if lam[k] > NON_ZERO_THRESHOLD)
     return lam, vec, nz
 
@@ -813,9 +817,10 @@ def write_pca_section(out, pass_no, lam, vec, nz, names, g):
     total = 0.0
     for k in range(nz):
         total = total + lam[k]
+    # an eigenvalue that is not listed has no share
     pf = lam[0] / total * 100
-    ps = lam[1] / total * 100
-    pft = (lam[0] + lam[1]) / total * 100
+    ps = lam[1] / total * 100 if nz >= 2 else 0.0
+    pft = (lam[0] + lam[1]) / total * 100 if nz >= 2 else pf
     out.line("The first eigenvalue accounts for " + fmt(pf, "###.0") + " % of the variation")
     out.line("The second eigenvalue accounts for " + fmt(ps, "###.0") + " % of the variation")
     out.empty()
@@ -829,6 +834,9 @@ def write_pca_section(out, pass_no, lam, vec, nz, names, g):
         for k in range(nz):
             root = math.sqrt(lam[k]) if lam[k] > 0 else 0.0
             vec[i][k] = root * vec[i][k]
+        # a coordinate whose eigenvalue is not listed is 0
+        for k in range(nz, 2):
+            vec[i][k] = 0.0
     out.line("First two eigenvectors (scaled by the square root of their eigenvalues):")
     out.empty()
     out.tab(22).text("I").tab(33).line("II")
