@@ -40,7 +40,9 @@ PassAccumulator::PassAccumulator(PassSetup setup)
     m_res.sampleSizes.assign(g, 0.0);
     m_res.popMeans = Matrix(g, t);
     m_sum1.assign(t, 0.0);
-    m_sum2.assign(t, 0.0);
+    m_shift.assign(t, 0.0);
+    m_dsum1.assign(t, 0.0);
+    m_dsum2.assign(t, 0.0);
     m_min.assign(t, INFINITY);
     m_max.assign(t, -INFINITY);
     m_z.assign(t, 0.0);
@@ -75,11 +77,19 @@ int PassAccumulator::addPass1(double code, std::span<const double> values)
         }
     }
     const auto i = static_cast<std::size_t>(j);
+    if (!m_haveShift) {
+        for (std::size_t k = 0; k < t; ++k) {
+            m_shift[k] = values[m_setup.varPositions[k]];
+        }
+        m_haveShift = true;
+    }
     m_res.sampleSizes[i] += 1.0;
     for (std::size_t k = 0; k < t; ++k) {
         const double v = values[m_setup.varPositions[k]];
         m_sum1[k] += v;
-        m_sum2[k] += v * v;
+        const double d = v - m_shift[k];
+        m_dsum1[k] += d;
+        m_dsum2[k] += d * d;
         m_res.popMeans(i, k) += v;
         m_min[k] = std::fmin(m_min[k], v);
         m_max[k] = std::fmax(m_max[k], v);
@@ -124,13 +134,15 @@ Status PassAccumulator::finishPass1()
     m_res.grandMeans.assign(t, 0.0);
     m_sd.assign(t, 0.0);
     for (std::size_t k = 0; k < t; ++k) {
-        const double tv = (m_sum2[k] - m_sum1[k] * m_sum1[k] / n) / (n - 1.0);
+        // From the deviations of the first record: values far from zero relative to their
+        // spread keep their digits here, where sums of the values themselves would cancel.
+        const double tv = (m_dsum2[k] - m_dsum1[k] * m_dsum1[k] / n) / (n - 1.0);
         const std::string& name = m_setup.varNames[k];
         if (!std::isfinite(tv)) {
             return Error{ErrorKind::Analysis,
                          "Variable " + quoteFound(name) +
                              ": its values are too large to analyse (the sum of their "
-                             "squares is not a finite number).",
+                             "squared deviations is not a finite number).",
                          {},
                          0,
                          "variable " + name};

@@ -76,9 +76,13 @@ private:
     PassSetup m_setup;
     PassResults m_res;
     std::vector<int> m_codeTable; // 65536 entries, -1 = no chosen population
-    std::vector<double> m_sum1;
-    std::vector<double> m_sum2;
-    std::vector<double> m_min; // per chosen variable, to recognise a constant variable
+    std::vector<double> m_sum1;   // sums of the values, for the grand means
+    // The total variance sums deviations d = v - K(k) from the first accepted record's values.
+    std::vector<double> m_shift; // K(k)
+    bool m_haveShift = false;
+    std::vector<double> m_dsum1; // sum of d
+    std::vector<double> m_dsum2; // sum of d * d
+    std::vector<double> m_min;   // per chosen variable, to recognise a constant variable
     std::vector<double> m_max;
     std::vector<double> m_sd;           // sqrt of the total variance, per chosen variable
     std::vector<double> m_nMinusOne;    // n(i) - 1

@@ -129,6 +129,24 @@ TEST(DataPasses, RecordsGoToTheLastChosenPopulationWithTheirCode)
               "needs at least two records (its within-population variance divides by n - 1).");
 }
 
+// Deviations from the first record's value are exact here (quarters near 10^8), so the total
+// variance is the exact 0.3125 / 3 = 5/48; sums of the values themselves, near 10^16, would
+// carry a rounding step of 2.
+TEST(DataPasses, TotalVarianceOfValuesFarFromZeroKeepsItsDigits)
+{
+    PassAccumulator acc(mirrorSetup());
+    feed(acc,
+         {{1, {100000000.25, 0}},
+          {7, {5.0, 0}}, // no chosen population: neither counted nor the first record
+          {1, {100000000.5, 0}},
+          {2, {100000000.75, 0}},
+          {2, {100000001.0, 0}}},
+         1);
+    ASSERT_TRUE(acc.finishPass1().ok());
+    EXPECT_DOUBLE_EQ(acc.results().totalVariances[0], 5.0 / 48.0);
+    EXPECT_EQ(acc.results().grandMeans[0], 100000000.625);
+}
+
 TEST(DataPassFailures, NeedMoreThanOneRecordInAll)
 {
     PassAccumulator acc(mirrorSetup());

@@ -315,6 +315,8 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
 //   as floats, and weights near zero in the scaled pass.
 // identical_pair: two populations with identical records and the bias correction; the solver
 //   leaves a negative eigenvalue between two positive ones, and the report lists them sorted.
+// large_offsets: values near 10^6 and 1.2 x 10^6 with four decimals and a spread of 0.01; the
+//   total variance keeps its digits, and the second axis has no eigenvalue (coordinates 0).
 INSTANTIATE_TEST_SUITE_P(Cases,
                          GoldenReport,
                          testing::Values("small_scaled",
@@ -329,7 +331,8 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                          "one_variable",
                                          "plot_cells",
                                          "odd_sizes",
-                                         "identical_pair"),
+                                         "identical_pair",
+                                         "large_offsets"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param);
                          });

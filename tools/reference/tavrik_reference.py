@@ -287,7 +287,10 @@ def run(
     n = [0.0] * g
     m = [[0.0] * t for _ in range(g)]
     sum1 = [0.0] * t
-    sum2 = [0.0] * t
+    # the total variance sums deviations from the first chosen record's values, K(k)
+    shift = None
+    dsum1 = [0.0] * t
+    dsum2 = [0.0] * t
 
     def find(c):
         j = -1
@@ -299,11 +302,15 @@ def run(
     for c, x in records:
         j = find(c)
         if j >= 0:
+            if shift is None:
+                shift = [x[var_pos[k]] for k in range(t)]
             n[j] = n[j] + 1
             for k in range(t):
                 v = x[var_pos[k]]
                 sum1[k] = sum1[k] + v
-                sum2[k] = sum2[k] + v * v
+                d = v - shift[k]
+                dsum1[k] = dsum1[k] + d
+                dsum2[k] = dsum2[k] + d * d
                 m[j][k] = m[j][k] + v
 
     N = 0.0
@@ -312,7 +319,7 @@ def run(
     for i in range(g):
         if n[i] < 2:
             raise RunError("population %s has fewer than two records" % names[i])
-    total_var = [(sum2[k] - sum1[k] * sum1[k] / N) / (N - 1) for k in range(t)]
+    total_var = [(dsum2[k] - dsum1[k] * dsum1[k] / N) / (N - 1) for k in range(t)]
     grand_mean = [0.0] * t
     for k in range(t):
         grand_mean[k] = sum1[k] / N
