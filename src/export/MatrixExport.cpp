@@ -1,5 +1,6 @@
 #include "export/MatrixExport.h"
 
+#include "export/ExportNames.h"
 #include "report/NumberFormat.h"
 
 #include <cassert>
@@ -13,12 +14,24 @@ namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::string_view valuePattern = "0.000000;-0.000000";
 
+// The names as the layout writes them: quoted where they hold its separator or a quote.
+std::vector<std::string> fileNames(const std::vector<std::string>& names, std::string_view sep)
+{
+    std::vector<std::string> out;
+    out.reserve(names.size());
+    for (const std::string& name : names) {
+        out.push_back(sep == "," ? commaFileName(name) : spaceFileName(name));
+    }
+    return out;
+}
+
 void writeList(std::string& out,
                const Matrix& m,
-               const std::vector<std::string>& names,
+               const std::vector<std::string>& storedNames,
                bool rType,
                std::string_view sep)
 {
+    const std::vector<std::string> names = fileNames(storedNames, sep);
     const std::size_t g = names.size();
     out.append("Popi").append(sep).append("Popj").append(sep);
     out.append(rType ? "r(ij)" : "D2(ij)").append(lineEnd);
@@ -39,9 +52,10 @@ void writeList(std::string& out,
 
 void writeSquare(std::string& out,
                  const Matrix& m,
-                 const std::vector<std::string>& names,
+                 const std::vector<std::string>& storedNames,
                  std::string_view sep)
 {
+    const std::vector<std::string> names = fileNames(storedNames, sep);
     const std::size_t g = names.size();
     out.append("Population");
     for (const std::string& name : names) {
@@ -71,7 +85,7 @@ void writeNtSys(std::string& out,
         if (i > 0) {
             out += ' ';
         }
-        out.append(names[i]);
+        out.append(ntSysLabel(names[i]));
     }
     out.append(lineEnd);
     for (std::size_t i = 0; i < g; ++i) {

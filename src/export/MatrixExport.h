@@ -27,8 +27,9 @@ constexpr bool isRType(MatrixKind kind)
     return kind == MatrixKind::R || kind == MatrixKind::ScaledR;
 }
 
-// m: g x g; names: the g population names in selection order, written as stored (no quotes, so
-// a separator inside a name is not escaped). Every line ends in CR LF.
+// m: g x g; names: the g population names in selection order, written as ExportNames.h says
+// for the layout (quoted in the list and square layouts, blanks as '_' in NT-SYS labels when
+// they would break the file). Every line ends in CR LF.
 std::string matrixFileText(const Matrix& m,
                            const std::vector<std::string>& names,
                            MatrixKind kind,

@@ -1,5 +1,6 @@
 #include "export/ResultCsv.h"
 
+#include "export/ExportNames.h"
 #include "report/NumberFormat.h"
 
 #include <cassert>
@@ -14,7 +15,7 @@ std::string scoresCsvText(const Matrix& scores, const std::vector<std::string>& 
     std::string out = "Population,PC1,PC2\r\n";
     for (std::size_t i = 0; i < names.size(); ++i) {
         // The blank before a non-negative score keeps both signs at one width.
-        out.append(names[i]).append(",");
+        out.append(commaFileName(names[i])).append(",");
         out.append(formatNumber(scores(i, 0), " 0.0000;-0.0000")).append(",");
         out.append(formatNumber(scores(i, 1), " 0.0000;-0.0000")).append("\r\n");
     }
@@ -30,7 +31,7 @@ std::string velbrandTorvaneCsvText(const AnalysisResults& results)
            results.residualVariance.size() == g);
     std::string out = "Population,r[ii],ObsVar,ExpVar,ResVar\r\n";
     for (std::size_t i = 0; i < g; ++i) {
-        out.append(names[i]).append(",");
+        out.append(commaFileName(names[i])).append(",");
         out.append(formatNumber(results.rMatrix(i, i), "0.000000")).append(",");
         out.append(formatNumber(results.observedVariance[i], "0.000")).append(",");
         out.append(formatNumber(results.expectedVariance[i], "0.000")).append(",");

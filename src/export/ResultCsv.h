@@ -1,6 +1,6 @@
 // CSV texts of the last run's principal coordinate scores and Velbrand-Torvane results.
-// Every line ends in CR LF; names are written as stored, without quotes, so a comma inside a
-// name shifts that line's fields.
+// Every line ends in CR LF; a name holding a comma, a quote or a line break is quoted
+// (ExportNames.h), every other name written as stored.
 #pragma once
 
 #include "state/Matrix.h"

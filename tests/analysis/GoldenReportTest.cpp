@@ -3,11 +3,14 @@
 // tests/data/golden come from an independent Python model of a run
 // (tools/reference/tavrik_reference.py), never from this program; each NAME.case file names
 // the data file and the settings, and tools/reference/regenerate_golden.sh rewrites the
-// expected NAME.report.txt, NAME.matrices.txt, NAME.screen.txt and NAME.flags.
+// expected NAME.report.txt, NAME.matrices.txt, NAME.screen.txt and NAME.flags, and for a
+// case marked "exports 1" NAME.exports.txt, every export file of the run.
 
 #include "analysis/AnalysisRun.h"
 #include "analysis/ProgressSink.h"
 #include "datafile/DataFileReader.h"
+#include "export/MatrixExport.h"
+#include "export/ResultCsv.h"
 #include "report/Clock.h"
 
 #include <charconv>
@@ -43,6 +46,7 @@ struct GoldenCase
     long long epoch = 0;
     std::vector<std::string> populations; // empty: all
     std::vector<std::string> variables;   // empty: all
+    bool exports = false;                 // NAME.exports.txt holds the export files
 };
 
 // "key value" per line; population and variable lines repeat.
@@ -78,6 +82,8 @@ GoldenCase readCase(const std::string& name)
             c.populations.push_back(value);
         } else if (key == "variable") {
             c.variables.push_back(value);
+        } else if (key == "exports") {
+            c.exports = value == "1";
         }
     }
     return c;
@@ -221,6 +227,40 @@ sameBits(const std::string& what, const tavrik::Matrix& expected, const tavrik::
     return testing::AssertionSuccess();
 }
 
+// Every export file of a run, each after a "### label" line, in the order the model writes
+// them.
+std::string exportsText(const tavrik::RunOutput& run)
+{
+    using tavrik::MatrixKind;
+    using tavrik::MatrixLayout;
+    const tavrik::AnalysisResults& res = run.results;
+    std::string out;
+    auto add = [&out](const std::string& label, const std::string& text) {
+        out += "### " + label + "\n" + text;
+    };
+    add("pcScores.csv", tavrik::scoresCsvText(res.pcScores, res.populationNames));
+    add("scaledPcScores.csv", tavrik::scoresCsvText(res.scaledPcScores, res.populationNames));
+    add("vt.csv", tavrik::velbrandTorvaneCsvText(res));
+    std::vector<std::pair<std::string, MatrixKind>> kinds{{"R", MatrixKind::R},
+                                                          {"DSquare", MatrixKind::DSquare}};
+    if (run.matrixCount == 2) {
+        kinds.emplace_back("ScaledR", MatrixKind::ScaledR);
+        kinds.emplace_back("ScaledDSquare", MatrixKind::ScaledDSquare);
+    }
+    const std::vector<std::pair<std::string, MatrixLayout>> layouts{
+        {"list-space", MatrixLayout::ListSpace},
+        {"list-comma", MatrixLayout::ListComma},
+        {"square-space", MatrixLayout::SquareSpace},
+        {"square-comma", MatrixLayout::SquareComma},
+        {"ntsys", MatrixLayout::NtSys}};
+    for (const auto& [kindName, kind] : kinds) {
+        for (const auto& [layoutName, layout] : layouts) {
+            add(kindName + "." + layoutName, tavrik::matrixFileText(res, kind, layout));
+        }
+    }
+    return out;
+}
+
 class GoldenReport : public testing::TestWithParam<const char*>
 {
 };
@@ -295,6 +335,11 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
           << "\nshowMatrices " << run->showMatrices << "\nwarnOutputTooLarge "
           << (run->warnOutputTooLarge ? 1 : 0) << "\n";
     EXPECT_EQ(readBytes(goldenDir + name + ".flags"), flags.str());
+
+    if (c.exports) {
+        EXPECT_TRUE(sameText(
+            "export files", readBytes(goldenDir + name + ".exports.txt"), exportsText(*run)));
+    }
 }
 
 // small_scaled: unequal sizes, bias correction and the scaled pass, listing on screen.
@@ -317,6 +362,8 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
 //   leaves a negative eigenvalue between two positive ones, and the report lists them sorted.
 // large_offsets: values near 10^6 and 1.2 x 10^6 with four decimals and a spread of 0.01; the
 //   total variance keeps its digits, and the second axis has no eigenvalue (coordinates 0).
+// quoted_names: names holding a comma, blanks, a tab and a double quote, with every export
+//   file compared (quoted fields, NT-SYS labels with underscores).
 INSTANTIATE_TEST_SUITE_P(Cases,
                          GoldenReport,
                          testing::Values("small_scaled",
@@ -332,7 +379,8 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                          "plot_cells",
                                          "odd_sizes",
                                          "identical_pair",
-                                         "large_offsets"),
+                                         "large_offsets",
+                                         "quoted_names"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param);
                          });

@@ -95,12 +95,15 @@ def fmt(x, pattern):
     if pattern in (" 0.000;-0.000", " 0.0000;-0.0000", " 0.000000;-0.000000"):
         decimals = len(pattern.split(";")[0]) - 3
         return ("-" if neg else " ") + _fixed_abs(x, decimals)
+    if pattern in ("0.000;-0.000", "0.000000;-0.000000"):
+        decimals = len(pattern.split(";")[0]) - 2
+        return ("-" if neg else "") + _fixed_abs(x, decimals)
     if pattern == "###.0":
         s = _fixed_abs(x, 1)
         if s.startswith("0."):
             s = s[1:]
         return ("-" if neg else "") + s
-    if pattern in ("####", "#####", "############"):
+    if pattern in ("###", "####", "#####", "############"):
         s = _fixed_abs(x, 0)
         if s == "0":
             return ""
@@ -654,6 +657,7 @@ def run(
         "scaledRMatrix": Rs,
         "scaledDSquare": Ds,
         "pcScores": pc_scores,
+        "names": names,
         "observed": observed,
         "expected": expected,
         "residual": residual,
@@ -939,6 +943,97 @@ def values_text(res):
     return "\n".join(lines) + "\n"
 
 
+def comma_name(name):
+    """A name in a comma-separated file: quoted when it holds a comma, a quote, CR or LF."""
+    if any(ch in name for ch in ',"\r\n'):
+        return '"' + name.replace('"', '""') + '"'
+    return name
+
+
+def space_name(name):
+    """A name in a space-separated file: quoted when it holds a blank or a quote."""
+    if any(ch in name for ch in ' \t"'):
+        return '"' + name.replace('"', '""') + '"'
+    return name
+
+
+def ntsys_label(name):
+    """NT-SYS separates labels by blanks: each blank becomes an underscore."""
+    return name.replace(" ", "_").replace("\t", "_")
+
+
+def matrix_file(M, names, r_type, layout):
+    g = len(names)
+    value = "0.000000;-0.000000"
+    lines = []
+    if layout in ("list-space", "list-comma"):
+        sep = " " if layout == "list-space" else ","
+        shown = [space_name(n) if sep == " " else comma_name(n) for n in names]
+        lines.append("Popi" + sep + "Popj" + sep + ("r(ij)" if r_type else "D2(ij)"))
+        if r_type:
+            for i in range(g):
+                lines.append(shown[i] + sep + shown[i] + sep + fmt(M[i][i], "0.000000"))
+        for i in range(g - 1):
+            for j in range(i + 1, g):
+                lines.append(shown[i] + sep + shown[j] + sep + fmt(M[i][j], value))
+    elif layout in ("square-space", "square-comma"):
+        sep = " " if layout == "square-space" else ","
+        shown = [space_name(n) if sep == " " else comma_name(n) for n in names]
+        lines.append(sep.join(["Population"] + shown))
+        for i in range(g):
+            lines.append(sep.join([shown[i]] + [fmt(M[i][j], value) for j in range(g)]))
+    else:
+        count = fmt(g, "###")
+        lines.append(("3 " if r_type else "2 ") + count + "L " + count + " 0")
+        lines.append(" ".join(ntsys_label(n) for n in names))
+        for i in range(g):
+            lines.append(" ".join(fmt(M[i][j], value) for j in range(i + 1)))
+    return "".join(line + "\r\n" for line in lines)
+
+
+def exports_text(res):
+    """Every export file of the run, each after a "### label" line, in a fixed order."""
+    names = res["names"]
+    parts = []
+
+    def add(label, text):
+        parts.append("### " + label + "\n" + text)
+
+    def scores(pcs):
+        out = "Population,PC1,PC2\r\n"
+        for name, (x, y) in zip(names, pcs):
+            out += comma_name(name) + "," + fmt(x, " 0.0000;-0.0000") + ","
+            out += fmt(y, " 0.0000;-0.0000") + "\r\n"
+        return out
+
+    g = len(names)
+    pcs = res["pcScores"]
+    add("pcScores.csv", scores(pcs[0]))
+    add("scaledPcScores.csv", scores(pcs[1] if len(pcs) > 1 else [(0.0, 0.0)] * g))
+    vt = "Population,r[ii],ObsVar,ExpVar,ResVar\r\n"
+    for i in range(g):
+        vt += ",".join(
+            [
+                comma_name(names[i]),
+                fmt(res["rMatrix"][i][i], "0.000000"),
+                fmt(res["observed"][i], "0.000"),
+                fmt(res["expected"][i], "0.000"),
+                fmt(res["residual"][i], "0.000;-0.000"),
+            ]
+        ) + "\r\n"
+    add("vt.csv", vt)
+    kinds = [("R", res["rMatrix"], True), ("DSquare", res["dSquare"], False)]
+    if res["matrixCount"] == 2:
+        kinds += [
+            ("ScaledR", res["scaledRMatrix"], True),
+            ("ScaledDSquare", res["scaledDSquare"], False),
+        ]
+    for kind, M, r_type in kinds:
+        for layout in ("list-space", "list-comma", "square-space", "square-comma", "ntsys"):
+            add(kind + "." + layout, matrix_file(M, names, r_type, layout))
+    return "".join(parts)
+
+
 def read_case(case_path):
     opts = {"population": [], "variable": []}
     with open(case_path, encoding="utf-8") as f:
@@ -971,6 +1066,7 @@ def main(argv):
     ap.add_argument("--screen")
     ap.add_argument("--flags", help="file for matrixCount, outputFitsScreen, showMatrices, warning")
     ap.add_argument("--values", help="file for the kept results, every double to the last bit")
+    ap.add_argument("--exports", help="file for every export file of the run, one after another")
     a = ap.parse_args(argv)
 
     if a.case:
@@ -1009,6 +1105,9 @@ def main(argv):
     if a.values:
         with open(a.values, "wb") as f:
             f.write(values_text(res).encode("ascii"))
+    if a.exports:
+        with open(a.exports, "wb") as f:
+            f.write(exports_text(res).encode("utf-8"))
     if a.flags:
         with open(a.flags, "wb") as f:
             f.write(
