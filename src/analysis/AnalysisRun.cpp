@@ -123,6 +123,26 @@ Error dataFileChanged(const std::string& dataPath)
     return Error{ErrorKind::DataFile, dataFileChangedMessage, dataPath, 0, {}};
 }
 
+// The weights divide by the chosen populations' total census size, summed as the weights sum it.
+Status checkCensusTotal(const std::vector<float>& popSizes)
+{
+    double total = 0.0;
+    for (const float size : popSizes) {
+        total += static_cast<double>(size);
+    }
+    if (total != 0.0) {
+        return Done{};
+    }
+    return Error{ErrorKind::Analysis,
+                 "The chosen populations have a total census size of 0, so they cannot be "
+                 "weighted (a population's weight is its census size divided by that total). "
+                 "Give them census sizes above 0 in the data file, or choose populations whose "
+                 "sizes do not sum to 0.",
+                 {},
+                 0,
+                 "census size"};
+}
+
 // 1 when every population of the file has the size of the first (compared as floats).
 std::int16_t matrixCountFromSizes(const DataFileHeader& header)
 {
@@ -197,6 +217,9 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         }
         header = std::move(*h);
         chosen = compact(header, sel);
+        if (auto st = checkCensusTotal(chosen.popSizes); !st) {
+            return st.error();
+        }
         acc.emplace(chosen.setup);
         if (auto st = streamPass(*reader, ds.dataPath, 1, *acc, progress); !st) {
             return st.error();

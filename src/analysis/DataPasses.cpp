@@ -118,6 +118,22 @@ Status PassAccumulator::finishPass1()
     }
     for (std::size_t i = 0; i < g; ++i) {
         const double ni = m_res.sampleSizes[i];
+        const int owner = m_codeTable[static_cast<std::size_t>(m_setup.popCodes[i] + codeOffset)];
+        if (ni == 0.0 && owner != static_cast<int>(i)) {
+            // a later chosen population with the same code took every record of that code
+            const std::string& later = m_setup.popNames[static_cast<std::size_t>(owner)];
+            return Error{ErrorKind::Analysis,
+                         "Population " + quoteFound(m_setup.popNames[i]) +
+                             " has no records of its own: it shares code " +
+                             std::to_string(m_setup.popCodes[i]) + " with population " +
+                             quoteFound(later) +
+                             ", which comes later in the data file and receives every record "
+                             "of that code. Give the two populations different codes in the data "
+                             "file, or choose only one of them.",
+                         {},
+                         0,
+                         "population " + m_setup.popNames[i]};
+        }
         if (ni < 2.0) {
             const std::string what = ni == 0.0 ? "has no records" : "has only one record";
             return Error{ErrorKind::Analysis,

@@ -236,6 +236,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {1},
                     ErrorKind::Analysis,
                     "Population \"Ghost\" has no records"},
+        FailureCase{"run_shared_code.tvk",
+                    {1, 1, 1},
+                    {1},
+                    ErrorKind::Analysis,
+                    "Population \"Early\" has no records of its own: it shares code 2 with "
+                    "population \"Late\", which comes later in the data file"},
+        FailureCase{"run_census_zero.tvk",
+                    {1, 1, 0},
+                    {1},
+                    ErrorKind::Analysis,
+                    "The chosen populations have a total census size of 0"},
         FailureCase{"run_header_only.tvk",
                     {1, 1},
                     {1},
@@ -282,6 +293,25 @@ TEST(WholeRun, ValuesNearTenMillionKeepTheirVariance)
     ASSERT_EQ(observed.size(), 2u);
     EXPECT_NEAR(observed[0], 0.7684405757374415, 1e-6);
     EXPECT_NEAR(observed[1], 0.42653259744327066, 1e-6);
+}
+
+// With the total of 5 chosen, the run goes through even though two sizes are 0.
+TEST(WholeRun, ZeroSizesAreAcceptedWhenTheTotalIsNot)
+{
+    auto out = run(makeInput("run_census_zero.tvk", {1, 0, 1}, {1}));
+    ASSERT_TRUE(out.ok()) << out.error().message;
+}
+
+// The later of two populations sharing a code takes its records; chosen alone, the earlier
+// one simply has none.
+TEST(WholeRun, SharedCodeGoesToTheLaterPopulation)
+{
+    auto both = run(makeInput("run_shared_code.tvk", {0, 1, 1}, {1}));
+    ASSERT_TRUE(both.ok()) << both.error().message;
+    EXPECT_TRUE(contains(both->report, "Late            3"));
+    auto early = run(makeInput("run_shared_code.tvk", {1, 1, 0}, {1}));
+    ASSERT_TRUE(early.ok()) << early.error().message;
+    EXPECT_TRUE(contains(early->report, "Early           3"));
 }
 
 TEST(RunFailureExtra, ZeroHeritabilityCannotBeInverted)

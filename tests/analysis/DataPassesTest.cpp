@@ -124,9 +124,13 @@ TEST(DataPasses, RecordsGoToTheLastChosenPopulationWithTheirCode)
     feed(acc, mirrorRecords, 1);
     auto st = acc.finishPass1();
     ASSERT_FALSE(st.ok());
+    // the records went to the later population of the same code: the message names both
     EXPECT_EQ(st.error().message,
-              "Population \"A\" has no records in the data file; every chosen population "
-              "needs at least two records (its within-population variance divides by n - 1).");
+              "Population \"A\" has no records of its own: it shares code 2 with population "
+              "\"B\", which comes later in the data file and receives every record of that "
+              "code. Give the two populations different codes in the data file, or choose only "
+              "one of them.");
+    EXPECT_EQ(st.error().field, "population A");
 }
 
 // Deviations from the first record's value are exact here (quarters near 10^8), so the total

@@ -285,6 +285,8 @@ def run(
     S = 0.0
     for s in sizes:
         S = S + s
+    if S == 0:
+        raise RunError("The chosen populations have a total census size of 0")
     w = [sizes[i] / S for i in range(g)]
 
     n = [0.0] * g
@@ -320,6 +322,12 @@ def run(
     for i in range(g):
         N = N + n[i]
     for i in range(g):
+        owner = find(codes[i])
+        if n[i] == 0 and owner != i:
+            raise RunError(
+                "population %s has no records of its own: it shares code %d with population %s"
+                % (names[i], codes[i], names[owner])
+            )
         if n[i] < 2:
             raise RunError("population %s has fewer than two records" % names[i])
     total_var = [(dsum2[k] - dsum1[k] * dsum1[k] / N) / (N - 1) for k in range(t)]
