@@ -16,6 +16,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iomanip>
@@ -261,6 +262,21 @@ std::string exportsText(const tavrik::RunOutput& run)
     return out;
 }
 
+tavrik::RunInput runInput(const GoldenCase& c, const tavrik::DataSet& loaded)
+{
+    tavrik::RunInput input;
+    input.dataSet = loaded;
+    input.settings.heritability = c.heritability;
+    input.settings.biasCorrection = c.biasCorrection;
+    input.settings.scaledAnalysis = c.scaledAnalysis;
+    input.settings.showMatrices = c.showMatrices;
+    input.selection.popSelected =
+        chooseByName(input.dataSet.popNames, c.populations, input.selection.selPopCount);
+    input.selection.varSelected =
+        chooseByName(input.dataSet.varNames, c.variables, input.selection.selVarCount);
+    return input;
+}
+
 class GoldenReport : public testing::TestWithParam<const char*>
 {
 };
@@ -275,16 +291,7 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
     auto loaded = tavrik::loadDataSet(dataPath);
     ASSERT_TRUE(loaded.ok()) << loaded.error().message;
 
-    tavrik::RunInput input;
-    input.dataSet = loaded.value();
-    input.settings.heritability = c.heritability;
-    input.settings.biasCorrection = c.biasCorrection;
-    input.settings.scaledAnalysis = c.scaledAnalysis;
-    input.settings.showMatrices = c.showMatrices;
-    input.selection.popSelected =
-        chooseByName(input.dataSet.popNames, c.populations, input.selection.selPopCount);
-    input.selection.varSelected =
-        chooseByName(input.dataSet.varNames, c.variables, input.selection.selVarCount);
+    const tavrik::RunInput input = runInput(c, loaded.value());
     ASSERT_EQ(static_cast<std::size_t>(input.selection.selPopCount),
               c.populations.empty() ? input.dataSet.popNames.size() : c.populations.size());
 
@@ -364,6 +371,8 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
 //   total variance keeps its digits, and the second axis has no eigenvalue (coordinates 0).
 // quoted_names: names holding a comma, blanks, a tab and a double quote, with every export
 //   file compared (quoted fields, NT-SYS labels with underscores).
+// screen_limit: report and listing 23788 bytes with the bare file name; the screen rule's
+//   own test moves the data file so that the pair is exactly 23999 and 24000 bytes.
 INSTANTIATE_TEST_SUITE_P(Cases,
                          GoldenReport,
                          testing::Values("small_scaled",
@@ -380,9 +389,83 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                          "odd_sizes",
                                          "identical_pair",
                                          "large_offsets",
-                                         "quoted_names"),
+                                         "quoted_names",
+                                         "screen_limit"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param);
                          });
+
+// The screen rule through whole runs: the screen_limit data file is copied into a folder
+// whose path makes the report (which names the data file) and the listing together exactly
+// the size wanted. The sizes come from the model's golden files, not from the program.
+class ScreenLimitRun : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_root = std::filesystem::weakly_canonical(testing::TempDir()) /
+                 (std::string("screen-limit-") +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_root);
+        std::filesystem::create_directories(m_root);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_root); }
+
+    // Runs screen_limit.tvk from a path that brings report plus listing to total bytes.
+    tavrik::Result<tavrik::RunOutput> runAtSize(std::size_t total)
+    {
+        const GoldenCase c = readCase("screen_limit");
+        const std::string report = readBytes(goldenDir + "screen_limit.report.txt");
+        const std::string listing = readBytes(goldenDir + "screen_limit.matrices.txt");
+        // the golden report names the data file by its bare name
+        const std::size_t withoutPath = report.size() + listing.size() - c.dataFile.size();
+        EXPECT_LT(withoutPath + m_root.string().size() + 2 + c.dataFile.size(), total);
+        const std::size_t pathLength = total - withoutPath;
+        // one folder whose name pads the path: root / padding / screen_limit.tvk
+        const std::size_t padding = pathLength - m_root.string().size() - 2 - c.dataFile.size();
+        const std::filesystem::path folder = m_root / std::string(padding, 'p');
+        std::filesystem::create_directories(folder);
+        const std::filesystem::path data = folder / c.dataFile;
+        std::filesystem::copy_file(goldenDir + c.dataFile, data);
+        EXPECT_EQ(data.string().size(), pathLength);
+
+        auto loaded = tavrik::loadDataSet(data.string());
+        if (!loaded) {
+            return loaded.error();
+        }
+        EXPECT_EQ(loaded->dataPath, data.string());
+        tavrik::NullProgress progress;
+        auto run = tavrik::runAnalysis(
+            runInput(c, loaded.value()), tavrik::fixedUtcClock(c.epoch), progress);
+        if (run) {
+            EXPECT_EQ(run->report.size() + run->matrixFile.size(), total);
+        }
+        return run;
+    }
+
+    std::filesystem::path m_root;
+};
+
+TEST_F(ScreenLimitRun, OneByteUnderTheLimitShowsReportAndListing)
+{
+    const auto result = runAtSize(23999);
+    ASSERT_TRUE(result.ok()) << result.error().message;
+    const tavrik::RunOutput& run = result.value();
+    EXPECT_EQ(run.outputFitsScreen, 1);
+    EXPECT_EQ(run.showMatrices, 1);
+    EXPECT_FALSE(run.warnOutputTooLarge);
+    EXPECT_EQ(run.screenText, run.report + run.matrixFile);
+}
+
+TEST_F(ScreenLimitRun, ExactlyTheLimitShowsTheReportAloneAndWarns)
+{
+    const auto result = runAtSize(24000);
+    ASSERT_TRUE(result.ok()) << result.error().message;
+    const tavrik::RunOutput& run = result.value();
+    EXPECT_EQ(run.outputFitsScreen, 0);
+    EXPECT_EQ(run.showMatrices, 0);
+    EXPECT_TRUE(run.warnOutputTooLarge);
+    EXPECT_EQ(run.screenText, run.report);
+}
 
 } // namespace
