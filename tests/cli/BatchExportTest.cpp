@@ -1,5 +1,7 @@
 // The result files of tavrik-batch: what each holds, checked against the report of the same
 // run and against the rules of the files themselves, and when they are refused.
+#include "datafile/CsvImport.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -236,6 +238,35 @@ TEST_F(BatchExport, ScoresAndVelbrandTorvaneFilesCarryTheReportsFigures)
         ASSERT_EQ(f.size(), 5u) << vt[i];
         EXPECT_EQ(std::vector(f.begin() + 1, f.end()), table.at(f[0])) << vt[i];
     }
+}
+
+// Names holding a comma, blanks, a tab or a double quote: every comma file reads back through
+// the CSV import with one field per column, and the NT-SYS labels stay one per population.
+TEST_F(BatchExport, NamesThatHoldSeparatorsKeepEveryFileInItsColumns)
+{
+    const Outcome o = run(args("@golden/quoted_names.tvk --scaled --report r.txt "
+                               "--pc-scores pc.csv --vt-results vt.csv "
+                               "--matrix d2:square-comma:d2.csv --matrix r:list-comma:r.csv "
+                               "--matrix scaled-d2:ntsys:d2.nts"));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::string> names{
+        "Blue, male", "Red female", "O\"Hara", "Plain", "Wide\tgap"};
+    for (const char* file : {"pc.csv", "vt.csv", "d2.csv", "r.csv"}) {
+        SCOPED_TRACE(file);
+        auto table = tavrik::readCsv(m_dir / file);
+        ASSERT_TRUE(table.ok()) << table.error().message;
+        ASSERT_GE(table->rows.size(), names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(table->rows[i].cells.front(), names[i]);
+        }
+    }
+    auto square = tavrik::readCsv(m_dir / "d2.csv");
+    ASSERT_TRUE(square.ok());
+    EXPECT_EQ(square->header.size(), names.size() + 1);
+
+    const std::vector<std::string> nts = crlfLines(readFile(m_dir / "d2.nts"));
+    ASSERT_GE(nts.size(), 2u);
+    EXPECT_EQ(nts[1], "Blue,_male Red_female O\"Hara Plain Wide_gap");
 }
 
 TEST_F(BatchExport, ScaledResultsNeedTheScaledAnalysis)
