@@ -83,10 +83,22 @@ std::string shownText(std::string_view raw)
         raw = raw.substr(0, n);
         cut = true;
     }
-    std::string text = isValidUtf8(raw) ? std::string(raw) : latin1ToUtf8(raw);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
+    // Bytes that are no text (control characters; in a file that is not UTF-8 also the
+    // range 0x80 to 0x9F, which Latin-1 leaves to controls) are shown as \xHH, so a binary
+    // file is named by its bytes instead of by stray characters.
+    const bool utf8 = isValidUtf8(raw);
+    std::string text;
+    for (const char ch : raw) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || (!utf8 && c >= 0x80 && c <= 0x9F)) {
+            static constexpr char hex[] = "0123456789ABCDEF";
+            text += "\\x";
+            text += hex[c >> 4];
+            text += hex[c & 0x0Fu];
+        } else if (!utf8 && c >= 0x80) {
+            text += latin1ToUtf8(std::string_view(&ch, 1));
+        } else {
+            text += ch;
         }
     }
     return cut ? text + "..." : text;

@@ -22,8 +22,8 @@ std::string pathText(const std::filesystem::path& path);
 
 // Found text as a message shows it: in double quotes, cut after 40 bytes (never inside a
 // UTF-8 sequence) with "..." before the closing quote, read as Latin-1 unless it is UTF-8,
-// and control characters as '?'. Names from a file are quoted the same way wherever a
-// message prints them, so that no name can move the cursor or retitle a window.
+// and bytes that are no text as \xHH escapes. Names from a file are quoted the same way
+// wherever a message prints them, so that no name can move the cursor or retitle a window.
 std::string quoteFound(std::string_view raw);
 
 // The same text without the quotes, for a name that a message prints bare.

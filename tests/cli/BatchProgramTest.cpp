@@ -113,9 +113,10 @@ TEST_F(BatchProgram, NamesFromTheFileArePrintedHarmlessAndLongListsAreCut)
     const Outcome unknown = run({"escapes.tvk", "--population", "No\tsuch"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err.find('\x1b'), std::string::npos) << unknown.err;
-    EXPECT_NE(unknown.err.find("no population named \"No?such\" in the data file (it has \"P1\", "
-                               "\"P2\", \"P3\", \"P4\", \"P5\" and 3 more)"),
-              std::string::npos)
+    EXPECT_NE(
+        unknown.err.find("no population named \"No\\x09such\" in the data file (it has \"P1\", "
+                         "\"P2\", \"P3\", \"P4\", \"P5\" and 3 more)"),
+        std::string::npos)
         << unknown.err;
 
     std::vector<std::string> many{"escapes.tvk"};
@@ -132,7 +133,7 @@ TEST_F(BatchProgram, NamesFromTheFileArePrintedHarmlessAndLongListsAreCut)
     const Outcome noRecords = run({"escapes.tvk"});
     EXPECT_EQ(noRecords.status, 1);
     EXPECT_EQ(noRecords.err.find('\x1b'), std::string::npos) << noRecords.err;
-    EXPECT_NE(noRecords.err.find("Population \"Empty?[2J?]0;owned?\" has no records"),
+    EXPECT_NE(noRecords.err.find("Population \"Empty\\x1B[2J\\x1B]0;owned\\x07\" has no records"),
               std::string::npos)
         << noRecords.err;
 }

@@ -309,7 +309,7 @@ TEST(DataFileReadErrors, NamesInMessagesHaveTheirControlCharactersReplaced)
 {
     Contents c = readText("T\n1,1\nA,1,5\n\"Sta\x1b[2Jture\"\n1, x\n");
     ASSERT_TRUE(c.failed);
-    EXPECT_EQ(c.error.field, "value of variable Sta?[2Jture in record 1");
+    EXPECT_EQ(c.error.field, "value of variable Sta\\x1B[2Jture in record 1");
     EXPECT_EQ(c.error.message.find('\x1b'), std::string::npos) << c.error.message;
 }
 
