@@ -358,12 +358,14 @@ Status streamPass(DataFileReader& reader,
         }
         if (count % progressEvery == 0) {
             progress.status(passProgressLine(pass, count));
+            progress.passProgress(pass, reader.bytesRead(), reader.sizeBytes());
             if (progress.cancelled()) {
                 return cancelledRun();
             }
         }
     }
     progress.status(passProgressLine(pass, count));
+    progress.passProgress(pass, reader.bytesRead(), reader.sizeBytes());
     if (progress.cancelled()) {
         return cancelledRun();
     }

@@ -4,6 +4,7 @@
 
 #include "state/Result.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace tavrik {
@@ -16,6 +17,11 @@ public:
     // Polled often and from the run's own thread: keep it cheap. A run that sees true stops
     // with an error of kind Cancelled and changes nothing.
     virtual bool cancelled() const { return false; }
+    // Bytes of the data file read so far in pass 1 or 2, out of its size; given with the
+    // pass's status lines, from the run's own thread.
+    virtual void
+    passProgress(int /*pass*/, std::uint64_t /*bytesDone*/, std::uint64_t /*bytesTotal*/)
+    {}
 };
 
 // The error a run returns when its sink reports that the user has cancelled.

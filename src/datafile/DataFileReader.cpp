@@ -58,8 +58,10 @@ struct DataFileReader::Impl
     std::size_t end = 0; // one past the last byte held
     bool atEof = false;  // nothing more to read into the buffer
     int readErrno = 0;
-    long line = 1;      // 1-based line of buf[pos]
-    long fieldLine = 1; // line where the last field started
+    std::uint64_t fetched = 0; // bytes moved into buf since the start
+    std::uint64_t size = 0;    // of the whole file; 0 when unknown
+    long line = 1;             // 1-based line of buf[pos]
+    long fieldLine = 1;        // line where the last field started
 
     bool headerDone = false;
     std::vector<std::string> varNames;
@@ -111,11 +113,13 @@ void DataFileReader::Impl::fill()
         std::memcpy(buf.get() + end, memory.data() + memoryPos, got);
         memoryPos += got;
         end += got;
+        fetched += got;
         atEof = memoryPos == memory.size();
         return;
     }
     const std::size_t got = std::fread(buf.get() + end, 1, want, file.get());
     end += got;
+    fetched += got;
     if (got < want) {
         if (std::ferror(file.get()) != 0) {
             readErrno = errno != 0 ? errno : EIO;
@@ -453,6 +457,9 @@ Result<DataFileReader> DataFileReader::open(const std::filesystem::path& path)
         return file.error();
     }
     impl->file = std::move(*file);
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    impl->size = sizeError ? 0 : static_cast<std::uint64_t>(size);
     impl->capacity = bufferBytes;
     impl->buf = std::make_unique<char[]>(bufferBytes);
     impl->fill();
@@ -477,6 +484,7 @@ DataFileReader::fromBuffer(std::string data, std::string displayName, std::size_
     impl->capacity = data.size();
     impl->buf = std::make_unique<char[]>(data.size());
     impl->pieceBytes = pieceBytes == 0 ? data.size() : pieceBytes;
+    impl->size = data.size();
     impl->memory = std::move(data);
     impl->fill();
     impl->skipByteOrderMark();
@@ -620,6 +628,16 @@ long DataFileReader::recordsRead() const
 FileStamp DataFileReader::fileStamp() const
 {
     return m_impl->file ? stampOf(m_impl->file.get()) : FileStamp{};
+}
+
+std::uint64_t DataFileReader::bytesRead() const
+{
+    return m_impl->fetched - (m_impl->end - m_impl->pos);
+}
+
+std::uint64_t DataFileReader::sizeBytes() const
+{
+    return m_impl->size;
 }
 
 DataSet dataSetFromHeader(const DataFileHeader& header, const std::filesystem::path& path)

@@ -60,6 +60,9 @@ public:
 
     // Records read so far by nextRecord.
     long recordsRead() const;
+    // Bytes of the file taken in so far, and its size when it was opened (0 if unknown).
+    std::uint64_t bytesRead() const;
+    std::uint64_t sizeBytes() const;
 
     // The open file's stamp as the system tells it now (all zero for bytes in memory).
     FileStamp fileStamp() const;
