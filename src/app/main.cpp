@@ -62,22 +62,25 @@ int main(int argc, char* argv[])
         QApplication::exit(saved ? 0 : 1);
     };
 
-    bool running = false;
-    if (!parser.positionalArguments().isEmpty()) {
-        const bool opened = window.openDataFile(parser.positionalArguments().constFirst());
-        if (opened && parser.isSet(runAll)) {
-            if (!screenshotFile.isEmpty()) {
-                QObject::connect(&window, &tavrik::MainWindow::runFinished, &window, [&] {
-                    QTimer::singleShot(300, &window, takeScreenshot);
-                });
+    // Once the window is on screen, so that a message about the file is centred on it.
+    QTimer::singleShot(0, &window, [&] {
+        bool running = false;
+        if (!parser.positionalArguments().isEmpty()) {
+            const bool opened = window.openDataFile(parser.positionalArguments().constFirst());
+            if (opened && parser.isSet(runAll)) {
+                if (!screenshotFile.isEmpty()) {
+                    QObject::connect(&window, &tavrik::MainWindow::runFinished, &window, [&] {
+                        QTimer::singleShot(300, &window, takeScreenshot);
+                    });
+                }
+                window.runAllPopulationsAndVariables();
+                running = window.isRunning();
             }
-            window.runAllPopulationsAndVariables();
-            running = window.isRunning();
         }
-    }
-    if (!screenshotFile.isEmpty() && !running) {
-        QTimer::singleShot(300, &window, takeScreenshot);
-    }
+        if (!screenshotFile.isEmpty() && !running) {
+            QTimer::singleShot(300, &window, takeScreenshot);
+        }
+    });
     try {
         return QApplication::exec();
     } catch (const std::bad_alloc&) {

@@ -197,7 +197,8 @@ void AboutBox::startSystemInfo()
     if (!tool.isEmpty() && QProcess::startDetached(tool, {})) {
         return;
     }
-    m_prompts.message(UserPrompts::Icon::None,
+    m_prompts.message(cmdOK,
+                      UserPrompts::Icon::None,
                       programTitle,
                       tr("System Information Is Unavailable At This Time"));
 }

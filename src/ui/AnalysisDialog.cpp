@@ -228,6 +228,10 @@ bool AnalysisDialog::eventFilter(QObject* watched, QEvent* event)
     // A key that types a character (Enter, Space, Backspace, letters, digits) acts like a
     // double-click; keys that only move the current entry do not.
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Delete && (watched == PopList2 || watched == VarList2)) {
+        removeCurrent(static_cast<QListWidget*>(watched));
+        return true;
+    }
     const bool typesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Escape &&
                                 key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
                                 key->key() != Qt::Key_Delete;
@@ -253,7 +257,7 @@ void AnalysisDialog::runClicked()
 {
     const QStringList messages = applyTo(m_state);
     for (const QString& text : messages) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("ERROR"), text);
+        m_prompts.message(btnRun, UserPrompts::Icon::Critical, tr("ERROR"), text);
     }
     if (!messages.isEmpty()) {
         return;

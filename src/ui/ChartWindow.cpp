@@ -1,5 +1,6 @@
 #include "ui/ChartWindow.h"
 
+#include "ui/QtText.h"
 #include "ui/UserPrompts.h"
 
 #include <QComboBox>
@@ -36,12 +37,18 @@ void ChartView::showChart(const ChartLayout* layout)
     update();
 }
 
+void ChartView::setEmptyText(const QString& text)
+{
+    m_emptyText = text;
+    update();
+}
+
 void ChartView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     if (m_layout == nullptr || m_layout->points.empty()) {
-        painter.drawText(rect(), Qt::AlignCenter, tr("No principal coordinates to show."));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
         return;
     }
     const double fit =
@@ -88,8 +95,25 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     refresh();
 }
 
+void ChartWindow::followRun(bool runShown)
+{
+    if (runShown != m_runShown) {
+        m_runShown = runShown;
+        refresh();
+    }
+    showDataFileInTitle();
+}
+
+void ChartWindow::showDataFileInTitle()
+{
+    const QString dataName = QFileInfo(toQt(m_state.dataSet.dataPath)).fileName();
+    setWindowTitle(dataName.isEmpty() ? tr("Principal Coordinates Chart")
+                                      : tr("Principal Coordinates Chart - %1").arg(dataName));
+}
+
 void ChartWindow::refresh()
 {
+    showDataFileInTitle();
     const bool wasScaled = scaledChosen();
     {
         const QSignalBlocker quiet(cboMatrix);
@@ -114,7 +138,16 @@ void ChartWindow::rebuildChart()
     const bool scaled = scaledChosen();
     const std::string title =
         scaled ? "Principal Coordinates of Scaled R Matrix" : "Principal Coordinates of R Matrix";
-    m_layout = layoutChart(chartInputFrom(m_state.results, scaled, title), qtTextMeasure());
+    if (m_runShown) {
+        m_layout = layoutChart(chartInputFrom(m_state.results, scaled, title), qtTextMeasure());
+        chartView->setEmptyText(tr("No principal coordinates to show."));
+    } else {
+        // the results of an earlier data set are not this data set's chart
+        m_layout = ChartLayout{};
+        chartView->setEmptyText(tr("There is no completed run of this data file: "
+                                   "choose Analysis > Run... to draw the chart."));
+    }
+    cboMatrix->setEnabled(m_runShown);
     const bool any = !m_layout.points.empty();
     btnSavePng->setEnabled(any);
     btnSaveSvg->setEnabled(any);
@@ -123,20 +156,24 @@ void ChartWindow::rebuildChart()
 
 void ChartWindow::save(bool png)
 {
-    const QString suffix = png ? QStringLiteral("png") : QStringLiteral("svg");
-    const std::optional<QString> chosen = m_prompts.saveFileName(
-        {png ? tr("PNG Images (*.png)") : tr("SVG Drawings (*.svg)"), tr("All Files (*)")});
+    QPushButton* button = png ? btnSavePng : btnSaveSvg;
+    // The dialog adds the suffix to a bare name before it asks about overwriting, so the
+    // question is about the file that is written.
+    const std::optional<QString> chosen = m_prompts.saveFile(
+        {{png ? tr("PNG Images (*.png *.PNG)") : tr("SVG Drawings (*.svg *.SVG)")},
+         {},
+         png ? QStringLiteral("png") : QStringLiteral("svg"),
+         QStringLiteral("chart"),
+         button});
     if (!chosen) {
         return;
     }
-    QString path = *chosen;
-    if (QFileInfo(path).suffix().compare(suffix, Qt::CaseInsensitive) != 0) {
-        path += QLatin1Char('.') + suffix;
-    }
-    const QString error = png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
+    const QString error = png ? renderPng(*chosen, m_layout) : renderSvg(*chosen, m_layout);
     if (!error.isEmpty()) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), error);
+        m_prompts.message(button, UserPrompts::Icon::Critical, tr("Error"), error);
+        return;
     }
+    m_prompts.message(button, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
 }
 
 } // namespace tavrik

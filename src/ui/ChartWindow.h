@@ -1,6 +1,7 @@
 // A window that draws the first two principal coordinates of the last run as a scatter chart,
 // for the R matrix or the scaled R matrix, and saves it as PNG or SVG. It keeps no copy of the
-// state: refresh() reads the last run's results again.
+// state: refresh() reads the last run's results again. It shows nothing while the main window
+// has no completed run to offer (its Output menu disabled).
 #pragma once
 
 #include "state/ProgramState.h"
@@ -23,12 +24,16 @@ class ChartView : public QWidget
 public:
     explicit ChartView(QWidget* parent = nullptr);
     void showChart(const ChartLayout* layout);
+    // What the view says when it has no chart to draw.
+    QString emptyText() const { return m_emptyText; }
+    void setEmptyText(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     const ChartLayout* m_layout = nullptr;
+    QString m_emptyText;
 };
 
 class ChartWindow : public QWidget
@@ -39,6 +44,9 @@ public:
 
     // Rebuilds the matrix choice and the chart from the state's last run.
     void refresh();
+    // Whether the main window offers a completed run; without one the chart is cleared and
+    // cannot be saved. Redraws only when that changes.
+    void followRun(bool runShown);
 
     // The chart as shown and saved; empty points when there is no run to show.
     const ChartLayout& chartLayout() const { return m_layout; }
@@ -50,12 +58,14 @@ public:
 
 private:
     bool scaledChosen() const;
+    void showDataFileInTitle();
     void rebuildChart();
     void save(bool png);
 
     const ProgramState& m_state;
     UserPrompts& m_prompts;
     ChartLayout m_layout;
+    bool m_runShown = true;
 };
 
 } // namespace tavrik

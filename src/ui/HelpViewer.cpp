@@ -4,8 +4,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QToolBar>
 #include <QUrl>
 
@@ -70,6 +73,26 @@ HelpViewer::HelpViewer(const QString& guidePath, QWidget* parent)
     actContents->setObjectName(QStringLiteral("actContents"));
     actBack->setEnabled(false);
     actForward->setEnabled(false);
+    bar->addSeparator();
+    txtFind = new QLineEdit(bar);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    txtFind->setPlaceholderText(tr("Find (Ctrl+F)"));
+    txtFind->setClearButtonEnabled(true);
+    txtFind->setMaximumWidth(260);
+    bar->addWidget(txtFind);
+    actFind = new QAction(tr("Find"), this);
+    actFind->setObjectName(QStringLiteral("actFind"));
+    actFind->setShortcut(QKeySequence::Find);
+    addAction(actFind);
+    auto* findAgain = new QAction(this);
+    findAgain->setShortcut(QKeySequence::FindNext);
+    addAction(findAgain);
+    connect(actFind, &QAction::triggered, this, [this] {
+        txtFind->setFocus(Qt::ShortcutFocusReason);
+        txtFind->selectAll();
+    });
+    connect(txtFind, &QLineEdit::returnPressed, this, &HelpViewer::findNext);
+    connect(findAgain, &QAction::triggered, this, &HelpViewer::findNext);
 
     connect(actBack, &QAction::triggered, helpBrowser, &QTextBrowser::backward);
     connect(actForward, &QAction::triggered, helpBrowser, &QTextBrowser::forward);
@@ -99,6 +122,25 @@ void HelpViewer::showContents()
     }
     helpBrowser->home();
     helpBrowser->scrollToAnchor(QStringLiteral("contents"));
+}
+
+bool HelpViewer::findNext()
+{
+    const QString text = txtFind->text();
+    if (text.isEmpty()) {
+        return false;
+    }
+    if (!helpBrowser->find(text)) {
+        QTextCursor top = helpBrowser->textCursor();
+        top.movePosition(QTextCursor::Start);
+        helpBrowser->setTextCursor(top);
+        if (!helpBrowser->find(text)) {
+            statusBar()->showMessage(tr("\"%1\" is not in the guide.").arg(text));
+            return false;
+        }
+    }
+    statusBar()->clearMessage();
+    return true;
 }
 
 void HelpViewer::showEvent(QShowEvent* event)

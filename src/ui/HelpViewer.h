@@ -1,12 +1,13 @@
 // The help viewer: a top-level window beside the main window that shows the HTML user guide
-// with its contents, internal links, Back and Forward. A missing guide is reported inside the
-// viewer, naming the file it looked for.
+// with its contents, internal links, Back and Forward, and a search field (Ctrl+F). A missing guide
+// is reported inside the viewer, naming the file it looked for.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
 
 class QAction;
+class QLineEdit;
 class QTextBrowser;
 
 namespace tavrik {
@@ -30,10 +31,16 @@ public:
 
     bool guideLoaded() const { return m_loaded; }
 
+    // Selects the next place of the search field's text after the cursor, from the top again
+    // at the end; false when the guide does not hold it.
+    bool findNext();
+
     QTextBrowser* helpBrowser = nullptr;
     QAction* actBack = nullptr;
     QAction* actForward = nullptr;
     QAction* actContents = nullptr;
+    QLineEdit* txtFind = nullptr;
+    QAction* actFind = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -12,6 +12,7 @@
 #include "ui/HelpViewer.h"
 #include "ui/ImportCsvDialog.h"
 #include "ui/OptionsDialog.h"
+#include "ui/ProgramSettings.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
@@ -20,16 +21,20 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
+#include <QUrl>
 
 #include <exception>
 #include <memory>
@@ -40,6 +45,15 @@ namespace tavrik {
 namespace {
 
 const QString programTitle = QStringLiteral("TAVRIK 5.0");
+
+const QString geometryKey = QStringLiteral("window/geometry");
+const QString fontKey = QStringLiteral("window/font");
+
+// The file dialogs that remember their own last folder.
+const QString dataFolder = QStringLiteral("data");
+const QString csvFolder = QStringLiteral("csv");
+const QString outputFolder = QStringLiteral("output");
+const QString resultsFolder = QStringLiteral("results");
 
 // Courier New, 12 pt, bold keeps the report's columns; where it is missing, Liberation Mono
 // has the same metrics.
@@ -68,6 +82,18 @@ QAction* addSeparator(QMenu* menu, const char* name)
     return separator;
 }
 
+// The platform's key for a standard command; where the platform has none (the Quit key on
+// some desktops), the key that most programs use.
+void setStandardShortcut(QAction* action, QKeySequence::StandardKey key, const QKeySequence& usual)
+{
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    if (keys.isEmpty()) {
+        action->setShortcut(usual);
+    } else {
+        action->setShortcuts(keys);
+    }
+}
+
 QMenu* addMenu(QMenuBar* bar, const QString& caption, const char* name)
 {
     QMenu* menu = bar->addMenu(caption);
@@ -75,27 +101,6 @@ QMenu* addMenu(QMenuBar* bar, const QString& caption, const char* name)
     menu->menuAction()->setObjectName(QString::fromLatin1(name));
     return menu;
 }
-
-// Forwards the run's status lines from the worker thread to the progress window.
-class WindowProgress final : public ProgressSink
-{
-public:
-    explicit WindowProgress(ProgressWindow* window)
-        : m_window(window)
-    {}
-
-    void status(std::string_view line) override
-    {
-        ProgressWindow* window = m_window;
-        QMetaObject::invokeMethod(
-            window,
-            [window, text = toQt(line)] { window->showStatus(text); },
-            Qt::QueuedConnection);
-    }
-
-private:
-    ProgressWindow* m_window;
-};
 
 // The text-box keys that belong to the Edit menu's commands.
 enum class EditKey { None, Cut, Copy, Paste, SelectAll };
@@ -136,7 +141,10 @@ MainWindow::MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, Q
     txtBox->setFont(reportFont());
     txtBox->setContextMenuPolicy(Qt::CustomContextMenu);
     txtBox->installEventFilter(this);
+    // a data file or CSV table dropped on the report opens it; other drops edit the text
+    txtBox->viewport()->installEventFilter(this);
     setCentralWidget(txtBox);
+    setAcceptDrops(true);
 
     buildFileMenu();
     buildEditMenu();
@@ -147,9 +155,25 @@ MainWindow::MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, Q
 
     Options = new OptionsDialog(m_state, m_prompts, this);
     running = new ProgressWindow(this);
+    connect(running, &ProgressWindow::passAdvanced, this, &MainWindow::showRunProgress);
+    connect(
+        txtBox->document(), &QTextDocument::modificationChanged, this, &MainWindow::updateTitle);
 
     applyCommandStates();
     resize(900, 650);
+    restoreSettings();
+    updateTitle();
+}
+
+void MainWindow::restoreSettings()
+{
+    const auto settings = programSettings();
+    restoreGeometry(settings->value(geometryKey).toByteArray());
+    const QString fontText = settings->value(fontKey).toString();
+    QFont font;
+    if (!fontText.isEmpty() && font.fromString(fontText)) {
+        txtBox->setFont(font);
+    }
 }
 
 MainWindow::~MainWindow()
@@ -164,9 +188,15 @@ void MainWindow::buildFileMenu()
 {
     mnuFile = addMenu(menuBar(), tr("&File"), "mnuFile");
     mnuFileOpen = addItem(mnuFile, tr("&Open..."), "mnuFileOpen");
+    setStandardShortcut(mnuFileOpen, QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O));
     mnuFileImport = addItem(mnuFile, tr("&Import CSV..."), "mnuFileImport");
+    mnuRecent = mnuFile->addMenu(tr("&Recent Files"));
+    mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    mnuRecent->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
+    fillRecentMenu();
     mnuHyphen1 = addSeparator(mnuFile, "mnuHyphen1");
     mnuExit = addItem(mnuFile, tr("E&xit"), "mnuExit");
+    setStandardShortcut(mnuExit, QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(mnuFileOpen, &QAction::triggered, this, &MainWindow::fileOpen);
     connect(mnuFileImport, &QAction::triggered, this, &MainWindow::fileImport);
     connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
@@ -217,7 +247,7 @@ void MainWindow::buildOutputMenu()
     mnuHyphen6 = addSeparator(mnuOutput, "mnuHyphen6");
     mnuSaveRB1 = addItem(mnuOutput, tr("Save &Velbrand-Torvane Results..."), "mnuSaveRB1");
     mnuHyphen7 = addSeparator(mnuOutput, "mnuHyphen7");
-    mnuChart = addItem(mnuOutput, tr("Principal Coordinates &Chart..."), "mnuChart");
+    mnuChart = addItem(mnuOutput, tr("Principal Coordinates C&hart..."), "mnuChart");
     connect(mnuSave, &QAction::triggered, this, &MainWindow::saveOutput);
     connect(mnuSaveOut, &QAction::triggered, this, &MainWindow::saveOutputAs);
     connect(mnuSaveMat, &QAction::triggered, this, &MainWindow::showSaveMatDialog);
@@ -231,6 +261,7 @@ void MainWindow::buildHelpMenu()
 {
     mnuHelp = addMenu(menuBar(), tr("&Help"), "mnuHelp");
     mnuHelpText = addItem(mnuHelp, tr("&Help"), "mnuHelpText");
+    setStandardShortcut(mnuHelpText, QKeySequence::HelpContents, QKeySequence(Qt::Key_F1));
     mnuAbout = addItem(mnuHelp, tr("&About"), "mnuAbout");
     connect(mnuHelpText, &QAction::triggered, this, &MainWindow::showHelp);
     connect(mnuAbout, &QAction::triggered, this, &MainWindow::showAbout);
@@ -238,8 +269,8 @@ void MainWindow::buildHelpMenu()
 
 void MainWindow::applyCommandStates()
 {
-    // While a run works nothing else may start. An item of a disabled menu is disabled too,
-    // or its shortcut would still start it.
+    // While a run works nothing else may start but Help and About. An item of a disabled
+    // menu is disabled too, or its shortcut would still start it.
     const bool idle = !m_running;
     const auto pushMenu = [](QMenu* menu, bool enabled) {
         menu->menuAction()->setEnabled(enabled);
@@ -253,7 +284,8 @@ void MainWindow::applyCommandStates()
     pushMenu(mnuEdit, idle);
     pushMenu(mnuAnal, idle && m_commands.analysisMenu);
     pushMenu(mnuOutput, idle && m_commands.outputMenu);
-    pushMenu(mnuHelp, idle);
+    pushMenu(mnuHelp, true);
+    mnuRecent->menuAction()->setEnabled(idle && !mnuRecent->isEmpty());
     mnuCut->setEnabled(idle && m_commands.cut);
     mnuCopy->setEnabled(idle && m_commands.copy);
     mnuPaste->setEnabled(idle && m_commands.paste);
@@ -266,15 +298,115 @@ void MainWindow::applyCommandStates()
     }
     if (chartWindow != nullptr) {
         chartWindow->setEnabled(idle);
+        chartWindow->followRun(m_commands.outputMenu);
     }
+    updateTitle();
+}
+
+void MainWindow::updateTitle()
+{
+    QString title = m_dataTitle.isEmpty() ? programTitle : m_dataTitle;
+    if (hasUnsavedEdits()) {
+        title += QLatin1Char('*');
+    }
+    if (!m_runMark.isEmpty()) {
+        title += QStringLiteral(" (") + m_runMark + QLatin1Char(')');
+    }
+    setWindowTitle(title);
+}
+
+bool MainWindow::hasUnsavedEdits() const
+{
+    // only a run's output can be saved; a report made by a run alone can be made again
+    return m_commands.outputMenu && txtBox->document()->isModified();
+}
+
+bool MainWindow::mayDiscardEdits()
+{
+    if (!hasUnsavedEdits()) {
+        return true;
+    }
+    const UserPrompts::Answer answer = m_prompts.ask(
+        nullptr,
+        UserPrompts::Icon::Warning,
+        tr("TAVRIK"),
+        tr("The report has been edited since it was last saved.\n"
+           "Save the output before it is replaced?"),
+        {UserPrompts::Answer::Save, UserPrompts::Answer::Discard, UserPrompts::Answer::Cancel});
+    switch (answer) {
+    case UserPrompts::Answer::Save:
+        return saveOutput();
+    case UserPrompts::Answer::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainWindow::fillRecentMenu()
+{
+    // the item being triggered may be among the old ones: they go once its signal is over
+    for (QAction* old : mnuRecent->actions()) {
+        mnuRecent->removeAction(old);
+        old->setObjectName(QString());
+        old->deleteLater();
+    }
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString file = files.at(i);
+        // "&1 highland.tvk": the digit is the item's access key
+        QAction* item = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QFileInfo(file).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        item->setObjectName(QStringLiteral("mnuRecent%1").arg(i + 1));
+        item->setToolTip(QDir::toNativeSeparators(file));
+        item->setStatusTip(QDir::toNativeSeparators(file));
+        connect(item, &QAction::triggered, this, [this, file] { openRecentFile(file); });
+    }
+    mnuRecent->menuAction()->setEnabled(!m_running && !files.isEmpty());
+}
+
+void MainWindow::rememberRecentFile(const QString& fullPath)
+{
+    storeRecentFiles(withRecentFile(recentFiles(), fullPath));
+    fillRecentMenu();
+}
+
+void MainWindow::openRecentFile(const QString& fileName)
+{
+    if (!QFileInfo(fileName).isFile()) {
+        QStringList files = recentFiles();
+        files.removeAll(fileName);
+        storeRecentFiles(files);
+        fillRecentMenu();
+        m_prompts.message(UserPrompts::Icon::Warning,
+                          tr("TAVRIK"),
+                          tr("The file %1 no longer exists. It has been removed from the list "
+                             "of recent files.")
+                              .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    openChosenFile(fileName);
+}
+
+void MainWindow::openChosenFile(const QString& fileName)
+{
+    if (m_running || !mayDiscardEdits()) {
+        return;
+    }
+    m_commands.outputMenu = false;
+    applyCommandStates();
+    openDataFile(fileName);
 }
 
 void MainWindow::fileOpen()
 {
+    if (!mayDiscardEdits()) {
+        return;
+    }
     m_commands.outputMenu = false;
     applyCommandStates();
-    const auto fileName =
-        m_prompts.openFileName({tr("TAVRIK Files (*.TVK *.tvk)"), tr("All Files (*)")});
+    const auto fileName = m_prompts.openFile(
+        {{tr("TAVRIK Files (*.TVK *.tvk)"), tr("All Files (*)")}, {}, {}, dataFolder, {}});
     if (!fileName) {
         return;
     }
@@ -283,15 +415,24 @@ void MainWindow::fileOpen()
 
 void MainWindow::fileImport()
 {
-    const auto csvName =
-        m_prompts.openFileName({tr("CSV Files (*.csv *.CSV)"), tr("All Files (*)")});
+    const auto csvName = m_prompts.openFile(
+        {{tr("CSV Files (*.csv *.CSV)"), tr("All Files (*)")}, {}, {}, csvFolder, {}});
     if (!csvName) {
         return;
     }
-    const QString csvPath = QFileInfo(*csvName).absoluteFilePath();
+    importCsvFile(*csvName);
+}
+
+void MainWindow::importCsvFile(const QString& csvName)
+{
+    if (m_running || ImportCsv) {
+        return;
+    }
+    const QString csvPath = QFileInfo(csvName).absoluteFilePath();
     Result<CsvTable> table = readCsv(toPath(csvPath));
     if (!table) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(table.error().message));
+        m_prompts.message(
+            UserPrompts::Icon::Critical, tr("Error"), messageText(table.error().message));
         return;
     }
     // Window-modal without a nested event loop: the command goes on in finishImport.
@@ -312,18 +453,25 @@ void MainWindow::finishImport(int result)
         return;
     }
     const QFileInfo csv(m_importSource);
-    const auto tvkName = m_prompts.saveFileNameProposing(
-        {tr("TAVRIK Files (*.tvk *.TVK)")}, csv.dir().filePath(csv.completeBaseName() + ".tvk"));
+    const auto tvkName = m_prompts.saveFile({{tr("TAVRIK Files (*.tvk *.TVK)")},
+                                             csv.dir().filePath(csv.completeBaseName() + ".tvk"),
+                                             QStringLiteral("tvk"),
+                                             dataFolder,
+                                             {}});
     if (!tvkName) {
         return;
     }
     const QString tvkPath = QFileInfo(*tvkName).absoluteFilePath();
     Status written = writeTvkFile(toPath(tvkPath), text);
     if (!written) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(written.error().message));
+        m_prompts.message(
+            UserPrompts::Icon::Critical, tr("Error"), messageText(written.error().message));
         return;
     }
     // from here as File Open with the written file chosen
+    if (!mayDiscardEdits()) {
+        return;
+    }
     m_commands.outputMenu = false;
     applyCommandStates();
     openDataFile(tvkPath);
@@ -339,7 +487,8 @@ bool MainWindow::openDataFile(const QString& fileName)
     Result<DataFileHeader> header =
         reader ? reader->readHeader() : Result<DataFileHeader>(reader.error());
     if (!header) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(header.error().message));
+        m_prompts.message(
+            UserPrompts::Icon::Critical, tr("Error"), messageText(header.error().message));
         return false;
     }
 
@@ -352,9 +501,10 @@ bool MainWindow::openDataFile(const QString& fileName)
     m_state.settings = AnalysisSettings{};
     m_state.askSaveName = 1;
 
-    setWindowTitle(programTitle + QStringLiteral(" - ") + fullPath);
+    m_dataTitle = programTitle + QStringLiteral(" - ") + fullPath;
     txtBox->setPlainText(textFromReport(
         fileOpenHeader(loaded.dataPath, header->title, loaded.popCount, loaded.varCount, m_clock)));
+    rememberRecentFile(fullPath);
 
     m_commands.analysisMenu = true;
     m_commands.cut = true;
@@ -372,17 +522,41 @@ bool MainWindow::openDataFile(const QString& fileName)
 
 void MainWindow::exitProgram()
 {
+    if (!mayDiscardEdits()) {
+        return;
+    }
+    m_editsDiscarded = true;
     m_state.matrixFile.clear();
     QApplication::closeAllWindows();
+    m_editsDiscarded = false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_running) {
-        // the run ends on its own within moments; its result must not land on a closed window
+        // The run's result must not land on a closed window: the window closes once the run
+        // has stopped.
+        event->ignore();
+        if (m_closeAfterRun) {
+            return;
+        }
+        const UserPrompts::Answer answer =
+            m_prompts.ask(nullptr,
+                          UserPrompts::Icon::Warning,
+                          tr("TAVRIK"),
+                          tr("An analysis is running. Stop it and close TAVRIK?"),
+                          {UserPrompts::Answer::Yes, UserPrompts::Answer::No});
+        if (answer == UserPrompts::Answer::Yes && m_running) {
+            m_closeAfterRun = true;
+            running->btnCancel->click();
+        }
+        return;
+    }
+    if (!m_editsDiscarded && !mayDiscardEdits()) {
         event->ignore();
         return;
     }
+    programSettings()->setValue(geometryKey, saveGeometry());
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->isWindow()) {
             child->close();
@@ -391,8 +565,59 @@ void MainWindow::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
+QString MainWindow::droppedFile(const QMimeData* mime) const
+{
+    if (m_running || mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) {
+        return {};
+    }
+    const QUrl url = mime->urls().constFirst();
+    if (!url.isLocalFile()) {
+        return {};
+    }
+    const QString file = url.toLocalFile();
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    return suffix == QLatin1String("tvk") || suffix == QLatin1String("csv") ? file : QString();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    if (QFileInfo(file).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
+        importCsvFile(file);
+    } else {
+        openChosenFile(file);
+    }
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == txtBox->viewport()) {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!droppedFile(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        } else if (event->type() == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!droppedFile(drop->mimeData()).isEmpty()) {
+                dropEvent(drop);
+                return true;
+            }
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     // The text box's own editing keys would bypass the Edit menu: route them to its commands,
     // which do nothing while disabled.
     if (watched == txtBox &&
@@ -481,7 +706,9 @@ void MainWindow::setScreenFont()
     font.setBold(chosen->bold());
     font.setItalic(chosen->italic());
     font.setUnderline(chosen->underline());
+    font.setStrikeOut(chosen->strikeOut());
     txtBox->setFont(font);
+    programSettings()->setValue(fontKey, font.toString());
 }
 
 void MainWindow::showAnalysisDialog()
@@ -546,21 +773,24 @@ void MainWindow::runAllPopulationsAndVariables()
 
 void MainWindow::startRun()
 {
+    if (!mayDiscardEdits()) {
+        return;
+    }
     // The run works on its own copy of what it reads; the window stays responsive and shows
-    // its progress, while every command is disabled until the run ends.
+    // its progress, while every command but Help and About is disabled until the run ends.
     RunInput input{m_state.dataSet, m_state.settings, m_state.selection};
     m_textBeforeRun = txtBox->toPlainText();
+    const bool editedBeforeRun = txtBox->document()->isModified();
     txtBox->clear();
+    txtBox->document()->setModified(editedBeforeRun);
     m_running = true;
+    m_runMark = tr("running");
     applyCommandStates();
+    setCursor(Qt::BusyCursor);
 
-    running->showStatus(tr("...computing..."));
-    running->move(geometry().center() - running->rect().center());
-    running->show();
-    running->raise();
-
-    m_worker = std::thread([this, window = running, input = std::move(input), clock = m_clock] {
-        WindowProgress progress(window);
+    RunProgress& sink = running->startRun();
+    m_worker = std::thread([this, &sink, input = std::move(input), clock = m_clock] {
+        ProgressSink& progress = sink;
         std::shared_ptr<Result<RunOutput>> result;
         try {
             result = std::make_shared<Result<RunOutput>>(runAnalysis(input, clock, progress));
@@ -588,15 +818,25 @@ void MainWindow::finishRun(Result<RunOutput> result)
     if (m_worker.joinable()) {
         m_worker.join();
     }
-    running->hide();
+    running->endRun();
     m_running = false;
+    m_runMark.clear();
+    unsetCursor();
 
     if (!result) {
-        // a failed run changes nothing: the earlier report, results and menus stay
+        // a failed or cancelled run changes nothing: the earlier report, results and menus stay
+        const bool edited = txtBox->document()->isModified();
         txtBox->setPlainText(m_textBeforeRun);
+        txtBox->document()->setModified(edited);
         applyCommandStates();
-        m_prompts.message(UserPrompts::Icon::Critical, tr("Error"), toQt(result.error().message));
+        if (result.error().kind != ErrorKind::Cancelled) {
+            m_prompts.message(
+                UserPrompts::Icon::Critical, tr("Error"), messageText(result.error().message));
+        }
         emit runFinished(false);
+        if (m_closeAfterRun) {
+            close();
+        }
         return;
     }
 
@@ -612,6 +852,7 @@ void MainWindow::finishRun(Result<RunOutput> result)
                               tr("They will be included when you save the output."));
     }
     txtBox->setPlainText(screenText);
+    txtBox->document()->setModified(false);
     m_commands.outputMenu = true;
     m_commands.savePca2 = m_state.settings.scaledAnalysis == 1;
     applyCommandStates();
@@ -622,55 +863,74 @@ void MainWindow::finishRun(Result<RunOutput> result)
         chartWindow->refresh();
     }
     emit runFinished(true);
+    if (m_closeAfterRun) {
+        close(); // the run ended before it saw the cancel; nothing is to be asked now
+    }
 }
 
-void MainWindow::saveOutput()
+void MainWindow::showRunProgress(int pass, int percent)
+{
+    // the title is what the taskbar shows of a run under way
+    m_runMark = tr("running, pass %1 of 2: %2%").arg(pass).arg(percent);
+    updateTitle();
+}
+
+bool MainWindow::saveOutput()
 {
     if (m_state.askSaveName == 0) {
         // saved before: the same file again, with the text box as it is now
-        writeOutput(toQt(m_state.outputFileName),
-                    appendListing(SaveKind::SaveOutput,
-                                  m_state.askSaveName,
-                                  m_state.outputFitsScreen,
-                                  m_state.settings.showMatrices));
-        return;
+        return writeOutput(toQt(m_state.outputFileName),
+                           appendListing(SaveKind::SaveOutput,
+                                         m_state.askSaveName,
+                                         m_state.outputFitsScreen,
+                                         m_state.settings.showMatrices));
     }
-    const auto fileName = m_prompts.saveFileName({tr("Text Files (*.TXT *.txt)")});
+    const auto fileName =
+        m_prompts.saveFile({{tr("Text Files (*.TXT *.txt)")}, {}, {}, outputFolder, {}});
     if (!fileName) {
-        return;
+        return false;
     }
-    if (writeOutput(*fileName,
-                    appendListing(SaveKind::SaveOutput,
-                                  m_state.askSaveName,
-                                  m_state.outputFitsScreen,
-                                  m_state.settings.showMatrices))) {
-        m_state.askSaveName = 0;
-        m_state.outputFileName = toStd(*fileName);
+    if (!writeOutput(*fileName,
+                     appendListing(SaveKind::SaveOutput,
+                                   m_state.askSaveName,
+                                   m_state.outputFitsScreen,
+                                   m_state.settings.showMatrices))) {
+        return false;
     }
+    m_state.askSaveName = 0;
+    m_state.outputFileName = toStd(*fileName);
+    return true;
 }
 
-void MainWindow::saveOutputAs()
+bool MainWindow::saveOutputAs()
 {
-    const auto fileName = m_prompts.saveFileName({tr("Text Files (*.TXT *.txt)")});
+    const auto fileName =
+        m_prompts.saveFile({{tr("Text Files (*.TXT *.txt)")}, {}, {}, outputFolder, {}});
     if (!fileName) {
-        return;
+        return false;
     }
-    if (writeOutput(*fileName,
-                    appendListing(SaveKind::SaveOutputAs,
-                                  m_state.askSaveName,
-                                  m_state.outputFitsScreen,
-                                  m_state.settings.showMatrices))) {
-        m_state.askSaveName = 0;
-        m_state.outputFileName = toStd(*fileName);
+    if (!writeOutput(*fileName,
+                     appendListing(SaveKind::SaveOutputAs,
+                                   m_state.askSaveName,
+                                   m_state.outputFitsScreen,
+                                   m_state.settings.showMatrices))) {
+        return false;
     }
+    m_state.askSaveName = 0;
+    m_state.outputFileName = toStd(*fileName);
+    return true;
 }
 
 bool MainWindow::writeOutput(const QString& fileName, bool withListing)
 {
     // the text box hands out LF lines, including any the user typed
     const std::string displayed = toCrLf(toStd(txtBox->toPlainText()));
-    return writeExportFile(
-        m_prompts, fileName, savedOutputText(displayed, m_state.matrixFile, withListing));
+    if (!writeExportFile(
+            m_prompts, fileName, savedOutputText(displayed, m_state.matrixFile, withListing))) {
+        return false;
+    }
+    txtBox->document()->setModified(false);
+    return true;
 }
 
 void MainWindow::showSaveMatDialog()
@@ -692,6 +952,7 @@ void MainWindow::showChartWindow()
     if (chartWindow == nullptr) {
         chartWindow = new ChartWindow(m_state, m_prompts, this);
     }
+    chartWindow->followRun(m_commands.outputMenu);
     chartWindow->refresh();
     chartWindow->show();
     chartWindow->raise();
@@ -719,7 +980,8 @@ void MainWindow::saveVtResults()
 
 void MainWindow::saveCsv(const std::string& text, const QString& confirmation)
 {
-    const auto fileName = m_prompts.saveFileName({qtFileFilter(csvFileFilter)});
+    const auto fileName =
+        m_prompts.saveFile({{qtFileFilter(csvFileFilter)}, {}, {}, resultsFolder, {}});
     if (!fileName) {
         return;
     }

@@ -15,6 +15,7 @@
 
 class QAction;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 
 namespace tavrik {
@@ -50,6 +51,13 @@ public:
     // File Open without the dialog (also for a file named on the command line). A file that
     // cannot be loaded is reported in a message box and changes nothing; returns false then.
     bool openDataFile(const QString& fileName);
+    // As File > Open with this file chosen (a recent file, a dropped file): asks about unsaved
+    // edits first and disables the Output menu.
+    void openChosenFile(const QString& fileName);
+    // File > Import CSV with this table chosen.
+    void importCsvFile(const QString& csvName);
+    // The report holds edits of a run's output that were not saved.
+    bool hasUnsavedEdits() const;
     // As opening the Analysis dialog and pressing Run at once: every population and variable.
     void runAllPopulationsAndVariables();
 
@@ -59,6 +67,7 @@ public:
     QMenu* mnuFile = nullptr;
     QAction* mnuFileOpen = nullptr;
     QAction* mnuFileImport = nullptr;
+    QMenu* mnuRecent = nullptr; // "Recent &Files": the last data files opened
     QAction* mnuHyphen1 = nullptr;
     QAction* mnuExit = nullptr;
 
@@ -111,6 +120,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildFileMenu();
@@ -119,6 +130,16 @@ private:
     void buildOutputMenu();
     void buildHelpMenu();
     void applyCommandStates();
+    void updateTitle();
+    void restoreSettings();
+    void rememberRecentFile(const QString& fullPath);
+    void fillRecentMenu();
+    void openRecentFile(const QString& fileName);
+    // Asks Save / Discard / Cancel when the report holds unsaved edits; true when the command
+    // may go on.
+    bool mayDiscardEdits();
+    // The data file or CSV table a drop carries; empty when it carries neither.
+    QString droppedFile(const QMimeData* mime) const;
 
     void fileOpen();
     void fileImport();
@@ -136,8 +157,8 @@ private:
     void showHelp();
     void showAbout();
 
-    void saveOutput();
-    void saveOutputAs();
+    bool saveOutput();
+    bool saveOutputAs();
     bool writeOutput(const QString& fileName, bool withListing);
     void showSaveMatDialog();
     void showChartWindow();
@@ -148,13 +169,18 @@ private:
 
     void startRun();
     void finishRun(Result<RunOutput> result);
+    void showRunProgress(int pass, int percent);
 
     ProgramState& m_state;
     UserPrompts& m_prompts;
     Clock m_clock;
     CommandStates m_commands;
     bool m_running = false;
-    QString m_textBeforeRun; // restored when a run fails
+    bool m_closeAfterRun = false;  // the user closed the window and chose to stop the run
+    bool m_editsDiscarded = false; // Exit has asked about the edits already
+    QString m_dataTitle;           // the title without the marks of edits or of a run
+    QString m_runMark;             // the title's note of a run under way
+    QString m_textBeforeRun;       // restored when a run fails
     std::thread m_worker;
     QString m_importSource; // the CSV file of the import under way
 };

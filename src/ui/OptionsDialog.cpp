@@ -120,9 +120,11 @@ void OptionsDialog::heritabilityEdited(const QString& text)
 void OptionsDialog::okClicked()
 {
     if (!heritabilityAccepted(m_state.settings.heritability)) {
+        // the box belongs to this dialog and hands the focus back to the heritability
         m_prompts.message(
-            UserPrompts::Icon::Critical, tr("ERROR"), tr("Heritability out of range"));
+            H2Text, UserPrompts::Icon::Critical, tr("ERROR"), tr("Heritability out of range"));
         resetHeritabilityText();
+        H2Text->setFocus(Qt::OtherFocusReason);
         return;
     }
     m_state.settings.biasCorrection = CheckBias->isChecked() ? 1 : 0;

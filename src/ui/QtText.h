@@ -11,6 +11,9 @@
 namespace tavrik {
 
 QString toQt(std::string_view utf8);
+// A message of the core for a message box: bytes that are not UTF-8 text, and control
+// characters other than tab and line ends, shown as \xHH escapes (a binary file's bytes).
+QString messageText(std::string_view utf8);
 std::string toStd(const QString& text);
 std::filesystem::path toPath(const QString& fileName);
 

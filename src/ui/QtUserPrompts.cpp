@@ -1,6 +1,9 @@
 #include "ui/QtUserPrompts.h"
 
+#include "ui/ProgramSettings.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 
@@ -23,47 +26,134 @@ QMessageBox::Icon boxIcon(UserPrompts::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+QMessageBox::StandardButton boxButton(UserPrompts::Answer answer)
+{
+    switch (answer) {
+    case UserPrompts::Answer::Ok:
+        return QMessageBox::Ok;
+    case UserPrompts::Answer::Yes:
+        return QMessageBox::Yes;
+    case UserPrompts::Answer::No:
+        return QMessageBox::No;
+    case UserPrompts::Answer::Save:
+        return QMessageBox::Save;
+    case UserPrompts::Answer::Discard:
+        return QMessageBox::Discard;
+    case UserPrompts::Answer::Cancel:
+        break;
+    }
+    return QMessageBox::Cancel;
+}
+
+// The focus goes back where the user was: a box closing hands it to its parent's window,
+// which is not always the control the user worked in.
+void giveFocusBack(QWidget* owner)
+{
+    if (owner == nullptr) {
+        return;
+    }
+    owner->window()->activateWindow();
+    owner->setFocus(Qt::OtherFocusReason);
+}
+
+QString folderSettingKey(const QString& folderKey)
+{
+    return QStringLiteral("folders/") + folderKey;
+}
+
 } // namespace
 
-void QtUserPrompts::message(Icon icon, const QString& title, const QString& text)
+QWidget* QtUserPrompts::parentFor(QWidget* owner) const
 {
-    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
-    box.exec();
+    return owner != nullptr ? owner->window() : m_parent.data();
 }
 
-std::optional<QString> QtUserPrompts::openFileName(const QStringList& filters)
+void QtUserPrompts::message(QWidget* owner, Icon icon, const QString& title, const QString& text)
 {
-    // no caption: the platform's own title for an open dialog
-    QString selected = filters.value(0);
-    const QString name = QFileDialog::getOpenFileName(
-        m_parent, QString(), QString(), filters.join(QStringLiteral(";;")), &selected);
-    if (name.isEmpty()) {
-        return std::nullopt;
+    const QPointer<QWidget> back(owner);
+    {
+        QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parentFor(owner));
+        box.exec();
     }
-    return name;
+    giveFocusBack(back);
 }
 
-std::optional<QString> QtUserPrompts::saveFileName(const QStringList& filters)
+UserPrompts::Answer QtUserPrompts::ask(QWidget* owner,
+                                       Icon icon,
+                                       const QString& title,
+                                       const QString& text,
+                                       const QList<Answer>& choices)
 {
-    return saveFileNameProposing(filters, QString());
-}
-
-std::optional<QString> QtUserPrompts::saveFileNameProposing(const QStringList& filters,
-                                                            const QString& proposed)
-{
-    QString selected = filters.value(0);
-    const QString name = QFileDialog::getSaveFileName(
-        m_parent, QString(), proposed, filters.join(QStringLiteral(";;")), &selected);
-    if (name.isEmpty()) {
-        return std::nullopt;
+    const QPointer<QWidget> back(owner);
+    Answer answer = Answer::Cancel;
+    {
+        QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, parentFor(owner));
+        for (const Answer choice : choices) {
+            box.addButton(boxButton(choice));
+        }
+        if (!choices.isEmpty()) {
+            box.setDefaultButton(boxButton(choices.front()));
+        }
+        const auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
+        for (const Answer choice : choices) {
+            if (boxButton(choice) == clicked) {
+                answer = choice;
+            }
+        }
     }
-    return name;
+    giveFocusBack(back);
+    return answer;
+}
+
+std::optional<QString> QtUserPrompts::runFileDialog(const FileRequest& request, bool save)
+{
+    const QPointer<QWidget> back(request.owner);
+    const auto settings = programSettings();
+    QString folder;
+    if (!request.folderKey.isEmpty()) {
+        folder = settings->value(folderSettingKey(request.folderKey)).toString();
+    }
+    std::optional<QString> chosen;
+    {
+        // no caption: the platform's own title for an open or save dialog
+        QFileDialog dialog(parentFor(request.owner), QString(), folder);
+        dialog.setObjectName(QStringLiteral("CMDialog1"));
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setNameFilters(request.filters);
+        if (!request.filters.isEmpty()) {
+            dialog.selectNameFilter(request.filters.front());
+        }
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        if (!request.proposed.isEmpty()) {
+            dialog.selectFile(request.proposed);
+        }
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            chosen = dialog.selectedFiles().constFirst();
+        }
+    }
+    if (chosen && !request.folderKey.isEmpty()) {
+        settings->setValue(folderSettingKey(request.folderKey), QFileInfo(*chosen).absolutePath());
+    }
+    giveFocusBack(back);
+    return chosen;
+}
+
+std::optional<QString> QtUserPrompts::openFile(const FileRequest& request)
+{
+    return runFileDialog(request, false);
+}
+
+std::optional<QString> QtUserPrompts::saveFile(const FileRequest& request)
+{
+    return runFileDialog(request, true);
 }
 
 std::optional<QFont> QtUserPrompts::font(const QFont& initial)
 {
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, m_parent);
+    const QFont chosen =
+        QFontDialog::getFont(&ok, initial, m_parent, QString(), QFontDialog::MonospacedFonts);
     if (!ok) {
         return std::nullopt;
     }

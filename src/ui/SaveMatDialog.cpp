@@ -30,12 +30,17 @@ QString qtFileFilter(std::string_view filter)
     return text.left(open + 1) + patterns.join(QLatin1Char(' ')) + text.mid(close);
 }
 
-bool writeExportFile(UserPrompts& prompts, const QString& fileName, std::string_view bytes)
+bool writeExportFile(UserPrompts& prompts,
+                     const QString& fileName,
+                     std::string_view bytes,
+                     QWidget* owner)
 {
     const Status written = writeFileAtomically(toPath(fileName), bytes);
     if (!written) {
-        prompts.message(
-            UserPrompts::Icon::Critical, QObject::tr("Error"), toQt(written.error().message));
+        prompts.message(owner,
+                        UserPrompts::Icon::Critical,
+                        QObject::tr("Error"),
+                        messageText(written.error().message));
         return false;
     }
     return true;
@@ -156,13 +161,16 @@ void SaveMatDialog::saveClicked()
 {
     const MatrixKind kind = chosenKind();
     const MatrixLayout layout = chosenLayout();
-    const auto fileName = m_prompts.saveFileName({qtFileFilter(matrixFileFilter(layout))});
+    // every message of the dialog hands the focus back to Close, where opening put it
+    const auto fileName = m_prompts.saveFile(
+        {{qtFileFilter(matrixFileFilter(layout))}, {}, {}, QStringLiteral("matrix"), btnClose});
     if (!fileName) {
         return;
     }
     const std::string text = matrixFileText(m_state.results, kind, layout);
-    if (writeExportFile(m_prompts, *fileName, text)) {
-        m_prompts.message(UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    if (writeExportFile(m_prompts, *fileName, text, btnClose)) {
+        m_prompts.message(
+            btnClose, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
     }
 }
 

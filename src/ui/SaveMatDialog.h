@@ -22,8 +22,12 @@ namespace tavrik {
 QString qtFileFilter(std::string_view filter);
 
 // Writes bytes to fileName whole or not at all. A failure is shown in a message that names
-// the file and the system's reason; returns whether the file was written.
-bool writeExportFile(UserPrompts& prompts, const QString& fileName, std::string_view bytes);
+// the file and the system's reason (the focus then returns to owner); returns whether the
+// file was written.
+bool writeExportFile(UserPrompts& prompts,
+                     const QString& fileName,
+                     std::string_view bytes,
+                     QWidget* owner = nullptr);
 
 class SaveMatDialog : public QDialog
 {

@@ -1,37 +1,74 @@
-// Every message box, file dialog and font dialog of the program goes through this interface,
-// so that the GUI tests can script the answers.
+// Every message box, question, file dialog and font dialog of the program goes through this
+// interface, so that the GUI tests can script the answers.
 #pragma once
 
 #include <QFont>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <optional>
 
 namespace tavrik {
 
+// What a file dialog is asked for. owner is the control that has the focus again when the
+// dialog closes; the dialog is centred on its window (the main window when there is none).
+struct FileRequest
+{
+    QStringList filters;   // Qt name filters; the first is selected
+    QString proposed;      // the name (and folder) the dialog opens on; may be empty
+    QString defaultSuffix; // added to a name without one, before the overwrite question
+    QString folderKey;     // the dialog remembers its last folder under this name
+    QPointer<QWidget> owner;
+};
+
 class UserPrompts
 {
 public:
     enum class Icon { None, Information, Warning, Critical };
+    enum class Answer { Ok, Yes, No, Save, Discard, Cancel };
 
     virtual ~UserPrompts() = default;
 
-    // A message box with an OK button.
-    virtual void message(Icon icon, const QString& title, const QString& text) = 0;
-
-    // Qt name filters, e.g. {"TAVRIK Files (*.TVK *.tvk)", "All Files (*)"}; nullopt on Cancel.
-    virtual std::optional<QString> openFileName(const QStringList& filters) = 0;
-    // Asks before overwriting an existing file; nullopt on Cancel.
-    virtual std::optional<QString> saveFileName(const QStringList& filters) = 0;
-    // The same with the dialog opened on a proposed file name (folder and name).
-    virtual std::optional<QString> saveFileNameProposing(const QStringList& filters,
-                                                         [[maybe_unused]] const QString& proposed)
+    // A message box with an OK button, centred on owner's window; the focus then returns to
+    // owner. Without an owner the box belongs to the main window.
+    virtual void message(QWidget* owner, Icon icon, const QString& title, const QString& text) = 0;
+    void message(Icon icon, const QString& title, const QString& text)
     {
-        return saveFileName(filters);
+        message(nullptr, icon, title, text);
     }
 
+    // A question with these buttons (the first is the default); Cancel when it is dismissed.
+    virtual Answer ask(QWidget* owner,
+                       Icon icon,
+                       const QString& title,
+                       const QString& text,
+                       const QList<Answer>& choices) = 0;
+
+    // nullopt on Cancel. The save dialog asks before overwriting an existing file.
+    virtual std::optional<QString> openFile(const FileRequest& request) = 0;
+    virtual std::optional<QString> saveFile(const FileRequest& request) = 0;
+
+    // Qt name filters, e.g. {"TAVRIK Files (*.TVK *.tvk)", "All Files (*)"}; nullopt on Cancel.
+    std::optional<QString> openFileName(const QStringList& filters)
+    {
+        return openFile({filters, {}, {}, {}, {}});
+    }
+    // Asks before overwriting an existing file; nullopt on Cancel.
+    std::optional<QString> saveFileName(const QStringList& filters)
+    {
+        return saveFile({filters, {}, {}, {}, {}});
+    }
+    // The same with the dialog opened on a proposed file name (folder and name).
+    std::optional<QString> saveFileNameProposing(const QStringList& filters,
+                                                 const QString& proposed)
+    {
+        return saveFile({filters, proposed, {}, {}, {}});
+    }
+
+    // Fixed-pitch fonts only: the report's columns and plot need one.
     virtual std::optional<QFont> font(const QFont& initial) = 0;
 };
 

@@ -144,6 +144,7 @@ void AboutBoxTest::systemInfoWithoutToolSaysUnavailable()
     QCOMPARE(prompts.shown().front().icon, UserPrompts::Icon::None);
     QCOMPARE(prompts.shown().front().title, QStringLiteral("TAVRIK"));
     QCOMPARE(prompts.shown().front().text, unavailable);
+    QCOMPARE(prompts.shown().front().owner.data(), box.cmdOK); // over the box, not the window
     QVERIFY(box.isVisible()); // the box stays open after the message
     box.close();
 }

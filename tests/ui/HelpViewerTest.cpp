@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,7 +38,31 @@ private slots:
     void missingGuideNamesTheFileItLookedFor();
     void guideIsFoundBesideOrAboveTheProgram();
     void builtProgramHasItsGuideBesideIt();
+    void searchFindsTextAndWrapsAround();
 };
+
+void HelpViewerTest::searchFindsTextAndWrapsAround()
+{
+    HelpViewer viewer(sourceGuide);
+    QVERIFY(viewer.guideLoaded());
+    viewer.show();
+    QCOMPARE(viewer.actFind->shortcut(), QKeySequence(QKeySequence::Find));
+    viewer.actFind->trigger();
+    QCOMPARE(viewer.focusWidget(), viewer.txtFind);
+    QTest::keyClicks(viewer.txtFind, "Recent Files");
+    QTest::keyClick(viewer.txtFind, Qt::Key_Return);
+    QCOMPARE(viewer.helpBrowser->textCursor().selectedText(), QString("Recent Files"));
+    const int first = viewer.helpBrowser->textCursor().position();
+    int position = first;
+    // on through every place and from the top again
+    for (int i = 0; i < 50 && (position > first || (position == first && i == 0)); ++i) {
+        QVERIFY(viewer.findNext());
+        position = viewer.helpBrowser->textCursor().position();
+    }
+    QCOMPARE(position, first);
+    viewer.txtFind->setText("no such words anywhere");
+    QVERIFY(!viewer.findNext());
+}
 
 void HelpViewerTest::showsTheGuideWithItsMainHeadings()
 {

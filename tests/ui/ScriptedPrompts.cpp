@@ -31,34 +31,53 @@ QStringList ScriptedPrompts::shownTexts() const
 
 void ScriptedPrompts::verifyAllUsed() const
 {
-    if (!m_openNames.empty() || !m_saveNames.empty() || !m_fonts.empty()) {
+    if (!m_openNames.empty() || !m_saveNames.empty() || !m_fonts.empty() || !m_answers.empty()) {
         QTest::qFail("a queued answer was never asked for", __FILE__, __LINE__);
     }
 }
 
-void ScriptedPrompts::message(Icon icon, const QString& title, const QString& text)
+void ScriptedPrompts::message(QWidget* owner, Icon icon, const QString& title, const QString& text)
 {
-    m_shown.append({icon, title, text});
+    m_shown.append({icon, title, text, owner});
 }
 
-std::optional<QString> ScriptedPrompts::openFileName(const QStringList& filters)
+UserPrompts::Answer ScriptedPrompts::ask(QWidget* owner,
+                                         Icon icon,
+                                         const QString& title,
+                                         const QString& text,
+                                         const QList<Answer>& choices)
 {
-    m_lastFilters = filters;
+    m_asked.append({icon, title, text, owner});
+    if (m_answers.empty()) {
+        QTest::qFail("question asked with no answer queued", __FILE__, __LINE__);
+        return Answer::Cancel;
+    }
+    const Answer answer = m_answers.front();
+    m_answers.pop_front();
+    if (!choices.contains(answer)) {
+        QTest::qFail("the queued answer is not one of the question's choices", __FILE__, __LINE__);
+        return Answer::Cancel;
+    }
+    return answer;
+}
+
+std::optional<QString> ScriptedPrompts::openFile(const FileRequest& request)
+{
+    m_lastRequest = request;
+    m_lastFilters = request.filters;
+    m_lastProposed = request.proposed;
     return take(m_openNames, "open dialog shown with no file name queued");
 }
 
-std::optional<QString> ScriptedPrompts::saveFileName(const QStringList& filters)
+std::optional<QString> ScriptedPrompts::saveFile(const FileRequest& request)
 {
-    m_lastFilters = filters;
-    m_lastProposed.clear();
-    return take(m_saveNames, "save dialog shown with no file name queued");
-}
-
-std::optional<QString> ScriptedPrompts::saveFileNameProposing(const QStringList& filters,
-                                                              const QString& proposed)
-{
-    auto name = saveFileName(filters);
-    m_lastProposed = proposed;
+    m_lastRequest = request;
+    m_lastFilters = request.filters;
+    m_lastProposed = request.proposed;
+    std::optional<QString> name = take(m_saveNames, "save dialog shown with no file name queued");
+    if (name && !request.defaultSuffix.isEmpty() && QFileInfo(*name).suffix().isEmpty()) {
+        *name += QLatin1Char('.') + request.defaultSuffix;
+    }
     return name;
 }
 

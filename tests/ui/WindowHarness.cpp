@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 
 namespace tavrik::test {
@@ -102,9 +103,23 @@ QString openedText(const QString& path, const QString& title, int populations, i
         .arg(variables);
 }
 
-WindowHarness::WindowHarness()
-    : window(std::make_unique<MainWindow>(state, prompts, fixedUtcClock(fixedEpoch)))
+QString useSettingsIn(const QTemporaryDir& dir)
 {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    return dir.path();
+}
+
+WindowHarness::WindowHarness()
+    : settingsPath(useSettingsIn(settingsDir))
+    , window(std::make_unique<MainWindow>(state, prompts, fixedUtcClock(fixedEpoch)))
+{
+    window->show();
+}
+
+void WindowHarness::restartWindow()
+{
+    window->close();
+    window = std::make_unique<MainWindow>(state, prompts, fixedUtcClock(fixedEpoch));
     window->show();
 }
 
@@ -215,6 +230,8 @@ void WindowTest::startWindow()
 void WindowTest::cleanup()
 {
     h->prompts.verifyAllUsed();
+    // edits a test left in the report are not what it is about: no question at the close
+    h->window->txtBox->document()->setModified(false);
     h->window->close();
     QCOMPARE(visibleTopLevels(), QStringList());
     h.reset();

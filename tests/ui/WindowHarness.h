@@ -1,5 +1,5 @@
 // A fresh main window for each GUI test: its own state, scripted prompts, a fixed report
-// clock and a temporary folder for data files.
+// clock, a temporary folder for data files and an empty settings store of its own.
 #pragma once
 
 #include "state/ProgramState.h"
@@ -39,6 +39,10 @@ public:
     WindowHarness();
     ~WindowHarness();
 
+    // Closes the window and starts a new one on the same state and settings, as the next
+    // session of the program would.
+    void restartWindow();
+
     QString writeFile(const QString& name, const QByteArray& content) const;
     // File > Open answered with this file name.
     bool open(const QString& fileName);
@@ -57,12 +61,17 @@ public:
     bool enabled(const char* name) const;
     QString text() const;
 
+    QTemporaryDir settingsDir; // before the window: it reads its settings when it starts
+    QString settingsPath;      // settingsDir, once QSettings has been pointed at it
     ProgramState state;
     ScriptedPrompts prompts;
     std::unique_ptr<MainWindow> window;
     QTemporaryDir dir;
     bool lastRunSucceeded = false;
 };
+
+// Points the program's settings at dir and returns its path.
+QString useSettingsIn(const QTemporaryDir& dir);
 
 // The test's windows that are still visible.
 QStringList visibleTopLevels();

@@ -1,0 +1,201 @@
+// Recent files, dropped files, what the program remembers between sessions, the question about
+// unsaved edits, the standard keys and Delete in the Analysis dialog.
+#include "ui/AnalysisDialog.h"
+#include "ui/ImportCsvDialog.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include "WindowHarness.h"
+
+using namespace tavrik;
+using namespace tavrik::test;
+
+namespace {
+
+QStringList recentCaptions(const MainWindow& window)
+{
+    QStringList captions;
+    for (const QAction* item : window.mnuRecent->actions()) {
+        captions << item->text();
+    }
+    return captions;
+}
+
+void dropFile(QWidget* target, const QString& file)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
+} // namespace
+
+class ConveniencesTest : public WindowTest
+{
+    Q_OBJECT
+
+private:
+    // A run whose report the user then edits.
+    void runAndEdit()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(!h->window->windowTitle().endsWith("*"));
+        h->window->txtBox->moveCursor(QTextCursor::End);
+        QTest::keyClicks(h->window->txtBox, "note");
+        QVERIFY(h->window->hasUnsavedEdits());
+        QVERIFY(h->window->windowTitle().endsWith("pops.tvk*"));
+    }
+
+private slots:
+    void recentFilesListTheLastOpenedFirstAndDropMissingOnes()
+    {
+        QVERIFY(!h->enabled("mnuRecent"));
+        const QString a = h->writeFile("a.tvk", threePopulations);
+        const QString b = h->writeFile("b.tvk", equalSizes);
+        QVERIFY(h->open(a));
+        QVERIFY(h->open(b));
+        QVERIFY(h->open(a));
+        QCOMPARE(recentCaptions(*h->window), QStringList({"&1 a.tvk", "&2 b.tvk"}));
+
+        for (int i = 0; i < 9; ++i) {
+            QVERIFY(h->open(h->writeFile(QString("p%1.tvk").arg(i), threePopulations)));
+        }
+        QCOMPARE(recentCaptions(*h->window).size(), 8);
+        QCOMPARE(recentCaptions(*h->window).constFirst(), QString("&1 p8.tvk"));
+
+        // choosing an entry opens it; a file that has gone is taken off with a word
+        QVERIFY(h->trigger("mnuRecent2"));
+        QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), h->dir.filePath("p7.tvk"));
+        QVERIFY(QFile::remove(h->dir.filePath("p6.tvk")));
+        const QString title = h->window->windowTitle();
+        QVERIFY(h->trigger("mnuRecent3"));
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY(h->prompts.shown().front().text.contains("p6.tvk"));
+        QCOMPARE(h->window->windowTitle(), title);
+        QVERIFY(!recentCaptions(*h->window).join(' ').contains("p6.tvk"));
+        QCOMPARE(recentCaptions(*h->window).size(), 7);
+    }
+
+    void aDroppedDataFileOpensAndADroppedTableStartsTheImport()
+    {
+        const QString tvk = h->writeFile("dropped.tvk", threePopulations);
+        dropFile(h->window.get(), tvk);
+        QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), tvk);
+        QCOMPARE(h->text(), openedText(tvk, "Example data set", 3, 2));
+
+        const QString csv = h->writeFile("table.csv", "Population,Stature\nNorth,170\nNorth,171\n");
+        dropFile(h->window->txtBox->viewport(), csv);
+        QVERIFY(h->window->ImportCsv != nullptr);
+        QVERIFY(h->window->ImportCsv->isVisible());
+        h->window->ImportCsv->reject();
+        QTRY_VERIFY(h->window->ImportCsv == nullptr);
+
+        // anything else is left to the text box
+        dropFile(h->window.get(), h->writeFile("notes.txt", "text"));
+        QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), tvk);
+    }
+
+    void geometryFontAndRecentFilesOutliveTheSession()
+    {
+        QFont chosen("Liberation Mono", 14);
+        h->prompts.queueFont(chosen);
+        QVERIFY(h->trigger("mnuSetFont"));
+        h->window->setGeometry(40, 50, 700, 500);
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+
+        h->restartWindow();
+        QCOMPARE(h->window->txtBox->font().family(), QString("Liberation Mono"));
+        QCOMPARE(h->window->txtBox->font().pointSize(), 14);
+        QCOMPARE(h->window->size(), QSize(700, 500));
+        QCOMPARE(recentCaptions(*h->window), QStringList{"&1 pops.tvk"});
+        QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
+    }
+
+    void editsOfARunAreAskedAboutBeforeTheyAreReplaced()
+    {
+        runAndEdit();
+        const QString edited = h->text();
+
+        // Cancel: File > Open does not even start
+        h->prompts.queueAnswer(UserPrompts::Answer::Cancel);
+        QVERIFY(h->trigger("mnuFileOpen"));
+        QCOMPARE(h->text(), edited);
+        QVERIFY(h->enabled("mnuSave"));
+
+        // Save: the edited report is saved, then the run goes ahead
+        const QString saved = h->dir.filePath("out.txt");
+        h->prompts.queueAnswer(UserPrompts::Answer::Save);
+        h->prompts.queueSaveFileName(saved);
+        QVERIFY(h->trigger("mnuRun"));
+        h->window->Analysis->btnRun->click();
+        QVERIFY(h->waitForRun());
+        QVERIFY(fileBytes(saved).contains("note"));
+        QVERIFY(!h->text().contains("note"));
+        QVERIFY(!h->window->windowTitle().endsWith("*"));
+
+        // a report only made by the run: nothing to ask
+        h->prompts.queueOpenFileName(std::nullopt);
+        QVERIFY(h->trigger("mnuFileOpen"));
+        QCOMPARE(h->prompts.asked().size(), 2);
+    }
+
+    void exitAsksAboutEditsAndDiscardCloses()
+    {
+        runAndEdit();
+        h->prompts.queueAnswer(UserPrompts::Answer::Cancel);
+        QVERIFY(h->trigger("mnuExit"));
+        QVERIFY(h->window->isVisible());
+        h->prompts.queueAnswer(UserPrompts::Answer::Discard);
+        QVERIFY(h->trigger("mnuExit"));
+        QVERIFY(!h->window->isVisible());
+        QCOMPARE(h->prompts.asked().size(), 2);
+    }
+
+    void standardKeysOpenExitAndHelpWithoutClashes()
+    {
+        QVERIFY(h->window->mnuFileOpen->shortcuts().contains(QKeySequence("Ctrl+O")));
+        QVERIFY(h->window->mnuExit->shortcuts().contains(QKeySequence("Ctrl+Q")));
+        QVERIFY(h->window->mnuHelpText->shortcuts().contains(QKeySequence("F1")));
+        QList<QKeySequence> keys;
+        for (const QAction* action : h->window->findChildren<QAction*>()) {
+            for (const QKeySequence& key : action->shortcuts()) {
+                QVERIFY2(!keys.contains(key), qPrintable(action->text()));
+                keys << key;
+            }
+        }
+    }
+
+    void deleteRemovesFromTheSelectedListsOnly()
+    {
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        QVERIFY(h->trigger("mnuRun"));
+        AnalysisDialog* analysis = h->window->Analysis;
+        analysis->PopList2->setCurrentRow(1);
+        QTest::keyClick(analysis->PopList2, Qt::Key_Delete);
+        QCOMPARE(analysis->PopList2->count(), 2);
+        QCOMPARE(analysis->PopList2->item(1)->text(), QString("Hills"));
+        analysis->VarList2->setCurrentRow(0);
+        QTest::keyClick(analysis->VarList2, Qt::Key_Delete);
+        QCOMPARE(analysis->VarList2->count(), 1);
+        analysis->PopList1->setCurrentRow(0);
+        QTest::keyClick(analysis->PopList1, Qt::Key_Delete);
+        QCOMPARE(analysis->PopList1->count(), 3);
+        QCOMPARE(analysis->PopList2->count(), 2);
+        analysis->close();
+    }
+};
+
+QTEST_MAIN(ConveniencesTest)
+#include "ConveniencesTest.moc"
