@@ -1,12 +1,15 @@
 #include "chart/ChartPainter.h"
 
+#include "export/AtomicFile.h"
+
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <cmath>
@@ -60,6 +63,67 @@ QImage pointDevice()
 QString saveError(const QString& path, const QString& reason)
 {
     return QStringLiteral("Cannot save \"%1\": %2").arg(path, reason);
+}
+
+// The chart is drawn into memory and written through the core's file writer, which treats
+// links, devices and full disks as every other output does. Each returns the reason of a
+// failure, or an empty text.
+QString encodePng(const ChartLayout& layout, int dpi, QByteArray& bytes)
+{
+    const double pixelsPerPoint = dpi / pointsPerInch;
+    QImage image(static_cast<int>(std::lround(layout.canvas.width * pixelsPerPoint)),
+                 static_cast<int>(std::lround(layout.canvas.height * pixelsPerPoint)),
+                 QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return QStringLiteral("the image is too large for the memory available");
+    }
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / metresPerInch));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.scale(pixelsPerPoint, pixelsPerPoint);
+        paintChart(painter, layout);
+    }
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        return QStringLiteral("the PNG image could not be encoded");
+    }
+    return {};
+}
+
+QString encodeSvg(const ChartLayout& layout, QByteArray& bytes)
+{
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly)) {
+        return QStringLiteral("the SVG drawing could not be started");
+    }
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setResolution(static_cast<int>(pointsPerInch)); // one SVG unit per point
+    const QSize size(static_cast<int>(std::ceil(layout.canvas.width)),
+                     static_cast<int>(std::ceil(layout.canvas.height)));
+    svg.setSize(size);
+    svg.setViewBox(QRectF(0, 0, layout.canvas.width, layout.canvas.height));
+    // the generator writes the title into the XML as it is given
+    svg.setTitle(layout.title.empty() ? QStringLiteral("Principal coordinates")
+                                      : qt(layout.title).toHtmlEscaped());
+    QPainter painter;
+    if (!painter.begin(&svg)) {
+        return QStringLiteral("the SVG drawing could not be started");
+    }
+    paintChart(painter, layout);
+    painter.end();
+    return {};
+}
+
+QString saveFile(const QString& path, const QByteArray& bytes)
+{
+    const Status written = writeFileAtomically(
+        QFile::encodeName(path).toStdString(),
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return written ? QString() : qt(written.error().message);
 }
 
 void drawText(QPainter& painter, const ChartRect& box, const std::string& text)
@@ -154,73 +218,51 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
 
 QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
 {
-    const double pixelsPerPoint = dpi / pointsPerInch;
-    QImage image(static_cast<int>(std::lround(layout.canvas.width * pixelsPerPoint)),
-                 static_cast<int>(std::lround(layout.canvas.height * pixelsPerPoint)),
-                 QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        return saveError(path, QStringLiteral("the image is too large for the memory available"));
-    }
-    const int dotsPerMetre = static_cast<int>(std::lround(dpi / metresPerInch));
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        painter.scale(pixelsPerPoint, pixelsPerPoint);
-        paintChart(painter, layout);
-    }
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return saveError(path, file.errorString());
-    }
-    if (!image.save(&file, "PNG")) {
-        const QString reason = file.error() != QFileDevice::NoError
-                                   ? file.errorString()
-                                   : QStringLiteral("the PNG image could not be encoded");
-        file.cancelWriting();
+    QByteArray bytes;
+    if (const QString reason = encodePng(layout, dpi, bytes); !reason.isEmpty()) {
         return saveError(path, reason);
     }
-    if (!file.commit()) {
-        return saveError(path, file.errorString());
-    }
-    return {};
+    return saveFile(path, bytes);
 }
 
 QString renderSvg(const QString& path, const ChartLayout& layout)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return saveError(path, file.errorString());
-    }
-    QSvgGenerator svg;
-    svg.setOutputDevice(&file);
-    svg.setResolution(static_cast<int>(pointsPerInch)); // one SVG unit per point
-    const QSize size(static_cast<int>(std::ceil(layout.canvas.width)),
-                     static_cast<int>(std::ceil(layout.canvas.height)));
-    svg.setSize(size);
-    svg.setViewBox(QRectF(0, 0, layout.canvas.width, layout.canvas.height));
-    // the generator writes the title into the XML as it is given
-    svg.setTitle(layout.title.empty() ? QStringLiteral("Principal coordinates")
-                                      : qt(layout.title).toHtmlEscaped());
-    {
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            file.cancelWriting();
-            return saveError(path, QStringLiteral("the SVG drawing could not be started"));
-        }
-        paintChart(painter, layout);
-    }
-    if (file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QByteArray bytes;
+    if (const QString reason = encodeSvg(layout, bytes); !reason.isEmpty()) {
         return saveError(path, reason);
     }
-    if (!file.commit()) {
-        return saveError(path, file.errorString());
+    return saveFile(path, bytes);
+}
+
+Result<std::string> chartFileBytes(const std::string& path,
+                                   const AnalysisResults& results,
+                                   bool scaled,
+                                   const std::string& title)
+{
+    const QString file = qt(path);
+    const auto refused = [&file](const QString& reason) {
+        return Error{
+            ErrorKind::Io, saveError(file, reason).toStdString(), file.toStdString(), 0, {}};
+    };
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+        return refused(QStringLiteral("charts need a graphical application object"));
     }
-    return {};
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg")) {
+        return refused(QStringLiteral("a chart file name must end in .png or .svg"));
+    }
+    const ChartInput input = chartInputFrom(results, scaled, title);
+    if (input.names.empty()) {
+        return refused(QStringLiteral("there are no principal coordinates to draw"));
+    }
+    const ChartLayout layout = layoutChart(input, qtTextMeasure());
+    QByteArray bytes;
+    const QString reason = suffix == QStringLiteral("png") ? encodePng(layout, chartPngDpi, bytes)
+                                                           : encodeSvg(layout, bytes);
+    if (!reason.isEmpty()) {
+        return refused(reason);
+    }
+    return bytes.toStdString();
 }
 
 QString writeChartFile(const std::string& path,
@@ -228,20 +270,12 @@ QString writeChartFile(const std::string& path,
                        bool scaled,
                        const std::string& title)
 {
-    const QString file = qt(path);
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-        return saveError(file, QStringLiteral("charts need a graphical application object"));
+    const Result<std::string> bytes = chartFileBytes(path, results, scaled, title);
+    if (!bytes) {
+        return qt(bytes.error().message);
     }
-    const QString suffix = QFileInfo(file).suffix().toLower();
-    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg")) {
-        return saveError(file, QStringLiteral("a chart file name must end in .png or .svg"));
-    }
-    const ChartInput input = chartInputFrom(results, scaled, title);
-    if (input.names.empty()) {
-        return saveError(file, QStringLiteral("there are no principal coordinates to draw"));
-    }
-    const ChartLayout layout = layoutChart(input, qtTextMeasure());
-    return suffix == QStringLiteral("png") ? renderPng(file, layout) : renderSvg(file, layout);
+    const Status written = writeFileAtomically(path, *bytes);
+    return written ? QString() : qt(written.error().message);
 }
 
 ChartApp::ChartApp()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "state/ProgramState.h"
+#include "state/Result.h"
 
 #include <QString>
 
@@ -25,7 +26,8 @@ TextMeasure qtTextMeasure();
 void paintChart(QPainter& painter, const ChartLayout& layout);
 
 // Each returns an empty text on success, otherwise a message naming the file and the reason.
-// The file is written whole or not at all: an existing file is left as it was on failure.
+// The file is written as every output is (see AtomicFile): an existing file is replaced whole or
+// left as it was.
 QString renderPng(const QString& path, const ChartLayout& layout, int dpi = chartPngDpi);
 QString renderSvg(const QString& path, const ChartLayout& layout);
 
@@ -36,6 +38,12 @@ QString writeChartFile(const std::string& path,
                        const AnalysisResults& results,
                        bool scaled,
                        const std::string& title);
+
+// The bytes that writeChartFile would write to path, for a caller that writes them itself.
+Result<std::string> chartFileBytes(const std::string& path,
+                                   const AnalysisResults& results,
+                                   bool scaled,
+                                   const std::string& title);
 
 // For a program without windows: while alive, a QGuiApplication exists, on the offscreen
 // platform unless QT_QPA_PLATFORM chose another. Does nothing when an application exists.
