@@ -36,27 +36,14 @@ private:
 
 } // namespace
 
-Status writeBatchChart(const std::filesystem::path& file,
-                       const std::filesystem::path& target,
-                       const AnalysisResults& results,
-                       bool scaled,
-                       const std::string& title)
+Result<std::string> drawBatchChart(const std::filesystem::path& target,
+                                   const AnalysisResults& results,
+                                   bool scaled,
+                                   const std::string& title)
 {
     const QtMessageFilter quiet;
     const ChartApp app;
-    const QString failed = writeChartFile(file.string(), results, scaled, title);
-    if (failed.isEmpty()) {
-        return Done{};
-    }
-    // The message names the temporary; the user knows the file by the name they gave.
-    std::string message = failed.toStdString();
-    const std::string temporary = file.string();
-    const std::string shown = target.string();
-    for (std::size_t at = message.find(temporary); at != std::string::npos;
-         at = message.find(temporary, at + shown.size())) {
-        message.replace(at, temporary.size(), shown);
-    }
-    return Error{ErrorKind::Io, std::move(message), shown, 0, {}};
+    return chartFileBytes(target.string(), results, scaled, title);
 }
 
 } // namespace tavrik

@@ -1,4 +1,4 @@
-// The chart writer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
+// The chart drawer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
 // coordinates chart as PNG or SVG without any window.
 #pragma once
 
@@ -10,12 +10,11 @@
 
 namespace tavrik {
 
-// A ChartWriter (see BatchRun.h). The graphical application object it needs exists only
+// A ChartDrawer (see BatchRun.h). The graphical application object it needs exists only
 // during the call, so a run without --chart never starts one.
-Status writeBatchChart(const std::filesystem::path& file,
-                       const std::filesystem::path& target,
-                       const AnalysisResults& results,
-                       bool scaled,
-                       const std::string& title);
+Result<std::string> drawBatchChart(const std::filesystem::path& target,
+                                   const AnalysisResults& results,
+                                   bool scaled,
+                                   const std::string& title);
 
 } // namespace tavrik

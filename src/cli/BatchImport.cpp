@@ -4,6 +4,7 @@
 #include "cli/OutputFiles.h"
 #include "datafile/CsvImport.h"
 #include "datafile/TvkWriter.h"
+#include "export/AtomicFile.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -97,6 +98,10 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
                               outputPath,
                               0,
                               {}});
+        }
+        // A target that cannot be written is refused before the table is read.
+        if (Result<OutputTarget> target = checkOutputTarget(outputPath); !target) {
+            return fail(err, target.error());
         }
     }
 

@@ -4,6 +4,7 @@
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
 #include "datafile/TextEncoding.h"
+#include "export/AtomicFile.h"
 #include "export/MatrixExport.h"
 #include "export/ResultCsv.h"
 #include "export/SavedOutput.h"
@@ -117,7 +118,9 @@ std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOption
     return targets;
 }
 
-// An output must never replace the data file, nor another output of the same run.
+// An output must never replace the data file, nor another output of the same run (a device
+// such as /dev/null may take any number of them), and every target must be writable: all this
+// is known before the analysis starts.
 Status checkOutputTargets(const BatchOptions& options, const std::filesystem::path& dataPath)
 {
     const auto targets = outputTargets(options);
@@ -130,7 +133,7 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
                          0,
                          {}};
         }
-        for (std::size_t j = 0; j < i; ++j) {
+        for (std::size_t j = 0; j < i && !isCharacterDevice(path); ++j) {
             if (namesSameFile(path, targets[j].second)) {
                 return Error{ErrorKind::Usage,
                              targets[j].first + " and " + option + " name the same file " + path,
@@ -138,6 +141,11 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
                              0,
                              {}};
             }
+        }
+    }
+    for (const auto& named : targets) {
+        if (Result<OutputTarget> target = checkOutputTarget(named.second); !target) {
+            return target.error();
         }
     }
     return Done{};
@@ -264,7 +272,7 @@ int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,
              std::ostream& err,
-             const ChartWriter& chart)
+             const ChartDrawer& chart)
 {
     if (options.chartPath && !chart) {
         printBatchMessage(err,
@@ -330,7 +338,7 @@ int runBatch(const BatchOptions& options,
         if (path == standardOutputPath) {
             toStdout += text;
         } else {
-            files.push_back({path, text, {}});
+            files.push_back({path, text});
         }
     };
     if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
@@ -368,10 +376,12 @@ int runBatch(const BatchOptions& options,
         const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
         const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
                                          : "Principal Coordinates of R Matrix";
-        const std::filesystem::path target = *options.chartPath;
-        files.push_back({target, {}, [&, scaled, title, target](const std::filesystem::path& file) {
-                             return chart(file, target, results, scaled, title);
-                         }});
+        Result<std::string> drawn = chart(*options.chartPath, results, scaled, title);
+        if (!drawn) {
+            printBatchMessage(err, drawn.error().message);
+            return exitStatusFor(drawn.error().kind);
+        }
+        files.push_back({*options.chartPath, std::move(*drawn)});
     }
     if (Status written = writeOutputs(files); !written) {
         printBatchMessage(err, written.error().message);

@@ -39,23 +39,23 @@ Result<Selection> selectByName(const DataSet& dataSet,
                                const std::vector<std::string>& populations,
                                const std::vector<std::string>& variables);
 
-// Draws the principal coordinates chart of a run (scaled: of the scaled R matrix) into file, a
-// fresh temporary with the extension of target, where the chart goes once every output is
-// written. Failures name target. Drawing needs Qt, so the core leaves it to the program.
-using ChartWriter = std::function<Status(const std::filesystem::path& file,
-                                         const std::filesystem::path& target,
-                                         const AnalysisResults& results,
-                                         bool scaled,
-                                         const std::string& title)>;
+// Draws the principal coordinates chart of a run (scaled: of the scaled R matrix) in the format
+// that the extension of target chooses, and returns the file's bytes; failures name target.
+// Drawing needs Qt, so the core leaves it to the program.
+using ChartDrawer = std::function<Result<std::string>(const std::filesystem::path& target,
+                                                      const AnalysisResults& results,
+                                                      bool scaled,
+                                                      const std::string& title)>;
 
 // Everything from loading DATAFILE to the written outputs. Messages go to err, each line
-// starting with "tavrik-batch: "; every output whose path is "-" goes to out. The result files
-// are written after a successful run, all or none of them. Without a chart writer, --chart is
-// refused as a usage error.
+// starting with "tavrik-batch: "; every output whose path is "-" goes to out. Every output
+// target is checked before the analysis starts; the result files are written after a
+// successful run, all or none of them. Without a chart drawer, --chart is refused as a usage
+// error.
 int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,
              std::ostream& err,
-             const ChartWriter& chart = {});
+             const ChartDrawer& chart = {});
 
 } // namespace tavrik

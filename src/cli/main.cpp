@@ -7,9 +7,12 @@
 #include "cli/BatchChart.h"
 #endif
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,12 +27,19 @@ int batchMain(int argc, char** argv)
                   << "Try 'tavrik-batch --help' for more information.\n";
         return static_cast<int>(tavrik::BatchExit::Usage);
     }
-    if (options->help) {
-        std::cout << tavrik::batchUsage();
-        return static_cast<int>(tavrik::BatchExit::Done);
-    }
-    if (options->version) {
-        std::cout << "tavrik-batch " TAVRIK_VERSION "\n";
+    if (options->help || options->version) {
+        errno = 0;
+        std::cout << (options->help ? tavrik::batchUsage()
+                                    : std::string("tavrik-batch " TAVRIK_VERSION "\n"))
+                  << std::flush;
+        // A full or closed standard output must not pass for a printed text.
+        if (!std::cout) {
+            const int err = errno;
+            std::cerr << "tavrik-batch: cannot write to standard output"
+                      << (err != 0 ? std::string(": ") + std::strerror(err) : std::string())
+                      << '\n';
+            return static_cast<int>(tavrik::BatchExit::CannotProceed);
+        }
         return static_cast<int>(tavrik::BatchExit::Done);
     }
     if (options->importCsv) {
@@ -41,9 +51,9 @@ int batchMain(int argc, char** argv)
         return tavrik::exitStatusFor(clock.error().kind);
     }
 #ifdef TAVRIK_HAVE_CHART
-    const tavrik::ChartWriter chart = tavrik::writeBatchChart;
+    const tavrik::ChartDrawer chart = tavrik::drawBatchChart;
 #else
-    const tavrik::ChartWriter chart;
+    const tavrik::ChartDrawer chart;
 #endif
     return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart);
 }
