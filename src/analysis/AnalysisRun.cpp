@@ -387,6 +387,17 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     out.warnOutputTooLarge = screen.warnOutputTooLarge;
     out.matrixCount = matrixCount;
 
+    out.basis.setup = chosen.setup;
+    out.basis.passes = pr;
+    out.basis.popSizes = chosen.popSizes;
+    out.basis.heritability = settings.heritability;
+    out.basis.biasCorrection = bias;
+    out.basis.fst = rel.fst;
+    out.basis.fstUnbiased = rel.fstUnbiased;
+    out.basis.fstSe = rel.fstSe;
+    out.basis.seDiagonal = rel.seDiagonal;
+    out.basis.seDSquare = rel.seDSquare;
+
     AnalysisResults& res = out.results;
     res.rMatrix = std::move(rel.r);
     res.dSquare = std::move(rel.dSquare);

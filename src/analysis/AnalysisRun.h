@@ -2,6 +2,7 @@
 // report, the matrix listing and the results, or an error that changes nothing.
 #pragma once
 
+#include "analysis/DataPasses.h"
 #include "analysis/ProgressSink.h"
 #include "report/Clock.h"
 #include "state/ProgramState.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tavrik {
 
@@ -27,6 +29,23 @@ struct RunInput
     std::function<void()> betweenPasses = {};
 };
 
+// What the further analyses of a finished run start from: the chosen populations and
+// variables, the passes' statistics, and the run's own Fst values and analytic standard errors
+// at full precision.
+struct RunBasis
+{
+    PassSetup setup;
+    PassResults passes;
+    std::vector<float> popSizes; // census sizes of the chosen populations
+    float heritability = 1.0f;
+    bool biasCorrection = true;
+    double fst = 0.0;
+    double fstUnbiased = 0.0;
+    double fstSe = 0.0;
+    std::vector<double> seDiagonal;
+    Matrix seDSquare; // filled for i < j
+};
+
 struct RunOutput
 {
     DataSet dataSet;         // the header as re-read by the run (equalSizes kept)
@@ -38,6 +57,7 @@ struct RunOutput
     std::int16_t outputFitsScreen = 0;
     std::int16_t showMatrices = 0;   // possibly cleared by the size rule
     bool warnOutputTooLarge = false; // show the "Warning!" box
+    RunBasis basis;
 };
 
 // The message of a run whose data file changed between or during its two passes.

@@ -1,0 +1,101 @@
+// Bootstrap confidence intervals for the R-matrix statistics of a finished run: the records of
+// each chosen population are resampled with replacement (each population keeps its sample
+// size) and the whole analysis is computed again for every replicate.
+#pragma once
+
+#include "analysis/AnalysisRun.h"
+#include "state/Matrix.h"
+#include "state/Result.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+
+// SplitMix64: a 64-bit state that advances by 0x9E3779B97F4A7C15 per draw; each draw returns
+// the state after the step, passed through splitMix64Mix.
+std::uint64_t splitMix64Mix(std::uint64_t z);
+
+class SplitMix64
+{
+public:
+    explicit SplitMix64(std::uint64_t state)
+        : m_state(state)
+    {}
+    std::uint64_t next();
+
+private:
+    std::uint64_t m_state;
+};
+
+// Replicate r (0-based) draws from its own stream, which starts at
+// splitMix64Mix(splitMix64Mix(seed) + r): the replicates do not depend on one another or on
+// the order in which threads run them.
+std::uint64_t replicateStreamStart(std::uint64_t seed, std::uint64_t replicate);
+
+// A whole number in [0, n), n > 0, without modulo bias: draws x below 2^64 mod n are rejected
+// and drawn again; the first accepted x gives x mod n.
+std::uint64_t uniformBelow(SplitMix64& gen, std::uint64_t n);
+
+inline constexpr std::uint64_t defaultBootstrapSeed = 20261207;
+inline constexpr std::uint64_t bootstrapMemoryBudget = std::uint64_t{1} << 30; // 1 GiB
+
+// The records of the chosen populations, chosen variables only, in file order: one n(i) x t
+// matrix per chosen population.
+struct RecordTable
+{
+    std::vector<Matrix> populations;
+};
+
+// Reads the chosen records of the run's data file into memory. Refuses, with the size needed,
+// when they would take more than budgetBytes; fails when the file no longer holds what the run
+// read (the same number of records per chosen population).
+[[nodiscard]] Result<RecordTable>
+loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t budgetBytes);
+
+struct BootstrapSettings
+{
+    std::size_t replicates = 1000;
+    std::uint64_t seed = defaultBootstrapSeed;
+    unsigned threads = 0; // 0: every core
+};
+
+enum class StatisticKind { Fst, FstUnbiased, RDiagonal, DSquare };
+
+struct BootstrapStatistic
+{
+    StatisticKind kind = StatisticKind::Fst;
+    std::string population;  // r(ii) and D-square
+    std::string population2; // D-square
+    double estimate = 0.0;   // the run's value
+    double analyticSe = 0.0; // the run's standard error
+    double bootstrapSe = 0.0;
+    double lower = 0.0; // 2.5 % percentile of the replicates
+    double upper = 0.0; // 97.5 % percentile
+};
+
+struct BootstrapResult
+{
+    std::uint64_t seed = 0;
+    std::size_t replicates = 0; // asked for
+    std::size_t used = 0;       // replicates that gave every statistic
+    std::size_t singular = 0;   // the matrix could not be inverted
+    std::size_t failed = 0;     // other reasons (a variable without variance, a value not finite)
+    std::string firstFailure;   // the message of the first failed replicate, by index
+    // Fst, unbiased Fst, r(ii) per population, D-square for i < j (row by row).
+    std::vector<BootstrapStatistic> statistics;
+    // replicateValues[r]: the statistics of replicate r in that order; empty when it failed.
+    std::vector<std::vector<double>> replicateValues;
+};
+
+// The p-quantile (0 <= p <= 1) of sorted values x(0..B-1), B >= 1, by linear interpolation
+// between order statistics: h = (B - 1) p, x(floor h) + (h - floor h) (x(floor h + 1) - x(floor
+// h)).
+double percentile(const std::vector<double>& sorted, double p);
+
+[[nodiscard]] Result<BootstrapResult>
+runBootstrap(const RecordTable& records, const RunBasis& basis, const BootstrapSettings& settings);
+
+} // namespace tavrik

@@ -1,0 +1,213 @@
+#include "analysis/HeritabilitySweep.h"
+
+#include "analysis/Inversion.h"
+#include "state/HeritabilityText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+namespace tavrik {
+
+// Indices are 0-based: population i, chosen variable k or l, in file order.
+
+namespace {
+
+Error analysisError(std::string message)
+{
+    return Error{ErrorKind::Analysis, std::move(message), {}, 0, {}};
+}
+
+bool allFinite(const std::vector<double>& values)
+{
+    for (const double v : values) {
+        if (!std::isfinite(v)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A plain decimal: digits with at most one point and at least one digit. Its value in whole
+// units of 10^-decimals goes to units (at most 9 decimals, so nothing overflows).
+struct Decimal
+{
+    std::uint64_t digits = 0; // the digits without the point, as a whole number
+    int decimals = 0;
+};
+
+bool readDecimal(std::string_view text, Decimal& out)
+{
+    constexpr int maxDecimals = 9;
+    constexpr std::size_t maxDigits = 18;
+    bool point = false;
+    std::size_t digitCount = 0;
+    for (const char c : text) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            if (++digitCount > maxDigits) {
+                return false;
+            }
+            out.digits = out.digits * 10 + static_cast<std::uint64_t>(c - '0');
+            if (point) {
+                ++out.decimals;
+            }
+        } else {
+            return false;
+        }
+    }
+    return digitCount > 0 && out.decimals <= maxDecimals;
+}
+
+std::uint64_t powerOfTen(int n)
+{
+    std::uint64_t p = 1;
+    for (int i = 0; i < n; ++i) {
+        p *= 10;
+    }
+    return p;
+}
+
+// units / 10^decimals written with exactly that many decimals.
+std::string decimalText(std::uint64_t units, int decimals)
+{
+    std::string digits = std::to_string(units);
+    if (decimals == 0) {
+        return digits;
+    }
+    const auto d = static_cast<std::size_t>(decimals);
+    if (digits.size() <= d) {
+        digits.insert(0, d + 1 - digits.size(), '0');
+    }
+    digits.insert(digits.size() - d, ".");
+    return digits;
+}
+
+} // namespace
+
+Result<Relationship> relationshipAt(const PassResults& passes,
+                                    const std::vector<double>& popWeights,
+                                    float heritability,
+                                    bool biasCorrection)
+{
+    const std::size_t t = passes.pooledCov.rows();
+    const auto h2 = static_cast<double>(heritability);
+    Matrix geneticCov(t, t);
+    for (std::size_t k = 0; k < t; ++k) {
+        for (std::size_t l = 0; l < t; ++l) {
+            geneticCov(k, l) = h2 * passes.pooledCov(k, l);
+        }
+    }
+    auto inverse = invertMatrix(std::move(geneticCov));
+    if (!inverse) {
+        return inverse.error();
+    }
+    if (!allFinite(inverse->data())) {
+        return analysisError("The inverse of the pooled covariance matrix holds a value that is "
+                             "not a finite number.");
+    }
+    Relationship rel = computeRelationship(
+        passes.popMeans, passes.sampleSizes, popWeights, *inverse, biasCorrection);
+    completeRelationship(rel, passes.sampleSizes, t, biasCorrection);
+    if (!std::isfinite(rel.fst) || !std::isfinite(rel.fstUnbiased) || !std::isfinite(rel.fstSe) ||
+        !allFinite(rel.r.data()) || !allFinite(rel.dSquare.data()) || !allFinite(rel.seDiagonal) ||
+        !allFinite(rel.seDSquare.data())) {
+        return analysisError("The R matrix or Fst holds a value that is not a finite number.");
+    }
+    return rel;
+}
+
+Result<std::vector<SweepPoint>> heritabilityRange(std::string_view spec)
+{
+    const std::string form = "--heritability-sweep \"" + std::string(spec) + "\": ";
+    const std::size_t first = spec.find(':');
+    const std::size_t second = first == std::string_view::npos ? first : spec.find(':', first + 1);
+    if (second == std::string_view::npos) {
+        return Error{ErrorKind::Usage, form + "expected FROM:TO:STEP, e.g. 0.2:1:0.05", {}, 0, {}};
+    }
+    Decimal from;
+    Decimal to;
+    Decimal step;
+    if (!readDecimal(spec.substr(0, first), from) ||
+        !readDecimal(spec.substr(first + 1, second - first - 1), to) ||
+        !readDecimal(spec.substr(second + 1), step)) {
+        return Error{ErrorKind::Usage,
+                     form + "FROM, TO and STEP must be plain decimal numbers such as 0.05, with "
+                            "at most 9 decimals",
+                     {},
+                     0,
+                     {}};
+    }
+    const int decimals = std::max({from.decimals, to.decimals, step.decimals});
+    const auto inUnits = [decimals](const Decimal& d) {
+        return d.digits * powerOfTen(decimals - d.decimals);
+    };
+    const std::uint64_t f = inUnits(from);
+    const std::uint64_t l = inUnits(to);
+    const std::uint64_t s = inUnits(step);
+    const std::uint64_t one = powerOfTen(decimals);
+    if (f == 0 || f > l || l > one || s == 0) {
+        return Error{
+            ErrorKind::Usage, form + "expected 0 < FROM <= TO <= 1 and STEP > 0", {}, 0, {}};
+    }
+    const std::uint64_t count = (l - f) / s + 1;
+    if (count > maxSweepPoints) {
+        return Error{ErrorKind::Usage,
+                     form + "gives " + std::to_string(count) + " heritabilities; at most " +
+                         std::to_string(maxSweepPoints) + " are allowed",
+                     {},
+                     0,
+                     {}};
+    }
+    std::vector<SweepPoint> points;
+    points.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        SweepPoint p{decimalText(f + i * s, decimals), 0.0f};
+        double value = 0.0;
+        std::from_chars(p.text.data(), p.text.data() + p.text.size(), value);
+        p.heritability = static_cast<float>(value);
+        if (!heritabilityAccepted(p.heritability)) {
+            return Error{ErrorKind::Usage,
+                         form + "heritability " + p.text + " is below the smallest one accepted",
+                         {},
+                         0,
+                         {}};
+        }
+        points.push_back(std::move(p));
+    }
+    return points;
+}
+
+Result<SweepTable> heritabilitySweep(const RunBasis& basis, std::span<const SweepPoint> points)
+{
+    SweepTable table;
+    table.popNames = basis.setup.popNames;
+    table.biasCorrection = basis.biasCorrection;
+    const std::size_t g = table.popNames.size();
+    for (const SweepPoint& p : points) {
+        auto rel = relationshipAt(
+            basis.passes, basis.setup.popWeights, p.heritability, basis.biasCorrection);
+        if (!rel) {
+            Error e = rel.error();
+            e.message = "At heritability " + p.text + ": " + e.message;
+            e.field = "heritability " + p.text;
+            return e;
+        }
+        SweepRow row;
+        row.point = p;
+        row.fst = rel->fst;
+        row.fstUnbiased = rel->fstUnbiased;
+        row.fstSe = rel->fstSe;
+        row.rDiagonal.resize(g);
+        for (std::size_t i = 0; i < g; ++i) {
+            row.rDiagonal[i] = rel->r(i, i);
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+} // namespace tavrik

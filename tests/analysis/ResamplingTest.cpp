@@ -1,0 +1,319 @@
+// The analyses beyond a single run: the heritability sweep against single runs at each
+// heritability, the range of heritabilities it generates, and the bootstrap against the
+// generator's reference implementation (tools/bootstrap_reference.py wrote the replicate data
+// files), thread counts, failing replicates and the memory budget.
+#include "analysis/AnalysisRun.h"
+#include "analysis/Bootstrap.h"
+#include "analysis/HeritabilitySweep.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+Clock fixedClock()
+{
+    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
+}
+
+std::string dataFile(const std::string& name)
+{
+    return std::string(TAVRIK_TEST_DATA) + "/" + name;
+}
+
+std::string highland()
+{
+    return std::string(TAVRIK_EXAMPLES) + "/highland.tvk";
+}
+
+// Every population and variable of the file.
+RunInput allOf(const std::string& path, int pops, int vars)
+{
+    RunInput in;
+    in.dataSet.dataPath = path;
+    in.dataSet.popCount = static_cast<std::int16_t>(pops);
+    in.dataSet.varCount = static_cast<std::int16_t>(vars);
+    in.selection.popSelected.assign(static_cast<std::size_t>(pops), 1);
+    in.selection.varSelected.assign(static_cast<std::size_t>(vars), 1);
+    in.selection.selPopCount = static_cast<std::int16_t>(pops);
+    in.selection.selVarCount = static_cast<std::int16_t>(vars);
+    return in;
+}
+
+RunOutput mustRun(const RunInput& in)
+{
+    NullProgress progress;
+    auto out = runAnalysis(in, fixedClock(), progress);
+    EXPECT_TRUE(out.ok()) << (out.ok() ? "" : out.error().message);
+    return out.ok() ? std::move(*out) : RunOutput{};
+}
+
+std::vector<SweepPoint> range(const std::string& spec)
+{
+    auto points = heritabilityRange(spec);
+    EXPECT_TRUE(points.ok()) << spec;
+    return points.ok() ? *points : std::vector<SweepPoint>{};
+}
+
+std::vector<double> diagonal(const Matrix& m)
+{
+    std::vector<double> d;
+    for (std::size_t i = 0; i < m.rows(); ++i) {
+        d.push_back(m(i, i));
+    }
+    return d;
+}
+
+class SweepAgainstRuns : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(SweepAgainstRuns, EveryRowEqualsASingleRunAtItsHeritabilityToTheLastBit)
+{
+    RunInput in = allOf(highland(), 6, 8);
+    in.settings.biasCorrection = GetParam() ? 1 : 0;
+    const RunOutput base = mustRun(in);
+    const std::vector<SweepPoint> points = range("0.2:1:0.05");
+    ASSERT_EQ(points.size(), 17u);
+    auto table = heritabilitySweep(base.basis, points);
+    ASSERT_TRUE(table.ok()) << table.error().message;
+    ASSERT_EQ(table->rows.size(), points.size());
+    for (const SweepRow& row : table->rows) {
+        SCOPED_TRACE(row.point.text);
+        RunInput single = in;
+        single.settings.heritability = row.point.heritability;
+        const RunOutput out = mustRun(single);
+        EXPECT_EQ(row.fst, out.basis.fst);
+        EXPECT_EQ(row.fstUnbiased, out.basis.fstUnbiased);
+        EXPECT_EQ(row.fstSe, out.basis.fstSe);
+        EXPECT_EQ(row.rDiagonal, diagonal(out.results.rMatrix));
+    }
+    // The last point is heritability 1, the default run itself.
+    const SweepRow& last = table->rows.back();
+    EXPECT_EQ(last.point.heritability, 1.0f);
+    EXPECT_EQ(last.fst, base.basis.fst);
+    EXPECT_EQ(last.fstUnbiased, base.basis.fstUnbiased);
+    EXPECT_EQ(last.rDiagonal, diagonal(base.results.rMatrix));
+}
+
+INSTANTIATE_TEST_SUITE_P(BiasCorrection,
+                         SweepAgainstRuns,
+                         ::testing::Bool(),
+                         [](const auto& param) {
+                             return param.param ? "Corrected" : "Uncorrected";
+                         });
+
+TEST(HeritabilityRange, CountsInDecimalStepsAsTheUserWouldTypeThem)
+{
+    // Summed in binary, 0.1 + 0.1 + 0.1 passes 0.3 and the last point would be lost.
+    const auto tenths = range("0.1:0.3:0.1");
+    ASSERT_EQ(tenths.size(), 3u);
+    EXPECT_EQ(tenths[2].text, "0.3");
+    EXPECT_EQ(tenths[2].heritability, 0.3f);
+
+    const auto fine = range("0.2:1:0.05");
+    EXPECT_EQ(fine.front().text, "0.20");
+    EXPECT_EQ(fine[2].text, "0.30");
+    EXPECT_EQ(fine[2].heritability, 0.3f);
+    EXPECT_EQ(fine[13].heritability, 0.85f);
+    EXPECT_EQ(fine.back().text, "1.00");
+
+    const auto uneven = range("0.25:0.5:0.1"); // stops before passing TO
+    ASSERT_EQ(uneven.size(), 3u);
+    EXPECT_EQ(uneven.back().text, "0.45");
+    EXPECT_EQ(range("1:1:0.5").size(), 1u);
+}
+
+TEST(HeritabilityRange, RefusesWhatIsNotARangeWithinZeroToOne)
+{
+    for (const char* bad : {"0.2:1",
+                            "0:1:0.1",
+                            "0.5:0.2:0.1",
+                            "0.2:1.5:0.1",
+                            "0.2:1:0",
+                            "a:1:0.1",
+                            "1e-1:1:0.1",
+                            "-0.2:1:0.1",
+                            "0.2:1:0.0000000001",
+                            "0.000001:1:0.000001"}) {
+        SCOPED_TRACE(bad);
+        auto r = heritabilityRange(bad);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error().kind, ErrorKind::Usage);
+        EXPECT_NE(r.error().message.find(bad), std::string::npos) << r.error().message;
+    }
+}
+
+TEST(BootstrapGenerator, FollowsSplitMix64AndTheReferenceStreams)
+{
+    // The published first output of SplitMix64 from state 0; seed 0 replicate 0 starts there.
+    SplitMix64 zero(replicateStreamStart(0, 0));
+    EXPECT_EQ(zero.next(), 16294208416658607535ULL);
+    EXPECT_EQ(zero.next(), 7960286522194355700ULL);
+    // tools/bootstrap_reference.py --seed 42 --replicate 0 --draws 3
+    SplitMix64 gen(replicateStreamStart(42, 0));
+    EXPECT_EQ(gen.next(), 11338124010319451123ULL);
+    EXPECT_EQ(gen.next(), 8303042382312347024ULL);
+    EXPECT_EQ(gen.next(), 3807263232597043160ULL);
+}
+
+TEST(BootstrapGenerator, UniformDrawRejectsTheBiasedTail)
+{
+    // For n = 2^63 + 1 the draws below 2^64 mod n = 2^63 - 1 are rejected.
+    const std::uint64_t n = (std::uint64_t{1} << 63) + 1;
+    SplitMix64 reference(5);
+    SplitMix64 gen(5);
+    std::uint64_t expected = 0;
+    for (;;) {
+        const std::uint64_t x = reference.next();
+        if (x >= (std::uint64_t{1} << 63) - 1) {
+            expected = x % n;
+            break;
+        }
+    }
+    EXPECT_EQ(uniformBelow(gen, n), expected);
+    SplitMix64 one(9);
+    EXPECT_EQ(uniformBelow(one, 1), 0u);
+}
+
+TEST(BootstrapPercentile, InterpolatesBetweenOrderStatistics)
+{
+    const std::vector<double> x{1.0, 2.0, 4.0, 8.0, 16.0};
+    EXPECT_EQ(percentile(x, 0.0), 1.0);
+    EXPECT_EQ(percentile(x, 1.0), 16.0);
+    EXPECT_EQ(percentile(x, 0.5), 4.0);
+    EXPECT_DOUBLE_EQ(percentile(x, 0.025), 1.1);  // h = 0.1
+    EXPECT_DOUBLE_EQ(percentile(x, 0.975), 15.2); // h = 3.9
+    EXPECT_EQ(percentile({3.0}, 0.975), 3.0);
+}
+
+struct Booted
+{
+    RunOutput run;
+    BootstrapResult result;
+};
+
+Booted boot(const RunInput& in, std::size_t replicates, std::uint64_t seed, unsigned threads)
+{
+    Booted b;
+    b.run = mustRun(in);
+    auto records = loadChosenRecords(in.dataSet, b.run.basis, bootstrapMemoryBudget);
+    EXPECT_TRUE(records.ok()) << (records.ok() ? "" : records.error().message);
+    if (!records.ok()) {
+        return b;
+    }
+    BootstrapSettings settings;
+    settings.replicates = replicates;
+    settings.seed = seed;
+    settings.threads = threads;
+    auto result = runBootstrap(*records, b.run.basis, settings);
+    EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+    if (result.ok()) {
+        b.result = std::move(*result);
+    }
+    return b;
+}
+
+TEST(Bootstrap, ReplicateEqualsTheRunOfTheReferenceResampledFile)
+{
+    const Booted b = boot(allOf(highland(), 6, 8), 8, 42, 2);
+    ASSERT_EQ(b.result.used, 8u);
+    for (const int r : {0, 7}) {
+        SCOPED_TRACE(r);
+        const RunOutput ref = mustRun(
+            allOf(dataFile("bootstrap_highland_seed42_rep" + std::to_string(r) + ".tvk"), 6, 8));
+        std::vector<double> expected{ref.basis.fst, ref.basis.fstUnbiased};
+        for (const double d : diagonal(ref.results.rMatrix)) {
+            expected.push_back(d);
+        }
+        for (std::size_t i = 0; i < 6; ++i) {
+            for (std::size_t j = i + 1; j < 6; ++j) {
+                expected.push_back(ref.results.dSquare(i, j));
+            }
+        }
+        EXPECT_EQ(b.result.replicateValues[static_cast<std::size_t>(r)], expected);
+    }
+}
+
+TEST(Bootstrap, ResultsDoNotDependOnTheNumberOfThreads)
+{
+    const RunInput in = allOf(highland(), 6, 8);
+    const Booted one = boot(in, 40, 7, 1);
+    const Booted many = boot(in, 40, 7, 5);
+    EXPECT_EQ(one.result.replicateValues, many.result.replicateValues);
+    ASSERT_EQ(one.result.statistics.size(), many.result.statistics.size());
+    for (std::size_t s = 0; s < one.result.statistics.size(); ++s) {
+        EXPECT_EQ(one.result.statistics[s].bootstrapSe, many.result.statistics[s].bootstrapSe);
+        EXPECT_EQ(one.result.statistics[s].lower, many.result.statistics[s].lower);
+        EXPECT_EQ(one.result.statistics[s].upper, many.result.statistics[s].upper);
+    }
+    const Booted other = boot(in, 40, 8, 1);
+    EXPECT_NE(one.result.replicateValues, other.result.replicateValues);
+}
+
+TEST(Bootstrap, IntervalsOfTheExampleHoldTheirEstimates)
+{
+    const Booted b = boot(allOf(highland(), 6, 8), 1000, defaultBootstrapSeed, 0);
+    EXPECT_EQ(b.result.used, 1000u);
+    ASSERT_EQ(b.result.statistics.size(), 2u + 6u + 15u);
+    EXPECT_EQ(b.result.statistics[0].estimate, b.run.basis.fst);
+    EXPECT_EQ(b.result.statistics[0].analyticSe, b.run.basis.fstSe);
+    EXPECT_EQ(b.result.statistics[1].estimate, b.run.basis.fstUnbiased);
+    for (const BootstrapStatistic& s : b.result.statistics) {
+        SCOPED_TRACE(s.population + " " + s.population2);
+        EXPECT_LE(s.lower, s.estimate);
+        EXPECT_GE(s.upper, s.estimate);
+        EXPECT_GT(s.bootstrapSe, 0.0);
+        EXPECT_LT(s.bootstrapSe, 0.1);
+    }
+}
+
+TEST(Bootstrap, PopulationOfIdenticalRecordsResamplesToItself)
+{
+    // Every replicate draws Cedar's one record shape again: no replicate fails, and every
+    // statistic still has a spread from the other two populations.
+    const Booted b = boot(allOf(dataFile("bootstrap_identical_population.tvk"), 3, 2), 200, 3, 2);
+    EXPECT_EQ(b.result.used, 200u);
+    EXPECT_EQ(b.result.singular + b.result.failed, 0u);
+    for (const BootstrapStatistic& s : b.result.statistics) {
+        EXPECT_TRUE(std::isfinite(s.bootstrapSe));
+        EXPECT_LE(s.lower, s.upper);
+    }
+}
+
+TEST(Bootstrap, ReplicatesThatCannotBeAnalysedAreCountedNotDropped)
+{
+    // Two records per population: a replicate that draws one record twice in both populations
+    // has no within-population variance left, and its matrix cannot be inverted.
+    const Booted b = boot(allOf(dataFile("bootstrap_two_by_two.tvk"), 2, 1), 200, 11, 2);
+    EXPECT_GT(b.result.singular, 0u);
+    EXPECT_GT(b.result.used, 0u);
+    EXPECT_EQ(b.result.used + b.result.singular + b.result.failed, 200u);
+    std::size_t empty = 0;
+    for (const auto& v : b.result.replicateValues) {
+        empty += v.empty() ? 1 : 0;
+    }
+    EXPECT_EQ(empty, b.result.singular + b.result.failed);
+    EXPECT_NE(b.result.firstFailure.find("Matrix could not be inverted"), std::string::npos)
+        << b.result.firstFailure;
+}
+
+TEST(Bootstrap, RefusesRecordsAboveTheMemoryBudgetNamingTheSizeNeeded)
+{
+    const RunInput in = allOf(highland(), 6, 8);
+    const RunOutput run = mustRun(in);
+    // 322 records x 8 variables x 8 bytes
+    auto refused = loadChosenRecords(in.dataSet, run.basis, 20607);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().kind, ErrorKind::Analysis);
+    EXPECT_NE(refused.error().message.find("322 records of 8 variables need 20608 bytes"),
+              std::string::npos)
+        << refused.error().message;
+    EXPECT_TRUE(loadChosenRecords(in.dataSet, run.basis, 20608).ok());
+}
+
+} // namespace
+} // namespace tavrik
