@@ -1,5 +1,6 @@
 #include "cli/BatchOptions.h"
 
+#include "analysis/Bootstrap.h"
 #include "state/HeritabilityText.h"
 
 #include <algorithm>
@@ -10,6 +11,9 @@
 namespace tavrik {
 
 namespace {
+
+constexpr std::size_t maxReplicates = 10000000;
+static_assert(defaultBootstrapSeed == 20261207, "the help text of --seed names the default");
 
 // Returns the text of the complaint, or an empty text when the value was taken.
 using ApplyOption = std::string (*)(BatchOptions&, std::string_view value);
@@ -193,6 +197,79 @@ const OptionSpec optionTable[] = {
          }
          return {};
      }},
+    {"heritability-sweep",
+     "FROM:TO:STEP",
+     "recompute Fst, unbiased Fst, its se and every unbiased r(ii) for the heritabilities "
+     "FROM, FROM+STEP, ... up to TO (plain decimals, e.g. 0.2:1:0.05); needs --sweep-output",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         auto points = heritabilityRange(v);
+         if (!points) {
+             return points.error().message;
+         }
+         o.sweepSpec = std::string(v);
+         o.sweepPoints = std::move(*points);
+         return {};
+     }},
+    {"sweep-output",
+     "FILE",
+     "the heritability sweep as CSV, one line per heritability",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.sweepOutputPath, "sweep-output", v);
+     }},
+    {"bootstrap",
+     "N",
+     "N bootstrap replicates (records resampled within each population); the summary "
+     "follows the report",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         std::size_t n = 0;
+         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+         if (ec != std::errc{} || end != v.data() + v.size() || n < 2 || n > maxReplicates) {
+             return "--bootstrap " + quoted(v) +
+                    ": expected a whole number of replicates from 2 "
+                    "to " +
+                    std::to_string(maxReplicates);
+         }
+         o.bootstrapReplicates = n;
+         return {};
+     }},
+    {"seed",
+     "S",
+     "seed of the bootstrap's generator, a whole number from 0 to 2^64-1 (default 20261207)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         std::uint64_t seed = 0;
+         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seed);
+         if (ec != std::errc{} || end != v.data() + v.size() || v.empty()) {
+             return "--seed " + quoted(v) +
+                    ": expected a whole number from 0 to "
+                    "18446744073709551615";
+         }
+         o.bootstrapSeed = seed;
+         return {};
+     }},
+    {"bootstrap-output",
+     "FILE",
+     "the bootstrap standard errors and 2.5 % and 97.5 % percentiles as CSV",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.bootstrapOutputPath, "bootstrap-output", v);
+     }},
+    {"threads",
+     "N",
+     "threads for the bootstrap (default: every core); the results do not depend on it",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         unsigned n = 0;
+         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+         if (ec != std::errc{} || end != v.data() + v.size() || n < 1 || n > 1024) {
+             return "--threads " + quoted(v) + ": expected a whole number from 1 to 1024";
+         }
+         o.threads = n;
+         return {};
+     }},
     {"import-csv",
      "IN.csv",
      "convert IN.csv, one row per individual under a header row of column names, into a "
@@ -346,6 +423,15 @@ Status checkCombination(const BatchOptions& options,
     }
     if (operands.size() > 1) {
         return usageError("one data file expected, found also " + quoted(operands[1]));
+    }
+    if (options.sweepSpec.has_value() != options.sweepOutputPath.has_value()) {
+        return usageError(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
+                                            : "--sweep-output needs --heritability-sweep "
+                                              "FROM:TO:STEP");
+    }
+    if (!options.bootstrapReplicates && (options.bootstrapOutputPath || options.bootstrapSeed)) {
+        return usageError(options.bootstrapSeed ? "--seed needs --bootstrap N"
+                                                : "--bootstrap-output needs --bootstrap N");
     }
     if (options.chartMatrix && !options.chartPath) {
         return usageError("--chart-matrix chooses what --chart draws, and --chart FILE is missing");

@@ -2,10 +2,12 @@
 // checks the form of each option; names are matched against the data file later.
 #pragma once
 
+#include "analysis/HeritabilitySweep.h"
 #include "export/MatrixExport.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,6 +48,15 @@ struct BatchOptions
     std::optional<std::string> vtResultsPath;
     std::optional<std::string> chartPath;  // ends in .png or .svg, any case
     std::optional<MatrixKind> chartMatrix; // R or ScaledR; absent: R
+
+    // Further analyses of the run's results.
+    std::optional<std::string> sweepSpec; // FROM:TO:STEP as given
+    std::vector<SweepPoint> sweepPoints;
+    std::optional<std::string> sweepOutputPath;
+    std::optional<std::size_t> bootstrapReplicates;
+    std::optional<std::uint64_t> bootstrapSeed; // absent: the default seed
+    std::optional<std::string> bootstrapOutputPath;
+    unsigned threads = 0; // 0: every core
 
     // Conversion of a CSV table into a data file instead of a run.
     std::optional<std::string> importCsv;

@@ -1,11 +1,14 @@
 #include "cli/BatchRun.h"
 
 #include "analysis/AnalysisRun.h"
+#include "analysis/Bootstrap.h"
+#include "analysis/HeritabilitySweep.h"
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
 #include "datafile/TextEncoding.h"
 #include "export/AtomicFile.h"
 #include "export/MatrixExport.h"
+#include "export/ResamplingText.h"
 #include "export/ResultCsv.h"
 #include "export/SavedOutput.h"
 
@@ -115,6 +118,8 @@ std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOption
     add("--scaled-pc-scores", options.scaledPcScoresPath);
     add("--vt-results", options.vtResultsPath);
     add("--chart", options.chartPath);
+    add("--sweep-output", options.sweepOutputPath);
+    add("--bootstrap-output", options.bootstrapOutputPath);
     return targets;
 }
 
@@ -346,7 +351,38 @@ int runBatch(const BatchOptions& options,
         return exitStatusFor(scaled.error().kind);
     }
     const AnalysisResults& results = run->results;
-    route(options.reportPath, run->screenText);
+    std::string reportText = run->screenText;
+    if (options.sweepSpec) {
+        Result<SweepTable> sweep = heritabilitySweep(run->basis, options.sweepPoints);
+        if (!sweep) {
+            printBatchMessage(err, sweep.error().message);
+            return exitStatusFor(sweep.error().kind);
+        }
+        route(*options.sweepOutputPath, sweepCsvText(*sweep));
+    }
+    if (options.bootstrapReplicates) {
+        Result<RecordTable> records =
+            loadChosenRecords(input.dataSet, run->basis, bootstrapMemoryBudget);
+        if (!records) {
+            printBatchMessage(err, records.error().message);
+            return exitStatusFor(records.error().kind);
+        }
+        BootstrapSettings settings;
+        settings.replicates = *options.bootstrapReplicates;
+        settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
+        settings.threads = options.threads;
+        Result<BootstrapResult> boot = runBootstrap(*records, run->basis, settings);
+        if (!boot) {
+            printBatchMessage(err, boot.error().message);
+            return exitStatusFor(boot.error().kind);
+        }
+        // after the report, never inside it: the report's own bytes stay as they are
+        reportText += bootstrapSummaryText(*boot);
+        if (options.bootstrapOutputPath) {
+            route(*options.bootstrapOutputPath, bootstrapCsvText(*boot));
+        }
+    }
+    route(options.reportPath, reportText);
     if (options.listingPath) {
         route(*options.listingPath, run->matrixFile);
     }
