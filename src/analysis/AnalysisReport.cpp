@@ -49,6 +49,21 @@ void writePopulationTable(ReportWriter& out, const ReportHeadData& h)
     }
     out.endLine();
     out.text("Total").tab(17).text(formatNumber(h.totalSampleSize, "#####")).endLine();
+    // Only a run that left records out says so: the report of a complete file is unchanged.
+    double leftOut = 0.0;
+    for (const double n : h.leftOut) {
+        leftOut += n;
+    }
+    if (leftOut > 0.0) {
+        out.text("Records left out for missing values: " +
+                 std::to_string(static_cast<long>(leftOut)))
+            .endLine();
+        for (std::size_t i = 0; i < h.leftOut.size(); ++i) {
+            if (h.leftOut[i] > 0.0) {
+                out.text(h.popNames[i]).tab(17).text(formatNumber(h.leftOut[i], "####")).endLine();
+            }
+        }
+    }
     if (!weighted) {
         out.endLine();
         out.text("All populations are equally weighted").endLine();

@@ -25,7 +25,8 @@ struct ReportHeadData
     std::vector<float> popSizes;       // N(i) as the file gives it
     std::vector<double> popWeights;    // w(i)
     double totalSampleSize = 0.0;
-    int matrixCount = 2; // 1: every population of the file has the same size
+    int matrixCount = 2;         // 1: every population of the file has the same size
+    std::vector<double> leftOut; // per population: records missing a chosen variable
 };
 
 // rel: as computeRelationship left it (uncorrected diagonal, bias terms, standard errors of

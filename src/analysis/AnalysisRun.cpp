@@ -316,6 +316,7 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     head.popWeights = chosen.setup.popWeights;
     head.totalSampleSize = pr.totalSampleSize;
     head.matrixCount = matrixCount;
+    head.leftOut = pr.leftOut;
 
     completeRelationship(rel, pr.sampleSizes, tu, bias);
     if (auto st = checkRelationship(rel, chosen.setup.popNames); !st) {

@@ -205,6 +205,13 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
         if (j < 0) {
             continue;
         }
+        bool complete = true;
+        for (std::size_t k = 0; k < t; ++k) {
+            complete = complete && !std::isnan(values[basis.setup.varPositions[k]]);
+        }
+        if (!complete) {
+            continue; // left out of the run for a missing value, as here
+        }
         const auto i = static_cast<std::size_t>(j);
         Matrix& m = table.populations[i];
         if (filled[i] == m.rows()) {

@@ -38,6 +38,7 @@ PassAccumulator::PassAccumulator(PassSetup setup)
             static_cast<int>(i);
     }
     m_res.sampleSizes.assign(g, 0.0);
+    m_res.leftOut.assign(g, 0.0);
     m_res.popMeans = Matrix(g, t);
     m_sum1.assign(t, 0.0);
     m_shift.assign(t, 0.0);
@@ -63,6 +64,18 @@ int PassAccumulator::populationOf(double code) const
     return m_codeTable[static_cast<std::size_t>(static_cast<int>(whole) + codeOffset)];
 }
 
+// Complete cases over the chosen variables: a missing value of a variable not chosen costs
+// the record nothing.
+bool PassAccumulator::missesChosenValue(std::span<const double> values) const
+{
+    for (const std::size_t position : m_setup.varPositions) {
+        if (std::isnan(values[position])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int PassAccumulator::addPass1(double code, std::span<const double> values)
 {
     assert(values.size() == m_setup.fileVarCount);
@@ -71,12 +84,16 @@ int PassAccumulator::addPass1(double code, std::span<const double> values)
         return -1;
     }
     const std::size_t t = m_setup.varPositions.size();
+    const auto i = static_cast<std::size_t>(j);
+    if (missesChosenValue(values)) {
+        m_res.leftOut[i] += 1.0;
+        return -1;
+    }
     for (std::size_t k = 0; k < t; ++k) {
         if (!std::isfinite(values[m_setup.varPositions[k]])) {
             return static_cast<int>(k);
         }
     }
-    const auto i = static_cast<std::size_t>(j);
     if (!m_haveShift) {
         for (std::size_t k = 0; k < t; ++k) {
             m_shift[k] = values[m_setup.varPositions[k]];
@@ -130,6 +147,20 @@ Status PassAccumulator::finishPass1()
                              ", which comes later in the data file and receives every record "
                              "of that code. Give the two populations different codes in the data "
                              "file, or choose only one of them.",
+                         {},
+                         0,
+                         "population " + m_setup.popNames[i]};
+        }
+        if (ni < 2.0 && m_res.leftOut[i] > 0.0) {
+            const auto missing = static_cast<long>(m_res.leftOut[i]);
+            return Error{ErrorKind::Analysis,
+                         "Population " + quoteFound(m_setup.popNames[i]) + " has " +
+                             (ni == 0.0 ? "no complete record" : "only one complete record") +
+                             ": " + std::to_string(missing) +
+                             (missing == 1 ? " of its records misses" : " of its records miss") +
+                             " a value of a chosen variable. Every chosen population needs at "
+                             "least two records with all chosen variables; choose fewer "
+                             "variables or leave the population out.",
                          {},
                          0,
                          "population " + m_setup.popNames[i]};
@@ -202,6 +233,9 @@ void PassAccumulator::addPass2(double code, std::span<const double> values)
     assert(values.size() == m_setup.fileVarCount);
     const int j = populationOf(code);
     if (j < 0) {
+        return;
+    }
+    if (missesChosenValue(values)) {
         return;
     }
     const auto i = static_cast<std::size_t>(j);

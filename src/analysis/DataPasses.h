@@ -42,6 +42,8 @@ struct PassResults
     Matrix pooledCov;                     // t x t, both triangles
     std::vector<double> observedVariance; // per population: mean of its within variances
     double meanWithinVariance = 0.0;      // mean of the pooled diagonal
+    // Per population: records left out because a chosen variable is missing (NaN).
+    std::vector<double> leftOut;
 };
 
 // Accumulates the records of both passes. Feed every record of pass 1, call finishPass1,
@@ -55,8 +57,9 @@ public:
     // populations with one code: the later one in file order wins.
     int populationOf(double code) const;
 
-    // values: the record's V values in file order. Returns the 0-based chosen variable whose
-    // value is not finite (the record then counts for nothing), or -1.
+    // values: the record's V values in file order. A record missing (NaN) a chosen variable
+    // is left out of both passes and counted in leftOut. Returns the 0-based chosen variable
+    // whose value is infinite (the record then counts for nothing), or -1.
     int addPass1(double code, std::span<const double> values);
     // Between the passes: raw means, overall variances, standardized means. Fails when a
     // chosen population has fewer than two records or a variable has no variance.
@@ -72,6 +75,7 @@ public:
     const PassResults& results() const { return m_res; }
 
 private:
+    bool missesChosenValue(std::span<const double> values) const;
     static constexpr int codeOffset = 32768; // int16 code -> table index
     PassSetup m_setup;
     PassResults m_res;

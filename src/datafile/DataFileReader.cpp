@@ -373,6 +373,23 @@ Result<std::int16_t> DataFileReader::Impl::readWhole(const std::string& field, l
     return static_cast<std::int16_t>(v);
 }
 
+namespace {
+
+// A value field holding only NA or . (unquoted) is a missing value: a quiet NaN, which no
+// number in a data file can otherwise produce.
+bool isMissingMarker(std::string_view token)
+{
+    return token == "NA" || token == ".";
+}
+
+NumberStatus missingValue(double& out)
+{
+    out = std::numeric_limits<double>::quiet_NaN();
+    return NumberStatus::Ok;
+}
+
+} // namespace
+
 bool DataFileReader::Impl::readRecordNumber(double& out)
 {
     // Fast path for a field that lies wholly inside the buffer, with the scan position and
@@ -404,7 +421,8 @@ bool DataFileReader::Impl::readRecordNumber(double& out)
     line = lines;
     fieldLine = lines;
     const std::string_view token(p, static_cast<std::size_t>(t - p));
-    const NumberStatus status = parseDecimal(token, out);
+    const NumberStatus status =
+        isMissingMarker(token) ? missingValue(out) : parseDecimal(token, out);
     if (status != NumberStatus::Ok) {
         pos = static_cast<std::size_t>(p - b);
         badRecordField = describeBadNumber(token, false, status);
@@ -430,8 +448,9 @@ bool DataFileReader::Impl::readRecordNumberSlow(double& out)
     }
     bool tooLong = false;
     const std::string_view token = numberToken(tooLong);
-    const NumberStatus status =
-        token.empty() || tooLong ? NumberStatus::Bad : parseDecimal(token, out);
+    const NumberStatus status = token.empty() || tooLong ? NumberStatus::Bad
+                                : isMissingMarker(token) ? missingValue(out)
+                                                         : parseDecimal(token, out);
     if (status != NumberStatus::Ok) {
         badRecordField = describeBadNumber(token, tooLong, status);
         return false;
@@ -607,6 +626,11 @@ Result<bool> DataFileReader::nextRecord(double& code, std::span<double> values)
 
     if (!r.readRecordNumber(code)) {
         return r.fail(codeField(), expected, r.badRecordField);
+    }
+    if (std::isnan(code)) {
+        return r.fail(codeField(),
+                      "expected a number (a population code cannot be missing)",
+                      "the missing-value marker");
     }
     for (std::size_t k = 0; k < values.size(); ++k) {
         if (!r.readRecordNumber(values[k])) {

@@ -54,8 +54,10 @@ public:
     Result<DataFileHeader> readHeader();
 
     // Reads the next record: its population code and exactly values.size() values (the
-    // header's varCount). Returns false at the end of the file (trailing blanks and empty
-    // lines allowed), true when a record was read, or an error for a short or bad record.
+    // header's varCount). A value field holding only NA or . (unquoted) is missing and
+    // comes back as a quiet NaN; the code may not be missing. Returns false at the end of the file
+    // (trailing blanks and empty lines allowed), true when a record was read, or an error for a
+    // short or bad record.
     Result<bool> nextRecord(double& code, std::span<double> values);
 
     // Records read so far by nextRecord.
