@@ -252,7 +252,7 @@ const OptionSpec optionTable[] = {
      }},
     {"bootstrap-output",
      "FILE",
-     "the bootstrap standard errors and 2.5 % and 97.5 % percentiles as CSV",
+     "the bootstrap standard errors and the 2.5% and 97.5% percentiles as CSV",
      Section::Results,
      [](BatchOptions& o, std::string_view v) -> std::string {
          return setPath(o.bootstrapOutputPath, "bootstrap-output", v);
