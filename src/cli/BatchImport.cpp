@@ -17,32 +17,38 @@ namespace tavrik {
 
 namespace {
 
-// Lines of the left-out rows as a user reads them: the first twenty, then how many more.
-std::string lineList(const std::vector<LeftOutRow>& rows)
+// Lines of the left-out rows as a user reads them: the first ones, then how many more.
+std::string lineList(const ImportPreview& preview)
 {
-    constexpr std::size_t shown = 20;
-    std::string text = rows.size() == 1 ? "line " : "lines ";
-    for (std::size_t i = 0; i < rows.size() && i < shown; ++i) {
-        text += (i > 0 ? ", " : "") + std::to_string(rows[i].line);
+    const auto n = static_cast<std::size_t>(preview.leftOutCount);
+    std::string text = n == 1 ? "line " : "lines ";
+    for (std::size_t i = 0; i < preview.leftOut.size(); ++i) {
+        text += (i > 0 ? ", " : "") + std::to_string(preview.leftOut[i].line);
     }
-    if (rows.size() > shown) {
-        text += " and " + std::to_string(rows.size() - shown) + " more";
+    if (n > preview.leftOut.size()) {
+        text += " and " + std::to_string(n - preview.leftOut.size()) + " more";
     }
     return text;
 }
 
 // The variable columns: the named ones in the order given, or every numeric column but the
-// population column in file order. Column indices are 0-based.
+// population column in file order, with a note on err for every other column left out.
+// Column indices are 0-based.
 Result<std::vector<std::size_t>> variableColumns(const CsvTable& table,
                                                  std::size_t populationColumn,
-                                                 const std::vector<std::string>& names)
+                                                 const std::vector<std::string>& names,
+                                                 std::ostream& err)
 {
     std::vector<std::size_t> columns;
     if (names.empty()) {
-        const std::vector<CsvColumn> analysed = analyseColumns(table);
-        for (std::size_t c = 0; c < analysed.size(); ++c) {
-            if (c != populationColumn && analysed[c].numeric) {
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            if (c == populationColumn) {
+                continue;
+            }
+            if (table.columns[c].numeric) {
                 columns.push_back(c);
+            } else {
+                printBatchMessage(err, "note: left out " + columnProblem(table, c));
             }
         }
         if (columns.empty()) {
@@ -109,6 +115,9 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
     if (!table) {
         return fail(err, table.error());
     }
+    for (const std::string& note : table->notes) {
+        printBatchMessage(err, "note: " + table->displayName + ", " + note);
+    }
     ImportPlan plan = defaultPlan(*table);
     Result<std::size_t> populations = findColumn(*table, *options.populationColumn);
     if (!populations) {
@@ -116,7 +125,7 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
     }
     plan.populationColumn = *populations;
     Result<std::vector<std::size_t>> variables =
-        variableColumns(*table, plan.populationColumn, options.variables);
+        variableColumns(*table, plan.populationColumn, options.variables, err);
     if (!variables) {
         return fail(err, variables.error());
     }
@@ -132,41 +141,59 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
         plan.censusSizes = std::move(*sizes);
     }
 
-    const ImportPreview preview =
+    Result<ImportPreview> preview =
         tavrik::preview(*table, plan.populationColumn, plan.variableColumns);
-    if (!preview.leftOut.empty() && !options.leaveOutBadRows) {
+    if (!preview) {
+        return fail(err, preview.error());
+    }
+    if (preview->leftOutCount > 0 && !options.leaveOutBadRows) {
         return fail(err,
                     Error{ErrorKind::DataFile,
-                          table->displayName + ": " + leftOutSummary(preview) +
-                              "\nfirst: " + preview.leftOut.front().reason +
+                          table->displayName + ": " + leftOutSummary(*preview) +
+                              "\nfirst: " + preview->leftOut.front().reason +
                               "\ngive --leave-out-bad-rows to import the other rows",
                           table->path,
-                          preview.leftOut.front().line,
+                          preview->leftOut.front().line,
                           {}});
     }
     plan.leaveOutRows = options.leaveOutBadRows;
-    Result<std::string> text = tvkText(*table, plan);
-    if (!text) {
-        return fail(err, text.error());
-    }
 
     if (outputPath == standardOutputPath) {
-        out.write(text->data(), static_cast<std::streamsize>(text->size()));
+        // Streamed: a file that changes half-way still ends the output with status 3.
+        Status written = writeTvk(*table, plan, [&out](std::string_view piece) -> Status {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            if (!out) {
+                return Error{
+                    ErrorKind::Io, "cannot write the data file to standard output", {}, 0, {}};
+            }
+            return Done{};
+        });
         out.flush();
-        if (!out) {
-            printBatchMessage(err, "cannot write the data file to standard output");
-            return static_cast<int>(BatchExit::CannotProceed);
+        if (written && !out) {
+            written =
+                Error{ErrorKind::Io, "cannot write the data file to standard output", {}, 0, {}};
         }
-    } else if (Status written = writeTvkFile(outputPath, *text); !written) {
-        return fail(err, written.error());
+        if (!written) {
+            return fail(err, written.error());
+        }
+    } else {
+        // TODO: the text is held whole (the size of the output file, not of the table read)
+        // until the atomic file writer takes its bytes piece by piece.
+        Result<std::string> text = tvkText(*table, plan);
+        if (!text) {
+            return fail(err, text.error());
+        }
+        if (Status written = writeTvkFile(outputPath, *text); !written) {
+            return fail(err, written.error());
+        }
     }
-    if (!preview.leftOut.empty()) {
-        const std::size_t n = preview.leftOut.size();
+    if (preview->leftOutCount > 0) {
+        const long n = preview->leftOutCount;
         printBatchMessage(err,
                           "note: " + std::to_string(n) + (n == 1 ? " row" : " rows") +
                               " with a missing or non-numeric value or no population left out "
                               "of " +
-                              table->displayName + ": " + lineList(preview.leftOut));
+                              table->displayName + ": " + lineList(*preview));
     }
     return static_cast<int>(BatchExit::Done);
 }

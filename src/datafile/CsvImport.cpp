@@ -18,6 +18,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace tavrik {
 
 namespace {
@@ -26,6 +32,10 @@ constexpr std::size_t countLimit =
     static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max());
 // Lines that leftOutSummary lists before it only counts the rest.
 constexpr std::size_t summaryLines = 20;
+// Bytes of a bad cell kept to quote it; a message shows fewer.
+constexpr std::size_t keptCellBytes = 200;
+// The .tvk text is handed on in pieces of about this size.
+constexpr std::size_t sinkPieceBytes = std::size_t{1} << 16;
 
 bool isBlank(char c)
 {
@@ -48,79 +58,290 @@ std::string columnText(const CsvTable& table, std::size_t column)
     return text;
 }
 
-// The parser of one CSV text with a known separator.
+// The first bytes of text, never cut inside a UTF-8 sequence.
+std::string headOf(const std::string& text, std::size_t bytes)
+{
+    if (text.size() <= bytes) {
+        return text;
+    }
+    std::size_t n = bytes;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0u) == 0x80u) {
+        --n;
+    }
+    return text.substr(0, n);
+}
+
+std::string fileChanged(const CsvTable& table)
+{
+    return table.displayName + " changed while it was being imported; import it again";
+}
+
+// The bytes of a CSV file or of text in memory, read through a buffer of fixed size.
+class ByteSource
+{
+public:
+    explicit ByteSource(std::shared_ptr<const std::string> text)
+        : m_text(std::move(text))
+    {
+        m_data = m_text->data();
+        m_end = m_text->size();
+    }
+    explicit ByteSource(InputFile file)
+        : m_file(std::move(file))
+        , m_buffer(std::make_unique<char[]>(bufferBytes))
+    {
+        m_data = m_buffer.get();
+    }
+
+    // The byte at offset ahead of the next one, or -1 past the end.
+    int peek(std::size_t ahead = 0)
+    {
+        if (m_pos + ahead >= m_end) {
+            refill();
+            if (m_pos + ahead >= m_end) {
+                return -1;
+            }
+        }
+        return static_cast<unsigned char>(m_data[m_pos + ahead]);
+    }
+    void take() { ++m_pos; }
+    int readErrno() const { return m_errno; }
+
+private:
+    static constexpr std::size_t bufferBytes = std::size_t{1} << 16;
+
+    void refill()
+    {
+        if (!m_file || m_atEof) {
+            return;
+        }
+        std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+        const std::size_t want = bufferBytes - m_end;
+        const std::size_t got = std::fread(m_buffer.get() + m_end, 1, want, m_file.get());
+        m_end += got;
+        if (got < want) {
+            if (std::ferror(m_file.get()) != 0) {
+                m_errno = errno != 0 ? errno : EIO;
+            }
+            m_atEof = true;
+        }
+    }
+
+    std::shared_ptr<const std::string> m_text;
+    InputFile m_file;
+    std::unique_ptr<char[]> m_buffer;
+    const char* m_data = nullptr;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_atEof = false;
+    int m_errno = 0;
+};
+
+// Skips a UTF-8 byte-order mark at the start.
+void skipByteOrderMark(ByteSource& in)
+{
+    if (in.peek(0) == 0xEF && in.peek(1) == 0xBB && in.peek(2) == 0xBF) {
+        in.take();
+        in.take();
+        in.take();
+    }
+}
+
+#ifndef _WIN32
+const char* fileKind(mode_t mode)
+{
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a pipe";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
+}
+
+CsvFileStamp stampOf(const struct stat& st)
+{
+#ifdef __linux__
+    const long long nanoseconds = st.st_mtim.tv_nsec;
+#else
+    const long long nanoseconds = 0;
+#endif
+    return CsvFileStamp{static_cast<long long>(st.st_size),
+                        static_cast<long long>(st.st_mtime) * 1000000000LL + nanoseconds};
+}
+#endif
+
+// Opens a file that is read more than once or whole: a pipe, a FIFO or a device is refused
+// before it is opened (a FIFO would block the open until a writer comes), and checked again
+// once open, without waiting, in case it was swapped in between.
+Result<InputFile>
+openRegularFile(const std::filesystem::path& path, const std::string& why, CsvFileStamp& stamp)
+{
+#ifdef _WIN32
+    (void)why;
+    (void)stamp;
+    return openInputFile(path);
+#else
+    const std::string name = pathText(path);
+    const auto refuse = [&](mode_t mode) {
+        return Error{ErrorKind::DataFile,
+                     "cannot import " + name + ": it is " + fileKind(mode) + "; " + why,
+                     name,
+                     0,
+                     {}};
+    };
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        return refuse(st.st_mode);
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int reason = errno;
+        return Error{
+            ErrorKind::DataFile, "cannot open " + name + ": " + std::strerror(reason), name, 0, {}};
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(st.st_mode);
+    }
+    stamp = stampOf(st);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (f == nullptr) {
+        const int reason = errno;
+        ::close(fd);
+        return Error{
+            ErrorKind::DataFile, "cannot open " + name + ": " + std::strerror(reason), name, 0, {}};
+    }
+    return InputFile(f);
+#endif
+}
+
+constexpr const char* twiceReason = "the import reads its file twice and needs a regular file";
+
+// The rows of a table again, for a later pass: the file must be as its first pass found it.
+Result<ByteSource> reopen(const CsvTable& table)
+{
+    if (table.text) {
+        return ByteSource(table.text);
+    }
+    CsvFileStamp now;
+    const std::filesystem::path path(std::u8string(table.path.begin(), table.path.end()));
+    Result<InputFile> file = openRegularFile(path, twiceReason, now);
+    if (!file) {
+        return file.error();
+    }
+    if (now.size != table.stamp.size || now.modified != table.stamp.modified) {
+        return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+    }
+    ByteSource source(std::move(*file));
+    skipByteOrderMark(source);
+    return source;
+}
+
+// The parser of CSV records with a known separator.
 class CsvParser
 {
 public:
-    CsvParser(const std::string& text, char separator, const CsvTable& names)
-        : m_text(text)
+    CsvParser(ByteSource& source, char separator, const CsvTable& names)
+        : m_in(source)
         , m_sep(separator)
         , m_names(names)
     {}
 
-    // Reads the header and the rows into table; the first error stops it.
-    std::optional<Error> parse(CsvTable& table);
+    // Reads the next record into cells; false at the end of the text (or on error).
+    bool record(std::vector<std::string>& cells, long& startLine, std::optional<Error>& error);
+    // The next record that is not all empty, checked to have as many fields as the header.
+    bool row(std::vector<std::string>& cells, long& line, std::optional<Error>& error);
 
 private:
-    // Reads one record starting at m_pos; false at the end of the text.
-    bool record(std::vector<std::string>& cells, long& startLine, std::optional<Error>& error);
     void skipBlankLines();
-    bool atLineEnd() const
-    {
-        return m_pos < m_text.size() && (m_text[m_pos] == '\r' || m_text[m_pos] == '\n');
-    }
+    bool atLineEnd() { return m_in.peek() == '\r' || m_in.peek() == '\n'; }
+    bool atEnd() { return m_in.peek() < 0; }
     void takeLineEnd();
-    void advance(); // one byte, keeping line and position counts
+    void advance(); // one byte, keeping the position count
     Error syntax(long line, long position, const std::string& what) const
     {
         return dataFileError(
             m_names.path, m_names.displayName, line, "position " + std::to_string(position), what);
     }
+    bool tooLong(const std::string& cell, long line, long position, std::optional<Error>& error);
 
-    const std::string& m_text;
+    ByteSource& m_in;
     char m_sep;
     const CsvTable& m_names;
-    std::size_t m_pos = 0;
     long m_line = 1;
     long m_column = 1; // 1-based character position in the line (UTF-8 sequences count once)
 };
 
 void CsvParser::advance()
 {
-    const auto c = static_cast<unsigned char>(m_text[m_pos]);
-    ++m_pos;
-    if ((c & 0xC0u) != 0x80u) {
+    const int c = m_in.peek();
+    m_in.take();
+    if ((static_cast<unsigned>(c) & 0xC0u) != 0x80u) {
         ++m_column;
     }
 }
 
 void CsvParser::takeLineEnd()
 {
-    if (m_text[m_pos] == '\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '\n') {
-        ++m_pos;
+    if (m_in.peek() == '\r' && m_in.peek(1) == '\n') {
+        m_in.take();
     }
-    ++m_pos;
+    m_in.take();
     ++m_line;
     m_column = 1;
 }
 
 void CsvParser::skipBlankLines()
 {
+    // Blanks before a line end are dropped with it; blanks before a field are skipped by
+    // record() anyway.
     for (;;) {
-        std::size_t p = m_pos;
-        while (p < m_text.size() && isBlank(m_text[p])) {
-            ++p;
+        std::size_t ahead = 0;
+        int c = m_in.peek();
+        while (c == ' ' || c == '\t') {
+            c = m_in.peek(++ahead);
+            if (ahead >= 4096) {
+                return; // a long run of blanks is read as a field
+            }
         }
-        if (p < m_text.size() && (m_text[p] == '\r' || m_text[p] == '\n')) {
-            m_pos = p;
-            takeLineEnd();
-            continue;
+        if (c != '\r' && c != '\n' && c >= 0) {
+            return;
         }
-        if (p == m_text.size()) {
-            m_pos = p;
+        for (std::size_t i = 0; i < ahead; ++i) {
+            advance();
         }
-        return;
+        if (c < 0) {
+            return;
+        }
+        takeLineEnd();
     }
+}
+
+bool CsvParser::tooLong(const std::string& cell,
+                        long line,
+                        long position,
+                        std::optional<Error>& error)
+{
+    if (cell.size() <= fieldBufferBytes) {
+        return false;
+    }
+    error = syntax(line,
+                   position,
+                   "the field that starts here is longer than " + std::to_string(maxNameBytes) +
+                       " bytes, the longest name a data file holds");
+    return true;
 }
 
 bool CsvParser::record(std::vector<std::string>& cells,
@@ -129,29 +350,29 @@ bool CsvParser::record(std::vector<std::string>& cells,
 {
     cells.clear();
     skipBlankLines();
-    if (m_pos >= m_text.size()) {
+    if (atEnd()) {
         return false;
     }
     startLine = m_line;
     for (;;) {
-        while (m_pos < m_text.size() && isBlank(m_text[m_pos])) {
+        while (m_in.peek() == ' ' || m_in.peek() == '\t') {
             advance();
         }
         std::string cell;
-        if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-            const long openLine = m_line;
-            const long openColumn = m_column;
+        const long openLine = m_line;
+        const long openColumn = m_column;
+        if (m_in.peek() == '"') {
             advance();
             for (;;) {
-                if (m_pos >= m_text.size()) {
+                const int c = m_in.peek();
+                if (c < 0) {
                     error = syntax(openLine,
                                    openColumn,
                                    "the quoted field that starts here has no closing quote");
-                    return true;
+                    return false;
                 }
-                const char c = m_text[m_pos];
                 if (c == '"') {
-                    if (m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '"') {
+                    if (m_in.peek(1) == '"') {
                         cell += '"';
                         advance();
                         advance();
@@ -161,38 +382,42 @@ bool CsvParser::record(std::vector<std::string>& cells,
                     break;
                 }
                 if (c == '\r' || c == '\n') {
-                    // kept as LF whatever the file's line ends
-                    cell += '\n';
+                    cell += '\n'; // kept as LF whatever the file's line ends
                     takeLineEnd();
-                    continue;
+                } else {
+                    cell += static_cast<char>(c);
+                    advance();
                 }
-                cell += c;
+                if (tooLong(cell, openLine, openColumn, error)) {
+                    return false;
+                }
+            }
+            while (m_in.peek() == ' ' || m_in.peek() == '\t') {
                 advance();
             }
-            while (m_pos < m_text.size() && isBlank(m_text[m_pos])) {
-                advance();
-            }
-            if (m_pos < m_text.size() && m_text[m_pos] != m_sep && !atLineEnd()) {
+            if (!atEnd() && m_in.peek() != m_sep && !atLineEnd()) {
                 error = syntax(m_line,
                                m_column,
                                std::string("expected '") + m_sep +
                                    "' or the end of the line after the closing quote, found " +
-                                   quoteFound(m_text.substr(m_pos, 1)));
-                return true;
+                                   quoteFound(std::string(1, static_cast<char>(m_in.peek()))));
+                return false;
             }
         } else {
-            const std::size_t start = m_pos;
-            while (m_pos < m_text.size() && m_text[m_pos] != m_sep && !atLineEnd()) {
+            for (int c = m_in.peek(); c >= 0 && c != m_sep && c != '\r' && c != '\n';
+                 c = m_in.peek()) {
+                cell += static_cast<char>(c);
                 advance();
+                if (tooLong(cell, openLine, openColumn, error)) {
+                    return false;
+                }
             }
-            std::size_t last = m_pos;
-            while (last > start && isBlank(m_text[last - 1])) {
-                --last;
+            while (!cell.empty() && isBlank(cell.back())) {
+                cell.pop_back();
             }
-            cell.assign(m_text, start, last - start);
         }
         cells.push_back(std::move(cell));
-        if (m_pos >= m_text.size()) {
+        if (atEnd()) {
             return true;
         }
         if (atLineEnd()) {
@@ -203,51 +428,45 @@ bool CsvParser::record(std::vector<std::string>& cells,
     }
 }
 
-std::optional<Error> CsvParser::parse(CsvTable& table)
+bool CsvParser::row(std::vector<std::string>& cells, long& line, std::optional<Error>& error)
 {
-    std::optional<Error> error;
-    long line = 0;
-    std::vector<std::string> cells;
-    if (!record(table.header, table.headerLine, error)) {
-        return dataFileError(m_names.path,
-                             m_names.displayName,
-                             0,
-                             {},
-                             "the file is empty; expected a header row of column names");
-    }
-    if (error) {
-        return error;
-    }
     while (record(cells, line, error)) {
-        if (error) {
-            return error;
-        }
         if (std::all_of(
                 cells.begin(), cells.end(), [](const std::string& c) { return c.empty(); })) {
             continue; // ",,," is how spreadsheets write an empty row
         }
-        if (cells.size() != table.header.size()) {
-            return dataFileError(m_names.path,
-                                 m_names.displayName,
-                                 line,
-                                 {},
-                                 "expected " + std::to_string(table.header.size()) +
-                                     " fields as in the header row, found " +
-                                     std::to_string(cells.size()));
+        if (cells.size() != m_names.header.size()) {
+            error = dataFileError(m_names.path,
+                                  m_names.displayName,
+                                  line,
+                                  {},
+                                  "expected " + std::to_string(m_names.header.size()) +
+                                      " fields as in the header row, found " +
+                                      std::to_string(cells.size()));
+            return false;
         }
-        table.rows.push_back(CsvRow{line, cells});
+        return true;
     }
-    return std::nullopt;
+    if (!error && m_in.readErrno() != 0) {
+        error = Error{ErrorKind::DataFile,
+                      "cannot read " + m_names.path + ", line " + std::to_string(m_line) + ": " +
+                          std::strerror(m_in.readErrno()),
+                      m_names.path,
+                      m_line,
+                      {}};
+    }
+    return false;
 }
 
 // Separators outside quotes in the first non-blank row.
-void countHeaderSeparators(const std::string& text, long& commas, long& semicolons)
+void countHeaderSeparators(ByteSource& in, long& commas, long& semicolons)
 {
     commas = 0;
     semicolons = 0;
     bool quoted = false;
     bool seenContent = false;
-    for (const char c : text) {
+    for (int b = in.peek(); b >= 0; in.take(), b = in.peek()) {
+        const char c = static_cast<char>(b);
         if (c == '"') {
             quoted = !quoted; // a doubled quote toggles twice
         } else if (!quoted && (c == '\r' || c == '\n')) {
@@ -286,46 +505,113 @@ template <typename T> CellStatus parseNumber(std::string_view cell, char separat
     return CellStatus::NotNumber; // also "inf", "nan" and blanks
 }
 
-Result<std::string> readBytes(const std::filesystem::path& path)
+// The header row: line breaks in a name become blanks and a name met before gets a suffix,
+// each change noted, so that the data file never holds two variables of one name.
+void settleHeader(CsvTable& table)
 {
-    Result<InputFile> file = openInputFile(path);
-    if (!file) {
-        return file.error();
-    }
-    std::FILE* const f = file->get();
-    std::string bytes;
-    std::array<char, 65536> chunk{};
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
-        bytes.append(chunk.data(), got);
-        if (got < chunk.size()) {
-            break;
+    std::unordered_set<std::string> taken;
+    for (std::string& name : table.header) {
+        if (table.latin1) {
+            name = latin1ToUtf8(name);
         }
     }
-    if (std::ferror(f) != 0) { // a folder opens, but cannot be read
-        const std::string name = pathText(path);
-        const int reason = errno != 0 ? errno : EIO;
-        return Error{
-            ErrorKind::DataFile, "cannot read " + name + ": " + std::strerror(reason), name, 0, {}};
+    for (const std::string& name : table.header) {
+        taken.insert(name);
     }
-    return bytes;
+    std::unordered_map<std::string, std::size_t> firstColumn;
+    for (std::size_t c = 0; c < table.header.size(); ++c) {
+        std::string& name = table.header[c];
+        const std::string original = name;
+        std::replace(name.begin(), name.end(), '\n', ' ');
+        if (name != original) {
+            table.notes.push_back("column " + std::to_string(c + 1) + ": the line break in " +
+                                  quoteFound(original) + " becomes a blank");
+            taken.insert(name);
+        }
+        const auto [first, added] = firstColumn.try_emplace(name, c);
+        if (added) {
+            continue;
+        }
+        std::string unique;
+        for (int k = 2;; ++k) {
+            unique = name + "_" + std::to_string(k);
+            if (taken.insert(unique).second) {
+                break;
+            }
+        }
+        table.notes.push_back("column " + std::to_string(c + 1) + " has the name of column " +
+                              std::to_string(first->second + 1) + ", " + quoteFound(name) +
+                              "; it is imported as " + quoteFound(unique));
+        name = std::move(unique);
+        firstColumn.emplace(name, c);
+    }
 }
 
-Result<CsvTable> readCsvBytes(std::string text, std::string path, std::string displayName)
+// The first pass with one separator: the header, and what each column holds.
+std::optional<Error> scan(ByteSource& in, CsvTable& table)
 {
-    if (text.starts_with(utf8ByteOrderMark)) {
-        text.erase(0, utf8ByteOrderMark.size());
+    CsvParser parser(in, table.separator, table);
+    std::optional<Error> error;
+    bool utf8 = true;
+    const auto check = [&utf8](const std::string& cell) { utf8 = utf8 && isValidUtf8(cell); };
+    if (!parser.record(table.header, table.headerLine, error)) {
+        if (error) {
+            return error;
+        }
+        return dataFileError(table.path,
+                             table.displayName,
+                             0,
+                             {},
+                             "the file is empty; expected a header row of column names");
     }
-    if (!isValidUtf8(text)) {
-        text = latin1ToUtf8(text);
+    std::for_each(table.header.begin(), table.header.end(), check);
+    table.columns.assign(table.header.size(), CsvColumn{});
+    std::vector<std::string> cells;
+    long line = 0;
+    while (parser.row(cells, line, error)) {
+        ++table.rowCount;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            check(cells[c]);
+            CsvColumn& column = table.columns[c];
+            double value = 0.0;
+            const CellStatus s = parseCell(cells[c], table.separator, value);
+            if (s == CellStatus::Empty) {
+                continue;
+            }
+            ++column.filled;
+            if (s != CellStatus::Number && column.badLine == 0) {
+                column.badLine = line;
+                column.badCell = headOf(cells[c], keptCellBytes);
+                column.badStatus = s;
+            }
+        }
     }
-    CsvTable names;
-    names.path = std::move(path);
-    names.displayName = std::move(displayName);
+    if (error) {
+        return error;
+    }
+    table.latin1 = !utf8;
+    settleHeader(table);
+    for (std::size_t c = 0; c < table.columns.size(); ++c) {
+        CsvColumn& column = table.columns[c];
+        column.name = table.header[c];
+        column.numeric = column.filled > 0 && column.badLine == 0;
+        if (table.latin1) {
+            column.badCell = latin1ToUtf8(column.badCell);
+        }
+    }
+    return std::nullopt;
+}
 
+// The first pass: the separator, then the header and columns with it.
+Result<CsvTable> firstPass(const CsvTable& names, const std::function<Result<ByteSource>()>& open)
+{
+    Result<ByteSource> head = open();
+    if (!head) {
+        return head.error();
+    }
     long commas = 0;
     long semicolons = 0;
-    countHeaderSeparators(text, commas, semicolons);
+    countHeaderSeparators(*head, commas, semicolons);
     // The separator that splits the header more often goes first (comma on a tie); the other
     // one is tried only if the first leaves rows ragged, as a semicolon file with decimal
     // commas in a quoted header cell could.
@@ -333,13 +619,20 @@ Result<CsvTable> readCsvBytes(std::string text, std::string path, std::string di
     const char second = first == ',' ? ';' : ',';
     const long secondCount = second == ',' ? commas : semicolons;
 
-    CsvTable table = names;
-    table.separator = first;
-    std::optional<Error> error = CsvParser(text, first, names).parse(table);
+    const auto tryWith = [&](char separator, CsvTable& table) -> std::optional<Error> {
+        table = names;
+        table.separator = separator;
+        Result<ByteSource> in = open();
+        if (!in) {
+            return in.error();
+        }
+        return scan(*in, table);
+    };
+    CsvTable table;
+    std::optional<Error> error = tryWith(first, table);
     if (error && secondCount > 0) {
-        CsvTable other = names;
-        other.separator = second;
-        if (!CsvParser(text, second, names).parse(other) && other.header.size() > 1) {
+        CsvTable other;
+        if (!tryWith(second, other) && other.header.size() > 1) {
             return other;
         }
     }
@@ -355,21 +648,110 @@ std::string stem(const std::string& displayName)
     return pathText(p.stem());
 }
 
+// Why a row is left out, or nothing when it is kept.
+std::optional<LeftOutRow> rowProblem(const CsvTable& table,
+                                     long line,
+                                     const std::vector<std::string>& cells,
+                                     std::size_t populationColumn,
+                                     const std::vector<std::size_t>& variableColumns)
+{
+    const std::string where = "line " + std::to_string(line) + ", ";
+    if (cells[populationColumn].empty()) {
+        return LeftOutRow{line,
+                          populationColumn,
+                          where + columnText(table, populationColumn) + ": no population"};
+    }
+    for (const std::size_t c : variableColumns) {
+        double v = 0.0;
+        const std::string& cell = cells[c];
+        const CellStatus s = parseCell(cell, table.separator, v);
+        if (s == CellStatus::Number) {
+            continue;
+        }
+        std::string reason = where + columnText(table, c) + ": ";
+        if (s == CellStatus::Empty) {
+            reason += "no value";
+        } else if (s == CellStatus::OutOfRange) {
+            reason += "the number " + quoteFound(cell) + " is out of range";
+        } else {
+            reason += "expected a number, found " + quoteFound(cell);
+        }
+        return LeftOutRow{line, c, std::move(reason)};
+    }
+    return std::nullopt;
+}
+
+// Visits every data row of a later pass; visit returns false to stop early.
+Status eachRow(const CsvTable& table,
+               const std::function<bool(long, std::vector<std::string>&)>& visit)
+{
+    Result<ByteSource> in = reopen(table);
+    if (!in) {
+        return in.error();
+    }
+    CsvParser parser(*in, table.separator, table);
+    std::optional<Error> error;
+    std::vector<std::string> cells;
+    long line = 0;
+    if (!parser.record(cells, line, error)) {
+        return error ? *error : Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+    }
+    while (parser.row(cells, line, error)) {
+        if (table.latin1) {
+            for (std::string& cell : cells) {
+                cell = latin1ToUtf8(cell);
+            }
+        }
+        if (!visit(line, cells)) {
+            return Done{};
+        }
+    }
+    if (error) {
+        return *error;
+    }
+    return Done{};
+}
+
 } // namespace
 
 Result<CsvTable> readCsvText(std::string text, std::string displayName)
 {
-    std::string path = displayName;
-    return readCsvBytes(std::move(text), std::move(path), std::move(displayName));
+    if (std::string_view(text).starts_with(utf8ByteOrderMark)) {
+        text.erase(0, utf8ByteOrderMark.size());
+    }
+    CsvTable names;
+    names.path = displayName;
+    names.displayName = std::move(displayName);
+    names.text = std::make_shared<const std::string>(std::move(text));
+    names.stamp.size = static_cast<long long>(names.text->size());
+    return firstPass(names, [&names]() -> Result<ByteSource> { return ByteSource(names.text); });
 }
 
 Result<CsvTable> readCsv(const std::filesystem::path& path)
 {
-    Result<std::string> bytes = readBytes(path);
-    if (!bytes) {
-        return bytes.error();
-    }
-    return readCsvBytes(std::move(*bytes), pathText(path), pathText(path.filename()));
+    CsvTable names;
+    names.path = pathText(path);
+    names.displayName = pathText(path.filename());
+    bool opened = false;
+    return firstPass(names, [&]() -> Result<ByteSource> {
+        if (opened) {
+            return reopen(names);
+        }
+        Result<InputFile> file = openRegularFile(path, twiceReason, names.stamp);
+        if (!file) {
+            return file.error();
+        }
+        opened = true;
+        ByteSource source(std::move(*file));
+        skipByteOrderMark(source);
+        return source;
+    });
+}
+
+Status readRows(const CsvTable& table,
+                const std::function<bool(long line, std::vector<std::string>& cells)>& visit)
+{
+    return eachRow(table, visit);
 }
 
 CellStatus parseCell(std::string_view cell, char separator, double& value)
@@ -382,52 +764,33 @@ CellStatus parseCell(std::string_view cell, char separator, float& value)
     return parseNumber(cell, separator, value);
 }
 
-std::vector<CsvColumn> analyseColumns(const CsvTable& table)
+std::string columnProblem(const CsvTable& table, std::size_t column)
 {
-    std::vector<CsvColumn> columns(table.header.size());
-    std::vector<bool> bad(table.header.size(), false);
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        columns[c].name = table.header[c];
+    const CsvColumn& c = table.columns.at(column);
+    std::string text = columnText(table, column) + ": ";
+    if (c.filled == 0) {
+        return text + "it holds no value";
     }
-    for (const CsvRow& row : table.rows) {
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            double v = 0.0;
-            const CellStatus s = parseCell(row.cells[c], table.separator, v);
-            if (s != CellStatus::Empty) {
-                ++columns[c].filled;
-                bad[c] = bad[c] || s != CellStatus::Number;
-            }
-        }
+    if (c.badLine == 0) {
+        return {};
     }
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        columns[c].numeric = columns[c].filled > 0 && !bad[c];
-    }
-    return columns;
+    text += "line " + std::to_string(c.badLine) + " holds " + quoteFound(c.badCell);
+    return text + (c.badStatus == CellStatus::OutOfRange ? ", a number out of range"
+                                                         : ", which is not a number");
 }
 
 Result<std::size_t> findColumn(const CsvTable& table, std::string_view name)
 {
-    std::optional<std::size_t> found;
-    for (std::size_t c = 0; c < table.header.size(); ++c) {
-        if (table.header[c] != name) {
-            continue;
-        }
-        if (found) {
-            return usageError(table,
-                              "columns " + std::to_string(*found + 1) + " and " +
-                                  std::to_string(c + 1) + " are both called " + quoteFound(name));
-        }
-        found = c;
-    }
-    if (!found) {
+    const auto found = std::find(table.header.begin(), table.header.end(), name);
+    if (found == table.header.end()) {
         return usageError(table, "no column is called " + quoteFound(name));
     }
-    return *found;
+    return static_cast<std::size_t>(found - table.header.begin());
 }
 
 ImportPlan defaultPlan(const CsvTable& table)
 {
-    const std::vector<CsvColumn> columns = analyseColumns(table);
+    const std::vector<CsvColumn>& columns = table.columns;
     ImportPlan plan;
     const auto text =
         std::find_if(columns.begin(), columns.end(), [](const CsvColumn& c) { return !c.numeric; });
@@ -442,65 +805,57 @@ ImportPlan defaultPlan(const CsvTable& table)
     return plan;
 }
 
-ImportPreview preview(const CsvTable& table,
-                      std::size_t populationColumn,
-                      const std::vector<std::size_t>& variableColumns)
+Result<ImportPreview> preview(const CsvTable& table,
+                              std::size_t populationColumn,
+                              const std::vector<std::size_t>& variableColumns)
 {
     assert(populationColumn < table.header.size());
+    for ([[maybe_unused]] const std::size_t c : variableColumns) {
+        assert(c < table.header.size());
+    }
     ImportPreview p;
     std::unordered_map<std::string, std::size_t> index; // cell text -> populations index
-    for (const CsvRow& row : table.rows) {
-        std::optional<LeftOutRow> out;
-        const std::string where = "line " + std::to_string(row.line) + ", ";
-        const std::string& population = row.cells[populationColumn];
-        if (population.empty()) {
-            out = LeftOutRow{row.line,
-                             populationColumn,
-                             where + columnText(table, populationColumn) + ": no population"};
-        }
-        for (std::size_t k = 0; k < variableColumns.size() && !out; ++k) {
-            const std::size_t c = variableColumns[k];
-            assert(c < table.header.size());
-            double v = 0.0;
-            const std::string& cell = row.cells[c];
-            const CellStatus s = parseCell(cell, table.separator, v);
-            if (s == CellStatus::Number) {
-                continue;
+    long rows = 0;
+    Status read = readRows(table, [&](long line, std::vector<std::string>& cells) {
+        ++rows;
+        if (std::optional<LeftOutRow> out =
+                rowProblem(table, line, cells, populationColumn, variableColumns)) {
+            if (p.leftOut.size() < summaryLines) {
+                p.leftOut.push_back(std::move(*out));
             }
-            std::string reason = where + columnText(table, c) + ": ";
-            if (s == CellStatus::Empty) {
-                reason += "no value";
-            } else if (s == CellStatus::OutOfRange) {
-                reason += "the number " + quoteFound(cell) + " is out of range";
-            } else {
-                reason += "expected a number, found " + quoteFound(cell);
-            }
-            out = LeftOutRow{row.line, c, std::move(reason)};
-        }
-        if (out) {
-            p.leftOut.push_back(std::move(*out));
-            continue;
+            ++p.leftOutCount;
+            return true;
         }
         ++p.keptRows;
-        const auto [it, added] = index.try_emplace(population, p.populations.size());
-        if (added) {
-            p.populations.push_back(ImportPopulation{population, 0});
+        std::string& population = cells[populationColumn];
+        const auto found = index.find(population);
+        if (found != index.end()) {
+            ++p.populations[found->second].sampleSize;
+        } else if (p.populations.size() <= countLimit) { // one past the limit tells it
+            index.emplace(population, p.populations.size());
+            p.populations.push_back(ImportPopulation{std::move(population), 1, line});
         }
-        ++p.populations[it->second].sampleSize;
+        return true;
+    });
+    if (!read) {
+        return read.error();
+    }
+    if (rows != table.rowCount) {
+        return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
     }
     return p;
 }
 
 std::string leftOutSummary(const ImportPreview& preview)
 {
-    const std::size_t n = preview.leftOut.size();
+    const auto n = static_cast<std::size_t>(preview.leftOutCount);
     if (n == 0) {
         return {};
     }
     std::string text = n == 1 ? "1 row has" : std::to_string(n) + " rows have";
     text += " a missing or non-numeric value or no population and would be left out: ";
     text += n == 1 ? "line " : "lines ";
-    for (std::size_t i = 0; i < n && i < summaryLines; ++i) {
+    for (std::size_t i = 0; i < preview.leftOut.size() && i < summaryLines; ++i) {
         text += (i > 0 ? ", " : "") + std::to_string(preview.leftOut[i].line);
     }
     if (n > summaryLines) {
@@ -509,7 +864,7 @@ std::string leftOutSummary(const ImportPreview& preview)
     return text + ".";
 }
 
-Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
+Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& sink)
 {
     const std::size_t columns = table.header.size();
     if (plan.populationColumn >= columns) {
@@ -537,6 +892,16 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
         if (!seen.insert(c).second) {
             return usageError(table, columnText(table, c) + " is chosen twice as a variable");
         }
+        if (std::string problem = tvkNameProblem(table.header[c]); !problem.empty()) {
+            return dataFileError(table.path,
+                                 table.displayName,
+                                 table.headerLine,
+                                 "column " + std::to_string(c + 1),
+                                 "the name cannot be a variable name: " + problem);
+        }
+    }
+    if (std::string problem = tvkNameProblem(plan.title); !problem.empty()) {
+        return usageError(table, "the title cannot be written: " + problem);
     }
     if (plan.variableColumns.size() > countLimit) {
         return usageError(table,
@@ -544,19 +909,23 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
                               " variables are chosen; a data file holds at most " +
                               std::to_string(countLimit));
     }
-    if (table.rows.empty()) {
+    if (table.rowCount == 0) {
         return dataFileError(table.path, table.displayName, 0, {}, "no data rows below the header");
     }
 
-    const ImportPreview p = preview(table, plan.populationColumn, plan.variableColumns);
-    if (!p.leftOut.empty() && !plan.leaveOutRows) {
+    Result<ImportPreview> previewed = preview(table, plan.populationColumn, plan.variableColumns);
+    if (!previewed) {
+        return previewed.error();
+    }
+    const ImportPreview& p = *previewed;
+    if (p.leftOutCount > 0 && !plan.leaveOutRows) {
         const LeftOutRow& bad = p.leftOut.front();
         Error e = dataFileError(table.path, table.displayName, 0, {}, {});
         e.line = bad.line;
         e.field = columnText(table, bad.column);
         e.message = table.displayName + ", " + bad.reason; // the reason names line and column
-        if (p.leftOut.size() > 1) {
-            e.message += " (and " + std::to_string(p.leftOut.size() - 1) + " more rows)";
+        if (p.leftOutCount > 1) {
+            e.message += " (and " + std::to_string(p.leftOutCount - 1) + " more rows)";
         }
         return e;
     }
@@ -573,9 +942,8 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
                              table.displayName,
                              0,
                              columnText(table, plan.populationColumn),
-                             "holds " + std::to_string(p.populations.size()) +
-                                 " populations; a data file holds at most " +
-                                 std::to_string(countLimit));
+                             "holds more than " + std::to_string(countLimit) +
+                                 " populations, the most a data file holds");
     }
 
     DataFileHeader h;
@@ -598,6 +966,14 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
     for (std::size_t i = 0; i < p.populations.size(); ++i) {
         PopulationEntry e;
         e.name = p.populations[i].name;
+        if (std::string problem = tvkNameProblem(e.name); !problem.empty()) {
+            return dataFileError(table.path,
+                                 table.displayName,
+                                 p.populations[i].firstLine,
+                                 columnText(table, plan.populationColumn),
+                                 "the population name " + quoteFound(e.name) +
+                                     " cannot be written: " + problem);
+        }
         e.code = static_cast<std::int16_t>(i + 1); // codes 1..P in order of first appearance
         e.size = defaultCensusSize;
         if (!plan.censusSizes.empty()) {
@@ -608,10 +984,10 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
             }
             e.size = size->second;
         }
-        if (!std::isfinite(e.size) || e.size <= 0.0f) {
+        if (!std::isfinite(e.size) || e.size < 0.0f) {
             return usageError(table,
                               "the census size of population " + quoteFound(e.name) +
-                                  " must be a number above 0, found " + shortestText(e.size));
+                                  " must be a number of 0 or more, found " + shortestText(e.size));
         }
         codes.emplace(e.name, e.code);
         h.populations.push_back(std::move(e));
@@ -625,25 +1001,147 @@ Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
         return writer.error();
     }
     std::vector<double> values(plan.variableColumns.size());
-    std::size_t next = 0; // walks the left-out rows alongside, both in file order
-    for (const CsvRow& row : table.rows) {
-        if (next < p.leftOut.size() && p.leftOut[next].line == row.line) {
-            ++next;
-            continue;
+    std::optional<Error> failure;
+    long kept = 0;
+    Status read = readRows(table, [&](long line, std::vector<std::string>& cells) {
+        if (rowProblem(table, line, cells, plan.populationColumn, plan.variableColumns)) {
+            return true;
+        }
+        const auto code = codes.find(cells[plan.populationColumn]);
+        if (code == codes.end()) {
+            failure = Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+            return false;
         }
         for (std::size_t k = 0; k < values.size(); ++k) {
             const CellStatus s =
-                parseCell(row.cells[plan.variableColumns[k]], table.separator, values[k]);
+                parseCell(cells[plan.variableColumns[k]], table.separator, values[k]);
             assert(s == CellStatus::Number);
             (void)s;
         }
-        Status added = writer->addRecord(codes.at(row.cells[plan.populationColumn]), values);
-        if (!added) {
-            return added.error();
+        if (Status added = writer->addRecord(code->second, values); !added) {
+            failure = added.error();
+            return false;
         }
+        ++kept;
+        if (writer->text().size() >= sinkPieceBytes) {
+            if (Status passed = sink(writer->drain()); !passed) {
+                failure = passed.error();
+                return false;
+            }
+        }
+        return true;
+    });
+    if (!read) {
+        return read.error();
     }
-    return std::move(*writer).text();
+    if (failure) {
+        return *failure;
+    }
+    if (kept != p.keptRows) {
+        return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+    }
+    return sink(writer->drain());
 }
+
+Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)
+{
+    std::string text;
+    Status written = writeTvk(table, plan, [&text](std::string_view piece) -> Status {
+        text += piece;
+        return Done{};
+    });
+    if (!written) {
+        return written.error();
+    }
+    return text;
+}
+
+std::string censusSizeProblem(std::string_view text, char separator, float& size)
+{
+    float value = 0.0f;
+    switch (parseCell(text, separator, value)) {
+    case CellStatus::Empty:
+        return "no census size is given";
+    case CellStatus::NotNumber:
+        return quoteFound(text) + " is not a number";
+    case CellStatus::OutOfRange:
+        return quoteFound(text) + " is out of range";
+    case CellStatus::Number:
+        break;
+    }
+    if (!std::isfinite(value) || value < 0.0f) {
+        return quoteFound(text) + " is below 0";
+    }
+    size = value;
+    return {};
+}
+
+namespace {
+
+Result<std::map<std::string, float>> censusSizesOf(const CsvTable& table)
+{
+    if (table.header.size() != 2) {
+        return dataFileError(table.path,
+                             table.displayName,
+                             table.headerLine,
+                             {},
+                             "expected two columns, population name and census size, found " +
+                                 std::to_string(table.header.size()));
+    }
+    std::map<std::string, float> sizes;
+    std::map<std::string, long> lines;
+    std::optional<Error> failure;
+    const auto take = [&](long line, const std::vector<std::string>& cells) {
+        const std::string& name = cells[0];
+        if (name.empty()) {
+            failure = dataFileError(
+                table.path, table.displayName, line, "column 1", "no population name");
+            return false;
+        }
+        float size = 0.0f;
+        const CellStatus s = parseNumber(cells[1], table.separator, size);
+        if (s != CellStatus::Number || !std::isfinite(size) || size < 0.0f) {
+            failure = dataFileError(
+                table.path,
+                table.displayName,
+                line,
+                "column 2",
+                "expected a census size of 0 or more, found " +
+                    (cells[1].empty() ? std::string("an empty field") : quoteFound(cells[1])));
+            return false;
+        }
+        const auto [at, added] = lines.try_emplace(name, line);
+        if (!added) {
+            failure = dataFileError(table.path,
+                                    table.displayName,
+                                    line,
+                                    "column 1",
+                                    "population " + quoteFound(name) +
+                                        " was already given on line " + std::to_string(at->second));
+            return false;
+        }
+        sizes.emplace(name, size);
+        return true;
+    };
+    float ignored = 0.0f;
+    if (parseNumber(table.header[1], table.separator, ignored) == CellStatus::Number &&
+        !take(table.headerLine, table.header)) { // no header row: data
+        return *failure;
+    }
+    Status rows = readRows(table, take);
+    if (!rows) {
+        return rows.error();
+    }
+    if (failure) {
+        return *failure;
+    }
+    if (sizes.empty()) {
+        return dataFileError(table.path, table.displayName, 0, {}, "no census sizes are given");
+    }
+    return sizes;
+}
+
+} // namespace
 
 Result<std::map<std::string, float>> readCensusSizesText(std::string text, std::string displayName)
 {
@@ -651,74 +1149,16 @@ Result<std::map<std::string, float>> readCensusSizesText(std::string text, std::
     if (!read) {
         return read.error();
     }
-    return [](const CsvTable& table) -> Result<std::map<std::string, float>> {
-        if (table.header.size() != 2) {
-            return dataFileError(table.path,
-                                 table.displayName,
-                                 table.headerLine,
-                                 {},
-                                 "expected two columns, population name and census size, found " +
-                                     std::to_string(table.header.size()));
-        }
-        std::vector<CsvRow> rows;
-        float ignored = 0.0f;
-        if (parseNumber(table.header[1], table.separator, ignored) == CellStatus::Number) {
-            rows.push_back(CsvRow{table.headerLine, table.header}); // no header row: data
-        }
-        rows.insert(rows.end(), table.rows.begin(), table.rows.end());
-        std::map<std::string, float> sizes;
-        std::map<std::string, long> lines;
-        for (const CsvRow& row : rows) {
-            const long line = row.line;
-            const std::string& name = row.cells[0];
-            if (name.empty()) {
-                return dataFileError(
-                    table.path, table.displayName, line, "column 1", "no population name");
-            }
-            float size = 0.0f;
-            const CellStatus s = parseNumber(row.cells[1], table.separator, size);
-            if (s != CellStatus::Number || !std::isfinite(size) || size <= 0.0f) {
-                return dataFileError(table.path,
-                                     table.displayName,
-                                     line,
-                                     "column 2",
-                                     "expected a census size above 0, found " +
-                                         (row.cells[1].empty() ? std::string("an empty field")
-                                                               : quoteFound(row.cells[1])));
-            }
-            const auto [at, added] = lines.try_emplace(name, line);
-            if (!added) {
-                return dataFileError(table.path,
-                                     table.displayName,
-                                     line,
-                                     "column 1",
-                                     "population " + quoteFound(name) +
-                                         " was already given on line " +
-                                         std::to_string(at->second));
-            }
-            sizes.emplace(name, size);
-        }
-        if (sizes.empty()) {
-            return dataFileError(table.path, table.displayName, 0, {}, "no census sizes are given");
-        }
-        return sizes;
-    }(*read);
+    return censusSizesOf(*read);
 }
 
 Result<std::map<std::string, float>> readCensusSizes(const std::filesystem::path& path)
 {
-    Result<std::string> bytes = readBytes(path);
-    if (!bytes) {
-        return bytes.error();
+    Result<CsvTable> read = readCsv(path);
+    if (!read) {
+        return read.error();
     }
-    Result<std::map<std::string, float>> sizes =
-        readCensusSizesText(std::move(*bytes), pathText(path.filename()));
-    if (!sizes) {
-        Error e = sizes.error();
-        e.path = pathText(path);
-        return e;
-    }
-    return sizes;
+    return censusSizesOf(*read);
 }
 
 } // namespace tavrik

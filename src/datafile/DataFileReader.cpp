@@ -18,9 +18,6 @@ namespace tavrik {
 
 namespace {
 
-// Records are scanned straight out of this buffer; one field must fit in it whole.
-constexpr std::size_t bufferBytes = std::size_t{1} << 20;
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -275,7 +272,7 @@ Result<std::string> DataFileReader::Impl::readText(const std::string& field,
         if (p == e && !atEof) {
             if (pos == 0 && end == capacity) {
                 return fail(field,
-                            expected + " of at most " + std::to_string(capacity) + " bytes",
+                            expected + " of at most " + std::to_string(maxNameBytes) + " bytes",
                             quoteFound({start, static_cast<std::size_t>(p - start)}));
             }
             scanned = static_cast<std::size_t>(p - start);
@@ -479,8 +476,8 @@ Result<DataFileReader> DataFileReader::open(const std::filesystem::path& path)
     std::error_code sizeError;
     const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
     impl->size = sizeError ? 0 : static_cast<std::uint64_t>(size);
-    impl->capacity = bufferBytes;
-    impl->buf = std::make_unique<char[]>(bufferBytes);
+    impl->capacity = fieldBufferBytes;
+    impl->buf = std::make_unique<char[]>(fieldBufferBytes);
     impl->fill();
     if (impl->readErrno != 0) { // a directory opens, but cannot be read
         return Error{ErrorKind::DataFile,

@@ -6,6 +6,7 @@
 #include "state/Result.h"
 
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,13 @@
 #include <system_error>
 
 namespace tavrik {
+
+// The data file reader scans each field straight out of a buffer of this many bytes, so a field
+// and the character that ends it must fit in it.
+inline constexpr std::size_t fieldBufferBytes = std::size_t{1} << 20;
+// The longest title or name the reader takes (a quoted name and its two quotes fill the
+// buffer); whatever writes a data file keeps within it.
+inline constexpr std::size_t maxNameBytes = fieldBufferBytes - 2;
 
 struct FileCloser
 {

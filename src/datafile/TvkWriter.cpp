@@ -1,5 +1,7 @@
 #include "datafile/TvkWriter.h"
 
+#include "datafile/InputFile.h"
+#include "datafile/TextEncoding.h"
 #include "export/AtomicFile.h"
 
 #include <array>
@@ -32,26 +34,48 @@ template <typename T> std::string shortest(T value)
     return std::string(buf.data(), end);
 }
 
-void appendQuoted(std::string& out, std::string_view text)
+bool isBlank(char c)
 {
+    return c == ' ' || c == '\t';
+}
+
+// Checked by tvkNameProblem before.
+void appendName(std::string& out, std::string_view text)
+{
+    if (text.find('"') != std::string_view::npos) {
+        out += text;
+        return;
+    }
     out += '"';
-    out += tvkSafeText(text);
+    out += text;
     out += '"';
 }
 
 } // namespace
 
-std::string tvkSafeText(std::string_view text)
+std::string tvkNameProblem(std::string_view text)
 {
-    std::string out(text);
-    for (char& c : out) {
-        if (c == '"') {
-            c = '\'';
-        } else if (c == '\r' || c == '\n') {
-            c = ' ';
-        }
+    if (text.size() > maxNameBytes) {
+        return "it is " + std::to_string(text.size()) + " bytes long; a data file holds at most " +
+               std::to_string(maxNameBytes);
     }
-    return out;
+    if (text.find_first_of("\r\n") != std::string_view::npos) {
+        return "it holds a line break, which a data file cannot hold in a name";
+    }
+    if (text.find('"') == std::string_view::npos) {
+        return {};
+    }
+    if (text.find(',') != std::string_view::npos) {
+        return "it holds a double quote and a comma, which a data file cannot hold together";
+    }
+    if (text.front() == '"') {
+        return "it starts with a double quote, which a data file cannot hold";
+    }
+    if (isBlank(text.front()) || isBlank(text.back())) {
+        return "it holds a double quote and blanks at an end, which a data file cannot hold "
+               "together";
+    }
+    return {};
 }
 
 std::string shortestText(double value)
@@ -78,27 +102,44 @@ Result<TvkWriter> TvkWriter::start(const DataFileHeader& header)
         return usage("a data file needs 1 to " + std::to_string(countLimit) +
                      " variables, this one has " + std::to_string(header.varNames.size()));
     }
+    const auto badName = [](const std::string& what, const std::string& name) -> Status {
+        if (std::string problem = tvkNameProblem(name); !problem.empty()) {
+            return usage(what + " " + quoteFound(name) + " cannot be written: " + problem);
+        }
+        return Done{};
+    };
+    if (Status ok = badName("the title", header.title); !ok) {
+        return ok.error();
+    }
     for (const PopulationEntry& p : header.populations) {
-        if (!std::isfinite(p.size) || p.size <= 0.0f) {
-            return usage("the population size of \"" + p.name +
-                         "\" must be a finite number above 0, found " + shortest(p.size));
+        if (Status ok = badName("the population name", p.name); !ok) {
+            return ok.error();
+        }
+        if (!std::isfinite(p.size) || p.size < 0.0f) {
+            return usage("the population size of " + quoteFound(p.name) +
+                         " must be a finite number of 0 or more, found " + shortest(p.size));
+        }
+    }
+    for (const std::string& v : header.varNames) {
+        if (Status ok = badName("the variable name", v); !ok) {
+            return ok.error();
         }
     }
 
     TvkWriter w;
     std::string& t = w.m_text;
-    appendQuoted(t, header.title);
+    appendName(t, header.title);
     t += "\r\n";
     t += std::to_string(popCount) + ", " + std::to_string(varCount) + "\r\n";
     for (const PopulationEntry& p : header.populations) {
-        appendQuoted(t, p.name);
+        appendName(t, p.name);
         t += ", " + std::to_string(p.code) + ", " + shortestText(p.size) + "\r\n";
     }
     for (std::size_t k = 0; k < header.varNames.size(); ++k) {
         if (k > 0) {
             t += ", ";
         }
-        appendQuoted(t, header.varNames[k]);
+        appendName(t, header.varNames[k]);
     }
     t += "\r\n";
     w.m_varCount = header.varNames.size();

@@ -10,13 +10,17 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tavrik {
 
-// The text as a quoted .tvk field can hold it. A quoted field runs to the next double quote
-// and may not span lines, and the format has no escape, so every double quote becomes a
-// single quote and every CR or LF a blank.
-std::string tvkSafeText(std::string_view text);
+// Why a data file cannot hold text as its title or as a name, or empty when it can. A quoted
+// field runs to the next double quote and may not span lines, and the format has no escape, so
+// a name with a double quote is written bare; a bare field ends at a comma or a line end and
+// loses its outer blanks, and one that starts with a double quote reads as quoted. Hence the
+// limits: at most maxNameBytes, no line break, and a double quote only in a name without a
+// comma that neither starts with it nor has blanks at either end.
+std::string tvkNameProblem(std::string_view text);
 
 // The shortest decimal text that reads back as exactly the same value ("0.1", "-0",
 // "1e+300"). Only for finite values.
@@ -24,13 +28,13 @@ std::string shortestText(double value);
 std::string shortestText(float value);
 
 // Builds the text of a .tvk file in memory, header first, records appended one by one.
-// Lines end with CR LF; names and the title are always quoted.
+// Lines end with CR LF; names and the title are quoted unless they hold a double quote.
 class TvkWriter
 {
 public:
-    // Checks the header (1 to 32767 populations and variables, as many names as counted,
-    // sizes finite and above 0) and writes it. Errors are of kind Usage: the caller is
-    // expected to have checked its input with messages of its own.
+    // Checks the header (1 to 32767 populations and variables, as many names as counted, every
+    // name one the format holds, sizes finite and 0 or more) and writes it. Errors are of kind
+    // Usage: the caller is expected to have checked its input with messages of its own.
     static Result<TvkWriter> start(const DataFileHeader& header);
 
     // One record: the population code, then exactly varCount finite values.
@@ -39,6 +43,9 @@ public:
     long recordCount() const { return m_records; }
     const std::string& text() const& { return m_text; }
     std::string text() && { return std::move(m_text); }
+    // Hands over the text written so far and goes on from empty, so that a long file can be
+    // passed on piece by piece.
+    std::string drain() { return std::exchange(m_text, {}); }
 
 private:
     TvkWriter() = default;

@@ -13,10 +13,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
+#include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace tavrik {
 
@@ -26,8 +29,46 @@ constexpr int columnRole = Qt::UserRole; // 0-based CSV column of a variable ent
 
 enum TableColumn { NameColumn = 0, SampleColumn = 1, CensusColumn = 2 };
 
-// Reasons shown in the note's tool tip; the note itself already lists the lines.
-constexpr std::size_t reasonsInTip = 20;
+// Entries a label lists before it only counts the rest.
+constexpr int listedEntries = 6;
+
+// Census cells are edited in a line edit that reports every keystroke, so that a bad size is
+// named while it is typed, not only once the cell is left.
+class CensusDelegate : public QStyledItemDelegate
+{
+public:
+    CensusDelegate(std::function<void(int, const QString&)> typed, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , m_typed(std::move(typed))
+    {}
+
+    QWidget* createEditor(QWidget* parent,
+                          const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            const int row = index.row();
+            QObject::connect(line, &QLineEdit::textEdited, line, [this, row](const QString& text) {
+                m_typed(row, text);
+            });
+        }
+        return editor;
+    }
+
+private:
+    std::function<void(int, const QString&)> m_typed;
+};
+
+// Lines of a label: the first few entries, then how many more.
+QString listed(const QStringList& entries)
+{
+    QStringList shown = entries.mid(0, listedEntries);
+    if (entries.size() > listedEntries) {
+        shown << ImportCsvDialog::tr("and %1 more").arg(entries.size() - listedEntries);
+    }
+    return shown.join(QLatin1Char('\n'));
+}
 
 QString columnCaption(const CsvTable& table, std::size_t column)
 {
@@ -54,7 +95,6 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     : QDialog(parent)
     , m_table(std::move(table))
     , m_prompts(prompts)
-    , m_columns(analyseColumns(m_table))
 {
     setObjectName(QStringLiteral("ImportCsv"));
     setWindowTitle(tr("Import CSV"));
@@ -68,7 +108,7 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
 
     lblFile = new QLabel(tr("%1: %2 data rows in %3 columns, separated by \"%4\"")
                              .arg(toQt(m_table.displayName))
-                             .arg(m_table.rows.size())
+                             .arg(m_table.rowCount)
                              .arg(m_table.header.size())
                              .arg(QChar::fromLatin1(m_table.separator)),
                          this);
@@ -93,8 +133,10 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     lstVariables->setMinimumSize(180, 220);
     auto* variablesBox = new QGroupBox(tr("&Variables"), this);
     auto* variablesLayout = new QVBoxLayout(variablesBox);
-    variablesLayout->addWidget(lstVariables);
-    variablesLayout->addWidget(new QLabel(tr("Columns of numbers are ticked."), variablesBox));
+    lblVariablesHint = new QLabel(tr("Columns of numbers are ticked."), variablesBox);
+    lblVariablesHint->setObjectName(QStringLiteral("lblVariablesHint"));
+    variablesLayout->addWidget(lstVariables, 1);
+    variablesLayout->addWidget(lblVariablesHint);
 
     tblPopulations = new QTableWidget(0, 3, this);
     tblPopulations->setObjectName(QStringLiteral("tblPopulations"));
@@ -104,16 +146,32 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     tblPopulations->horizontalHeader()->setStretchLastSection(true);
     tblPopulations->setSelectionMode(QAbstractItemView::SingleSelection);
     tblPopulations->setMinimumSize(320, 220);
+    tblPopulations->setItemDelegateForColumn(
+        CensusColumn,
+        new CensusDelegate([this](int row, const QString& text) { censusTyped(row, text); },
+                           tblPopulations));
     auto* populationsBox = new QGroupBox(tr("Populations"), this);
     auto* populationsLayout = new QVBoxLayout(populationsBox);
-    populationsLayout->addWidget(tblPopulations);
-    populationsLayout->addWidget(
-        new QLabel(tr("Equal census sizes weight the populations equally."), populationsBox));
+    lblPopulationsHint = new QLabel(
+        tr("Equal census sizes weight the populations equally; a size of 0 gives a population "
+           "no weight."),
+        populationsBox);
+    lblPopulationsHint->setObjectName(QStringLiteral("lblPopulationsHint"));
+    lblCensus = new QLabel(this);
+    lblCensus->setObjectName(QStringLiteral("lblCensus"));
+    lblCensus->setWordWrap(true);
+    lblCensus->setVisible(false);
+    populationsLayout->addWidget(tblPopulations, 1);
+    populationsLayout->addWidget(lblPopulationsHint);
 
     auto* lists = new QHBoxLayout;
     lists->addWidget(variablesBox, 1);
     lists->addWidget(populationsBox, 2);
 
+    lblWarning = new QLabel(this);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    lblWarning->setWordWrap(true);
+    lblWarning->setVisible(false);
     lblLeftOut = new QLabel(this);
     lblLeftOut->setObjectName(QStringLiteral("lblLeftOut"));
     lblLeftOut->setWordWrap(true);
@@ -125,8 +183,11 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     btnImport->setDefault(true);
     btnCancel = new QPushButton(tr("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    lblImportOff = new QLabel(this);
+    lblImportOff->setObjectName(QStringLiteral("lblImportOff"));
+    lblImportOff->setWordWrap(true);
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    buttons->addWidget(lblImportOff, 1);
     buttons->addWidget(btnImport);
     buttons->addWidget(btnCancel);
 
@@ -134,6 +195,8 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     layout->addWidget(lblFile);
     layout->addLayout(form);
     layout->addLayout(lists, 1);
+    layout->addWidget(lblCensus);
+    layout->addWidget(lblWarning);
     layout->addWidget(lblLeftOut);
     layout->addWidget(chkLeaveOut);
     layout->addLayout(buttons);
@@ -156,7 +219,7 @@ void ImportCsvDialog::populationChanged(int index)
         return;
     }
     // The column given up returns to the variables as it came: ticked when it holds numbers.
-    m_chosen[m_populationColumn] = m_columns[m_populationColumn].numeric;
+    m_chosen[m_populationColumn] = m_table.columns[m_populationColumn].numeric;
     m_populationColumn = static_cast<std::size_t>(index);
     m_chosen[m_populationColumn] = false;
     fillVariables();
@@ -178,10 +241,67 @@ void ImportCsvDialog::censusEdited(QTableWidgetItem* item)
     if (m_filling || item->column() != CensusColumn) {
         return;
     }
-    const auto row = static_cast<std::size_t>(item->row());
-    if (row < m_preview.populations.size()) {
-        m_censusText[m_preview.populations[row].name] = item->text();
+    censusTyped(item->row(), item->text());
+}
+
+void ImportCsvDialog::censusTyped(int row, const QString& text)
+{
+    const auto at = static_cast<std::size_t>(row);
+    if (at < m_preview.populations.size()) {
+        m_censusText[m_preview.populations[at].name] = text;
     }
+    checkCensus();
+}
+
+void ImportCsvDialog::checkCensus()
+{
+    const QString defaultText = toQt(shortestText(defaultCensusSize));
+    QStringList refused;
+    QStringList unweighted;
+    for (std::size_t i = 0; i < m_preview.populations.size(); ++i) {
+        const std::string& name = m_preview.populations[i].name;
+        const auto typed = m_censusText.find(name);
+        const QString text = typed == m_censusText.end() ? defaultText : typed->second.trimmed();
+        float size = 0.0f;
+        const std::string problem = censusSizeProblem(toStd(text), m_table.separator, size);
+        QTableWidgetItem* cell = tblPopulations->item(static_cast<int>(i), CensusColumn);
+        if (!problem.empty()) {
+            refused << tr("Census size of \"%1\": %2; expected a number of 0 or more.")
+                           .arg(toQt(name), toQt(problem));
+        } else if (size == 0.0f) {
+            unweighted << tr("\"%1\" has a census size of 0 and so no weight.").arg(toQt(name));
+        }
+        if (cell != nullptr) {
+            const bool bad = !problem.empty();
+            m_filling = true;
+            cell->setForeground(bad ? QBrush(Qt::red) : QBrush());
+            cell->setToolTip(bad ? toQt(problem) : QString());
+            m_filling = false;
+        }
+    }
+    m_censusValid = refused.isEmpty();
+    lblCensus->setText(listed(refused + unweighted));
+    lblCensus->setVisible(!lblCensus->text().isEmpty());
+    updateImportButton();
+}
+
+void ImportCsvDialog::showWarning()
+{
+    QStringList lines;
+    for (const std::string& note : m_table.notes) {
+        lines << toQt(note);
+    }
+    QStringList columns;
+    for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
+        if (c != m_populationColumn && !m_table.columns[c].numeric) {
+            columns << toQt(columnProblem(m_table, c));
+        }
+    }
+    if (!columns.isEmpty()) {
+        lines << tr("Not numeric, so not ticked as variables:") << listed(columns);
+    }
+    lblWarning->setText(lines.join(QLatin1Char('\n')));
+    lblWarning->setVisible(!lines.isEmpty());
 }
 
 void ImportCsvDialog::fillVariables()
@@ -213,7 +333,9 @@ std::vector<std::size_t> ImportCsvDialog::chosenVariables() const
 
 void ImportCsvDialog::refresh()
 {
-    m_preview = preview(m_table, m_populationColumn, chosenVariables());
+    Result<ImportPreview> previewed = preview(m_table, m_populationColumn, chosenVariables());
+    m_previewError = previewed ? QString() : toQt(previewed.error().message);
+    m_preview = previewed ? std::move(*previewed) : ImportPreview{};
 
     m_filling = true;
     const QString defaultText = toQt(shortestText(defaultCensusSize));
@@ -221,8 +343,7 @@ void ImportCsvDialog::refresh()
     for (std::size_t i = 0; i < m_preview.populations.size(); ++i) {
         const ImportPopulation& p = m_preview.populations[i];
         const int row = static_cast<int>(i);
-        // the name as the data file will hold it
-        tblPopulations->setItem(row, NameColumn, readOnlyItem(toQt(tvkSafeText(p.name))));
+        tblPopulations->setItem(row, NameColumn, readOnlyItem(toQt(p.name)));
         tblPopulations->setItem(
             row, SampleColumn, numberItem(readOnlyItem(QString::number(p.sampleSize))));
         const auto typed = m_censusText.find(p.name);
@@ -238,11 +359,13 @@ void ImportCsvDialog::refresh()
     QStringList reasons;
     for (const LeftOutRow& row : m_preview.leftOut) {
         lines.push_back(row.line);
-        if (static_cast<std::size_t>(reasons.size()) < reasonsInTip) {
-            reasons << toQt(row.reason);
-        }
+        reasons << toQt(row.reason);
     }
-    if (lines.empty()) {
+    lines.push_back(m_preview.leftOutCount);
+    if (!m_previewError.isEmpty()) {
+        lblLeftOut->setText(m_previewError);
+        lblLeftOut->setToolTip(QString());
+    } else if (m_preview.leftOutCount == 0) {
         lblLeftOut->setText(
             tr("No row is left out: all %1 data rows are kept.").arg(m_preview.keptRows));
         lblLeftOut->setToolTip(QString());
@@ -255,14 +378,33 @@ void ImportCsvDialog::refresh()
         chkLeaveOut->setChecked(false);
         m_leftOutLines = std::move(lines);
     }
-    chkLeaveOut->setVisible(!m_leftOutLines.empty());
-    updateImportButton();
+    chkLeaveOut->setVisible(m_preview.leftOutCount > 0);
+    showWarning();
+    checkCensus();
 }
 
 void ImportCsvDialog::updateImportButton()
 {
-    const bool agreed = m_leftOutLines.empty() || chkLeaveOut->isChecked();
-    btnImport->setEnabled(agreed && !chosenVariables().empty());
+    QString why;
+    const bool anyNumeric =
+        std::any_of(m_table.columns.begin(), m_table.columns.end(), [this](const CsvColumn& c) {
+            return c.numeric && &c != &m_table.columns[m_populationColumn];
+        });
+    if (!m_previewError.isEmpty()) {
+        why = tr("Import is off: the file cannot be read again.");
+    } else if (chosenVariables().empty()) {
+        why = anyNumeric ? tr("Import is off: tick at least one variable.")
+                         : tr("Import is off: no column other than the population column holds "
+                              "numbers only, so there is no variable to import.");
+    } else if (m_preview.keptRows == 0) {
+        why = tr("Import is off: no row would be left to import.");
+    } else if (m_preview.leftOutCount > 0 && !chkLeaveOut->isChecked()) {
+        why = tr("Import is off until you agree to leave the rows out.");
+    } else if (!m_censusValid) {
+        why = tr("Import is off until every census size is a number of 0 or more.");
+    }
+    lblImportOff->setText(why);
+    btnImport->setEnabled(why.isEmpty());
 }
 
 void ImportCsvDialog::importClicked()
@@ -276,13 +418,12 @@ void ImportCsvDialog::importClicked()
         const std::string& name = m_preview.populations[static_cast<std::size_t>(row)].name;
         const QString text = tblPopulations->item(row, CensusColumn)->text().trimmed();
         float size = 0.0f;
-        const CellStatus status = parseCell(toStd(text), m_table.separator, size);
-        if (status != CellStatus::Number || !std::isfinite(size) || size <= 0.0f) {
-            m_prompts.message(UserPrompts::Icon::Critical,
-                              tr("ERROR"),
-                              tr("The census size of population \"%1\" must be a number above "
-                                 "0, found \"%2\".")
-                                  .arg(toQt(tvkSafeText(name)), text));
+        if (const std::string problem = censusSizeProblem(toStd(text), m_table.separator, size);
+            !problem.empty()) {
+            m_prompts.message(
+                UserPrompts::Icon::Critical,
+                tr("ERROR"),
+                tr("The census size of population \"%1\": %2.").arg(toQt(name), toQt(problem)));
             tblPopulations->setCurrentCell(row, CensusColumn);
             tblPopulations->setFocus(Qt::OtherFocusReason);
             return;

@@ -1,7 +1,9 @@
 // The Import CSV dialog: which column holds the populations, which columns become the
-// variables, the title, and a census size for every population. It previews the populations
-// with their sample sizes and names the rows that would be left out, which the user must
-// agree to before the import can go on. Column indices are 0-based, as in the CSV table.
+// variables, the title, and a census size for every population. It names the columns that are
+// not numeric with their first bad cell, previews the populations with their sample sizes,
+// names the rows that would be left out (which the user must agree to), checks census sizes
+// as they are typed, and says why Import is off when it is. Column indices are 0-based, as in
+// the CSV table.
 #pragma once
 
 #include "datafile/CsvImport.h"
@@ -39,7 +41,12 @@ public:
     QListWidget* lstVariables = nullptr;
     QLineEdit* txtTitle = nullptr;
     QTableWidget* tblPopulations = nullptr;
+    QLabel* lblVariablesHint = nullptr;
+    QLabel* lblPopulationsHint = nullptr;
+    QLabel* lblCensus = nullptr;  // census sizes refused, or of no weight
+    QLabel* lblWarning = nullptr; // columns that are not numeric, names changed
     QLabel* lblLeftOut = nullptr;
+    QLabel* lblImportOff = nullptr; // why Import is disabled
     QCheckBox* chkLeaveOut = nullptr;
     QPushButton* btnImport = nullptr;
     QPushButton* btnCancel = nullptr;
@@ -48,6 +55,9 @@ private:
     void populationChanged(int index);
     void variableToggled(QListWidgetItem* item);
     void censusEdited(QTableWidgetItem* item);
+    void censusTyped(int row, const QString& text);
+    void checkCensus();
+    void showWarning();
     void fillVariables();
     void refresh();
     void updateImportButton();
@@ -56,10 +66,11 @@ private:
 
     CsvTable m_table;
     UserPrompts& m_prompts;
-    std::vector<CsvColumn> m_columns;
     std::size_t m_populationColumn = 0;
     std::vector<bool> m_chosen; // by column: ticked as a variable
     ImportPreview m_preview;
+    QString m_previewError; // the preview could not be made: the file cannot be read again
+    bool m_censusValid = true;
     std::vector<long> m_leftOutLines;            // the lines the leave-out tick was given for
     std::map<std::string, QString> m_censusText; // by population, as typed; kept over refreshes
     std::string m_tvkText;

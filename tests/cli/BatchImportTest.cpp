@@ -1,7 +1,9 @@
 // tavrik-batch --import-csv: a CSV table becomes a data file that a run reads like one typed
-// by hand; bad rows, bad names and unreadable files are refused with their exit status.
+// by hand; every column left out is named; bad rows, bad names and unreadable files are
+// refused with their exit status.
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "BatchHarness.h"
@@ -56,14 +58,18 @@ TEST_F(BatchImport, DefaultsTakeEveryNumericColumnTheFileNameAndEqualCensusSizes
     const Outcome o = run(args("--import-csv @csv_measurements.csv --population-column=Population "
                                "--leave-out-bad-rows --output -"));
     ASSERT_EQ(o.status, 0) << o.err;
+    // the text column is named with its first cell; then the row left out
+    EXPECT_EQ(lines(o.err).at(0),
+              "tavrik-batch: note: left out column 4 (Note): line 5 holds \"re-measured\", which "
+              "is not a number");
     const std::vector<std::string> head = lines(o.out);
     ASSERT_EQ(head.size(), 6u + 24u); // 25 rows less the one left out
     EXPECT_EQ(head[0], "\"csv_measurements\"\r");
     EXPECT_EQ(head[1], "3, 4\r");
     // Populations in order of first appearance, codes 1..3, every census size the same; a
-    // double quote, which a quoted field cannot hold, becomes a single quote.
+    // name with a double quote, which a quoted field cannot hold, is written bare.
     EXPECT_EQ(head[2], "\"Coast, north\", 1, 100\r");
-    EXPECT_EQ(head[3], "\"Brisk 'old' town\", 2, 100\r");
+    EXPECT_EQ(head[3], "Brisk \"old\" town, 2, 100\r");
     EXPECT_EQ(head[4], "\"Aven\", 3, 100\r");
     // ID is numeric, so it is a variable; the text column Note is not.
     EXPECT_EQ(head[5], "\"ID\", \"Stature\", \"Head length\", \"Head breadth\"\r");
@@ -102,6 +108,42 @@ TEST_F(BatchImport, BadRowsStopTheImportUnlessTheyMayBeLeftOut)
     EXPECT_EQ(readFile(m_dir / "gaps.tvk"),
               "\"gaps\"\r\n2, 1\r\n\"Aven\", 1, 100\r\n\"Brisk\", 2, 100\r\n\"Length\"\r\n"
               "1, 170\r\n2, 172\r\n1, 168\r\n2, 169\r\n");
+}
+
+TEST_F(BatchImport, EveryColumnLeftOutIsNamedWithItsFirstBadCell)
+{
+    std::string csv = "Site,Stature,Span,Stature,Remark\n";
+    for (int i = 1; i <= 200; ++i) {
+        const std::string stature = i == 57 ? "7O.5" : "170." + std::to_string(i % 10);
+        const std::string span = i % 50 == 3 ? "NA" : std::to_string(160 + i % 7);
+        csv +=
+            (i % 2 ? "North," : "South,") + stature + "," + span + ",1" + std::to_string(i) + ",\n";
+    }
+    writeFile(m_dir / "typo.csv", csv);
+    const Outcome o = run(args("--import-csv typo.csv --population-column Site --output typo.tvk"));
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(lines(o.err),
+              (std::vector<std::string>{
+                  "tavrik-batch: note: typo.csv, column 4 has the name of column 2, \"Stature\"; "
+                  "it is imported as \"Stature_2\"",
+                  "tavrik-batch: note: left out column 2 (Stature): line 58 holds \"7O.5\", which "
+                  "is not a number",
+                  "tavrik-batch: note: left out column 3 (Span): line 4 holds \"NA\", which is not "
+                  "a number",
+                  "tavrik-batch: note: left out column 5 (Remark): it holds no value"}));
+    const std::vector<std::string> head = lines(readFile(m_dir / "typo.tvk"));
+    EXPECT_EQ(head.at(4), "\"Stature_2\"\r");
+}
+
+TEST_F(BatchImport, AnInputThatIsNoRegularFileIsRefusedWithoutWaiting)
+{
+    ASSERT_EQ(::mkfifo((m_dir / "pipe.csv").c_str(), 0600), 0);
+    // nothing writes to the FIFO: opening it to read would wait for ever
+    expectRefused("--import-csv pipe.csv --population-column Site --output o.tvk",
+                  3,
+                  "tavrik-batch: cannot import pipe.csv: it is a pipe; the import reads its file "
+                  "twice and needs a regular file",
+                  {"pipe.csv"});
 }
 
 TEST_F(BatchImport, RefusesWrongNamesAndMissingOrMixedOptionsWithStatusTwo)

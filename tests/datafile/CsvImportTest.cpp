@@ -1,10 +1,12 @@
-// The CSV import: reading CSV text, telling numbers, previewing the rows, census sizes, and
-// the .tvk text, which must read back to the same data. That it gives the same analysis as a
-// data file typed by hand is checked through tavrik-batch.
+// The CSV import: reading CSV text, telling numbers, naming the columns that are not numeric,
+// previewing the rows, census sizes, files that cannot be read twice, and the .tvk text, which
+// must read back to the same data and names. That it gives the same analysis as a data file
+// typed by hand is checked through tavrik-batch.
 
 #include "datafile/CsvImport.h"
 
 #include "datafile/DataFileReader.h"
+#include "datafile/InputFile.h"
 #include "datafile/TvkWriter.h"
 
 #include <bit>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "ReaderTestSupport.h"
@@ -39,6 +42,23 @@ std::string errorOf(const std::string& text)
     return read.ok() ? std::string() : read.error().message;
 }
 
+struct Row
+{
+    long line = 0;
+    std::vector<std::string> cells;
+};
+
+std::vector<Row> rowsOf(const CsvTable& t)
+{
+    std::vector<Row> rows;
+    auto read = tavrik::readRows(t, [&rows](long line, std::vector<std::string>& cells) {
+        rows.push_back(Row{line, cells});
+        return true;
+    });
+    EXPECT_TRUE(read.ok()) << read.error().message;
+    return rows;
+}
+
 std::uint64_t bits(double v)
 {
     return std::bit_cast<std::uint64_t>(v);
@@ -53,16 +73,18 @@ TEST(CsvReader, QuotedFieldsKeepSeparatorsDoubledQuotesAndLineBreaks)
                              "Aven,\"two\nlines\",2\n"
                              "  Hills  , \"  kept  \" ,3\n");
     EXPECT_EQ(t.separator, ',');
-    ASSERT_EQ(t.rows.size(), 3u);
-    EXPECT_EQ(t.rows[0].cells[0], "Coast, north");
-    EXPECT_EQ(t.rows[0].cells[1], "said \"no\"");
-    EXPECT_EQ(t.rows[1].cells[1], "two\nlines");
-    EXPECT_EQ(t.rows[2].cells[0], "Hills");
-    EXPECT_EQ(t.rows[2].cells[1], "  kept  ");
+    EXPECT_EQ(t.rowCount, 3);
+    const std::vector<Row> rows = rowsOf(t);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].cells[0], "Coast, north");
+    EXPECT_EQ(rows[0].cells[1], "said \"no\"");
+    EXPECT_EQ(rows[1].cells[1], "two\nlines");
+    EXPECT_EQ(rows[2].cells[0], "Hills");
+    EXPECT_EQ(rows[2].cells[1], "  kept  ");
     // the line break inside the quotes moves the next row down one line
-    EXPECT_EQ(t.rows[0].line, 2);
-    EXPECT_EQ(t.rows[1].line, 3);
-    EXPECT_EQ(t.rows[2].line, 5);
+    EXPECT_EQ(rows[0].line, 2);
+    EXPECT_EQ(rows[1].line, 3);
+    EXPECT_EQ(rows[2].line, 5);
 }
 
 TEST(CsvReader, FindsSemicolonsOutsideQuotesAndReadsDecimalCommas)
@@ -72,7 +94,7 @@ TEST(CsvReader, FindsSemicolonsOutsideQuotesAndReadsDecimalCommas)
     ASSERT_EQ(t.header.size(), 3u);
     EXPECT_EQ(t.header[1], "Length, mm");
     double v = 0.0;
-    EXPECT_EQ(tavrik::parseCell(t.rows[1].cells[1], ';', v), CellStatus::Number);
+    EXPECT_EQ(tavrik::parseCell(rowsOf(t).at(1).cells[1], ';', v), CellStatus::Number);
     EXPECT_EQ(v, -0.25);
     // a decimal comma means nothing in a comma file, where it cannot occur unquoted anyway
     EXPECT_EQ(tavrik::parseCell("1,5", ',', v), CellStatus::NotNumber);
@@ -83,23 +105,30 @@ TEST(CsvReader, SkipsByteOrderMarkAndBlankLinesAndCountsCrLfLines)
 {
     const CsvTable t = table("\xEF\xBB\xBFPop,X\r\n\r\nA,1\r\n , \r\nB,2\r\n\r\n,\r\n");
     EXPECT_EQ(t.header[0], "Pop");
-    ASSERT_EQ(t.rows.size(), 2u);
-    EXPECT_EQ(t.rows[0].line, 3);
-    EXPECT_EQ(t.rows[1].line, 5);
-    EXPECT_EQ(t.rows[1].cells[1], "2");
+    const std::vector<Row> rows = rowsOf(t);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].line, 3);
+    EXPECT_EQ(rows[1].line, 5);
+    EXPECT_EQ(rows[1].cells[1], "2");
 }
 
 TEST(CsvReader, ReadsTextThatIsNotUtf8AsLatin1)
 {
-    const CsvTable t = table("Pop,X\nK\xF6ln,1\n");
-    EXPECT_EQ(t.rows.at(0).cells[0], "K\xC3\xB6ln");
+    // the one byte that is not UTF-8 comes last: the header is converted all the same
+    const CsvTable t = table("Pop,Gr\xF6\xDF"
+                             "e\nA,1\nK\xF6ln,2\n");
+    EXPECT_TRUE(t.latin1);
+    EXPECT_EQ(t.header[1],
+              "Gr\xC3\xB6\xC3\x9F"
+              "e");
+    EXPECT_EQ(rowsOf(t).at(1).cells[0], "K\xC3\xB6ln");
 }
 
 TEST(CsvReader, HeaderOnlyFileHasNoRowsAndImportsNothing)
 {
     const CsvTable t = table("Pop,X,Y\n");
     EXPECT_EQ(t.header.size(), 3u);
-    EXPECT_TRUE(t.rows.empty());
+    EXPECT_EQ(t.rowCount, 0);
     ImportPlan plan;
     plan.variableColumns = {1, 2};
     auto text = tavrik::tvkText(t, plan);
@@ -119,9 +148,48 @@ TEST(CsvReader, RefusesMalformedTextNamingTheLine)
               "closing quote, found \"x\"");
     EXPECT_EQ(errorOf("\n  \n"),
               "data.csv: the file is empty; expected a header row of column names");
+    // a field too long to become a name is refused as it is read, not held
+    EXPECT_EQ(errorOf("Pop,X\nA," + std::string(tavrik::fieldBufferBytes + 1, '7') + "\n"),
+              "data.csv, line 2, position 3: the field that starts here is longer than " +
+                  std::to_string(tavrik::maxNameBytes) +
+                  " bytes, the longest name a data file holds");
     auto missing = tavrik::readCsv(dataFile("csv_no_such_file.csv"));
     ASSERT_FALSE(missing.ok());
     EXPECT_NE(missing.error().message.find("csv_no_such_file.csv"), std::string::npos);
+}
+
+TEST(CsvReader, RefusesWhatCannotBeReadTwiceWithoutWaitingForIt)
+{
+    ScratchFile dir("Pop,X\nA,1\n");
+    const std::filesystem::path fifo = dir.path().parent_path() / "pipe.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // no writer ever opens the FIFO: an import that opened it for reading would hang here
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {fifo, "it is a pipe"},
+        {"/dev/zero", "it is a device"},
+        {dir.path().parent_path(), "it is a folder"},
+    };
+    for (const auto& [path, kind] : cases) {
+        auto read = tavrik::readCsv(path);
+        ASSERT_FALSE(read.ok()) << path;
+        EXPECT_EQ(read.error().message,
+                  "cannot import " + path.string() + ": " + kind +
+                      "; the import reads its file twice and needs a regular file");
+    }
+}
+
+TEST(CsvReader, RefusesAFileThatChangedAfterItsFirstPass)
+{
+    ScratchFile file("Pop,X\nA,1\nB,2\n");
+    auto t = tavrik::readCsv(file.path());
+    ASSERT_TRUE(t.ok()) << t.error().message;
+    std::ofstream(file.path(), std::ios::binary | std::ios::app) << "C,3\n";
+    ImportPlan plan;
+    plan.variableColumns = {1};
+    auto text = tavrik::tvkText(*t, plan);
+    ASSERT_FALSE(text.ok());
+    EXPECT_EQ(text.error().message,
+              "scratch.tvk changed while it was being imported; import it again");
 }
 
 // ---- numbers and columns ----
@@ -161,21 +229,28 @@ TEST(CsvColumns, CellsAreNumbersOnlyWhenTheWholeTextIsOne)
     }
 }
 
-TEST(CsvColumns, PreselectNumericColumnsAfterTheFirstTextColumn)
+TEST(CsvColumns, PreselectNumericColumnsAndNameTheFirstCellThatKeepsOthersOut)
 {
-    const CsvTable t = table("ID,Pop,X,Note,Y,Empty\n"
-                             "1,A,1.5,ok,,\n"
-                             "2,B,2,,7,\n"
-                             "3,A,x3,,8,\n");
-    const auto columns = tavrik::analyseColumns(t);
-    ASSERT_EQ(columns.size(), 6u);
+    const CsvTable t = table("ID,Pop,X,Note,Y,Empty,Z\n"
+                             "1,A,1.5,ok,,,1\n"
+                             "2,B,2,,7,,NA\n"
+                             "3,A,7O.5,,8,,1e999\n");
+    const auto& columns = t.columns;
+    ASSERT_EQ(columns.size(), 7u);
     EXPECT_TRUE(columns[0].numeric);
     EXPECT_FALSE(columns[1].numeric);
-    EXPECT_FALSE(columns[2].numeric); // one cell is "x3"
+    EXPECT_FALSE(columns[2].numeric); // one cell is "7O.5"
     EXPECT_FALSE(columns[3].numeric);
     EXPECT_TRUE(columns[4].numeric);  // an empty cell does not spoil a column
     EXPECT_FALSE(columns[5].numeric); // nothing in it at all
+    EXPECT_FALSE(columns[6].numeric); // "NA" is no number either
     EXPECT_EQ(columns[4].filled, 2);
+    EXPECT_EQ(tavrik::columnProblem(t, 2),
+              "column 3 (X): line 4 holds \"7O.5\", which is not a number");
+    EXPECT_EQ(tavrik::columnProblem(t, 5), "column 6 (Empty): it holds no value");
+    EXPECT_EQ(tavrik::columnProblem(t, 6),
+              "column 7 (Z): line 3 holds \"NA\", which is not a number");
+    EXPECT_EQ(tavrik::columnProblem(t, 4), "");
 
     const ImportPlan plan = tavrik::defaultPlan(t);
     EXPECT_EQ(plan.populationColumn, 1u);
@@ -184,9 +259,18 @@ TEST(CsvColumns, PreselectNumericColumnsAfterTheFirstTextColumn)
 
     EXPECT_EQ(tavrik::findColumn(t, "Y").value(), 4u);
     EXPECT_EQ(tavrik::findColumn(t, "y").error().message, "data.csv: no column is called \"y\"");
-    const CsvTable twice = table("A,B,A\n1,2,3\n");
-    EXPECT_EQ(tavrik::findColumn(twice, "A").error().message,
-              "data.csv: columns 1 and 3 are both called \"A\"");
+}
+
+TEST(CsvColumns, NamesGivenTwiceOrWithLineBreaksAreMadeDataFileNamesWithANote)
+{
+    const CsvTable t = table("A,A_2,A,\"B\nmm\",B mm\n1,2,3,4,5\n");
+    EXPECT_EQ(t.header, (std::vector<std::string>{"A", "A_2", "A_3", "B mm", "B mm_2"}));
+    EXPECT_EQ(t.notes,
+              (std::vector<std::string>{
+                  "column 3 has the name of column 1, \"A\"; it is imported as \"A_3\"",
+                  "column 4: the line break in \"B\\x0Amm\" becomes a blank",
+                  "column 5 has the name of column 4, \"B mm\"; it is imported as \"B mm_2\""}));
+    EXPECT_EQ(tavrik::findColumn(t, "A_3").value(), 2u);
 }
 
 // ---- preview and rows left out ----
@@ -201,7 +285,9 @@ TEST(CsvPreview, CountsPopulationsInOrderOfFirstAppearanceAndNamesRowsLeftOut)
                              "A,9,10\n"
                              "C,l.25,1\n" // line 7: not a number
                              "A,1,1\n");
-    const auto p = tavrik::preview(t, 0, {1, 2});
+    const auto previewed = tavrik::preview(t, 0, {1, 2});
+    ASSERT_TRUE(previewed.ok()) << previewed.error().message;
+    const tavrik::ImportPreview& p = *previewed;
     ASSERT_EQ(p.populations.size(), 2u); // C has no row left
     EXPECT_EQ(p.populations[0].name, "B");
     EXPECT_EQ(p.populations[0].sampleSize, 2);
@@ -217,7 +303,7 @@ TEST(CsvPreview, CountsPopulationsInOrderOfFirstAppearanceAndNamesRowsLeftOut)
               "out: lines 3, 5, 7.");
 
     // only the chosen variables count: without Y, line 3 is kept
-    EXPECT_EQ(tavrik::preview(t, 0, {1}).leftOut.size(), 2u);
+    EXPECT_EQ(tavrik::preview(t, 0, {1})->leftOutCount, 2);
 
     ImportPlan plan;
     plan.variableColumns = {1, 2};
@@ -243,7 +329,8 @@ TEST(CsvPreview, SummaryListsTwentyLinesAndCountsTheRest)
         text += "A,\n";
     }
     const auto p = tavrik::preview(table(text), 0, {1});
-    const std::string summary = tavrik::leftOutSummary(p);
+    EXPECT_EQ(p->leftOut.size(), 20u); // the count goes on, the reasons kept do not
+    const std::string summary = tavrik::leftOutSummary(*p);
     EXPECT_NE(summary.find("25 rows have"), std::string::npos);
     EXPECT_NE(summary.find("lines 2, 3,"), std::string::npos);
     EXPECT_NE(summary.find(", 21 and 5 more."), std::string::npos);
@@ -282,9 +369,12 @@ TEST(CsvPlan, RefusesChoicesThatMakeNoDataFile)
     EXPECT_EQ(message(plan),
               "data.csv: a census size is given for \"b\", which is no population of column 1 "
               "(Pop)");
-    plan.censusSizes = {{"A", 10.0f}, {"B", 0.0f}};
+    plan.censusSizes = {{"A", 10.0f}, {"B", -1.0f}};
     EXPECT_EQ(message(plan),
-              "data.csv: the census size of population \"B\" must be a number above 0, found 0");
+              "data.csv: the census size of population \"B\" must be a number of 0 or more, "
+              "found -1");
+    plan.censusSizes = {{"A", 10.0f}, {"B", 0.0f}}; // no weight, as a data file allows
+    EXPECT_TRUE(tavrik::tvkText(t, plan).ok());
 }
 
 TEST(CsvPlan, RefusesMorePopulationsThanADataFileCounts)
@@ -298,8 +388,8 @@ TEST(CsvPlan, RefusesMorePopulationsThanADataFileCounts)
     auto result = tavrik::tvkText(table(text), plan);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().message,
-              "data.csv, column 1 (Pop): holds 32768 populations; a data file holds at most "
-              "32767");
+              "data.csv, column 1 (Pop): holds more than 32767 populations, the most a data "
+              "file holds");
 }
 
 // ---- census sizes ----
@@ -311,10 +401,11 @@ TEST(CensusSizes, ReadWithOrWithoutHeaderAndRefuseBadLines)
     EXPECT_EQ(withHeader->size(), 3u);
     EXPECT_EQ(withHeader->at("Brisk \"old\" town"), 300.0f);
 
-    auto bare = tavrik::readCensusSizesText("North;150,3\nSouth;2e3\n", "sizes.csv");
+    auto bare = tavrik::readCensusSizesText("North;150,3\nSouth;2e3\nEast;0\n", "sizes.csv");
     ASSERT_TRUE(bare.ok()) << bare.error().message;
     EXPECT_EQ(bare->at("North"), std::strtof("150.3", nullptr)); // rounded once, to float
     EXPECT_EQ(bare->at("South"), 2000.0f);
+    EXPECT_EQ(bare->at("East"), 0.0f);
 
     const auto error = [](const std::string& text) {
         auto sizes = tavrik::readCensusSizesText(text, "sizes.csv");
@@ -324,14 +415,29 @@ TEST(CensusSizes, ReadWithOrWithoutHeaderAndRefuseBadLines)
     EXPECT_EQ(error("Name,Size\nA,1\n\nA,2\n"),
               "sizes.csv, line 4, column 1: population \"A\" was already given on line 2");
     EXPECT_EQ(error("Name,Size\nA,-1\n"),
-              "sizes.csv, line 2, column 2: expected a census size above 0, found \"-1\"");
-    EXPECT_EQ(error("Name,Size\nA,\n"),
-              "sizes.csv, line 2, column 2: expected a census size above 0, found an empty field");
+              "sizes.csv, line 2, column 2: expected a census size of 0 or more, found \"-1\"");
+    EXPECT_EQ(
+        error("Name,Size\nA,\n"),
+        "sizes.csv, line 2, column 2: expected a census size of 0 or more, found an empty field");
     EXPECT_EQ(error("Name,Size\nA,1e39\n"),
-              "sizes.csv, line 2, column 2: expected a census size above 0, found \"1e39\"");
+              "sizes.csv, line 2, column 2: expected a census size of 0 or more, found \"1e39\"");
     EXPECT_EQ(error("Name,Size,Extra\n"),
               "sizes.csv, line 1: expected two columns, population name and census size, found 3");
     EXPECT_EQ(error("Name,Size\n"), "sizes.csv: no census sizes are given");
+
+    // as typed in the dialog
+    const std::pair<const char*, const char*> typed[] = {
+        {"abc", "\"abc\" is not a number"},
+        {"-5", "\"-5\" is below 0"},
+        {"", "no census size is given"},
+        {"1e39", "\"1e39\" is out of range"},
+        {"0", ""},
+        {"2,5", ""},
+    };
+    for (const auto& [text, problem] : typed) {
+        float size = -1.0f;
+        EXPECT_EQ(tavrik::censusSizeProblem(text, ';', size), problem) << text;
+    }
 }
 
 // ---- round trip through the data file reader ----
@@ -343,32 +449,33 @@ TEST(CsvRoundTrip, WrittenFileReadsBackTheSameNamesCodesSizesAndValuesBitForBit)
     const std::vector<std::string> x = {
         "0.1", "-0", "123456789.12345678", "1e-300", "1.7976931348623157e308", "5e-324"};
     const std::vector<std::string> y = {"3", "2.5e10", "-7.125", "0.30000000000000004", "1", "2"};
-    std::string csv = "Y;\"Group \"\"a\"\"\";X\r\n";
-    const char* groups[] = {"Two\nlines", "K\xC3\xB6ln", "Two\nlines", "3", "K\xC3\xB6ln", "3"};
+    // names with double quotes are kept, as a bare field of the data file holds them
+    std::string csv = "\"Y \"\"mm\"\"\";\"Group \"\"a\"\"\";X\r\n";
+    const char* groups[] = {"5'10\" tall", "K\xC3\xB6ln", "5'10\" tall", "3", "K\xC3\xB6ln", "3"};
     for (std::size_t r = 0; r < x.size(); ++r) {
-        csv += y[r] + ";\"" + groups[r] + "\";" + x[r] + "\r\n";
+        csv += y[r] + ";" + groups[r] + ";" + x[r] + "\r\n";
     }
     const CsvTable t = table(csv);
     ImportPlan plan;
     plan.populationColumn = 1;
     plan.variableColumns = {2, 0};
-    plan.title = "Say \"cheese\", twice";
-    plan.censusSizes = {{"Two\nlines", 150.3f}, {"K\xC3\xB6ln", 1e30f}, {"3", 0.001f}};
+    plan.title = "Say \"cheese\" twice";
+    plan.censusSizes = {{"5'10\" tall", 150.3f}, {"K\xC3\xB6ln", 1e30f}, {"3", 0.0f}};
     auto text = tavrik::tvkText(t, plan);
     ASSERT_TRUE(text.ok()) << text.error().message;
 
     ScratchFile file(*text);
     auto loaded = tavrik::loadDataSet(file.path());
     ASSERT_TRUE(loaded.ok()) << loaded.error().message;
-    EXPECT_EQ(loaded->popNames, (std::vector<std::string>{"Two lines", "K\xC3\xB6ln", "3"}));
-    EXPECT_EQ(loaded->varNames, (std::vector<std::string>{"X", "Y"}));
+    EXPECT_EQ(loaded->popNames, (std::vector<std::string>{"5'10\" tall", "K\xC3\xB6ln", "3"}));
+    EXPECT_EQ(loaded->varNames, (std::vector<std::string>{"X", "Y \"mm\""}));
     EXPECT_EQ(loaded->equalSizes, 0);
 
     const auto contents = tavrik::test::readAll(tavrik::DataFileReader::open(file.path()));
     ASSERT_FALSE(contents.failed) << contents.error.message;
-    EXPECT_EQ(contents.header.title, "Say 'cheese', twice");
+    EXPECT_EQ(contents.header.title, "Say \"cheese\" twice");
     ASSERT_EQ(contents.header.populations.size(), 3u);
-    const float sizes[] = {150.3f, 1e30f, 0.001f};
+    const float sizes[] = {150.3f, 1e30f, 0.0f};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(contents.header.populations[i].code, static_cast<std::int16_t>(i + 1));
         EXPECT_EQ(std::bit_cast<std::uint32_t>(contents.header.populations[i].size),
@@ -385,15 +492,54 @@ TEST(CsvRoundTrip, WrittenFileReadsBackTheSameNamesCodesSizesAndValuesBitForBit)
     }
 }
 
+TEST(CsvRoundTrip, NamesTheReaderWouldRefuseAreRefusedWithTheirColumnOrLine)
+{
+    const auto refusal = [](const std::string& csv, std::vector<std::size_t> variables) {
+        ImportPlan plan;
+        plan.variableColumns = std::move(variables);
+        auto text = tavrik::tvkText(table(csv), plan);
+        EXPECT_FALSE(text.ok());
+        return text.ok() ? std::string() : text.error().message;
+    };
+    // the longest name the reader takes is written and read back; one byte more is refused
+    const std::string longest(tavrik::maxNameBytes, 'n');
+    ImportPlan plan;
+    plan.variableColumns = {1};
+    auto text = tavrik::tvkText(table("Pop," + longest + "\nA,1\n"), plan);
+    ASSERT_TRUE(text.ok()) << text.error().message;
+    ScratchFile file(*text);
+    auto loaded = tavrik::loadDataSet(file.path());
+    ASSERT_TRUE(loaded.ok()) << loaded.error().message;
+    EXPECT_EQ(loaded->varNames, std::vector<std::string>{longest});
+    EXPECT_EQ(refusal("Pop," + longest + "n\nA,1\n", {1}),
+              "data.csv, line 1, column 2: the name cannot be a variable name: it is " +
+                  std::to_string(tavrik::maxNameBytes + 1) +
+                  " bytes long; a data file holds at most " + std::to_string(tavrik::maxNameBytes));
+
+    EXPECT_EQ(refusal("Pop,\"X \"\"a\"\", b\"\nA,1\n", {1}),
+              "data.csv, line 1, column 2: the name cannot be a variable name: it holds a double "
+              "quote and a comma, which a data file cannot hold together");
+    EXPECT_EQ(refusal("Pop,X\nA,1\n\"\"\"B\"\"\",2\n", {1}),
+              "data.csv, line 3, column 1 (Pop): the population name \"\"B\"\" cannot be written: "
+              "it starts with a double quote, which a data file cannot hold");
+    EXPECT_EQ(
+        refusal("Pop,X\nA,1\n\"B\nC\",2\n", {1}),
+        "data.csv, line 3, column 1 (Pop): the population name \"B\\x0AC\" cannot be written: "
+        "it holds a line break, which a data file cannot hold in a name");
+}
+
 TEST(CsvRoundTrip, WriterRefusesWhatTheFormatCannotHold)
 {
     tavrik::DataFileHeader h;
     h.popCount = 1;
     h.varCount = 1;
-    h.populations = {{"A", 1, 0.0f}};
+    h.populations = {{"A", 1, -1.0f}};
     h.varNames = {"X"};
     EXPECT_FALSE(tavrik::TvkWriter::start(h).ok());
-    h.populations[0].size = 1.0f;
+    h.populations[0].size = 0.0f;
+    h.varNames = {"\"X\""};
+    EXPECT_FALSE(tavrik::TvkWriter::start(h).ok());
+    h.varNames = {"X"};
     h.varCount = 2;
     EXPECT_FALSE(tavrik::TvkWriter::start(h).ok());
     h.varCount = 1;

@@ -1,5 +1,6 @@
-// File > Import CSV: the dialog's first choices and preview, the rows it would leave out, the
-// census sizes, and the written data file opened as File > Open opens it.
+// File > Import CSV: the dialog's first choices and preview, the columns and rows it would
+// leave out, why Import is off, census sizes checked as they are typed, and the written data
+// file opened as File > Open opens it.
 
 #include "ui/ImportCsvDialog.h"
 
@@ -7,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -48,6 +50,12 @@ QStringList entries(const QListWidget* list, bool checkedOnly)
         }
     }
     return names;
+}
+
+// The widget's place in the dialog.
+QRect placeIn(const QWidget* dialog, const QWidget* w)
+{
+    return QRect(w->mapTo(dialog, QPoint(0, 0)), w->size());
 }
 
 QList<QStringList> tableRows(const QTableWidget* table)
@@ -131,10 +139,49 @@ private slots:
         QCOMPARE(d->tblPopulations->item(4, 0)->text(), QString("5"));
         QCOMPARE(d->tblPopulations->item(4, 1)->text(), QString("1"));
 
-        // without a variable nothing can be imported
+        // without a variable nothing can be imported, and the dialog says so
+        QCOMPARE(d->lblImportOff->text(), QString());
         setChecked(d->lstVariables, "Stature", false);
         setChecked(d->lstVariables, "Head length", false);
         QVERIFY(!d->btnImport->isEnabled());
+        QCOMPARE(d->lblImportOff->text(), QString("Import is off: tick at least one variable."));
+        d->btnCancel->click();
+    }
+
+    void theWarningNamesColumnsThatAreNotNumericClearOfTheLists()
+    {
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        QVERIFY(d->lblWarning->isVisible());
+        QCOMPARE(d->lblWarning->text(),
+                 QString("Not numeric, so not ticked as variables:\n"
+                         "column 4 (Note): line 2 holds \"ok\", which is not a number"));
+        // at its smallest, no label runs into the list or the table
+        d->resize(d->minimumSizeHint());
+        d->layout()->activate();
+        const QWidget* frames[] = {d->lstVariables, d->tblPopulations};
+        const QWidget* labels[] = {
+            d->lblVariablesHint, d->lblPopulationsHint, d->lblWarning, d->lblLeftOut};
+        for (const QWidget* frame : frames) {
+            for (const QWidget* label : labels) {
+                QVERIFY2(!placeIn(d, frame).intersects(placeIn(d, label)),
+                         qPrintable(label->objectName() + " overlaps " + frame->objectName()));
+            }
+        }
+        d->btnCancel->click();
+
+        // nothing numeric besides the populations: Import is off, and the dialog says why
+        d = startImport("words.csv", "Site,Note,Stature\nNorth,x,\nCoast,y,1,5\n");
+        QVERIFY(d == nullptr); // ragged: refused before any dialog
+        h->prompts.clearShown();
+        d = startImport("words.csv", "Site,Note,Stature\nNorth,x,tall\nCoast,y,\n");
+        QVERIFY(d != nullptr);
+        QVERIFY(!d->btnImport->isEnabled());
+        QCOMPARE(d->lblImportOff->text(),
+                 QString("Import is off: no column other than the population column holds "
+                         "numbers only, so there is no variable to import."));
+        QVERIFY(d->lblWarning->text().contains(
+            "column 3 (Stature): line 2 holds \"tall\", which is not a number"));
         d->btnCancel->click();
     }
 
@@ -184,32 +231,54 @@ private slots:
                             "1, 191\r\n1, 193\r\n2, 188.5\r\n3, 186\r\n3, 184.5\r\n"));
     }
 
-    void anEditedCensusSizeReachesTheFileAndABadOneIsRefused()
+    void censusSizesAreCheckedAsTheyAreTyped()
     {
         ImportCsvDialog* d = startImport("pops.csv", sites);
         QVERIFY(d != nullptr);
         setChecked(d->lstVariables, "ID", false);
-        d->txtTitle->setText("Two \"sites\", one more");
+        d->txtTitle->setText("Two \"sites\" and more");
+        QVERIFY(!d->lblCensus->isVisible());
+
+        // while the cell is being edited, every keystroke is checked
+        d->tblPopulations->editItem(d->tblPopulations->item(1, 2));
+        auto* editor = d->tblPopulations->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
+        editor->insert("abc"); // as typed: the cell itself still holds 100
+        QVERIFY(d->lblCensus->isVisible());
+        QCOMPARE(d->lblCensus->text(),
+                 QString("Census size of \"Coast\": \"abc\" is not a number; expected a number of "
+                         "0 or more."));
+        QVERIFY(!d->btnImport->isEnabled());
+        QCOMPARE(d->lblImportOff->text(),
+                 QString("Import is off until every census size is a number of 0 or more."));
+        QCOMPARE(d->tblPopulations->item(1, 2)->text(), QString("100"));
+
+        d->tblPopulations->item(1, 2)->setText("-5");
+        QCOMPARE(d->lblCensus->text(),
+                 QString("Census size of \"Coast\": \"-5\" is below 0; expected a number of 0 "
+                         "or more."));
+        QVERIFY(!d->btnImport->isEnabled());
+
+        // 0 is a size a data file holds: allowed, with a note
         d->tblPopulations->item(1, 2)->setText("0");
-        d->btnImport->click();
-        QCOMPARE(h->prompts.shown().size(), 1);
-        QVERIFY2(h->prompts.shown().front().text.contains("\"Coast\"") &&
-                     h->prompts.shown().front().text.contains("\"0\""),
-                 qPrintable(h->prompts.shown().front().text));
-        QVERIFY(d->isVisible());
+        QCOMPARE(d->lblCensus->text(),
+                 QString("\"Coast\" has a census size of 0 and so no weight."));
+        QVERIFY(d->btnImport->isEnabled());
+        QCOMPARE(d->lblImportOff->text(), QString());
 
         // the typed size survives a refresh of the preview
         setChecked(d->lstVariables, "Head length", false);
         setChecked(d->lstVariables, "Head length", true);
         QCOMPARE(d->tblPopulations->item(1, 2)->text(), QString("0"));
-        d->tblPopulations->item(1, 2)->setText("250.5");
 
         const QString tvk = h->dir.filePath("pops.tvk");
         h->prompts.queueSaveFileName(tvk);
         d->btnImport->click();
+        QVERIFY(h->prompts.shown().isEmpty());
         QCOMPARE(fileBytes(tvk),
-                 QByteArray("\"Two 'sites', one more\"\r\n3, 2\r\n"
-                            "\"North\", 1, 100\r\n\"Coast\", 2, 250.5\r\n\"Hills\", 3, 100\r\n"
+                 QByteArray("Two \"sites\" and more\r\n3, 2\r\n"
+                            "\"North\", 1, 100\r\n\"Coast\", 2, 0\r\n\"Hills\", 3, 100\r\n"
                             "\"Stature\", \"Head length\"\r\n"
                             "1, 170.5, 191\r\n2, 168, 188.5\r\n1, 172.25, 193\r\n"
                             "3, 165, 186\r\n2, 164.5, 187\r\n"));
