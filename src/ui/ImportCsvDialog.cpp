@@ -17,7 +17,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -386,10 +385,10 @@ void ImportCsvDialog::refresh()
 void ImportCsvDialog::updateImportButton()
 {
     QString why;
-    const bool anyNumeric =
-        std::any_of(m_table.columns.begin(), m_table.columns.end(), [this](const CsvColumn& c) {
-            return c.numeric && &c != &m_table.columns[m_populationColumn];
-        });
+    bool anyNumeric = false; // a column of numbers besides the populations
+    for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
+        anyNumeric = anyNumeric || (c != m_populationColumn && m_table.columns[c].numeric);
+    }
     if (!m_previewError.isEmpty()) {
         why = tr("Import is off: the file cannot be read again.");
     } else if (chosenVariables().empty()) {
