@@ -18,12 +18,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace tavrik {
 
 namespace {
@@ -149,85 +143,8 @@ void skipByteOrderMark(ByteSource& in)
     }
 }
 
-#ifndef _WIN32
-const char* fileKind(mode_t mode)
-{
-    if (S_ISDIR(mode)) {
-        return "a folder";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a pipe";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    return "not a regular file";
-}
-
-CsvFileStamp stampOf(const struct stat& st)
-{
-#ifdef __linux__
-    const long long nanoseconds = st.st_mtim.tv_nsec;
-#else
-    const long long nanoseconds = 0;
-#endif
-    return CsvFileStamp{static_cast<long long>(st.st_size),
-                        static_cast<long long>(st.st_mtime) * 1000000000LL + nanoseconds};
-}
-#endif
-
-// Opens a file that is read more than once or whole: a pipe, a FIFO or a device is refused
-// before it is opened (a FIFO would block the open until a writer comes), and checked again
-// once open, without waiting, in case it was swapped in between.
-Result<InputFile>
-openRegularFile(const std::filesystem::path& path, const std::string& why, CsvFileStamp& stamp)
-{
-#ifdef _WIN32
-    (void)why;
-    (void)stamp;
-    return openInputFile(path);
-#else
-    const std::string name = pathText(path);
-    const auto refuse = [&](mode_t mode) {
-        return Error{ErrorKind::DataFile,
-                     "cannot import " + name + ": it is " + fileKind(mode) + "; " + why,
-                     name,
-                     0,
-                     {}};
-    };
-    struct stat st
-    {
-    };
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        return refuse(st.st_mode);
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int reason = errno;
-        return Error{
-            ErrorKind::DataFile, "cannot open " + name + ": " + std::strerror(reason), name, 0, {}};
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return refuse(st.st_mode);
-    }
-    stamp = stampOf(st);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = ::fdopen(fd, "rb");
-    if (f == nullptr) {
-        const int reason = errno;
-        ::close(fd);
-        return Error{
-            ErrorKind::DataFile, "cannot open " + name + ": " + std::strerror(reason), name, 0, {}};
-    }
-    return InputFile(f);
-#endif
-}
-
-constexpr const char* twiceReason = "the import reads its file twice and needs a regular file";
+constexpr std::string_view importReadsTwice =
+    "the import reads its file twice and needs a regular file";
 
 // The rows of a table again, for a later pass: the file must be as its first pass found it.
 Result<ByteSource> reopen(const CsvTable& table)
@@ -235,13 +152,12 @@ Result<ByteSource> reopen(const CsvTable& table)
     if (table.text) {
         return ByteSource(table.text);
     }
-    CsvFileStamp now;
     const std::filesystem::path path(std::u8string(table.path.begin(), table.path.end()));
-    Result<InputFile> file = openRegularFile(path, twiceReason, now);
+    Result<InputFile> file = openInputFile(path, importReadsTwice);
     if (!file) {
         return file.error();
     }
-    if (now.size != table.stamp.size || now.modified != table.stamp.modified) {
+    if (stampOf(file->get()) != table.stamp) {
         return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
     }
     ByteSource source(std::move(*file));
@@ -723,7 +639,6 @@ Result<CsvTable> readCsvText(std::string text, std::string displayName)
     names.path = displayName;
     names.displayName = std::move(displayName);
     names.text = std::make_shared<const std::string>(std::move(text));
-    names.stamp.size = static_cast<long long>(names.text->size());
     return firstPass(names, [&names]() -> Result<ByteSource> { return ByteSource(names.text); });
 }
 
@@ -737,10 +652,11 @@ Result<CsvTable> readCsv(const std::filesystem::path& path)
         if (opened) {
             return reopen(names);
         }
-        Result<InputFile> file = openRegularFile(path, twiceReason, names.stamp);
+        Result<InputFile> file = openInputFile(path, importReadsTwice);
         if (!file) {
             return file.error();
         }
+        names.stamp = stampOf(file->get());
         opened = true;
         ByteSource source(std::move(*file));
         skipByteOrderMark(source);

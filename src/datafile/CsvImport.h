@@ -4,6 +4,7 @@
 // Column indices are 0-based here; messages count columns and lines from 1.
 #pragma once
 
+#include "datafile/InputFile.h"
 #include "state/Result.h"
 
 #include <cstddef>
@@ -31,14 +32,6 @@ struct CsvColumn
     CellStatus badStatus = CellStatus::Number;
 };
 
-// Size and modification time of the file when its columns were learnt; the later passes
-// refuse a file that no longer matches them.
-struct CsvFileStamp
-{
-    long long size = -1;
-    long long modified = 0; // nanoseconds
-};
-
 // What the first pass over a CSV file learns: the header and what every column holds. The
 // rows themselves are not kept; preview() and tvkText() read them again, one at a time.
 struct CsvTable
@@ -55,7 +48,7 @@ struct CsvTable
     std::vector<CsvColumn> columns;
     std::vector<std::string> notes;
     std::shared_ptr<const std::string> text; // the bytes, when read from memory
-    CsvFileStamp stamp;
+    FileStamp stamp; // of the file in the first pass; a later pass refuses a file that differs
 };
 
 // Reads a CSV file: comma- or semicolon-separated (the separator found in the header row),

@@ -141,8 +141,8 @@ TEST_F(BatchImport, AnInputThatIsNoRegularFileIsRefusedWithoutWaiting)
     // nothing writes to the FIFO: opening it to read would wait for ever
     expectRefused("--import-csv pipe.csv --population-column Site --output o.tvk",
                   3,
-                  "tavrik-batch: cannot import pipe.csv: it is a pipe; the import reads its file "
-                  "twice and needs a regular file",
+                  "tavrik-batch: cannot open pipe.csv: it is a pipe or FIFO, not a regular file; "
+                  "the import reads its file twice and needs a regular file",
                   {"pipe.csv"});
 }
 

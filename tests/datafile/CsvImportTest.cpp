@@ -165,17 +165,20 @@ TEST(CsvReader, RefusesWhatCannotBeReadTwiceWithoutWaitingForIt)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // no writer ever opens the FIFO: an import that opened it for reading would hang here
     const std::pair<std::filesystem::path, std::string> cases[] = {
-        {fifo, "it is a pipe"},
-        {"/dev/zero", "it is a device"},
-        {dir.path().parent_path(), "it is a folder"},
+        {fifo, "it is a pipe or FIFO, not a regular file"},
+        {"/dev/zero", "it is a device, not a regular file"},
     };
     for (const auto& [path, kind] : cases) {
         auto read = tavrik::readCsv(path);
         ASSERT_FALSE(read.ok()) << path;
         EXPECT_EQ(read.error().message,
-                  "cannot import " + path.string() + ": " + kind +
+                  "cannot open " + path.string() + ": " + kind +
                       "; the import reads its file twice and needs a regular file");
     }
+    // the census sizes too
+    auto sizes = tavrik::readCensusSizes(fifo);
+    ASSERT_FALSE(sizes.ok());
+    EXPECT_NE(sizes.error().message.find("pipe or FIFO"), std::string::npos);
 }
 
 TEST(CsvReader, RefusesAFileThatChangedAfterItsFirstPass)
