@@ -177,13 +177,18 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
             return fail(err, written.error());
         }
     } else {
-        // TODO: the text is held whole (the size of the output file, not of the table read)
-        // until the atomic file writer takes its bytes piece by piece.
-        Result<std::string> text = tvkText(*table, plan);
-        if (!text) {
-            return fail(err, text.error());
+        // Streamed into the atomic writer: memory does not grow with the table, and the target
+        // is replaced only once the whole file is written.
+        auto file = AtomicFile::open(outputPath);
+        if (!file) {
+            return fail(err, file.error());
         }
-        if (Status written = writeTvkFile(outputPath, *text); !written) {
+        Status written =
+            writeTvk(*table, plan, [&file](std::string_view piece) { return file->write(piece); });
+        if (written) {
+            written = file->commit();
+        }
+        if (!written) {
             return fail(err, written.error());
         }
     }
