@@ -9,7 +9,8 @@ install(TARGETS tavrik-batch RUNTIME DESTINATION bin)
 
 file(GLOB tavrik_example_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.tvk)
 install(FILES ${tavrik_example_files} DESTINATION ${TAVRIK_DATADIR}/examples)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/DECISIONS.md
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+              ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/docs/DECISIONS.md
         DESTINATION share/doc/tavrik)
 
 if(NOT TAVRIK_GUI)

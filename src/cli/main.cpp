@@ -18,6 +18,12 @@
 
 namespace {
 
+constexpr const char* versionText =
+    "tavrik-batch " TAVRIK_VERSION "\n"
+    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 int batchMain(int argc, char** argv)
 {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -29,8 +35,7 @@ int batchMain(int argc, char** argv)
     }
     if (options->help || options->version) {
         errno = 0;
-        std::cout << (options->help ? tavrik::batchUsage()
-                                    : std::string("tavrik-batch " TAVRIK_VERSION "\n"))
+        std::cout << (options->help ? tavrik::batchUsage() : std::string(versionText))
                   << std::flush;
         // A full or closed standard output must not pass for a printed text.
         if (!std::cout) {

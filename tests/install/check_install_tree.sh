@@ -41,6 +41,8 @@ fi
 expected=(
     bin/tavrik-batch
     share/doc/tavrik/README.md
+    share/doc/tavrik/LICENSE
+    share/doc/tavrik/CHANGELOG.md
     share/doc/tavrik/DECISIONS.md
     share/tavrik/help/tavrik-guide.html
     share/tavrik/help/valley.tvk
@@ -83,6 +85,8 @@ same_as_source() { # INSTALLED SOURCE
     fi
 }
 same_as_source share/doc/tavrik/README.md README.md
+same_as_source share/doc/tavrik/LICENSE LICENSE
+same_as_source share/doc/tavrik/CHANGELOG.md CHANGELOG.md
 same_as_source share/doc/tavrik/DECISIONS.md docs/DECISIONS.md
 same_as_source share/tavrik/help/tavrik-guide.html docs/help/tavrik-guide.html
 for example in "$source_dir"/examples/*.tvk; do
