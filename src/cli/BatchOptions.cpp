@@ -363,6 +363,7 @@ constexpr NamedLayout matrixLayouts[] = {
     {"square-space", MatrixLayout::SquareSpace},
     {"square-comma", MatrixLayout::SquareComma},
     {"ntsys", MatrixLayout::NtSys},
+    {"phylip", MatrixLayout::Phylip},
 };
 
 const OptionSpec* findOption(std::string_view name)
@@ -519,8 +520,12 @@ Result<MatrixRequest> parseMatrixRequest(std::string_view text)
                                     [layout](const NamedLayout& l) { return l.name == layout; });
     if (named == std::end(matrixLayouts)) {
         return usageError("--matrix " + quoted(text) + ": unknown layout " + quoted(layout) +
-                          "; LAYOUT is list-space, list-comma, square-space, square-comma or "
-                          "ntsys");
+                          "; LAYOUT is list-space, list-comma, square-space, square-comma, "
+                          "ntsys or phylip");
+    }
+    if (!layoutFitsKind(named->layout, kind->kind)) {
+        return usageError("--matrix " + quoted(text) +
+                          ": the phylip layout holds distances only; WHICH is d2 or scaled-d2");
     }
     if (request.path.empty()) {
         return usageError("--matrix " + quoted(text) + " names no file");
@@ -668,7 +673,8 @@ std::string batchUsage()
                   lineWidth);
     text += "  ";
     appendWrapped(text,
-                  "LAYOUT is list-space, list-comma, square-space, square-comma or ntsys.",
+                  "LAYOUT is list-space, list-comma, square-space, square-comma, ntsys or "
+                  "phylip (d2 and scaled-d2 only).",
                   2,
                   lineWidth);
     section(Section::Import, "Import options:");

@@ -3,6 +3,7 @@
 #include "export/ExportNames.h"
 #include "report/NumberFormat.h"
 
+#include <algorithm>
 #include <cassert>
 
 // Rows and columns count from 0 here; the pair lines run over i < j in row-major order.
@@ -99,6 +100,33 @@ void writeNtSys(std::string& out,
     }
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+void writePhylip(std::string& out, const Matrix& m, const std::vector<std::string>& names)
+{
+    const std::size_t g = names.size();
+    const bool strict = std::all_of(names.begin(), names.end(), [](const std::string& name) {
+        return name.size() <= phylipNameWidth && std::none_of(name.begin(), name.end(), isBlank);
+    });
+    out.append(std::to_string(g)).append(lineEnd);
+    for (std::size_t i = 0; i < g; ++i) {
+        std::string name = names[i];
+        if (strict) {
+            name.resize(phylipNameWidth, ' ');
+        } else {
+            std::replace_if(name.begin(), name.end(), isBlank, '_');
+        }
+        out.append(name);
+        for (std::size_t j = 0; j < g; ++j) {
+            out.append(" ").append(formatNumber(m(i, j), valuePattern));
+        }
+        out.append(lineEnd);
+    }
+}
+
 } // namespace
 
 std::string matrixFileText(const Matrix& m,
@@ -124,6 +152,10 @@ std::string matrixFileText(const Matrix& m,
         break;
     case MatrixLayout::NtSys:
         writeNtSys(out, m, names, rType);
+        break;
+    case MatrixLayout::Phylip:
+        assert(!rType);
+        writePhylip(out, m, names);
         break;
     }
     return out;
@@ -159,6 +191,8 @@ std::string_view matrixFileFilter(MatrixLayout layout)
         return csvFileFilter;
     case MatrixLayout::NtSys:
         return ntSysFileFilter;
+    case MatrixLayout::Phylip:
+        return phylipFileFilter;
     }
     return textFileFilter;
 }

@@ -88,6 +88,7 @@ SaveMatDialog::SaveMatDialog(ProgramState& state, UserPrompts& prompts, QWidget*
     Option6 = addOption(Frame2, tr("Matrix (space delimited)"), "Option6");
     Option7 = addOption(Frame2, tr("Matrix (comma delimited)"), "Option7");
     Option8 = addOption(Frame2, tr("Matrix (NT-SYS)"), "Option8");
+    Option10 = addOption(Frame2, tr("Matrix (PHYLIP)"), "Option10");
 
     btnSave = new QPushButton(tr("&Save"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
@@ -106,6 +107,18 @@ SaveMatDialog::SaveMatDialog(ProgramState& state, UserPrompts& prompts, QWidget*
 
     connect(btnSave, &QPushButton::clicked, this, &SaveMatDialog::saveClicked);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+    for (QRadioButton* kind : {Option1, Option2, Option9, Option3}) {
+        connect(kind, &QRadioButton::toggled, this, &SaveMatDialog::enablePhylipChoice);
+    }
+}
+
+void SaveMatDialog::enablePhylipChoice()
+{
+    const bool distance = !isRType(chosenKind());
+    if (!distance && Option10->isChecked()) {
+        Option6->setChecked(true);
+    }
+    Option10->setEnabled(distance);
 }
 
 void SaveMatDialog::loadFrom(const ProgramState& state)
@@ -153,6 +166,9 @@ MatrixLayout SaveMatDialog::chosenLayout() const
     }
     if (Option8->isChecked()) {
         return MatrixLayout::NtSys;
+    }
+    if (Option10->isChecked()) {
+        return MatrixLayout::Phylip;
     }
     return MatrixLayout::SquareSpace;
 }

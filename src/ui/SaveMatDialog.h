@@ -1,6 +1,7 @@
-// The modeless Save Matrix dialog: one of the last run's four matrices in one of five file
-// layouts, saved as often as the user likes until the dialog is closed. Also the two steps
-// that every export command of the window shares: the file filter and the guarded write.
+// The modeless Save Matrix dialog: one of the last run's four matrices in one of six file
+// layouts (PHYLIP for the D-square matrices only), saved as often as the user likes until the
+// dialog is closed. Also the two steps that every export command of the window shares: the file
+// filter and the guarded write.
 #pragma once
 
 #include "export/MatrixExport.h"
@@ -54,11 +55,14 @@ public:
     QRadioButton* Option6 = nullptr;
     QRadioButton* Option7 = nullptr;
     QRadioButton* Option8 = nullptr;
+    QRadioButton* Option10 = nullptr; // "Matrix (PHYLIP)"
     QPushButton* btnSave = nullptr;
     QPushButton* btnClose = nullptr;
 
 private:
     void saveClicked();
+    // PHYLIP holds distances: it is offered only while a D-square matrix is chosen.
+    void enablePhylipChoice();
 
     ProgramState& m_state;
     UserPrompts& m_prompts;

@@ -197,6 +197,37 @@ TEST_F(BatchExport, MatrixFilesHoldTheRunsMatricesInEveryLayout)
     EXPECT_EQ(split(rNts[4], ' '), std::vector(lastRow.begin() + 1, lastRow.end()));
 }
 
+TEST_F(BatchExport, PhylipFileIsTheSquareDistanceMatrixThatNeighborReads)
+{
+    const Outcome o = run(args("@cli_three_pops.tvk --matrix d2:square-space:ds.txt "
+                               "--matrix d2:phylip:infile"));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::vector<std::string> square = crlfLines(readFile(m_dir / "ds.txt"));
+    const std::vector<std::string> phylip = crlfLines(readFile(m_dir / "infile"));
+    ASSERT_EQ(phylip.size(), 4u);
+    EXPECT_EQ(phylip[0], "3");
+    for (std::size_t i = 1; i <= 3; ++i) {
+        // the square file's row, with the name padded to ten columns
+        const std::string name = split(square[i], ' ').at(0);
+        EXPECT_EQ(phylip[i],
+                  name + std::string(10 - name.size(), ' ') + square[i].substr(name.size()));
+    }
+
+    // Debian's phylip package installs its programs outside the search path.
+    const fs::path neighbor = "/usr/lib/phylip/bin/neighbor";
+    if (!fs::exists(neighbor)) {
+        GTEST_SKIP() << "phylip's neighbor is not installed";
+    }
+    // neighbor reads "infile" in its folder and waits for Y to accept its default settings.
+    const std::string command =
+        "cd '" + m_dir.string() + "' && printf 'Y\\n' | " + neighbor.string() + " >log 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << readFile(m_dir / "log");
+    const std::string tree = readFile(m_dir / "outtree");
+    for (const char* name : {"Aven:", "Brisk:", "Corran:"}) {
+        EXPECT_NE(tree.find(name), std::string::npos) << tree;
+    }
+}
+
 TEST_F(BatchExport, ScoresAndVelbrandTorvaneFilesCarryTheReportsFigures)
 {
     const Outcome o = run(args("@cli_three_pops.tvk --scaled --report r.txt --pc-scores pc.csv "
@@ -307,6 +338,7 @@ TEST_F(BatchExport, RefusesMalformedOrCollidingResultOptions)
         {"--matrix d2:nts:x", "unknown layout \"nts\""},
         {"--matrix d2::x", "unknown layout \"\""},
         {"--matrix d2:ntsys:", "names no file"},
+        {"--matrix scaled-r:phylip:x", "the phylip layout holds distances only"},
         {"--matrix", "needs a value"},
         {"--save-output=", "--save-output needs a file name"},
         {"--pc-scores a.csv --vt-results ./a.csv", "--pc-scores and --vt-results name the same"},

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -114,6 +116,67 @@ TEST(MatrixNtSysLayout, SimilarityMatrixIsMarkedAsSuch)
 {
     EXPECT_EQ(matrixFileText(twoR, twoNames, MatrixKind::R, MatrixLayout::NtSys),
               "3 2L 2 0\r\nNorth Åland\r\n0.012346\r\n-0.004500 0.020000\r\n");
+}
+
+const Matrix threeD = square({{0.0, 1.5, 2.0}, {1.5, 0.0, 2.5}, {2.0, 2.5, 0.0}});
+
+TEST(MatrixPhylipLayout, ShortNamesArePaddedToTenBytes)
+{
+    // "Åland" holds six bytes; "Tenletters" fills the width exactly.
+    EXPECT_EQ(
+        matrixFileText(
+            threeD, {"North", "Åland", "Tenletters"}, MatrixKind::DSquare, MatrixLayout::Phylip),
+        "3\r\n"
+        "North      0.000000 1.500000 2.000000\r\n"
+        "Åland     1.500000 0.000000 2.500000\r\n"
+        "Tenletters 2.000000 2.500000 0.000000\r\n");
+}
+
+TEST(MatrixPhylipLayout, OneLongOrBlankNameTurnsEveryNameRelaxed)
+{
+    const std::string longName = matrixFileText(
+        twoD, {"North", "Elevenchars"}, MatrixKind::ScaledDSquare, MatrixLayout::Phylip);
+    EXPECT_EQ(longName, "2\r\nNorth 0.000000 1.500000\r\nElevenchars 1.500000 0.000000\r\n");
+
+    const std::string blanks =
+        matrixFileText(twoD, {"Blue lake", "Red\tHill"}, MatrixKind::DSquare, MatrixLayout::Phylip);
+    EXPECT_EQ(blanks, "2\r\nBlue_lake 0.000000 1.500000\r\nRed_Hill 1.500000 0.000000\r\n");
+}
+
+TEST(MatrixPhylipLayout, RowsCarryEveryValueOfTheirRow)
+{
+    // Twelve populations: the row is not cut into lines, and the values keep the sign and
+    // the six decimals of the other matrix files.
+    std::vector<std::string> names;
+    Matrix d(12, 12);
+    for (std::size_t i = 0; i < 12; ++i) {
+        names.push_back("P" + std::to_string(i + 1));
+        for (std::size_t j = 0; j < 12; ++j) {
+            d(i, j) = i == j ? 0.0 : -0.25 + static_cast<double>(i + j) / 8.0;
+        }
+    }
+    const std::vector<std::string> lines =
+        crLfLines(matrixFileText(d, names, MatrixKind::DSquare, MatrixLayout::Phylip));
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], "12");
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::istringstream fields(lines[i]);
+        std::vector<std::string> tokens{std::istream_iterator<std::string>(fields), {}};
+        ASSERT_EQ(tokens.size(), 13u) << lines[i];
+        EXPECT_EQ(tokens[0], names[i - 1]);
+        EXPECT_EQ(tokens[i], "0.000000");
+    }
+    EXPECT_EQ(lines[1].substr(0, 29), "P1         0.000000 -0.125000");
+}
+
+TEST(MatrixPhylipLayout, OnlyDistancesFitTheLayout)
+{
+    EXPECT_TRUE(layoutFitsKind(MatrixLayout::Phylip, MatrixKind::DSquare));
+    EXPECT_TRUE(layoutFitsKind(MatrixLayout::Phylip, MatrixKind::ScaledDSquare));
+    EXPECT_FALSE(layoutFitsKind(MatrixLayout::Phylip, MatrixKind::R));
+    EXPECT_FALSE(layoutFitsKind(MatrixLayout::Phylip, MatrixKind::ScaledR));
+    EXPECT_TRUE(layoutFitsKind(MatrixLayout::NtSys, MatrixKind::R));
+    EXPECT_EQ(matrixFileFilter(MatrixLayout::Phylip), "PHYLIP Distance Files (*.DIST)");
 }
 
 } // namespace

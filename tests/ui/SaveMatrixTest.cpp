@@ -141,6 +141,33 @@ private slots:
                           MatrixLayout::SquareComma));
     }
 
+    void phylipIsOfferedForTheDistanceMatricesOnly()
+    {
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        QVERIFY(h->trigger("mnuSaveMat"));
+        QCOMPARE(dialog()->Option10->objectName(), QString("Option10"));
+        QCOMPARE(dialog()->Option10->text(), QString("Matrix (PHYLIP)"));
+        QVERIFY(dialog()->Option10->isEnabled()); // D-Square chosen
+        dialog()->Option3->setChecked(true);
+        dialog()->Option10->setChecked(true);
+        const QString dist = h->dir.filePath("scaled.dist");
+        h->prompts.queueSaveFileName(dist);
+        dialog()->btnSave->click();
+        QCOMPARE(h->prompts.lastFilters(), QStringList{"PHYLIP Distance Files (*.DIST *.dist)"});
+        QCOMPARE(fileBytes(dist),
+                 expected(h->state.results.scaledDSquare,
+                          MatrixKind::ScaledDSquare,
+                          MatrixLayout::Phylip));
+
+        // choosing an R matrix gives up PHYLIP for the spaced matrix, and back
+        dialog()->Option9->setChecked(true);
+        QVERIFY(!dialog()->Option10->isEnabled());
+        QVERIFY(dialog()->Option6->isChecked());
+        dialog()->Option2->setChecked(true);
+        QVERIFY(dialog()->Option10->isEnabled());
+        QVERIFY(dialog()->Option6->isChecked());
+    }
+
     void cancelIsSilentAndAFailedSaveSaysWhy()
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
