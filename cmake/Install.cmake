@@ -12,6 +12,7 @@ install(FILES ${tavrik_example_files} DESTINATION ${TAVRIK_DATADIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/docs/DECISIONS.md
         DESTINATION share/doc/tavrik)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tavrik-batch.1 DESTINATION share/man/man1)
 
 if(NOT TAVRIK_GUI)
     # Without the desktop program the guide still documents the data format and tavrik-batch.
@@ -20,6 +21,7 @@ if(NOT TAVRIK_GUI)
 endif()
 
 install(TARGETS tavrik RUNTIME DESTINATION bin)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tavrik.1 DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/data/tavrik.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/tavrik-mime.xml
         DESTINATION share/mime/packages

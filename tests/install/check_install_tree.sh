@@ -44,6 +44,7 @@ expected=(
     share/doc/tavrik/LICENSE
     share/doc/tavrik/CHANGELOG.md
     share/doc/tavrik/DECISIONS.md
+    share/man/man1/tavrik-batch.1
     share/tavrik/help/tavrik-guide.html
     share/tavrik/help/valley.tvk
 )
@@ -52,6 +53,7 @@ for example in "$source_dir"/examples/*.tvk; do
 done
 desktop_files=(
     bin/tavrik
+    share/man/man1/tavrik.1
     share/applications/tavrik.desktop
     share/mime/packages/tavrik.xml
     share/icons/hicolor/scalable/apps/tavrik.svg
@@ -89,6 +91,17 @@ same_as_source share/doc/tavrik/LICENSE LICENSE
 same_as_source share/doc/tavrik/CHANGELOG.md CHANGELOG.md
 same_as_source share/doc/tavrik/DECISIONS.md docs/DECISIONS.md
 same_as_source share/tavrik/help/tavrik-guide.html docs/help/tavrik-guide.html
+same_as_source share/man/man1/tavrik-batch.1 docs/man/tavrik-batch.1
+same_as_source share/man/man1/tavrik.1 docs/man/tavrik.1
+
+# The manual pages format without a warning.
+if command -v groff >/dev/null; then
+    for page in "$prefix"/share/man/man1/*.1; do
+        if ! warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$page" 2>&1) || [[ -n $warnings ]]; then
+            fail "${page#"$prefix"/} does not format cleanly: $warnings"
+        fi
+    done
+fi
 for example in "$source_dir"/examples/*.tvk; do
     same_as_source "share/tavrik/examples/${example##*/}" "examples/${example##*/}"
 done
