@@ -13,6 +13,8 @@
 #include <QSvgGenerator>
 
 #include <cmath>
+#include <functional>
+#include <optional>
 
 namespace tavrik {
 
@@ -26,6 +28,7 @@ const QColor axisColour(Qt::black);
 const QColor pointColour(0x1f, 0x4e, 0x79);
 const QColor centroidColour(0xb0, 0x1c, 0x1c);
 const QColor labelColour(0x20, 0x20, 0x20);
+const QColor gridColour(0xdd, 0xdd, 0xdd);
 
 QString qt(const std::string& utf8)
 {
@@ -68,7 +71,29 @@ QString saveError(const QString& path, const QString& reason)
 // The chart is drawn into memory and written through the core's file writer, which treats
 // links, devices and full disks as every other output does. Each returns the reason of a
 // failure, or an empty text.
-QString encodePng(const ChartLayout& layout, int dpi, QByteArray& bytes)
+// The painter of one chart: its canvas size and how to draw it.
+struct Drawing
+{
+    ChartSize canvas;
+    std::function<void(QPainter&)> paint;
+    QString title; // of an SVG file
+};
+
+Drawing drawingOf(const ChartLayout& layout)
+{
+    return {layout.canvas,
+            [&layout](QPainter& painter) { paintChart(painter, layout); },
+            layout.title.empty() ? QStringLiteral("Principal coordinates") : qt(layout.title)};
+}
+
+Drawing drawingOf(const SweepChartLayout& layout)
+{
+    return {layout.canvas,
+            [&layout](QPainter& painter) { paintSweepChart(painter, layout); },
+            layout.title.empty() ? QStringLiteral("Heritability sensitivity") : qt(layout.title)};
+}
+
+QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
 {
     const double pixelsPerPoint = dpi / pointsPerInch;
     QImage image(static_cast<int>(std::lround(layout.canvas.width * pixelsPerPoint)),
@@ -84,7 +109,7 @@ QString encodePng(const ChartLayout& layout, int dpi, QByteArray& bytes)
     {
         QPainter painter(&image);
         painter.scale(pixelsPerPoint, pixelsPerPoint);
-        paintChart(painter, layout);
+        layout.paint(painter);
     }
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
@@ -93,7 +118,7 @@ QString encodePng(const ChartLayout& layout, int dpi, QByteArray& bytes)
     return {};
 }
 
-QString encodeSvg(const ChartLayout& layout, QByteArray& bytes)
+QString encodeSvg(const Drawing& layout, QByteArray& bytes)
 {
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly)) {
@@ -107,13 +132,12 @@ QString encodeSvg(const ChartLayout& layout, QByteArray& bytes)
     svg.setSize(size);
     svg.setViewBox(QRectF(0, 0, layout.canvas.width, layout.canvas.height));
     // the generator writes the title into the XML as it is given
-    svg.setTitle(layout.title.empty() ? QStringLiteral("Principal coordinates")
-                                      : qt(layout.title).toHtmlEscaped());
+    svg.setTitle(layout.title.toHtmlEscaped());
     QPainter painter;
     if (!painter.begin(&svg)) {
         return QStringLiteral("the SVG drawing could not be started");
     }
-    paintChart(painter, layout);
+    layout.paint(painter);
     painter.end();
     return {};
 }
@@ -216,10 +240,86 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
     painter.restore();
 }
 
+void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
+{
+    const ChartStyle& st = layout.style;
+    const QPaintDevice& device = *painter.device();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+
+    const ChartRect& f = layout.frame;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(gridColour, 0.4));
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
+    }
+    painter.setPen(QPen(axisColour, 0.8));
+    painter.drawRect(qt(f));
+
+    painter.setFont(chartFont(ChartFont::Tick, st, device));
+    for (const ChartTick& t : layout.xTicks) {
+        painter.drawLine(QPointF(t.position, f.bottom()),
+                         QPointF(t.position, f.bottom() + st.tickLength));
+        drawText(painter, t.labelBox, t.label);
+    }
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
+        drawText(painter, t.labelBox, t.label);
+    }
+
+    const QColor colours[] = {pointColour, centroidColour};
+    const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine};
+    painter.setFont(chartFont(ChartFont::PointLabel, st, device));
+    for (std::size_t k = 0; k < layout.series.size(); ++k) {
+        const SweepSeries& s = layout.series[k];
+        const QPen line(colours[k % 2], 1.4, styles[k % 2], Qt::RoundCap, Qt::RoundJoin);
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        for (const auto& segment : s.segments) {
+            QPolygonF polyline;
+            for (const ChartPoint& p : segment) {
+                polyline << QPointF(p.x, p.y);
+            }
+            painter.drawPolyline(polyline);
+        }
+        painter.setPen(QPen(colours[k % 2], 0.6));
+        painter.setBrush(colours[k % 2]);
+        const double r = st.pointRadius * 0.6;
+        for (const auto& segment : s.segments) {
+            for (const ChartPoint& p : segment) {
+                painter.drawEllipse(QPointF(p.x, p.y), r, r);
+            }
+        }
+        painter.setPen(line);
+        painter.drawLine(QPointF(s.legendLineFrom.x, s.legendLineFrom.y),
+                         QPointF(s.legendLineTo.x, s.legendLineTo.y));
+        painter.setPen(labelColour);
+        drawText(painter, s.legendBox, s.name);
+    }
+
+    painter.setPen(Qt::black);
+    painter.setFont(chartFont(ChartFont::AxisTitle, st, device));
+    drawText(painter, layout.xTitleBox, layout.xTitle);
+    const ChartRect& y = layout.yTitleBox;
+    painter.save();
+    painter.translate(y.left + y.width / 2.0, y.top + y.height / 2.0);
+    painter.rotate(-90.0);
+    drawText(painter, {-y.height / 2.0, -y.width / 2.0, y.height, y.width}, layout.yTitle);
+    painter.restore();
+
+    if (!layout.title.empty()) {
+        painter.setFont(chartFont(ChartFont::Title, st, device));
+        drawText(painter, layout.titleBox, layout.title);
+    }
+    painter.restore();
+}
+
 QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
 {
     QByteArray bytes;
-    if (const QString reason = encodePng(layout, dpi, bytes); !reason.isEmpty()) {
+    if (const QString reason = encodePng(drawingOf(layout), dpi, bytes); !reason.isEmpty()) {
         return saveError(path, reason);
     }
     return saveFile(path, bytes);
@@ -228,16 +328,36 @@ QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
 QString renderSvg(const QString& path, const ChartLayout& layout)
 {
     QByteArray bytes;
-    if (const QString reason = encodeSvg(layout, bytes); !reason.isEmpty()) {
+    if (const QString reason = encodeSvg(drawingOf(layout), bytes); !reason.isEmpty()) {
         return saveError(path, reason);
     }
     return saveFile(path, bytes);
 }
 
-Result<std::string> chartFileBytes(const std::string& path,
-                                   const AnalysisResults& results,
-                                   bool scaled,
-                                   const std::string& title)
+QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi)
+{
+    QByteArray bytes;
+    if (const QString reason = encodePng(drawingOf(layout), dpi, bytes); !reason.isEmpty()) {
+        return saveError(path, reason);
+    }
+    return saveFile(path, bytes);
+}
+
+QString renderSvg(const QString& path, const SweepChartLayout& layout)
+{
+    QByteArray bytes;
+    if (const QString reason = encodeSvg(drawingOf(layout), bytes); !reason.isEmpty()) {
+        return saveError(path, reason);
+    }
+    return saveFile(path, bytes);
+}
+
+namespace {
+
+// Checks that a chart can be written to path, lays it out and encodes it in the format that
+// the extension chooses; failures name the file.
+template <typename Layout, typename Lay>
+Result<std::string> encodedChart(const std::string& path, const QString& nothing, Lay lay)
 {
     const QString file = qt(path);
     const auto refused = [&file](const QString& reason) {
@@ -251,18 +371,51 @@ Result<std::string> chartFileBytes(const std::string& path,
     if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg")) {
         return refused(QStringLiteral("a chart file name must end in .png or .svg"));
     }
-    const ChartInput input = chartInputFrom(results, scaled, title);
-    if (input.names.empty()) {
-        return refused(QStringLiteral("there are no principal coordinates to draw"));
+    const std::optional<Layout> layout = lay();
+    if (!layout) {
+        return refused(nothing);
     }
-    const ChartLayout layout = layoutChart(input, qtTextMeasure());
     QByteArray bytes;
-    const QString reason = suffix == QStringLiteral("png") ? encodePng(layout, chartPngDpi, bytes)
-                                                           : encodeSvg(layout, bytes);
+    const QString reason = suffix == QStringLiteral("png")
+                               ? encodePng(drawingOf(*layout), chartPngDpi, bytes)
+                               : encodeSvg(drawingOf(*layout), bytes);
     if (!reason.isEmpty()) {
         return refused(reason);
     }
     return bytes.toStdString();
+}
+
+} // namespace
+
+Result<std::string> chartFileBytes(const std::string& path,
+                                   const AnalysisResults& results,
+                                   bool scaled,
+                                   const std::string& title)
+{
+    return encodedChart<ChartLayout>(path,
+                                     QStringLiteral("there are no principal coordinates to draw"),
+                                     [&]() -> std::optional<ChartLayout> {
+                                         const ChartInput input =
+                                             chartInputFrom(results, scaled, title);
+                                         if (input.names.empty()) {
+                                             return std::nullopt;
+                                         }
+                                         return layoutChart(input, qtTextMeasure());
+                                     });
+}
+
+Result<std::string>
+sweepChartFileBytes(const std::string& path, const SweepTable& table, const std::string& title)
+{
+    return encodedChart<SweepChartLayout>(
+        path,
+        QStringLiteral("the sweep has no heritability to draw"),
+        [&]() -> std::optional<SweepChartLayout> {
+            if (table.rows.empty()) {
+                return std::nullopt;
+            }
+            return layoutSweepChart(sweepChartInputFrom(table, title), qtTextMeasure());
+        });
 }
 
 QString writeChartFile(const std::string& path,

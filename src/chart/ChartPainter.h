@@ -11,6 +11,7 @@
 #include <string>
 
 #include "chart/ChartLayout.h"
+#include "chart/SweepChartLayout.h"
 
 class QGuiApplication;
 class QPainter;
@@ -24,12 +25,15 @@ TextMeasure qtTextMeasure();
 
 // The painter's coordinates are the layout's points.
 void paintChart(QPainter& painter, const ChartLayout& layout);
+void paintSweepChart(QPainter& painter, const SweepChartLayout& layout);
 
 // Each returns an empty text on success, otherwise a message naming the file and the reason.
 // The file is written as every output is (see AtomicFile): an existing file is replaced whole or
 // left as it was.
 QString renderPng(const QString& path, const ChartLayout& layout, int dpi = chartPngDpi);
 QString renderSvg(const QString& path, const ChartLayout& layout);
+QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi = chartPngDpi);
+QString renderSvg(const QString& path, const SweepChartLayout& layout);
 
 // The last run's first two principal coordinates (scaled: of the scaled R matrix) as a 7 x 7
 // inch chart; ".png" or ".svg" (any case) at the end of path chooses the format. The caller
@@ -44,6 +48,11 @@ Result<std::string> chartFileBytes(const std::string& path,
                                    const AnalysisResults& results,
                                    bool scaled,
                                    const std::string& title);
+
+// The heritability sweep's line chart (7 x 5 inches) as the bytes of a PNG or SVG file, the
+// format chosen by the end of path as for chartFileBytes; failures name path.
+Result<std::string>
+sweepChartFileBytes(const std::string& path, const SweepTable& table, const std::string& title);
 
 // For a program without windows: while alive, a QGuiApplication exists, on the offscreen
 // platform unless QT_QPA_PLATFORM chose another. Does nothing when an application exists.

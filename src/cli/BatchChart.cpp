@@ -46,4 +46,13 @@ Result<std::string> drawBatchChart(const std::filesystem::path& target,
     return chartFileBytes(target.string(), results, scaled, title);
 }
 
+Result<std::string> drawBatchSweepChart(const std::filesystem::path& target,
+                                        const SweepTable& table,
+                                        const std::string& title)
+{
+    const QtMessageFilter quiet;
+    const ChartApp app;
+    return sweepChartFileBytes(target.string(), table, title);
+}
+
 } // namespace tavrik

@@ -1,7 +1,8 @@
 // The chart drawer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
-// coordinates chart as PNG or SVG without any window.
+// coordinates chart and the heritability sweep's line chart as PNG or SVG without any window.
 #pragma once
 
+#include "analysis/HeritabilitySweep.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
@@ -16,5 +17,10 @@ Result<std::string> drawBatchChart(const std::filesystem::path& target,
                                    const AnalysisResults& results,
                                    bool scaled,
                                    const std::string& title);
+
+// A SweepChartDrawer (see BatchRun.h), likewise.
+Result<std::string> drawBatchSweepChart(const std::filesystem::path& target,
+                                        const SweepTable& table,
+                                        const std::string& title);
 
 } // namespace tavrik

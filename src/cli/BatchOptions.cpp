@@ -218,6 +218,18 @@ const OptionSpec optionTable[] = {
      [](BatchOptions& o, std::string_view v) -> std::string {
          return setPath(o.sweepOutputPath, "sweep-output", v);
      }},
+    {"sweep-chart",
+     "FILE",
+     "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE ends in "
+     ".png (300 dots per inch) or .svg (only in builds with Qt); needs --heritability-sweep",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (!isChartFileName(v)) {
+             return "--sweep-chart " + quoted(v) + ": the file name must end in .png or .svg";
+         }
+         o.sweepChartPath = std::string(v);
+         return {};
+     }},
     {"bootstrap",
      "N",
      "N bootstrap replicates (records resampled within each population); the summary "
@@ -429,6 +441,9 @@ Status checkCombination(const BatchOptions& options,
         return usageError(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
                                             : "--sweep-output needs --heritability-sweep "
                                               "FROM:TO:STEP");
+    }
+    if (options.sweepChartPath && !options.sweepSpec) {
+        return usageError("--sweep-chart needs --heritability-sweep FROM:TO:STEP");
     }
     if (!options.bootstrapReplicates && (options.bootstrapOutputPath || options.bootstrapSeed)) {
         return usageError(options.bootstrapSeed ? "--seed needs --bootstrap N"

@@ -53,6 +53,7 @@ struct BatchOptions
     std::optional<std::string> sweepSpec; // FROM:TO:STEP as given
     std::vector<SweepPoint> sweepPoints;
     std::optional<std::string> sweepOutputPath;
+    std::optional<std::string> sweepChartPath; // ends in .png or .svg, any case
     std::optional<std::size_t> bootstrapReplicates;
     std::optional<std::uint64_t> bootstrapSeed; // absent: the default seed
     std::optional<std::string> bootstrapOutputPath;

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "chart/SweepChartLayout.h"
+
 namespace tavrik {
 
 namespace {
@@ -119,6 +121,7 @@ std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOption
     add("--vt-results", options.vtResultsPath);
     add("--chart", options.chartPath);
     add("--sweep-output", options.sweepOutputPath);
+    add("--sweep-chart", options.sweepChartPath);
     add("--bootstrap-output", options.bootstrapOutputPath);
     return targets;
 }
@@ -277,12 +280,19 @@ int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,
              std::ostream& err,
-             const ChartDrawer& chart)
+             const ChartDrawer& chart,
+             const SweepChartDrawer& sweepChart)
 {
     if (options.chartPath && !chart) {
         printBatchMessage(err,
                           "--chart: this tavrik-batch was built without chart support (it needs "
                           "Qt); use --pc-scores FILE for the coordinates");
+        return static_cast<int>(BatchExit::Usage);
+    }
+    if (options.sweepChartPath && !sweepChart) {
+        printBatchMessage(err,
+                          "--sweep-chart: this tavrik-batch was built without chart support (it "
+                          "needs Qt); the values are in the --sweep-output file");
         return static_cast<int>(BatchExit::Usage);
     }
     std::error_code ec;
@@ -359,6 +369,16 @@ int runBatch(const BatchOptions& options,
             return exitStatusFor(sweep.error().kind);
         }
         route(*options.sweepOutputPath, sweepCsvText(*sweep));
+        if (options.sweepChartPath) {
+            // the title of the desktop's sweep window
+            Result<std::string> drawn =
+                sweepChart(*options.sweepChartPath, *sweep, std::string(sweepChartTitle));
+            if (!drawn) {
+                printBatchMessage(err, drawn.error().message);
+                return exitStatusFor(drawn.error().kind);
+            }
+            files.push_back({*options.sweepChartPath, std::move(*drawn)});
+        }
     }
     if (options.bootstrapReplicates) {
         Result<RecordTable> records =

@@ -47,15 +47,20 @@ using ChartDrawer = std::function<Result<std::string>(const std::filesystem::pat
                                                       bool scaled,
                                                       const std::string& title)>;
 
+// Draws the heritability sweep's line chart as the extension of target chooses, likewise.
+using SweepChartDrawer = std::function<Result<std::string>(
+    const std::filesystem::path& target, const SweepTable& table, const std::string& title)>;
+
 // Everything from loading DATAFILE to the written outputs. Messages go to err, each line
 // starting with "tavrik-batch: "; every output whose path is "-" goes to out. Every output
 // target is checked before the analysis starts; the result files are written after a
 // successful run, all or none of them. Without a chart drawer, --chart is refused as a usage
-// error.
+// error, and so is --sweep-chart without a sweep chart drawer.
 int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,
              std::ostream& err,
-             const ChartDrawer& chart = {});
+             const ChartDrawer& chart = {},
+             const SweepChartDrawer& sweepChart = {});
 
 } // namespace tavrik

@@ -57,10 +57,12 @@ int batchMain(int argc, char** argv)
     }
 #ifdef TAVRIK_HAVE_CHART
     const tavrik::ChartDrawer chart = tavrik::drawBatchChart;
+    const tavrik::SweepChartDrawer sweepChart = tavrik::drawBatchSweepChart;
 #else
     const tavrik::ChartDrawer chart;
+    const tavrik::SweepChartDrawer sweepChart;
 #endif
-    return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart);
+    return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart, sweepChart);
 }
 
 } // namespace

@@ -131,12 +131,76 @@ TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.png", "vt.csv"}));
 }
 
+TEST_F(BatchChart, SweepChartShowsBothFstLinesAndIsSevenByFiveInches)
+{
+    const Outcome o = run({example(),
+                           "--report",
+                           "r.txt",
+                           "--heritability-sweep",
+                           "0.2:1:0.05",
+                           "--sweep-output",
+                           "s.csv",
+                           "--sweep-chart",
+                           "s.svg"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    const std::string svg = readFile(m_dir / "s.svg");
+    EXPECT_TRUE(svg.starts_with("<?xml")) << svg.substr(0, 40);
+    for (const char* text :
+         {">Fst against Heritability</text>", ">Heritability</text>", ">Unbiased Fst</text>"}) {
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+    }
+    EXPECT_NE(svg.find("<polyline"), std::string::npos) << "the lines are drawn";
+
+    const Outcome png = run({example(),
+                             "--report",
+                             "r.txt",
+                             "--heritability-sweep",
+                             "0.5:0.5:0.1",
+                             "--sweep-output",
+                             "s.csv",
+                             "--sweep-chart",
+                             "Sweep.PNG"});
+    ASSERT_EQ(png.status, 0) << png.err;
+    const std::string bytes = readFile(m_dir / "Sweep.PNG");
+    ASSERT_GE(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(bigEndian(bytes, 16), 2100u); // width
+    EXPECT_EQ(bigEndian(bytes, 20), 1500u); // height
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"Sweep.PNG", "r.txt", "s.csv", "s.svg"}));
+}
+
+TEST_F(BatchChart, SweepChartIsRefusedOrWrittenWithTheOtherFiles)
+{
+    const std::string sweep = "@cli_three_pops.tvk --report r.txt --heritability-sweep "
+                              "0.2:1:0.2 --sweep-output s.csv ";
+    expectRefused(sweep + "--sweep-chart s.pdf", 2, "--sweep-chart \"s.pdf\": the file name must");
+    expectRefused(sweep + "--sweep-chart -", 2, "must end in .png or .svg");
+    expectRefused("@cli_three_pops.tvk --report r.txt --sweep-chart s.svg",
+                  2,
+                  "--sweep-chart needs --heritability-sweep");
+    expectRefused(sweep + "--sweep-chart c.svg --chart c.svg",
+                  2,
+                  "--chart and --sweep-chart name the same file");
+
+    writeFile(m_dir / "s.csv", "the previous sweep\r\n");
+    const Outcome fails = run(args(sweep + "--sweep-chart no-such-folder/s.svg"));
+    EXPECT_EQ(fails.status, 1);
+    EXPECT_NE(fails.err.find("no-such-folder/s.svg"), std::string::npos) << fails.err;
+    EXPECT_EQ(readFile(m_dir / "s.csv"), "the previous sweep\r\n");
+    EXPECT_EQ(filesIn(), std::vector<std::string>{"s.csv"});
+}
+
 #else
 
 TEST_F(BatchChart, ChartIsAUsageErrorWithoutChartSupport)
 {
     expectRefused(
         "@cli_three_pops.tvk --report r.txt --chart c.svg", 2, "built without chart support");
+    expectRefused("@cli_three_pops.tvk --report r.txt --heritability-sweep 0.2:1:0.2 "
+                  "--sweep-output s.csv --sweep-chart c.svg",
+                  2,
+                  "built without chart support");
 }
 
 #endif
