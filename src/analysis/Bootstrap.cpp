@@ -237,6 +237,15 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
 Result<BootstrapResult>
 runBootstrap(const RecordTable& records, const RunBasis& basis, const BootstrapSettings& settings)
 {
+    NullProgress quiet;
+    return runBootstrap(records, basis, settings, quiet);
+}
+
+Result<BootstrapResult> runBootstrap(const RecordTable& records,
+                                     const RunBasis& basis,
+                                     const BootstrapSettings& settings,
+                                     ProgressSink& progress)
+{
     const std::size_t g = basis.setup.popNames.size();
     const std::size_t t = basis.setup.varPositions.size();
     assert(records.populations.size() == g);
@@ -287,9 +296,20 @@ runBootstrap(const RecordTable& records, const RunBasis& basis, const BootstrapS
 
     std::vector<Replicate> reps(settings.replicates);
     std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::atomic<bool> stopped{false};
+    const std::thread::id caller = std::this_thread::get_id();
     const auto work = [&] {
         for (std::size_t r = next++; r < reps.size(); r = next++) {
+            if (stopped.load(std::memory_order_relaxed) || progress.cancelled()) {
+                stopped = true;
+                return;
+            }
             reps[r] = runReplicate(records, basis, local, settings.seed, r);
+            const std::size_t finished = ++done;
+            if (std::this_thread::get_id() == caller) {
+                progress.stepProgress(finished, reps.size());
+            }
         }
     };
     unsigned threads =
@@ -305,6 +325,10 @@ runBootstrap(const RecordTable& records, const RunBasis& basis, const BootstrapS
         }
         work();
     }
+    if (stopped) {
+        return cancelledRun();
+    }
+    progress.stepProgress(reps.size(), reps.size());
 
     // Everything below runs in replicate order, so no sum depends on the threads.
     res.replicateValues.resize(reps.size());

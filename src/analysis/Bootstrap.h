@@ -95,7 +95,13 @@ struct BootstrapResult
 // h)).
 double percentile(const std::vector<double>& sorted, double p);
 
+// Reports the replicates done through progress.stepProgress and stops with an error of kind
+// Cancelled when progress.cancelled() turns true (asked between replicates, from every thread).
 [[nodiscard]] Result<BootstrapResult>
 runBootstrap(const RecordTable& records, const RunBasis& basis, const BootstrapSettings& settings);
+[[nodiscard]] Result<BootstrapResult> runBootstrap(const RecordTable& records,
+                                                   const RunBasis& basis,
+                                                   const BootstrapSettings& settings,
+                                                   ProgressSink& progress);
 
 } // namespace tavrik

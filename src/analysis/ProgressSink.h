@@ -22,6 +22,10 @@ public:
     virtual void
     passProgress(int /*pass*/, std::uint64_t /*bytesDone*/, std::uint64_t /*bytesTotal*/)
     {}
+    // Steps of a stage that repeats one computation (the bootstrap's replicates): done out of
+    // total, given from the thread that started the stage. Such a stage polls cancelled() from
+    // each of its worker threads, between steps.
+    virtual void stepProgress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
 };
 
 // The error a run returns when its sink reports that the user has cancelled.

@@ -6,6 +6,7 @@
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
 
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
@@ -252,6 +253,60 @@ TEST(Bootstrap, ResultsDoNotDependOnTheNumberOfThreads)
     }
     const Booted other = boot(in, 40, 8, 1);
     EXPECT_NE(one.result.replicateValues, other.result.replicateValues);
+}
+
+// Counts the replicates it is told about and cancels once it has seen cancelAfter of them.
+class CountingSink final : public ProgressSink
+{
+public:
+    explicit CountingSink(std::uint64_t cancelAfter)
+        : m_cancelAfter(cancelAfter)
+    {}
+    void status(std::string_view) override {}
+    bool cancelled() const override { return m_last >= m_cancelAfter; }
+    void stepProgress(std::uint64_t done, std::uint64_t total) override
+    {
+        EXPECT_GE(done, m_last.load()) << "never backwards";
+        m_last = done;
+        m_total = total;
+        ++m_reports;
+    }
+    std::atomic<std::uint64_t> m_last{0};
+    std::uint64_t m_total = 0;
+    int m_reports = 0;
+
+private:
+    std::uint64_t m_cancelAfter;
+};
+
+TEST(Bootstrap, ReportsItsReplicatesAndStopsWhenCancelled)
+{
+    const RunInput in = allOf(highland(), 6, 8);
+    const RunOutput run = mustRun(in);
+    auto records = loadChosenRecords(in.dataSet, run.basis, bootstrapMemoryBudget);
+    ASSERT_TRUE(records.ok());
+    BootstrapSettings settings;
+    settings.replicates = 30;
+    settings.threads = 3;
+
+    CountingSink all(1000);
+    auto whole = runBootstrap(*records, run.basis, settings, all);
+    ASSERT_TRUE(whole.ok()) << whole.error().message;
+    EXPECT_EQ(all.m_last, 30u);
+    EXPECT_EQ(all.m_total, 30u);
+    EXPECT_GE(all.m_reports, 2); // at least one step of the calling thread, and the end
+
+    // the same numbers as without a sink
+    auto plain = runBootstrap(*records, run.basis, settings);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_EQ(whole->replicateValues, plain->replicateValues);
+
+    settings.threads = 1;
+    CountingSink stop(5);
+    auto cancelled = runBootstrap(*records, run.basis, settings, stop);
+    ASSERT_FALSE(cancelled.ok());
+    EXPECT_EQ(cancelled.error().kind, ErrorKind::Cancelled);
+    EXPECT_EQ(stop.m_last, 5u) << "stopped at the first poll after the fifth replicate";
 }
 
 TEST(Bootstrap, IntervalsOfTheExampleHoldTheirEstimates)
