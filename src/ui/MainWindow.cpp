@@ -8,6 +8,7 @@
 #include "report/ReportHeader.h"
 #include "ui/AboutBox.h"
 #include "ui/AnalysisDialog.h"
+#include "ui/BootstrapWindow.h"
 #include "ui/ChartWindow.h"
 #include "ui/HelpViewer.h"
 #include "ui/ImportCsvDialog.h"
@@ -16,6 +17,7 @@
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
+#include "ui/SweepWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -230,7 +232,12 @@ void MainWindow::buildAnalysisMenu()
     mnuRun = addItem(mnuAnal, tr("&Run..."), "mnuRun");
     mnuOpt = addItem(mnuAnal, tr("&Options..."), "mnuOpt");
     connect(mnuRun, &QAction::triggered, this, &MainWindow::showAnalysisDialog);
+    mnuHyphen8 = addSeparator(mnuAnal, "mnuHyphen8");
+    mnuSweep = addItem(mnuAnal, tr("Heritability &Sensitivity..."), "mnuSweep");
+    mnuBootstrap = addItem(mnuAnal, tr("&Bootstrap..."), "mnuBootstrap");
     connect(mnuOpt, &QAction::triggered, this, &MainWindow::showOptionsDialog);
+    connect(mnuSweep, &QAction::triggered, this, &MainWindow::showSweepWindow);
+    connect(mnuBootstrap, &QAction::triggered, this, &MainWindow::showBootstrapWindow);
 }
 
 void MainWindow::buildOutputMenu()
@@ -291,6 +298,8 @@ void MainWindow::applyCommandStates()
     mnuPaste->setEnabled(idle && m_commands.paste);
     mnuSelectAll->setEnabled(idle && m_commands.selectAll);
     mnuSavePCA2->setEnabled(idle && m_commands.outputMenu && m_commands.savePca2);
+    mnuSweep->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
+    mnuBootstrap->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
     txtBox->setReadOnly(!idle);
     Options->setEnabled(idle);
     if (SaveMat != nullptr) {
@@ -300,6 +309,10 @@ void MainWindow::applyCommandStates()
         chartWindow->setEnabled(idle);
         chartWindow->followRun(m_commands.outputMenu);
     }
+    if (sweepWindow != nullptr) {
+        sweepWindow->setEnabled(idle);
+    }
+    followRunInWindows();
     updateTitle();
 }
 
@@ -842,6 +855,7 @@ void MainWindow::finishRun(Result<RunOutput> result)
 
     const bool warn = result->warnOutputTooLarge;
     const QString screenText = textFromReport(result->screenText);
+    m_lastBasis = std::make_shared<const RunBasis>(std::move(result->basis));
     applyRunOutput(m_state, std::move(result.value()));
     if (warn) {
         m_prompts.message(UserPrompts::Icon::Information,
@@ -957,6 +971,39 @@ void MainWindow::showChartWindow()
     chartWindow->show();
     chartWindow->raise();
     chartWindow->activateWindow();
+}
+
+void MainWindow::followRunInWindows()
+{
+    const std::shared_ptr<const RunBasis> basis = m_commands.outputMenu ? m_lastBasis : nullptr;
+    if (sweepWindow != nullptr) {
+        sweepWindow->followRun(basis, QFileInfo(toQt(m_state.dataSet.dataPath)).fileName());
+    }
+    if (bootstrapWindow != nullptr) {
+        bootstrapWindow->followRun(basis, m_state.dataSet);
+    }
+}
+
+void MainWindow::showSweepWindow()
+{
+    if (sweepWindow == nullptr) {
+        sweepWindow = new SweepWindow(m_prompts, this);
+    }
+    followRunInWindows();
+    sweepWindow->show();
+    sweepWindow->raise();
+    sweepWindow->activateWindow();
+}
+
+void MainWindow::showBootstrapWindow()
+{
+    if (bootstrapWindow == nullptr) {
+        bootstrapWindow = new BootstrapWindow(m_prompts, this);
+    }
+    followRunInWindows();
+    bootstrapWindow->show();
+    bootstrapWindow->raise();
+    bootstrapWindow->activateWindow();
 }
 
 void MainWindow::savePcaScores()

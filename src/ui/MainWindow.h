@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
 #include <thread>
 
 class QAction;
@@ -22,12 +23,14 @@ namespace tavrik {
 
 class AboutBox;
 class AnalysisDialog;
+class BootstrapWindow;
 class ChartWindow;
 class HelpViewer;
 class ImportCsvDialog;
 class OptionsDialog;
 class ProgressWindow;
 class SaveMatDialog;
+class SweepWindow;
 
 // What the commands have enabled so far; items without a flag are always enabled.
 struct CommandStates
@@ -83,6 +86,9 @@ public:
     QMenu* mnuAnal = nullptr;
     QAction* mnuRun = nullptr;
     QAction* mnuOpt = nullptr;
+    QAction* mnuHyphen8 = nullptr;
+    QAction* mnuSweep = nullptr;     // enabled with the Output menu
+    QAction* mnuBootstrap = nullptr; // likewise
 
     QMenu* mnuOutput = nullptr;
     QAction* mnuSave = nullptr;
@@ -107,9 +113,11 @@ public:
     OptionsDialog* Options = nullptr;  // created once, hidden until shown
     QPointer<AnalysisDialog> Analysis; // exists while open; every opening starts afresh
     ProgressWindow* running = nullptr;
-    AboutBox* frmAbout = nullptr;       // created on first use, then shown again
-    HelpViewer* helpViewer = nullptr;   // created on first use, then shown again
-    ChartWindow* chartWindow = nullptr; // created on first use, follows every completed run
+    AboutBox* frmAbout = nullptr;               // created on first use, then shown again
+    HelpViewer* helpViewer = nullptr;           // created on first use, then shown again
+    ChartWindow* chartWindow = nullptr;         // created on first use, follows every completed run
+    SweepWindow* sweepWindow = nullptr;         // likewise
+    BootstrapWindow* bootstrapWindow = nullptr; // likewise
     // exists while File > Import CSV asks its questions
     QPointer<ImportCsvDialog> ImportCsv;
 
@@ -162,6 +170,10 @@ private:
     bool writeOutput(const QString& fileName, bool withListing);
     void showSaveMatDialog();
     void showChartWindow();
+    void showSweepWindow();
+    void showBootstrapWindow();
+    // The further analyses' windows follow the run the Output menu offers, or none.
+    void followRunInWindows();
     void savePcaScores();
     void saveScaledPcaScores();
     void saveVtResults();
@@ -182,7 +194,8 @@ private:
     QString m_runMark;             // the title's note of a run under way
     QString m_textBeforeRun;       // restored when a run fails
     std::thread m_worker;
-    QString m_importSource; // the CSV file of the import under way
+    std::shared_ptr<const RunBasis> m_lastBasis; // what the last completed run leaves behind
+    QString m_importSource;                      // the CSV file of the import under way
 };
 
 } // namespace tavrik

@@ -1,0 +1,333 @@
+#include "ui/BootstrapWindow.h"
+
+#include "export/MatrixExport.h"
+#include "export/ResamplingText.h"
+#include "ui/QtText.h"
+#include "ui/SaveMatDialog.h"
+#include "ui/UserPrompts.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <charconv>
+#include <new>
+
+namespace tavrik {
+
+namespace {
+
+constexpr int maxReplicates = 1000000;
+
+// Tells the window how far the replicates are, in whole percents so that the event queue is
+// not flooded, and passes the window's Cancel on to the stage.
+class WorkerProgress final : public ProgressSink
+{
+public:
+    WorkerProgress(BootstrapWindow* window, std::shared_ptr<std::atomic<bool>> cancel)
+        : m_window(window)
+        , m_cancel(std::move(cancel))
+    {}
+    void status(std::string_view) override {}
+    bool cancelled() const override { return m_cancel->load(); }
+    void stepProgress(std::uint64_t done, std::uint64_t total) override
+    {
+        const std::uint64_t percent = total == 0 ? 100 : done * 100 / total;
+        if (percent == m_percent) {
+            return;
+        }
+        m_percent = percent;
+        // the window joins this thread before it goes, so it is alive here
+        QMetaObject::invokeMethod(
+            m_window,
+            [window = m_window, done, total] { window->showProgress(done, total); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    BootstrapWindow* m_window;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::uint64_t m_percent = ~std::uint64_t{0};
+};
+
+QString statisticName(StatisticKind kind)
+{
+    switch (kind) {
+    case StatisticKind::Fst:
+        return QStringLiteral("Fst");
+    case StatisticKind::FstUnbiased:
+        return QStringLiteral("Unbiased Fst");
+    case StatisticKind::RDiagonal:
+        return QStringLiteral("r(ii)");
+    case StatisticKind::DSquare:
+        return QStringLiteral("D-square");
+    }
+    return {};
+}
+
+} // namespace
+
+BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("BootstrapWindow"));
+    setWindowTitle(tr("Bootstrap"));
+
+    spnReplicates = new QSpinBox(this);
+    spnReplicates->setObjectName(QStringLiteral("spnReplicates"));
+    spnReplicates->setRange(1, maxReplicates);
+    spnReplicates->setValue(1000);
+    txtSeed = new QLineEdit(QString::number(defaultBootstrapSeed), this);
+    txtSeed->setObjectName(QStringLiteral("txtSeed"));
+    btnRun = new QPushButton(tr("&Run"), this);
+    btnRun->setObjectName(QStringLiteral("btnRun"));
+    prgReplicates = new QProgressBar(this);
+    prgReplicates->setObjectName(QStringLiteral("prgReplicates"));
+    prgReplicates->setRange(0, 100);
+    prgReplicates->setValue(0);
+    btnCancel = new QPushButton(tr("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+    tblResults = new QTableWidget(this);
+    tblResults->setObjectName(QStringLiteral("tblResults"));
+    tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblResults->verticalHeader()->setVisible(false);
+    btnSaveCsv = new QPushButton(tr("&Save CSV..."), this);
+    btnSaveCsv->setObjectName(QStringLiteral("btnSaveCsv"));
+
+    auto* replicatesLabel = new QLabel(tr("Re&plicates:"), this);
+    replicatesLabel->setBuddy(spnReplicates);
+    auto* seedLabel = new QLabel(tr("S&eed:"), this);
+    seedLabel->setBuddy(txtSeed);
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(replicatesLabel);
+    controls->addWidget(spnReplicates);
+    controls->addWidget(seedLabel);
+    controls->addWidget(txtSeed);
+    controls->addWidget(btnRun);
+    controls->addStretch();
+    controls->addWidget(btnSaveCsv);
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(prgReplicates, 1);
+    progress->addWidget(btnCancel);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(controls);
+    column->addLayout(progress);
+    column->addWidget(lblSummary);
+    column->addWidget(tblResults, 1);
+    resize(760, 560);
+
+    connect(btnRun, &QPushButton::clicked, this, &BootstrapWindow::start);
+    connect(btnCancel, &QPushButton::clicked, this, &BootstrapWindow::cancel);
+    connect(btnSaveCsv, &QPushButton::clicked, this, &BootstrapWindow::saveCsv);
+    fillResults();
+    updateControls();
+}
+
+BootstrapWindow::~BootstrapWindow()
+{
+    stopWorker();
+}
+
+void BootstrapWindow::stopWorker()
+{
+    if (m_cancel) {
+        *m_cancel = true;
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void BootstrapWindow::followRun(std::shared_ptr<const RunBasis> basis, const DataSet& dataSet)
+{
+    if (basis == m_basis) {
+        return;
+    }
+    stopWorker();
+    m_basis = std::move(basis);
+    m_dataSet = dataSet;
+    m_result.reset();
+    prgReplicates->setValue(0);
+    fillResults();
+    updateControls();
+}
+
+void BootstrapWindow::updateControls()
+{
+    const bool running = isRunning();
+    btnRun->setEnabled(!running && m_basis != nullptr);
+    spnReplicates->setEnabled(!running);
+    txtSeed->setEnabled(!running);
+    btnCancel->setEnabled(running);
+    btnSaveCsv->setEnabled(!running && m_result.has_value());
+}
+
+void BootstrapWindow::start()
+{
+    if (isRunning() || !m_basis) {
+        return;
+    }
+    const std::string seedText = toStd(txtSeed->text().trimmed());
+    std::uint64_t seed = 0;
+    const auto [end, ec] =
+        std::from_chars(seedText.data(), seedText.data() + seedText.size(), seed);
+    if (seedText.empty() || ec != std::errc{} || end != seedText.data() + seedText.size()) {
+        m_prompts.message(
+            txtSeed,
+            UserPrompts::Icon::Critical,
+            tr("Error"),
+            tr("The seed \"%1\" is not a whole number from 0 to 18446744073709551615.")
+                .arg(txtSeed->text()));
+        return;
+    }
+    BootstrapSettings settings;
+    settings.replicates = static_cast<std::size_t>(spnReplicates->value());
+    settings.seed = seed;
+    m_result.reset();
+    fillResults();
+    prgReplicates->setValue(0);
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_worker = std::thread([this,
+                            basis = m_basis,
+                            dataSet = m_dataSet,
+                            settings,
+                            progress = std::make_shared<WorkerProgress>(this, m_cancel)] {
+        auto outcome = std::make_shared<Result<BootstrapResult>>(Error{});
+        try {
+            Result<RecordTable> records = loadChosenRecords(dataSet, *basis, bootstrapMemoryBudget);
+            *outcome = records ? runBootstrap(*records, *basis, settings, *progress)
+                               : Result<BootstrapResult>(records.error());
+        } catch (const std::bad_alloc&) {
+            *outcome = Error{ErrorKind::Analysis,
+                             "The computer has not enough memory for this bootstrap; choose "
+                             "fewer replicates.",
+                             {},
+                             0,
+                             {}};
+        } catch (const std::exception& e) {
+            *outcome = Error{ErrorKind::Analysis, e.what(), {}, 0, {}};
+        }
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);
+    });
+    updateControls();
+}
+
+void BootstrapWindow::cancel()
+{
+    if (m_cancel) {
+        *m_cancel = true;
+    }
+}
+
+void BootstrapWindow::showProgress(quint64 done, quint64 total)
+{
+    if (isRunning() && total > 0) {
+        prgReplicates->setValue(static_cast<int>(done * 100 / total));
+    }
+}
+
+void BootstrapWindow::finish(std::shared_ptr<Result<BootstrapResult>> outcome)
+{
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    const bool succeeded = outcome->ok();
+    if (succeeded) {
+        m_result = std::move(outcome->value());
+        prgReplicates->setValue(100);
+    } else {
+        prgReplicates->setValue(0);
+        if (outcome->error().kind != ErrorKind::Cancelled) {
+            m_prompts.message(
+                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome->error().message));
+        }
+    }
+    fillResults();
+    updateControls();
+    emit bootstrapFinished(succeeded);
+}
+
+void BootstrapWindow::fillResults()
+{
+    const QStringList headers{tr("Statistic"),
+                              tr("Population"),
+                              tr("Population 2"),
+                              tr("Estimate"),
+                              tr("Analytic se"),
+                              tr("Bootstrap se"),
+                              tr("2.5 %"),
+                              tr("97.5 %")};
+    tblResults->clear();
+    tblResults->setColumnCount(static_cast<int>(headers.size()));
+    tblResults->setHorizontalHeaderLabels(headers);
+    if (!m_result) {
+        tblResults->setRowCount(0);
+        lblSummary->setText(m_basis ? tr("Choose the replicates and the seed, then Run.")
+                                    : tr("There is no completed run: choose Analysis > Run... "
+                                         "first."));
+        return;
+    }
+    const BootstrapResult& r = *m_result;
+    QString summary =
+        tr("Seed %1: %2 of %3 replicates used").arg(r.seed).arg(r.used).arg(r.replicates);
+    if (r.singular > 0) {
+        summary += tr("; %1 with a matrix that cannot be inverted").arg(r.singular);
+    }
+    if (r.failed > 0) {
+        summary += tr("; %1 failed (first: %2)").arg(r.failed).arg(toQt(r.firstFailure));
+    }
+    lblSummary->setText(summary + QLatin1Char('.'));
+    tblResults->setRowCount(static_cast<int>(r.statistics.size()));
+    for (std::size_t i = 0; i < r.statistics.size(); ++i) {
+        const BootstrapStatistic& s = r.statistics[i];
+        const QStringList cells{statisticName(s.kind),
+                                toQt(s.population),
+                                toQt(s.population2),
+                                toQt(exactNumberText(s.estimate)),
+                                toQt(exactNumberText(s.analyticSe)),
+                                toQt(exactNumberText(s.bootstrapSe)),
+                                toQt(exactNumberText(s.lower)),
+                                toQt(exactNumberText(s.upper))};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c >= 3) {
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            tblResults->setItem(static_cast<int>(i), c, item);
+        }
+    }
+    tblResults->resizeColumnsToContents();
+}
+
+void BootstrapWindow::saveCsv()
+{
+    if (!m_result) {
+        return;
+    }
+    const std::optional<QString> chosen = m_prompts.saveFile({{qtFileFilter(csvFileFilter)},
+                                                              {},
+                                                              QStringLiteral("csv"),
+                                                              QStringLiteral("results"),
+                                                              btnSaveCsv});
+    if (!chosen) {
+        return;
+    }
+    if (writeExportFile(m_prompts, *chosen, bootstrapCsvText(*m_result), btnSaveCsv)) {
+        m_prompts.message(
+            btnSaveCsv, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    }
+}
+
+} // namespace tavrik

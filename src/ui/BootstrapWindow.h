@@ -1,0 +1,75 @@
+// Analysis > Bootstrap: resamples the records of the last run's populations, in a worker
+// thread with a progress bar and Cancel, and shows for every statistic the run's estimate and
+// analytic standard error beside the bootstrap's standard error and 95 % percentile interval;
+// the table is saved as CSV. Without a completed run nothing can be started.
+#pragma once
+
+#include "analysis/Bootstrap.h"
+
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace tavrik {
+
+class UserPrompts;
+
+class BootstrapWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    BootstrapWindow(UserPrompts& prompts, QWidget* parent = nullptr);
+    ~BootstrapWindow() override;
+
+    // The last completed run (null basis: none) and the data file it read. A new run clears
+    // the results of the previous one; a bootstrap under way is cancelled.
+    void followRun(std::shared_ptr<const RunBasis> basis, const DataSet& dataSet);
+    // Starts the bootstrap with the replicates and seed in the boxes.
+    void start();
+    void cancel();
+
+    // Replicates done out of total, from the worker through the event queue.
+    void showProgress(quint64 done, quint64 total);
+
+    bool isRunning() const { return m_worker.joinable(); }
+    const std::optional<BootstrapResult>& result() const { return m_result; }
+
+    QSpinBox* spnReplicates = nullptr;
+    QLineEdit* txtSeed = nullptr;
+    QPushButton* btnRun = nullptr;
+    QProgressBar* prgReplicates = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QLabel* lblSummary = nullptr;
+    QTableWidget* tblResults = nullptr;
+    QPushButton* btnSaveCsv = nullptr;
+
+signals:
+    // The bootstrap has ended: with results, cancelled or failed (the message shown).
+    void bootstrapFinished(bool succeeded);
+
+private:
+    void finish(std::shared_ptr<Result<BootstrapResult>> outcome);
+    void fillResults();
+    void updateControls();
+    void stopWorker();
+    void saveCsv();
+
+    UserPrompts& m_prompts;
+    std::shared_ptr<const RunBasis> m_basis;
+    DataSet m_dataSet;
+    std::optional<BootstrapResult> m_result;
+    std::thread m_worker;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+};
+
+} // namespace tavrik

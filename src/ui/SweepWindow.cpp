@@ -1,0 +1,254 @@
+#include "ui/SweepWindow.h"
+
+#include "export/MatrixExport.h"
+#include "export/ResamplingText.h"
+#include "ui/QtText.h"
+#include "ui/SaveMatDialog.h"
+#include "ui/UserPrompts.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "chart/ChartPainter.h"
+
+namespace tavrik {
+
+namespace {
+
+// The range reader speaks to batch users about their option; here the boxes are the input.
+QString rangeMessage(const std::string& message)
+{
+    const std::string lead = "--heritability-sweep \"";
+    if (message.starts_with(lead)) {
+        const std::size_t end = message.find("\": ");
+        if (end != std::string::npos) {
+            return toQt(message.substr(end + 3));
+        }
+    }
+    return toQt(message);
+}
+
+} // namespace
+
+SweepChartView::SweepChartView(QWidget* parent)
+    : QWidget(parent)
+{
+    setMinimumSize(360, 260);
+}
+
+void SweepChartView::showChart(const SweepChartLayout* layout)
+{
+    m_layout = layout;
+    update();
+}
+
+void SweepChartView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    if (m_layout == nullptr) {
+        painter.drawText(rect(),
+                         Qt::AlignCenter | Qt::TextWordWrap,
+                         tr("There is no completed run: choose Analysis > Run... first."));
+        return;
+    }
+    const double fit =
+        std::min(width() / m_layout->canvas.width, height() / m_layout->canvas.height);
+    painter.translate((width() - fit * m_layout->canvas.width) / 2.0,
+                      (height() - fit * m_layout->canvas.height) / 2.0);
+    painter.scale(fit, fit);
+    paintSweepChart(painter, *m_layout);
+}
+
+SweepWindow::SweepWindow(UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("SweepWindow"));
+    setWindowTitle(tr("Heritability Sensitivity"));
+
+    const auto edit = [this](const char* name, const QString& text) {
+        auto* box = new QLineEdit(text, this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setMaximumWidth(70);
+        return box;
+    };
+    txtFrom = edit("txtFrom", QStringLiteral("0.2"));
+    txtTo = edit("txtTo", QStringLiteral("1"));
+    txtStep = edit("txtStep", QStringLiteral("0.05"));
+    btnCompute = new QPushButton(tr("&Compute"), this);
+    btnCompute->setObjectName(QStringLiteral("btnCompute"));
+    btnSaveCsv = new QPushButton(tr("Save C&SV..."), this);
+    btnSaveCsv->setObjectName(QStringLiteral("btnSaveCsv"));
+    btnSavePng = new QPushButton(tr("Save &PNG..."), this);
+    btnSavePng->setObjectName(QStringLiteral("btnSavePng"));
+    btnSaveSvg = new QPushButton(tr("Save S&VG..."), this);
+    btnSaveSvg->setObjectName(QStringLiteral("btnSaveSvg"));
+    tblSweep = new QTableWidget(this);
+    tblSweep->setObjectName(QStringLiteral("tblSweep"));
+    tblSweep->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblSweep->verticalHeader()->setVisible(false);
+    chartView = new SweepChartView(this);
+    chartView->setObjectName(QStringLiteral("chartView"));
+
+    auto* controls = new QHBoxLayout;
+    const auto labelled = [&](const QString& caption, QLineEdit* box) {
+        auto* label = new QLabel(caption, this);
+        label->setBuddy(box);
+        controls->addWidget(label);
+        controls->addWidget(box);
+    };
+    labelled(tr("Heritability &from:"), txtFrom);
+    labelled(tr("&to:"), txtTo);
+    labelled(tr("st&ep:"), txtStep);
+    controls->addWidget(btnCompute);
+    controls->addStretch();
+    controls->addWidget(btnSaveCsv);
+    controls->addWidget(btnSavePng);
+    controls->addWidget(btnSaveSvg);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(tblSweep);
+    split->addWidget(chartView);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(controls);
+    column->addWidget(split, 1);
+    resize(760, 720);
+
+    connect(btnCompute, &QPushButton::clicked, this, &SweepWindow::compute);
+    connect(btnSaveCsv, &QPushButton::clicked, this, &SweepWindow::saveCsv);
+    connect(btnSavePng, &QPushButton::clicked, this, [this] { saveChart(true); });
+    connect(btnSaveSvg, &QPushButton::clicked, this, [this] { saveChart(false); });
+    clear();
+}
+
+void SweepWindow::followRun(std::shared_ptr<const RunBasis> basis, const QString& dataName)
+{
+    setWindowTitle(dataName.isEmpty() ? tr("Heritability Sensitivity")
+                                      : tr("Heritability Sensitivity - %1").arg(dataName));
+    if (basis == m_basis) {
+        return;
+    }
+    m_basis = std::move(basis);
+    clear();
+    if (m_basis) {
+        compute();
+    }
+}
+
+void SweepWindow::clear()
+{
+    m_table = {};
+    fillTable();
+    chartView->showChart(nullptr);
+    btnCompute->setEnabled(m_basis != nullptr);
+    btnSaveCsv->setEnabled(false);
+    btnSavePng->setEnabled(false);
+    btnSaveSvg->setEnabled(false);
+}
+
+void SweepWindow::compute()
+{
+    if (!m_basis) {
+        return;
+    }
+    const QString spec = txtFrom->text().trimmed() + QLatin1Char(':') + txtTo->text().trimmed() +
+                         QLatin1Char(':') + txtStep->text().trimmed();
+    const Result<std::vector<SweepPoint>> points = heritabilityRange(toStd(spec));
+    if (!points) {
+        m_prompts.message(btnCompute,
+                          UserPrompts::Icon::Critical,
+                          tr("Error"),
+                          rangeMessage(points.error().message));
+        return;
+    }
+    Result<SweepTable> sweep = heritabilitySweep(*m_basis, *points);
+    if (!sweep) {
+        m_prompts.message(
+            btnCompute, UserPrompts::Icon::Critical, tr("Error"), toQt(sweep.error().message));
+        return;
+    }
+    m_table = std::move(*sweep);
+    fillTable();
+    m_layout = layoutSweepChart(sweepChartInputFrom(m_table, std::string(sweepChartTitle)),
+                                qtTextMeasure());
+    chartView->showChart(&m_layout);
+    btnSaveCsv->setEnabled(true);
+    btnSavePng->setEnabled(true);
+    btnSaveSvg->setEnabled(true);
+}
+
+void SweepWindow::fillTable()
+{
+    // the CSV file's columns and numbers, so what is seen is what is saved
+    QStringList headers{tr("Heritability"), tr("Fst"), tr("Unbiased Fst"), tr("Fst se")};
+    for (const std::string& name : m_table.popNames) {
+        headers << QStringLiteral("r[ii] %1").arg(toQt(name));
+    }
+    tblSweep->clear();
+    tblSweep->setColumnCount(static_cast<int>(headers.size()));
+    tblSweep->setHorizontalHeaderLabels(headers);
+    tblSweep->setRowCount(static_cast<int>(m_table.rows.size()));
+    for (std::size_t r = 0; r < m_table.rows.size(); ++r) {
+        const SweepRow& row = m_table.rows[r];
+        QStringList cells{toQt(row.point.text),
+                          toQt(exactNumberText(row.fst)),
+                          toQt(exactNumberText(row.fstUnbiased)),
+                          toQt(exactNumberText(row.fstSe))};
+        for (const double v : row.rDiagonal) {
+            cells << toQt(exactNumberText(v));
+        }
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            tblSweep->setItem(static_cast<int>(r), c, item);
+        }
+    }
+    tblSweep->resizeColumnsToContents();
+}
+
+void SweepWindow::saveCsv()
+{
+    const std::optional<QString> chosen = m_prompts.saveFile({{qtFileFilter(csvFileFilter)},
+                                                              {},
+                                                              QStringLiteral("csv"),
+                                                              QStringLiteral("results"),
+                                                              btnSaveCsv});
+    if (!chosen) {
+        return;
+    }
+    if (writeExportFile(m_prompts, *chosen, sweepCsvText(m_table), btnSaveCsv)) {
+        m_prompts.message(
+            btnSaveCsv, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    }
+}
+
+void SweepWindow::saveChart(bool png)
+{
+    QPushButton* button = png ? btnSavePng : btnSaveSvg;
+    const std::optional<QString> chosen = m_prompts.saveFile(
+        {{png ? tr("PNG Images (*.png *.PNG)") : tr("SVG Drawings (*.svg *.SVG)")},
+         {},
+         png ? QStringLiteral("png") : QStringLiteral("svg"),
+         QStringLiteral("chart"),
+         button});
+    if (!chosen) {
+        return;
+    }
+    const QString error = png ? renderPng(*chosen, m_layout) : renderSvg(*chosen, m_layout);
+    if (!error.isEmpty()) {
+        m_prompts.message(button, UserPrompts::Icon::Critical, tr("Error"), error);
+        return;
+    }
+    m_prompts.message(button, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+}
+
+} // namespace tavrik

@@ -1,0 +1,204 @@
+// Analysis > Heritability Sensitivity and Analysis > Bootstrap: offered after a completed run
+// only, their tables equal the files they save, and a bootstrap can be cancelled.
+
+#include "export/ResamplingText.h"
+#include "ui/BootstrapWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/SweepWindow.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+
+#include "WindowHarness.h"
+
+using namespace tavrik;
+using namespace tavrik::test;
+
+namespace {
+
+// The table's rows as CSV lines, cells joined by commas, each ended by CR LF.
+QString rowsAsCsv(const QTableWidget* table)
+{
+    QString text;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            cells << table->item(r, c)->text();
+        }
+        text += cells.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+// The file's lines after the heading line.
+QString csvBody(const QByteArray& bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    return text.mid(text.indexOf(QStringLiteral("\r\n")) + 2);
+}
+
+} // namespace
+
+class ResamplingWindowsTest : public WindowTest
+{
+    Q_OBJECT
+
+    void expectSaved(const QString& file)
+    {
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().text, QString("File has been saved."));
+        QVERIFY(QFileInfo(file).isFile());
+        h->prompts.clearShown();
+    }
+
+private slots:
+    void offeredOnlyWithACompletedRun()
+    {
+        QVERIFY(!h->enabled("mnuSweep"));
+        QVERIFY(!h->enabled("mnuBootstrap"));
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        QVERIFY(!h->enabled("mnuSweep"));
+        QVERIFY(!h->enabled("mnuBootstrap"));
+        QVERIFY(h->runAll());
+        QVERIFY(h->enabled("mnuSweep"));
+        QVERIFY(h->enabled("mnuBootstrap"));
+
+        // another data file: the windows keep nothing of the earlier run
+        QVERIFY(h->trigger("mnuSweep"));
+        SweepWindow* sweep = h->window->sweepWindow;
+        QVERIFY(sweep->tblSweep->rowCount() > 0);
+        QVERIFY(h->open(h->writeFile("other.tvk", equalSizes)));
+        QVERIFY(!h->enabled("mnuSweep"));
+        QCOMPARE(sweep->tblSweep->rowCount(), 0);
+        QVERIFY(!sweep->btnCompute->isEnabled());
+        QVERIFY(!sweep->btnSaveCsv->isEnabled());
+        sweep->close();
+    }
+
+    void sweepTableEqualsItsCsvAndItsSavedFiles()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuSweep"));
+        SweepWindow* sweep = h->window->sweepWindow;
+        QVERIFY(sweep->isVisible());
+        // 0.20, 0.25, ..., 1.00 by default
+        QCOMPARE(sweep->tblSweep->rowCount(), 17);
+        QCOMPARE(sweep->tblSweep->columnCount(), 4 + 3);
+        QCOMPARE(sweep->tblSweep->item(16, 0)->text(), QString("1.00"));
+        const QByteArray csv = QByteArray::fromStdString(sweepCsvText(sweep->table()));
+        QCOMPARE(rowsAsCsv(sweep->tblSweep), csvBody(csv));
+
+        // a range that cannot be read is reported and leaves the table as it was
+        sweep->txtFrom->setText("0");
+        QTest::mouseClick(sweep->btnCompute, Qt::LeftButton);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
+        QVERIFY(!h->prompts.shown().front().text.contains("--heritability-sweep"));
+        h->prompts.clearShown();
+        QCOMPARE(sweep->tblSweep->rowCount(), 17);
+
+        sweep->txtFrom->setText("0.5");
+        sweep->txtTo->setText("1");
+        sweep->txtStep->setText("0.25");
+        QTest::mouseClick(sweep->btnCompute, Qt::LeftButton);
+        QCOMPARE(sweep->tblSweep->rowCount(), 3);
+        QCOMPARE(sweep->tblSweep->item(1, 0)->text(), QString("0.75"));
+
+        const QString csvFile = h->dir.filePath("sweep.csv");
+        h->prompts.queueSaveFileName(csvFile);
+        QTest::mouseClick(sweep->btnSaveCsv, Qt::LeftButton);
+        expectSaved(csvFile);
+        QCOMPARE(fileBytes(csvFile), QByteArray::fromStdString(sweepCsvText(sweep->table())));
+        QCOMPARE(csvBody(fileBytes(csvFile)), rowsAsCsv(sweep->tblSweep));
+
+        const QString png = h->dir.filePath("sweep.png");
+        h->prompts.queueSaveFileName(png);
+        QTest::mouseClick(sweep->btnSavePng, Qt::LeftButton);
+        expectSaved(png);
+        QVERIFY(fileBytes(png).startsWith("\x89PNG"));
+        const QString svg = h->dir.filePath("sweep.svg");
+        h->prompts.queueSaveFileName(svg);
+        QTest::mouseClick(sweep->btnSaveSvg, Qt::LeftButton);
+        expectSaved(svg);
+        QVERIFY(fileBytes(svg).contains(">Unbiased Fst</text>"));
+        sweep->close();
+    }
+
+    void bootstrapRunsInTheBackgroundAndSavesItsTable()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuBootstrap"));
+        BootstrapWindow* boot = h->window->bootstrapWindow;
+        QVERIFY(!boot->btnSaveCsv->isEnabled());
+        boot->spnReplicates->setValue(60);
+        boot->txtSeed->setText("7");
+        QSignalSpy ended(boot, &BootstrapWindow::bootstrapFinished);
+        QTest::mouseClick(boot->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.takeFirst().at(0).toBool(), true);
+        QVERIFY(h->prompts.shown().isEmpty());
+        QVERIFY(boot->result().has_value());
+        const BootstrapResult& result = *boot->result();
+        QCOMPARE(result.seed, std::uint64_t{7});
+        QCOMPARE(result.replicates, std::size_t{60});
+        QCOMPARE(boot->prgReplicates->value(), 100);
+        QVERIFY(boot->lblSummary->text().startsWith("Seed 7: "));
+        // Fst, unbiased Fst, three r(ii), three D-square
+        QCOMPARE(boot->tblResults->rowCount(), 8);
+        QCOMPARE(boot->tblResults->item(0, 0)->text(), QString("Fst"));
+        QCOMPARE(boot->tblResults->item(7, 0)->text(), QString("D-square"));
+
+        const QString file = h->dir.filePath("boot.csv");
+        h->prompts.queueSaveFileName(file);
+        QTest::mouseClick(boot->btnSaveCsv, Qt::LeftButton);
+        expectSaved(file);
+        QCOMPARE(fileBytes(file), QByteArray::fromStdString(bootstrapCsvText(result)));
+
+        // the same seed again: the same numbers
+        const std::vector<std::vector<double>> first = result.replicateValues;
+        QTest::mouseClick(boot->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(boot->result()->replicateValues, first);
+        boot->close();
+    }
+
+    void bootstrapCancelsQuietlyAndRefusesABadSeed()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuBootstrap"));
+        BootstrapWindow* boot = h->window->bootstrapWindow;
+
+        boot->txtSeed->setText("-1");
+        QTest::mouseClick(boot->btnRun, Qt::LeftButton);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY(h->prompts.shown().front().text.contains("\"-1\""));
+        QVERIFY(!boot->isRunning());
+        h->prompts.clearShown();
+
+        boot->txtSeed->setText("1");
+        boot->spnReplicates->setValue(boot->spnReplicates->maximum());
+        QSignalSpy ended(boot, &BootstrapWindow::bootstrapFinished);
+        QTest::mouseClick(boot->btnRun, Qt::LeftButton);
+        QVERIFY(boot->isRunning());
+        QVERIFY(!boot->btnRun->isEnabled());
+        QVERIFY(boot->btnCancel->isEnabled());
+        QTest::mouseClick(boot->btnCancel, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.takeFirst().at(0).toBool(), false);
+        QVERIFY(h->prompts.shown().isEmpty()); // a cancel is no error
+        QVERIFY(!boot->result().has_value());
+        QVERIFY(boot->btnRun->isEnabled());
+        QVERIFY(!boot->btnSaveCsv->isEnabled());
+        boot->close();
+    }
+};
+
+QTEST_MAIN(ResamplingWindowsTest)
+#include "ResamplingWindowsTest.moc"
