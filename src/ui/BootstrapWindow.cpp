@@ -83,7 +83,7 @@ BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
 
     spnReplicates = new QSpinBox(this);
     spnReplicates->setObjectName(QStringLiteral("spnReplicates"));
-    spnReplicates->setRange(1, maxReplicates);
+    spnReplicates->setRange(2, maxReplicates);
     spnReplicates->setValue(1000);
     txtSeed = new QLineEdit(QString::number(defaultBootstrapSeed), this);
     txtSeed->setObjectName(QStringLiteral("txtSeed"));
