@@ -294,7 +294,7 @@ TEST(Bootstrap, ReportsItsReplicatesAndStopsWhenCancelled)
     ASSERT_TRUE(whole.ok()) << whole.error().message;
     EXPECT_EQ(all.m_last, 30u);
     EXPECT_EQ(all.m_total, 30u);
-    EXPECT_GE(all.m_reports, 2); // at least one step of the calling thread, and the end
+    EXPECT_GE(all.m_reports, 1); // at least the end, whichever thread ran the replicates
 
     // the same numbers as without a sink
     auto plain = runBootstrap(*records, run.basis, settings);
