@@ -199,10 +199,12 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     // Each pass opens the file, reads its header again (the file may have been edited since
     // File Open) and streams the records; the file is closed when the pass ends. The second
     // pass must read what the first read: the same file, header and records, else the results
-    // would mix two files.
+    // would mix two files. When the first pass could keep every record within the budget, the
+    // second takes them from memory and never sees the file again.
     DataFileHeader header;
     Compacted chosen;
     std::optional<PassAccumulator> acc;
+    std::optional<RecordCache> cache;
     FileStamp stamp;
     long records = 0;
     {
@@ -221,7 +223,9 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
             return st.error();
         }
         acc.emplace(chosen.setup);
-        if (auto st = streamPass(*reader, ds.dataPath, 1, *acc, progress); !st) {
+        cache.emplace(chosen.setup.varPositions.size(),
+                      input.memoryBudget.value_or(defaultMemoryBudget()));
+        if (auto st = streamPass(*reader, ds.dataPath, 1, *acc, progress, &*cache); !st) {
             return st.error();
         }
         if (reader->fileStamp() != stamp) {
@@ -236,7 +240,14 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     if (auto st = acc->finishPass1(); !st) {
         return st.error();
     }
-    {
+    if (cache->complete()) {
+        Status st = replayPass2(*cache, *acc, progress);
+        cache.reset();
+        if (!st) {
+            return st.error();
+        }
+    } else {
+        cache.reset();
         auto reader = DataFileReader::open(ds.dataPath);
         if (!reader) {
             return reader.error();

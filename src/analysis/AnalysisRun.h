@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct RunInput
     Selection selection;
     // Memory the run may plan for, in bytes; 0: the computer's physical memory.
     std::uint64_t memoryBytes = 0;
+    // Bytes the first pass may use to keep the records for the second, which then does not
+    // read the file again; 0 reads the file twice. Unset: defaultMemoryBudget().
+    std::optional<std::uint64_t> memoryBudget = {};
     // Called once between the two passes over the data file, when the first has closed it.
     // Tests change the file here; the run must notice.
     std::function<void()> betweenPasses = {};

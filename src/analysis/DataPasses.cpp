@@ -3,6 +3,8 @@
 #include "datafile/TextEncoding.h"
 #include "report/NumberFormat.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -356,13 +358,105 @@ std::string passProgressLine(int pass, long casesRead)
            " of 2, cases read = " + formatNumber(static_cast<double>(casesRead), "####") + " ...";
 }
 
+namespace {
+
+constexpr long progressEvery = 20;
+
+// Doubles per chunk of the cache: large enough that allocations are rare, small enough that
+// the last chunk wastes little of the budget.
+constexpr std::size_t cacheChunkDoubles = std::size_t{1} << 17;
+
+} // namespace
+
+RecordCache::RecordCache(std::size_t chosenVarCount, std::uint64_t budgetBytes)
+    : m_stride(1 + chosenVarCount)
+    , m_chunkRecords(std::max<std::size_t>(1,
+                                           static_cast<std::size_t>(std::min<std::uint64_t>(
+                                               cacheChunkDoubles, budgetBytes / sizeof(double))) /
+                                               (1 + chosenVarCount)))
+    , m_budget(budgetBytes)
+    , m_complete(budgetBytes > 0)
+{}
+
+std::uint64_t RecordCache::bytesHeld() const
+{
+    std::uint64_t bytes = 0;
+    for (const std::vector<double>& chunk : m_chunks) {
+        bytes += chunk.capacity() * sizeof(double);
+    }
+    return bytes;
+}
+
+void RecordCache::add(double code,
+                      std::span<const double> values,
+                      std::span<const std::size_t> positions)
+{
+    assert(positions.size() + 1 == m_stride);
+    if (!m_complete) {
+        return;
+    }
+    if (m_chunks.empty() || m_chunks.back().size() == m_chunks.back().capacity()) {
+        const std::uint64_t chunkBytes = std::uint64_t{m_chunkRecords} * m_stride * sizeof(double);
+        if (bytesHeld() + chunkBytes > m_budget) {
+            giveUp();
+            return;
+        }
+        m_chunks.emplace_back();
+        m_chunks.back().reserve(m_chunkRecords * m_stride);
+    }
+    std::vector<double>& chunk = m_chunks.back();
+    chunk.push_back(code);
+    for (const std::size_t position : positions) {
+        chunk.push_back(values[position]);
+    }
+    ++m_records;
+}
+
+void RecordCache::giveUp()
+{
+    m_complete = false;
+    m_records = 0;
+    std::vector<std::vector<double>>().swap(m_chunks);
+}
+
+Status replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink& progress)
+{
+    assert(cache.complete());
+    const PassSetup& setup = acc.setup();
+    // The accumulator takes a record's V values by file position; the unchosen ones stay 0.
+    std::vector<double> values(setup.fileVarCount, 0.0);
+    long count = 0;
+    const bool finished = cache.forEach([&](double code, std::span<const double> chosen) {
+        for (std::size_t k = 0; k < chosen.size(); ++k) {
+            values[setup.varPositions[k]] = chosen[k];
+        }
+        acc.addPass2(code, values);
+        ++count;
+        if (count % progressEvery == 0) {
+            progress.status(passProgressLine(2, count));
+            if (progress.cancelled()) {
+                return false;
+            }
+        }
+        return true;
+    });
+    if (!finished) {
+        return cancelledRun();
+    }
+    progress.status(passProgressLine(2, count));
+    if (progress.cancelled()) {
+        return cancelledRun();
+    }
+    return Done{};
+}
+
 Status streamPass(DataFileReader& reader,
                   const std::string& dataPath,
                   int pass,
                   PassAccumulator& acc,
-                  ProgressSink& progress)
+                  ProgressSink& progress,
+                  RecordCache* cache)
 {
-    constexpr long progressEvery = 20;
     std::vector<double> values(acc.setup().fileVarCount);
     long count = 0;
     double code = 0.0;
@@ -389,6 +483,9 @@ Status streamPass(DataFileReader& reader,
             }
         } else {
             acc.addPass2(code, values);
+        }
+        if (cache != nullptr) {
+            cache->add(code, values, acc.setup().varPositions);
         }
         if (count % progressEvery == 0) {
             progress.status(passProgressLine(pass, count));

@@ -1,6 +1,7 @@
 // The two streaming passes over the data file: counts, sums and standardized means in the
 // first; within-population variances and the weighted pooled covariance of the standardized
-// variables in the second. Records are never held in memory.
+// variables in the second. The first pass may keep its records in a RecordCache, bounded by
+// a budget, so that the second reads them from memory instead of the file.
 #pragma once
 
 #include "analysis/ProgressSink.h"
@@ -95,6 +96,47 @@ private:
     std::vector<double> m_e;            // scratch: deviation from the population mean
 };
 
+// The code and the chosen values of every record of the first pass, in file order, as long as
+// they fit the budget. A file that does not fit gives up the whole cache at the record that
+// overflows it, so memory stays within the budget whatever the file's size.
+class RecordCache
+{
+public:
+    RecordCache(std::size_t chosenVarCount, std::uint64_t budgetBytes);
+
+    // Keeps the record (values: all V values, of which the chosen ones are kept).
+    void add(double code, std::span<const double> values, std::span<const std::size_t> positions);
+    // True while it holds every record added (always false with a budget of 0).
+    bool complete() const { return m_complete; }
+    long records() const { return m_records; }
+    std::uint64_t bytesHeld() const;
+
+    // Calls visit(code, chosenValues) for every record, in the order they were added, while
+    // it returns true; returns false if visit stopped it.
+    template <typename Visit> bool forEach(Visit&& visit) const;
+
+private:
+    void giveUp();
+    std::size_t m_stride; // 1 + t doubles per record
+    std::size_t m_chunkRecords;
+    std::uint64_t m_budget;
+    std::vector<std::vector<double>> m_chunks;
+    long m_records = 0;
+    bool m_complete;
+};
+
+template <typename Visit> bool RecordCache::forEach(Visit&& visit) const
+{
+    for (const std::vector<double>& chunk : m_chunks) {
+        for (std::size_t at = 0; at < chunk.size(); at += m_stride) {
+            if (!visit(chunk[at], std::span<const double>(chunk.data() + at + 1, m_stride - 1))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // Reads the header at the start of a pass and checks it against the counts the selection
 // was sized for.
 [[nodiscard]] Result<DataFileHeader>
@@ -102,12 +144,19 @@ readRunHeader(DataFileReader& reader, const std::string& dataPath, int popCount,
 
 // Streams the records after the header into the accumulator (pass 1 or 2), with the
 // progress line after every 20th record and once more at the end; each time it asks the sink
-// whether the user has cancelled, and stops with cancelledRun() if so.
+// whether the user has cancelled, and stops with cancelledRun() if so. A cache, if given,
+// receives every record of the pass.
 [[nodiscard]] Status streamPass(DataFileReader& reader,
                                 const std::string& dataPath,
                                 int pass,
                                 PassAccumulator& acc,
-                                ProgressSink& progress);
+                                ProgressSink& progress,
+                                RecordCache* cache = nullptr);
+
+// The second pass over the records a complete cache holds, with the same progress lines and
+// cancel polls as streamPass.
+[[nodiscard]] Status
+replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink& progress);
 
 std::string passProgressLine(int pass, long casesRead);
 

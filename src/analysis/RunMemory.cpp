@@ -1,5 +1,6 @@
 #include "analysis/RunMemory.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #ifndef _WIN32
@@ -60,6 +61,16 @@ std::uint64_t physicalMemoryBytes()
     }
 #endif
     return 0;
+}
+
+std::uint64_t defaultMemoryBudget()
+{
+    constexpr std::uint64_t most = std::uint64_t{4} << 30;
+    const std::uint64_t physical = physicalMemoryBytes();
+    if (physical == 0) {
+        return std::uint64_t{256} << 20;
+    }
+    return std::min(physical / 4, most);
 }
 
 std::string memoryText(std::uint64_t bytes)

@@ -19,6 +19,10 @@ std::uint64_t runMemoryBytes(std::size_t g, std::size_t t, bool scaled);
 // The computer's physical memory in bytes; 0 when the system does not tell.
 std::uint64_t physicalMemoryBytes();
 
+// The default budget for the records kept between the passes: a quarter of the physical
+// memory, at most 4 GiB (256 MiB when the system does not tell).
+std::uint64_t defaultMemoryBudget();
+
 // "640 MB", "8.5 GB": bytes as a message shows them (binary units).
 std::string memoryText(std::uint64_t bytes);
 

@@ -128,6 +128,21 @@ const OptionSpec optionTable[] = {
          o.progress = true;
          return {};
      }},
+    {"memory-budget",
+     "SIZE",
+     "memory for keeping the records between the two passes, so that the data file is read "
+     "once: bytes, or with a K, M or G suffix; 0 reads the file twice (default: a quarter of "
+     "the physical memory, at most 4G)",
+     Section::Analysis,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         const std::optional<std::uint64_t> size = parseByteSize(v);
+         if (!size) {
+             return "--memory-budget " + quoted(v) +
+                    ": expected a size in bytes, optionally with K, M or G (as 512M)";
+         }
+         o.memoryBudget = *size;
+         return {};
+     }},
     {"save-output",
      "FILE",
      "the report, one line end, then the matrix listing unless --show-matrices put it in "
@@ -640,6 +655,30 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
         options.dataFile = operands.front();
     }
     return options;
+}
+
+std::optional<std::uint64_t> parseByteSize(std::string_view text)
+{
+    std::uint64_t number = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec != std::errc{} || ptr == text.data()) {
+        return std::nullopt;
+    }
+    const std::string_view suffix(ptr, static_cast<std::size_t>(text.data() + text.size() - ptr));
+    int shift = 0;
+    if (suffix == "K" || suffix == "k") {
+        shift = 10;
+    } else if (suffix == "M" || suffix == "m") {
+        shift = 20;
+    } else if (suffix == "G" || suffix == "g") {
+        shift = 30;
+    } else if (!suffix.empty()) {
+        return std::nullopt;
+    }
+    if (shift > 0 && number > (UINT64_MAX >> shift)) {
+        return std::nullopt;
+    }
+    return number << shift;
 }
 
 std::string batchUsage()

@@ -36,6 +36,7 @@ struct BatchOptions
     std::string reportPath{standardOutputPath};
     std::optional<std::string> listingPath;
     bool progress = false;
+    std::optional<std::uint64_t> memoryBudget; // absent: the run's default
     bool help = false;
     bool version = false;
     std::string dataFile; // empty when help or version was asked for, or with importCsv
@@ -83,6 +84,10 @@ bool isChartFileName(std::string_view path);
 
 // Reads WHICH:LAYOUT:FILE; FILE is everything after the second colon and may hold colons.
 Result<MatrixRequest> parseMatrixRequest(std::string_view text);
+
+// Reads a size in bytes: digits, optionally followed by K, M or G (binary: 1024, 1024^2,
+// 1024^3, either case). Absent when the text is anything else or the size overflows.
+std::optional<std::uint64_t> parseByteSize(std::string_view text);
 
 std::string batchUsage();
 

@@ -323,6 +323,7 @@ int runBatch(const BatchOptions& options,
     input.dataSet = std::move(loaded.value());
     input.dataSet.dataPath = dataPath.string();
     input.settings = options.settings;
+    input.memoryBudget = options.memoryBudget;
 
     Result<Selection> selection =
         selectByName(input.dataSet, options.populations, options.variables);

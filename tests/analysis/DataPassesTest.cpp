@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <span>
 #include <vector>
 
 namespace tavrik {
@@ -193,6 +194,34 @@ TEST(DataPassFailures, NonFiniteValueOfAChosenVariableIsReported)
     EXPECT_EQ(acc.addPass1(1, std::vector<double>{INFINITY, 0}), 0);
     EXPECT_EQ(acc.addPass1(1, std::vector<double>{1, NAN}), -1); // unchosen: ignored
     EXPECT_EQ(acc.addPass1(5, std::vector<double>{NAN, 0}), -1); // unchosen population
+}
+
+TEST(RecordCache, KeepsChosenValuesInOrderAndGivesUpWholeWhenOverBudget)
+{
+    // Two of three values chosen: 3 doubles (24 bytes) a record. 48 bytes hold two records;
+    // the third overflows, and everything is let go at once.
+    const std::vector<std::size_t> positions{2, 0};
+    RecordCache cache(2, 48);
+    cache.add(7, std::vector<double>{1.5, 99, -0.25}, positions);
+    cache.add(-3, std::vector<double>{0.1, 99, 1e300}, positions);
+    ASSERT_TRUE(cache.complete());
+    EXPECT_EQ(cache.records(), 2);
+    std::vector<double> seen;
+    EXPECT_TRUE(cache.forEach([&](double code, std::span<const double> v) {
+        seen.insert(seen.end(), {code, v[0], v[1]});
+        return true;
+    }));
+    EXPECT_EQ(seen, (std::vector<double>{7, -0.25, 1.5, -3, 1e300, 0.1}));
+    EXPECT_EQ(cache.bytesHeld(), 48u);
+
+    cache.add(1, std::vector<double>{1, 2, 3}, positions);
+    EXPECT_FALSE(cache.complete());
+    EXPECT_EQ(cache.records(), 0);
+    EXPECT_EQ(cache.bytesHeld(), 0u);
+    cache.add(1, std::vector<double>{1, 2, 3}, positions);
+    EXPECT_EQ(cache.records(), 0);
+
+    EXPECT_FALSE(RecordCache(2, 0).complete()); // a budget of 0 keeps nothing
 }
 
 TEST(ProgressLine, PrintsTheCountWithoutPaddingAndNothingForZero)

@@ -6,11 +6,13 @@
 #include "analysis/RunMemory.h"
 #include "datafile/DataFileReader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <span>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -116,6 +118,7 @@ TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RunInput in = inputFor(original);
+        in.memoryBudget = 0; // read the file twice
         in.betweenPasses = [&] { c.change(m_data); };
         auto out = run(in);
         ASSERT_FALSE(out.ok());
@@ -134,6 +137,72 @@ TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
     ASSERT_TRUE(hooked.ok()) << hooked.error().message;
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(hooked->report, plain->report);
+}
+
+// Records every status line.
+class RecordingProgress final : public ProgressSink
+{
+public:
+    void status(std::string_view line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+};
+
+// The bytes of every stored result, so that two runs compare to the last bit.
+std::string resultBytes(const AnalysisResults& r)
+{
+    std::string bytes;
+    const auto add = [&](std::span<const double> v) {
+        bytes.append(reinterpret_cast<const char*>(v.data()), v.size_bytes());
+    };
+    for (const Matrix* m : {&r.rMatrix, &r.dSquare, &r.pcScores, &r.scaledPcScores}) {
+        add(m->data());
+    }
+    for (const auto* v : {&r.observedVariance, &r.expectedVariance, &r.residualVariance}) {
+        add(*v);
+    }
+    return bytes;
+}
+
+TEST_F(RunReliability, KeptRecordsGiveTheSameRunAsASecondRead)
+{
+    // 30 populations of 50 records, two of them unchosen: 1500 records of 24 bytes kept
+    // (code and two values), so 16 KiB overflows in the middle of the first pass and 1 MiB
+    // holds them all
+    const std::string original = generatedFile(30, 50);
+    RunInput in = inputFor(original);
+    in.selection.popSelected[3] = 0;
+    in.selection.popSelected[17] = 0;
+    in.memoryBudget = 0;
+    RecordingProgress twiceLines;
+    auto twice = run(in, twiceLines);
+    ASSERT_TRUE(twice.ok()) << twice.error().message;
+    EXPECT_EQ(twiceLines.lines[twiceLines.lines.size() - 7],
+              "...pass 2 of 2, cases read = 1500 ...");
+
+    for (const std::uint64_t budget : {std::uint64_t{16} << 10, std::uint64_t{1} << 20}) {
+        SCOPED_TRACE("budget " + std::to_string(budget));
+        in.memoryBudget = budget;
+        RecordingProgress lines;
+        auto out = run(in, lines);
+        ASSERT_TRUE(out.ok()) << out.error().message;
+        EXPECT_EQ(resultBytes(out->results), resultBytes(twice->results));
+        EXPECT_EQ(out->report, twice->report);
+        EXPECT_EQ(out->matrixFile, twice->matrixFile);
+        EXPECT_EQ(lines.lines, twiceLines.lines);
+
+        // appended to between the passes: only a second read of the file can notice
+        in.betweenPasses = [&] { std::ofstream(m_data, std::ios::app) << "1, 11.5, 24\n"; };
+        auto changed = run(in);
+        in.betweenPasses = {};
+        writeFile(m_data, original);
+        if (budget == (std::uint64_t{16} << 10)) {
+            ASSERT_FALSE(changed.ok());
+            EXPECT_EQ(changed.error().message, dataFileChangedMessage);
+        } else {
+            ASSERT_TRUE(changed.ok()) << changed.error().message;
+            EXPECT_EQ(changed->report, twice->report);
+        }
+    }
 }
 
 // Cancels once a status line starting with `trigger` has been shown; counts the polls after.
@@ -165,19 +234,23 @@ TEST_F(RunReliability, CancelledRunStopsInEitherPassAndInTheEigenStage)
 {
     // 30 populations: the solver needs a few thousand rotations, so it is asked to stop
     // before it ends
-    const RunInput in = inputFor(generatedFile(30, 3));
+    RunInput in = inputFor(generatedFile(30, 3));
     NullProgress quiet;
     auto whole = run(in, quiet);
     ASSERT_TRUE(whole.ok()) << whole.error().message;
 
-    for (const std::string stage : {"...pass 1 of 2", "...pass 2 of 2", "...performing PCA..."}) {
-        SCOPED_TRACE(stage);
-        CancellingProgress progress(stage);
-        auto out = run(in, progress);
-        ASSERT_FALSE(out.ok());
-        EXPECT_EQ(out.error().kind, ErrorKind::Cancelled);
-        EXPECT_EQ(progress.polls, 1); // the run stopped at the first answer
-        EXPECT_TRUE(progress.lines.back().starts_with(stage)) << progress.lines.back();
+    for (const std::uint64_t budget : {std::uint64_t{0}, defaultMemoryBudget()}) {
+        in.memoryBudget = budget;
+        for (const std::string stage :
+             {"...pass 1 of 2", "...pass 2 of 2", "...performing PCA..."}) {
+            SCOPED_TRACE(stage + " with a budget of " + std::to_string(budget));
+            CancellingProgress progress(stage);
+            auto out = run(in, progress);
+            ASSERT_FALSE(out.ok());
+            EXPECT_EQ(out.error().kind, ErrorKind::Cancelled);
+            EXPECT_EQ(progress.polls, 1); // the run stopped at the first answer
+            EXPECT_TRUE(progress.lines.back().starts_with(stage)) << progress.lines.back();
+        }
     }
     // a sink that never cancels changes nothing
     CancellingProgress never("no such line");

@@ -32,6 +32,11 @@ TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
         {"--report", "out.txt"},
         {data("cli_three_pops.tvk"), data("cli_one_population.tvk")},
         {data("cli_three_pops.tvk"), "--report=x.txt", "--listing=./x.txt"},
+        {"--memory-budget", "12X", data("cli_three_pops.tvk")},
+        {"--memory-budget", "1.5G", data("cli_three_pops.tvk")},
+        {"--memory-budget", "-1", data("cli_three_pops.tvk")},
+        {"--memory-budget=", data("cli_three_pops.tvk")},
+        {"--memory-budget", "17179869184G", data("cli_three_pops.tvk")},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -318,26 +323,42 @@ TEST_F(BatchProgram, ChoiceFollowsFileOrderAndRepeatedRunsAreByteIdentical)
 
 TEST_F(BatchProgram, ProgressLinesGoToStandardErrorOnlyWhenAskedFor)
 {
-    const Outcome o = run({"--progress", data("cli_three_pops.tvk"), "--report", "r.txt"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    const std::vector<std::string> progress = lines(o.err);
-    // 45 records: a line after every 20th record of each pass and one at its end.
-    const std::vector<std::string> expected = {
-        "...computing...",
-        "...pass 1 of 2, cases read = 20 ...",
-        "...pass 1 of 2, cases read = 40 ...",
-        "...pass 1 of 2, cases read = 45 ...",
-        "...computing...",
-        "...pass 2 of 2, cases read = 20 ...",
-        "...pass 2 of 2, cases read = 40 ...",
-        "...pass 2 of 2, cases read = 45 ...",
-        "...computing...",
-        "...inverting matrix...",
-    };
-    ASSERT_GE(progress.size(), expected.size()) << o.err;
-    EXPECT_EQ(std::vector(progress.begin(), progress.begin() + 10), expected);
-    EXPECT_TRUE(o.err.ends_with("\n"));
-    EXPECT_EQ(o.err.find('\r'), std::string::npos);
+    // the same lines whether the second pass reads the file again or the kept records
+    std::string firstReport;
+    for (const std::string budget : {"0", "200", "64K", "1g", "17179869183G"}) {
+        SCOPED_TRACE(budget);
+        const Outcome o = run({"--progress",
+                               data("cli_three_pops.tvk"),
+                               "--report",
+                               "r.txt",
+                               "--memory-budget",
+                               budget});
+        ASSERT_EQ(o.status, 0) << o.err;
+        const std::vector<std::string> progress = lines(o.err);
+        // 45 records: a line after every 20th record of each pass and one at its end.
+        const std::vector<std::string> expected = {
+            "...computing...",
+            "...pass 1 of 2, cases read = 20 ...",
+            "...pass 1 of 2, cases read = 40 ...",
+            "...pass 1 of 2, cases read = 45 ...",
+            "...computing...",
+            "...pass 2 of 2, cases read = 20 ...",
+            "...pass 2 of 2, cases read = 40 ...",
+            "...pass 2 of 2, cases read = 45 ...",
+            "...computing...",
+            "...inverting matrix...",
+        };
+        ASSERT_GE(progress.size(), expected.size()) << o.err;
+        EXPECT_EQ(std::vector(progress.begin(), progress.begin() + 10), expected);
+        EXPECT_TRUE(o.err.ends_with("\n"));
+        EXPECT_EQ(o.err.find('\r'), std::string::npos);
+        const std::string report = readFile(m_dir / "r.txt");
+        if (firstReport.empty()) {
+            firstReport = report;
+        }
+        EXPECT_EQ(report, firstReport);
+        EXPECT_FALSE(report.empty());
+    }
 }
 
 } // namespace
