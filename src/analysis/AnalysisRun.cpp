@@ -14,8 +14,10 @@
 #include "datafile/TextEncoding.h"
 #include "report/ReportWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace tavrik {
@@ -201,6 +203,10 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     // pass must read what the first read: the same file, header and records, else the results
     // would mix two files. When the first pass could keep every record within the budget, the
     // second takes them from memory and never sees the file again.
+    const unsigned threads =
+        input.threads != 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t blockBytes =
+        input.readBlockBytes != 0 ? input.readBlockBytes : ParallelRecordReader::defaultBlockBytes;
     DataFileHeader header;
     Compacted chosen;
     std::optional<PassAccumulator> acc;
@@ -225,13 +231,14 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         acc.emplace(chosen.setup);
         cache.emplace(chosen.setup.varPositions.size(),
                       input.memoryBudget.value_or(defaultMemoryBudget()));
-        if (auto st = streamPass(*reader, ds.dataPath, 1, *acc, progress, &*cache); !st) {
-            return st.error();
+        auto read = readPass(*reader, ds.dataPath, 1, *acc, progress, &*cache, threads, blockBytes);
+        if (!read) {
+            return read.error();
         }
         if (reader->fileStamp() != stamp) {
             return dataFileChanged(ds.dataPath);
         }
-        records = reader->recordsRead();
+        records = *read;
     }
     if (input.betweenPasses) {
         input.betweenPasses();
@@ -259,16 +266,18 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         if (h && *h != header) {
             return dataFileChanged(ds.dataPath);
         }
-        Status st = h ? streamPass(*reader, ds.dataPath, 2, *acc, progress) : Status(h.error());
-        if (st.ok() || st.error().kind != ErrorKind::Cancelled) {
+        Result<long> read =
+            h ? readPass(*reader, ds.dataPath, 2, *acc, progress, nullptr, threads, blockBytes)
+              : Result<long>(h.error());
+        if (read.ok() || read.error().kind != ErrorKind::Cancelled) {
             // a file that changed under the pass explains any error it met
             if (reader->fileStamp() != stamp ||
-                (st.ok() && (reader->recordsRead() != records || !acc->passesSawSameRecords()))) {
+                (read.ok() && (*read != records || !acc->passesSawSameRecords()))) {
                 return dataFileChanged(ds.dataPath);
             }
         }
-        if (!st) {
-            return st.error();
+        if (!read) {
+            return read.error();
         }
     }
     progress.status("...computing...");

@@ -28,6 +28,12 @@ struct RunInput
     // Bytes the first pass may use to keep the records for the second, which then does not
     // read the file again; 0 reads the file twice. Unset: defaultMemoryBudget().
     std::optional<std::uint64_t> memoryBudget = {};
+    // Threads that turn the data file's text into numbers; 1 is the plain sequential reader,
+    // 0 every core of the computer.
+    unsigned threads = 0;
+    // Bytes of text per block handed to a thread; 0: the reader's default. Tests use tiny
+    // blocks so that blocks end everywhere.
+    std::size_t readBlockBytes = 0;
     // Called once between the two passes over the data file, when the first has closed it.
     // Tests change the file here; the run must notice.
     std::function<void()> betweenPasses = {};

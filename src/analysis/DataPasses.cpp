@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace tavrik {
@@ -412,6 +413,13 @@ void RecordCache::add(double code,
     ++m_records;
 }
 
+void RecordCache::clear()
+{
+    std::vector<std::vector<double>>().swap(m_chunks);
+    m_records = 0;
+    m_complete = m_budget > 0;
+}
+
 void RecordCache::giveUp()
 {
     m_complete = false;
@@ -450,18 +458,26 @@ Status replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink&
     return Done{};
 }
 
-Status streamPass(DataFileReader& reader,
-                  const std::string& dataPath,
-                  int pass,
-                  PassAccumulator& acc,
-                  ProgressSink& progress,
-                  RecordCache* cache)
+namespace {
+
+// The records of one pass from source into the accumulator (and the cache). Progress lines
+// for counts up to quietUpTo are not shown again (a pass taken over by the sequential reader
+// after they were); count ends as the number of records read.
+template <typename Source>
+Status streamRecords(Source& source,
+                     const std::string& dataPath,
+                     int pass,
+                     PassAccumulator& acc,
+                     ProgressSink& progress,
+                     RecordCache* cache,
+                     long quietUpTo,
+                     long& count)
 {
     std::vector<double> values(acc.setup().fileVarCount);
-    long count = 0;
+    count = 0;
     double code = 0.0;
     for (;;) {
-        auto more = reader.nextRecord(code, values);
+        auto more = source.nextRecord(code, values);
         if (!more) {
             return more.error();
         }
@@ -488,19 +504,75 @@ Status streamPass(DataFileReader& reader,
             cache->add(code, values, acc.setup().varPositions);
         }
         if (count % progressEvery == 0) {
-            progress.status(passProgressLine(pass, count));
-            progress.passProgress(pass, reader.bytesRead(), reader.sizeBytes());
+            if (count > quietUpTo) {
+                progress.status(passProgressLine(pass, count));
+                progress.passProgress(pass, source.bytesRead(), source.sizeBytes());
+            }
             if (progress.cancelled()) {
                 return cancelledRun();
             }
         }
     }
+    if constexpr (std::is_same_v<Source, ParallelRecordReader>) {
+        if (source.needsSequential()) {
+            return Done{}; // the sequential reader shows the pass's last line
+        }
+    }
     progress.status(passProgressLine(pass, count));
-    progress.passProgress(pass, reader.bytesRead(), reader.sizeBytes());
+    progress.passProgress(pass, source.bytesRead(), source.sizeBytes());
     if (progress.cancelled()) {
         return cancelledRun();
     }
     return Done{};
+}
+
+} // namespace
+
+Status streamPass(DataFileReader& reader,
+                  const std::string& dataPath,
+                  int pass,
+                  PassAccumulator& acc,
+                  ProgressSink& progress,
+                  RecordCache* cache)
+{
+    long count = 0;
+    return streamRecords(reader, dataPath, pass, acc, progress, cache, 0, count);
+}
+
+Result<long> readPass(DataFileReader& reader,
+                      const std::string& dataPath,
+                      int pass,
+                      PassAccumulator& acc,
+                      ProgressSink& progress,
+                      RecordCache* cache,
+                      unsigned threads,
+                      std::size_t blockBytes)
+{
+    long count = 0;
+    long shown = 0;
+    if (threads > 1) {
+        if (auto parallel = reader.parallelRecords(threads, blockBytes)) {
+            PassAccumulator before = acc;
+            Status st = streamRecords(*parallel, dataPath, pass, acc, progress, cache, 0, count);
+            if (!st) {
+                return st.error();
+            }
+            if (!parallel->needsSequential()) {
+                return count;
+            }
+            // Start the pass again with the sequential reader, which is still at the first
+            // record: it finds the same records, or names the line and field of the fault.
+            acc = std::move(before);
+            if (cache != nullptr) {
+                cache->clear();
+            }
+            shown = count - count % progressEvery;
+        }
+    }
+    if (auto st = streamRecords(reader, dataPath, pass, acc, progress, cache, shown, count); !st) {
+        return st.error();
+    }
+    return count;
 }
 
 } // namespace tavrik

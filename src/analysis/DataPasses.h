@@ -110,6 +110,8 @@ public:
     bool complete() const { return m_complete; }
     long records() const { return m_records; }
     std::uint64_t bytesHeld() const;
+    // Lets every record go and starts again, as new.
+    void clear();
 
     // Calls visit(code, chosenValues) for every record, in the order they were added, while
     // it returns true; returns false if visit stopped it.
@@ -152,6 +154,21 @@ readRunHeader(DataFileReader& reader, const std::string& dataPath, int popCount,
                                 PassAccumulator& acc,
                                 ProgressSink& progress,
                                 RecordCache* cache = nullptr);
+
+// One pass over the records after the header, as streamPass: on `threads` threads when more
+// than one, in blocks of blockBytes. When the parallel reader meets anything unusual, the
+// sequential reader takes the pass over from its first record, with the accumulator and the
+// cache as they were and without showing the progress lines already shown, so that an error
+// names its line and field. Returns the number of records read.
+[[nodiscard]] Result<long>
+readPass(DataFileReader& reader,
+         const std::string& dataPath,
+         int pass,
+         PassAccumulator& acc,
+         ProgressSink& progress,
+         RecordCache* cache,
+         unsigned threads,
+         std::size_t blockBytes = ParallelRecordReader::defaultBlockBytes);
 
 // The second pass over the records a complete cache holds, with the same progress lines and
 // cancel polls as streamPass.

@@ -324,6 +324,7 @@ int runBatch(const BatchOptions& options,
     input.dataSet.dataPath = dataPath.string();
     input.settings = options.settings;
     input.memoryBudget = options.memoryBudget;
+    input.threads = options.threads;
 
     Result<Selection> selection =
         selectByName(input.dataSet, options.populations, options.variables);

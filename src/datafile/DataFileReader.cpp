@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace tavrik {
 
@@ -51,9 +52,10 @@ struct DataFileReader::Impl
     std::size_t pieceBytes = 0; // bytes handed over from memory per fill
     std::unique_ptr<char[]> buf;
     std::size_t capacity = 0;
-    std::size_t pos = 0; // next unread byte
-    std::size_t end = 0; // one past the last byte held
-    bool atEof = false;  // nothing more to read into the buffer
+    std::uint64_t bufOffset = 0; // offset in the file of buf[0]
+    std::size_t pos = 0;         // next unread byte
+    std::size_t end = 0;         // one past the last byte held
+    bool atEof = false;          // nothing more to read into the buffer
     int readErrno = 0;
     std::uint64_t fetched = 0; // bytes moved into buf since the start
     std::uint64_t size = 0;    // of the whole file; 0 when unknown
@@ -100,6 +102,7 @@ void DataFileReader::Impl::fill()
         return;
     }
     if (pos > 0) {
+        bufOffset += pos;
         std::memmove(buf.get(), buf.get() + pos, end - pos);
         end -= pos;
         pos = 0;
@@ -639,6 +642,22 @@ Result<bool> DataFileReader::nextRecord(double& code, std::span<double> values)
     }
     ++r.records;
     return true;
+}
+
+std::unique_ptr<ParallelRecordReader> DataFileReader::parallelRecords(unsigned threads,
+                                                                      std::size_t blockBytes) const
+{
+    const Impl& r = *m_impl;
+    assert(r.headerDone);
+    if (!r.file || r.records > 0 || r.failure) {
+        return nullptr;
+    }
+    try {
+        return std::make_unique<ParallelRecordReader>(
+            fileno(r.file.get()), r.bufOffset + r.pos, r.varNames.size(), threads, blockBytes);
+    } catch (const std::system_error&) {
+        return nullptr; // no threads to be had: the sequential reader does the work
+    }
 }
 
 long DataFileReader::recordsRead() const

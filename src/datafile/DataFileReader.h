@@ -4,6 +4,7 @@
 #pragma once
 
 #include "datafile/InputFile.h"
+#include "datafile/ParallelRecordReader.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
@@ -59,6 +60,13 @@ public:
     // (trailing blanks and empty lines allowed), true when a record was read, or an error for a
     // short or bad record.
     Result<bool> nextRecord(double& code, std::span<double> values);
+
+    // A reader of the records after the header on several threads (see ParallelRecordReader),
+    // leaving this reader where it is; null for bytes in memory, after the first record, or
+    // when no thread can be started. blockBytes: the size of the blocks handed to the threads.
+    std::unique_ptr<ParallelRecordReader>
+    parallelRecords(unsigned threads,
+                    std::size_t blockBytes = ParallelRecordReader::defaultBlockBytes) const;
 
     // Records read so far by nextRecord.
     long recordsRead() const;

@@ -205,6 +205,77 @@ TEST_F(RunReliability, KeptRecordsGiveTheSameRunAsASecondRead)
     }
 }
 
+TEST_F(RunReliability, EveryThreadCountWithOrWithoutKeptRecordsGivesTheSameRun)
+{
+    // blocks of 7 bytes end inside numbers and between records; the last blocks come from a
+    // record split over lines with a CR LF
+    std::string text = generatedFile(5, 40) + "3, 12.25,\r\n 21\r\n\r\n4, 13.5, 22\r\n";
+    RunInput in = inputFor(text);
+    in.threads = 1;
+    in.memoryBudget = 0;
+    RecordingProgress referenceLines;
+    auto reference = run(in, referenceLines);
+    ASSERT_TRUE(reference.ok()) << reference.error().message;
+    for (const unsigned threads : {1u, 2u, 3u, 8u}) {
+        for (const std::uint64_t budget : {std::uint64_t{0}, std::uint64_t{1} << 20}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, budget " + std::to_string(budget));
+            in.threads = threads;
+            in.memoryBudget = budget;
+            in.readBlockBytes = 7;
+            RecordingProgress lines;
+            auto out = run(in, lines);
+            ASSERT_TRUE(out.ok()) << out.error().message;
+            EXPECT_EQ(resultBytes(out->results), resultBytes(reference->results));
+            EXPECT_EQ(out->report, reference->report);
+            EXPECT_EQ(out->matrixFile, reference->matrixFile);
+            EXPECT_EQ(lines.lines, referenceLines.lines);
+        }
+    }
+}
+
+TEST_F(RunReliability, ReadErrorsNameTheSameLineAndFieldOnEveryThreadCount)
+{
+    // 200 records of about 14 bytes in blocks of 256 bytes: the faults lie in the first, a
+    // middle and the last block
+    const std::string good = generatedFile(5, 40);
+    const std::size_t headerEnd = good.find("Length, Breadth\n") + 16;
+    const std::size_t middle = good.find('\n', good.size() / 2) + 1;
+    const struct
+    {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"first block", good.substr(0, headerEnd) + "2, 1O.5, 3\n" + good.substr(headerEnd)},
+        {"middle block", good.substr(0, middle) + "1, 10.5,, 3\n" + good.substr(middle)},
+        {"last block", good + "3, 10.5, \"3\"\n"},
+        {"end of the file", good + "3, 10.5\n"},
+        {"a long but valid number", good + "3, 10." + std::string(5000, '0') + "1, 4\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunInput in = inputFor(good);
+        writeFile(m_data, c.text);
+        in.threads = 1;
+        RecordingProgress referenceLines;
+        auto reference = run(in, referenceLines);
+        for (const unsigned threads : {2u, 8u}) {
+            in.threads = threads;
+            in.readBlockBytes = 256;
+            RecordingProgress lines;
+            auto out = run(in, lines);
+            ASSERT_EQ(out.ok(), reference.ok());
+            if (!out.ok()) {
+                EXPECT_EQ(out.error().message, reference.error().message);
+                EXPECT_EQ(out.error().line, reference.error().line);
+                EXPECT_EQ(out.error().field, reference.error().field);
+            } else {
+                EXPECT_EQ(out->report, reference->report);
+            }
+            EXPECT_EQ(lines.lines, referenceLines.lines);
+        }
+    }
+}
+
 // Cancels once a status line starting with `trigger` has been shown; counts the polls after.
 class CancellingProgress final : public ProgressSink
 {

@@ -37,6 +37,9 @@ TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
         {"--memory-budget", "-1", data("cli_three_pops.tvk")},
         {"--memory-budget=", data("cli_three_pops.tvk")},
         {"--memory-budget", "17179869184G", data("cli_three_pops.tvk")},
+        {"--threads", "0", data("cli_three_pops.tvk")},
+        {"--threads", "2x", data("cli_three_pops.tvk")},
+        {"--threads", "1025", data("cli_three_pops.tvk")},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -325,14 +328,18 @@ TEST_F(BatchProgram, ProgressLinesGoToStandardErrorOnlyWhenAskedFor)
 {
     // the same lines whether the second pass reads the file again or the kept records
     std::string firstReport;
+    // and whatever the number of threads
     for (const std::string budget : {"0", "200", "64K", "1g", "17179869183G"}) {
-        SCOPED_TRACE(budget);
+        const std::string threads = budget.size() % 2 == 0 ? "1" : "3";
+        SCOPED_TRACE(budget + ", " + threads + " threads");
         const Outcome o = run({"--progress",
                                data("cli_three_pops.tvk"),
                                "--report",
                                "r.txt",
                                "--memory-budget",
-                               budget});
+                               budget,
+                               "--threads",
+                               threads});
         ASSERT_EQ(o.status, 0) << o.err;
         const std::vector<std::string> progress = lines(o.err);
         // 45 records: a line after every 20th record of each pass and one at its end.

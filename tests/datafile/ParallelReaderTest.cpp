@@ -1,0 +1,144 @@
+// The parallel record reader against the sequential one: the same records, bit for bit, for
+// every thread count and for blocks so small that a block ends at every byte of the file
+// (inside a number, between CR and LF, on a blank line); and anything unusual, wherever it
+// lies, handed back to the sequential reader.
+#include <bit>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "ReaderTestSupport.h"
+
+namespace tavrik {
+namespace {
+
+using test::Contents;
+using test::ScratchFile;
+
+constexpr const char* header = "Layouts\r\n2, 3\r\nNorth, 1, 50\r\nSouth, 2, 70\r\nA, B, C\r\n";
+
+// Records split over lines, several on one line, CR LF and LF and lone CR, blank lines,
+// trailing commas, tabs, signs, exponents and seventeen-digit values.
+const std::string layouts = std::string(header) + "1, 10.125, 3.000001, -7\r\n"
+                                                  "2, 0.1234567890123456, 1e-5,\r\n  4.5\r\n"
+                                                  "\r\n"
+                                                  "1,2.5,3.5,4.5 2, +6, -0.0, 1E3\n"
+                                                  "1\t7.25\t8\t9\r"
+                                                  "2, 123456.654321,\n\n 0.000001, 99999.999999\r\n"
+                                                  "   \r\n"
+                                                  "1, 1, 2, 3,\r\n";
+
+struct Read
+{
+    std::vector<std::uint64_t> bits; // code and values of every record, as bits
+    long records = 0;
+    bool needsSequential = false;
+};
+
+std::vector<std::uint64_t> bitsOf(const Contents& c)
+{
+    std::vector<std::uint64_t> bits;
+    for (const auto& r : c.records) {
+        bits.push_back(std::bit_cast<std::uint64_t>(r.code));
+        for (const double v : r.values) {
+            bits.push_back(std::bit_cast<std::uint64_t>(v));
+        }
+    }
+    return bits;
+}
+
+Read readParallel(const std::filesystem::path& path, unsigned threads, std::size_t blockBytes)
+{
+    Read out;
+    auto reader = DataFileReader::open(path);
+    EXPECT_TRUE(reader.ok());
+    auto h = reader->readHeader();
+    EXPECT_TRUE(h.ok());
+    auto parallel = reader->parallelRecords(threads, blockBytes);
+    EXPECT_NE(parallel, nullptr);
+    if (parallel == nullptr) {
+        return out;
+    }
+    double code = 0;
+    std::vector<double> values(static_cast<std::size_t>(h->varCount));
+    for (;;) {
+        auto more = parallel->nextRecord(code, values);
+        EXPECT_TRUE(more.ok());
+        if (!more.ok() || !*more) {
+            break;
+        }
+        out.bits.push_back(std::bit_cast<std::uint64_t>(code));
+        for (const double v : values) {
+            out.bits.push_back(std::bit_cast<std::uint64_t>(v));
+        }
+    }
+    out.records = parallel->recordsRead();
+    out.needsSequential = parallel->needsSequential();
+    return out;
+}
+
+TEST(ParallelReader, GivesTheSequentialRecordsForEveryThreadCountAndBlockSize)
+{
+    // a large file too, of many one-line records, so that blocks of the default size meet
+    std::string many = "Many\n2, 2\nP, 1, 5\nQ, 2, 5\nX, Y\n";
+    for (int r = 0; r < 60000; ++r) {
+        many += std::to_string(r % 2 + 1) + ", " + std::to_string(r) + "." +
+                std::to_string(r % 997) + ", -" + std::to_string(r % 13) + ".000" +
+                std::to_string(r % 7) + "\n";
+    }
+    const std::string* const texts[] = {&layouts, &many};
+    for (const std::string* text : texts) {
+        ScratchFile file(*text);
+        const Contents sequential = test::readAll(DataFileReader::open(file.path()));
+        ASSERT_FALSE(sequential.failed) << sequential.error.message;
+        ASSERT_GT(sequential.records.size(), 5u);
+        const std::vector<std::uint64_t> expected = bitsOf(sequential);
+        const std::vector<std::size_t> blocks =
+            text == &layouts ? std::vector<std::size_t>{1, 2, 3, 5, 8, 13, 64, 1 << 20}
+                             : std::vector<std::size_t>{4093, 65536, 1 << 20};
+        for (const unsigned threads : {2u, 3u, 8u}) {
+            for (const std::size_t blockBytes : blocks) {
+                SCOPED_TRACE(std::to_string(threads) + " threads, blocks of " +
+                             std::to_string(blockBytes));
+                const Read parallel = readParallel(file.path(), threads, blockBytes);
+                EXPECT_FALSE(parallel.needsSequential);
+                EXPECT_EQ(parallel.records, static_cast<long>(sequential.records.size()));
+                EXPECT_EQ(parallel.bits, expected);
+            }
+        }
+    }
+}
+
+TEST(ParallelReader, HandsAnythingUnusualBackToTheSequentialReader)
+{
+    // 40 records of 20 bytes: with blocks of 64 bytes the fault lies in the first, a middle
+    // or the last block
+    std::string body;
+    for (int r = 0; r < 40; ++r) {
+        body += std::to_string(r % 2 + 1) + ", 1.25, 2.50, " + std::to_string(r % 10) + ".75\n";
+    }
+    const std::size_t middle = body.size() / 2;
+    const struct
+    {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"a bad number in the first block", "2, x.5, 1, 2\n" + body},
+        {"an empty field in a middle block", body.substr(0, middle) + "1, 1,, 2\n" + body},
+        {"a quoted field in the last block", body + "1, \"2\", 3, 4\n"},
+        {"an out-of-range number in the last block", body + "1, 1e999, 3, 4\n"},
+        {"a record cut short by the end of the file", body + "1, 2.5\n"},
+        {"a field too long for a plain number", body + "1, 1." + std::string(5000, '0') + "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFile file(header + c.text);
+        for (const unsigned threads : {2u, 8u}) {
+            EXPECT_TRUE(readParallel(file.path(), threads, 64).needsSequential);
+        }
+    }
+}
+
+} // namespace
+} // namespace tavrik
