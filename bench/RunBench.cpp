@@ -1,17 +1,31 @@
-// Whole analysis run over a data file, against two bare record scans of the same file: wall
-// time and peak resident memory. Run each mode in its own process so the memory figures
-// stay apart:
-//   RunBench run FILE    every population and variable chosen, default settings
-//   RunBench scan FILE   the reader alone, twice over the records
+// One measurement of a data file per process, so that the peak resident memory of each stays
+// apart; bench/speed.sh runs them interleaved and takes the medians. Prints
+// "MODE SECONDS PEAK_MIB".
+//   RunBench f1 FILE        parse floor: std::from_chars over every field, one thread
+//   RunBench fn FILE        the same split over every core
+//   RunBench ff1 FILE       the floor with fast_float instead (when its header is installed)
+//   RunBench scan FILE N    one bare pass of the reader over the records, on N threads
+//   RunBench run FILE N B   a whole analysis (every population and variable) on N threads
+//                           with a memory budget of B bytes
 #include "analysis/AnalysisRun.h"
 #include "datafile/DataFileReader.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
+
+#if __has_include(<fast_float/fast_float.h>)
+#include <fast_float/fast_float.h>
+#define TAVRIK_BENCH_FAST_FLOAT 1
+#endif
 
 namespace {
 
@@ -22,38 +36,156 @@ double peakRssMiB()
     return static_cast<double>(usage.ru_maxrss) / 1024.0; // KiB on Linux
 }
 
-int scanTwice(const std::string& path, long& records)
+bool isSeparator(char c)
 {
-    for (int pass = 0; pass < 2; ++pass) {
-        auto reader = tavrik::DataFileReader::open(path);
-        if (!reader) {
-            std::fprintf(stderr, "%s\n", reader.error().message.c_str());
+    return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+enum class Parser { FromChars, FastFloat };
+
+// Parses every field of bytes [from, to) of the file, read 1 MiB at a time and cut after the
+// last line end of each read; returns the sum of the values so nothing is optimised away.
+double floorRange(int fd, off_t from, off_t to, Parser parser, long& fields)
+{
+    constexpr std::size_t chunk = std::size_t{1} << 20;
+    std::vector<char> buf(chunk);
+    double sum = 0.0;
+    while (from < to) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(to - from, chunk));
+        const ssize_t got = pread(fd, buf.data(), want, from);
+        if (got <= 0) {
+            break;
+        }
+        std::size_t used = static_cast<std::size_t>(got);
+        if (from + got < to) {
+            while (used > 0 && !isLineEnd(buf[used - 1])) {
+                --used;
+            }
+            if (used == 0) {
+                used = static_cast<std::size_t>(got); // a line longer than a read
+            }
+        }
+        const char* p = buf.data();
+        const char* const e = p + used;
+        while (p < e) {
+            while (p < e && isSeparator(*p)) {
+                ++p;
+            }
+            const char* t = p;
+            while (t < e && !isSeparator(*t)) {
+                ++t;
+            }
+            if (t > p) {
+                double v = 0.0;
+#ifdef TAVRIK_BENCH_FAST_FLOAT
+                if (parser == Parser::FastFloat) {
+                    fast_float::from_chars(p, t, v);
+                } else {
+                    std::from_chars(p, t, v);
+                }
+#else
+                (void)parser;
+                std::from_chars(p, t, v);
+#endif
+                sum += v;
+                ++fields;
+            }
+            p = t;
+        }
+        from += static_cast<off_t>(used);
+    }
+    return sum;
+}
+
+// Start of part i of n: just after the first line end at or after i * size / n - 1.
+off_t partStart(int fd, off_t size, unsigned i, unsigned n)
+{
+    if (i == 0) {
+        return 0;
+    }
+    if (i == n) {
+        return size;
+    }
+    off_t pos = size / n * static_cast<off_t>(i) - 1;
+    char c = 0;
+    while (pos < size && pread(fd, &c, 1, pos) == 1 && !isLineEnd(c)) {
+        ++pos;
+    }
+    return std::min(size, pos + 1);
+}
+
+int parseFloor(const std::string& path, unsigned threads, Parser parser, long& fields)
+{
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        std::perror(path.c_str());
+        return 1;
+    }
+    const off_t size = lseek(fd, 0, SEEK_END);
+    std::vector<off_t> starts;
+    for (unsigned i = 0; i <= threads; ++i) {
+        starts.push_back(partStart(fd, size, i, threads));
+    }
+    std::vector<long> counts(threads, 0);
+    std::vector<double> sums(threads, 0.0);
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < threads; ++i) {
+        workers.emplace_back(
+            [&, i] { sums[i] = floorRange(fd, starts[i], starts[i + 1], parser, counts[i]); });
+    }
+    for (std::thread& w : workers) {
+        w.join();
+    }
+    close(fd);
+    fields = 0;
+    for (const long c : counts) {
+        fields += c;
+    }
+    std::fprintf(stderr, "sum %g\n", sums[0]);
+    return 0;
+}
+
+int scan(const std::string& path, unsigned threads, long& records)
+{
+    auto reader = tavrik::DataFileReader::open(path);
+    if (!reader) {
+        std::fprintf(stderr, "%s\n", reader.error().message.c_str());
+        return 1;
+    }
+    auto header = reader->readHeader();
+    if (!header) {
+        std::fprintf(stderr, "%s\n", header.error().message.c_str());
+        return 1;
+    }
+    std::vector<double> values(static_cast<std::size_t>(header->varCount));
+    double code = 0;
+    records = 0;
+    auto parallel = threads > 1 ? reader->parallelRecords(threads) : nullptr;
+    for (;;) {
+        auto more =
+            parallel ? parallel->nextRecord(code, values) : reader->nextRecord(code, values);
+        if (!more) {
+            std::fprintf(stderr, "%s\n", more.error().message.c_str());
             return 1;
         }
-        auto header = reader->readHeader();
-        if (!header) {
-            std::fprintf(stderr, "%s\n", header.error().message.c_str());
-            return 1;
+        if (!*more) {
+            break;
         }
-        std::vector<double> values(static_cast<std::size_t>(header->varCount));
-        double code = 0;
-        records = 0;
-        for (;;) {
-            auto more = reader->nextRecord(code, values);
-            if (!more) {
-                std::fprintf(stderr, "%s\n", more.error().message.c_str());
-                return 1;
-            }
-            if (!*more) {
-                break;
-            }
-            ++records;
-        }
+        ++records;
+    }
+    if (parallel && parallel->needsSequential()) {
+        std::fputs("the parallel reader gave up\n", stderr);
+        return 1;
     }
     return 0;
 }
 
-int wholeRun(const std::string& path, long& reportBytes)
+int wholeRun(const std::string& path, unsigned threads, std::uint64_t budget, long& reportBytes)
 {
     auto ds = tavrik::loadDataSet(path);
     if (!ds) {
@@ -66,6 +198,8 @@ int wholeRun(const std::string& path, long& reportBytes)
     in.selection.varSelected.assign(static_cast<std::size_t>(ds->varCount), 1);
     in.selection.selPopCount = ds->popCount;
     in.selection.selVarCount = ds->varCount;
+    in.threads = threads;
+    in.memoryBudget = budget;
     tavrik::NullProgress progress;
     auto out = tavrik::runAnalysis(in, tavrik::fixedUtcClock(0), progress);
     if (!out) {
@@ -80,29 +214,40 @@ int wholeRun(const std::string& path, long& reportBytes)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: RunBench run|scan FILE\n", stderr);
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() < 2) {
+        std::fputs("usage: RunBench f1|fn|ff1 FILE | scan FILE N | run FILE N BUDGET\n", stderr);
         return 2;
     }
-    const std::string_view mode = argv[1];
-    const std::string path = argv[2];
+    const std::string_view mode = args[0];
+    const std::string path(args[1]);
+    const auto number = [&](std::size_t i) {
+        unsigned long long n = 0;
+        if (i < args.size()) {
+            std::from_chars(args[i].data(), args[i].data() + args[i].size(), n);
+        }
+        return n;
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const auto start = std::chrono::steady_clock::now();
     long figure = 0;
     int status = 2;
-    if (mode == "run") {
-        status = wholeRun(path, figure);
+    if (mode == "f1" || mode == "fn") {
+        status = parseFloor(path, mode == "f1" ? 1 : cores, Parser::FromChars, figure);
+    } else if (mode == "ff1") {
+#ifdef TAVRIK_BENCH_FAST_FLOAT
+        status = parseFloor(path, 1, Parser::FastFloat, figure);
+#else
+        std::fputs("built without fast_float\n", stderr);
+#endif
     } else if (mode == "scan") {
-        status = scanTwice(path, figure);
+        status = scan(path, static_cast<unsigned>(number(2)), figure);
+    } else if (mode == "run") {
+        status = wholeRun(path, static_cast<unsigned>(number(2)), number(3), figure);
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (status == 0) {
-        std::printf("%s %s: %.2f s, peak RSS %.1f MiB (%s %ld)\n",
-                    std::string(mode).c_str(),
-                    path.c_str(),
-                    elapsed.count(),
-                    peakRssMiB(),
-                    mode == "run" ? "report bytes" : "records",
-                    figure);
+        std::printf("%.3f %.1f %ld\n", elapsed.count(), peakRssMiB(), figure);
     }
     return status;
 }

@@ -1,5 +1,6 @@
 // tavrik-gen-tvk: writes a synthetic data file.
-//   tavrik-gen-tvk [--pops N] [--vars V] [--records R | --size-mb M] [--seed S] [--crlf]
+//   tavrik-gen-tvk [--pops N] [--vars V] [--records R | --size-mb M] [--seed S]
+//                  [--decimals D] [--crlf]
 //                  --out FILE
 #include "generate_tvk.h"
 
@@ -47,10 +48,11 @@ public:
             flush();
         }
     }
-    void putFixed2(double v)
+    void putFixed(double v, int decimals)
     {
         char text[64];
-        const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 2);
+        const auto r =
+            std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
         put({text, static_cast<std::size_t>(r.ptr - text)});
     }
     void putInt(long long v)
@@ -108,6 +110,10 @@ bool writeTvk(const TvkShape& shape,
               TvkWritten& written,
               std::string& error)
 {
+    if (shape.decimals < 0 || shape.decimals > 9) {
+        error = "decimals must be from 0 to 9";
+        return false;
+    }
     if (shape.pops < 1 || shape.pops > 32767 || shape.vars < 1 || shape.vars > 32767) {
         error = "population and variable counts must be from 1 to 32767";
         return false;
@@ -175,7 +181,7 @@ bool writeTvk(const TvkShape& shape,
             const double x = means[k] + offsets[static_cast<std::size_t>(pop) * means.size() + k] +
                              sds[k] * rnd.normal();
             w.put(", ");
-            w.putFixed2(x);
+            w.putFixed(x, shape.decimals);
         }
         w.put(eol);
         ++records;
@@ -210,7 +216,7 @@ bool parseCount(const char* text, long long& out)
 int usage()
 {
     std::fputs("usage: tavrik-gen-tvk [--pops N] [--vars V] [--records R | --size-mb M] "
-               "[--seed S] [--crlf] --out FILE\n",
+               "[--seed S] [--decimals D] [--crlf] --out FILE\n",
                stderr);
     return 2;
 }
@@ -244,6 +250,8 @@ int main(int argc, char** argv)
             shape.records = n;
         } else if (a == "--size-mb") {
             shape.targetBytes = n * 1000000;
+        } else if (a == "--decimals") {
+            shape.decimals = static_cast<int>(std::min(n, 100LL));
         } else if (a == "--seed") {
             shape.seed = static_cast<std::uint64_t>(n);
         } else {

@@ -1,5 +1,5 @@
 // Writes synthetic .tvk data files for benchmarks and large-file tests: realistic values
-// (two decimals), differing population sizes, records in random population order.
+// (two decimals by default), differing population sizes, records in random population order.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@ struct TvkShape
     long long targetBytes = 0; // write records until the file reaches this size
     std::uint64_t seed = 1;
     bool crlf = false;
+    int decimals = 2; // digits after the point of every value, 0 to 9
 };
 
 struct TvkWritten
