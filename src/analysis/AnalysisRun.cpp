@@ -213,6 +213,7 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     std::optional<RecordCache> cache;
     FileStamp stamp;
     long records = 0;
+    std::uint64_t fileBytes = 0;
     {
         auto reader = DataFileReader::open(ds.dataPath);
         if (!reader) {
@@ -239,6 +240,7 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
             return dataFileChanged(ds.dataPath);
         }
         records = *read;
+        fileBytes = reader->sizeBytes();
     }
     if (input.betweenPasses) {
         input.betweenPasses();
@@ -248,7 +250,7 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         return st.error();
     }
     if (cache->complete()) {
-        Status st = replayPass2(*cache, *acc, progress);
+        Status st = replayPass2(*cache, *acc, progress, fileBytes);
         cache.reset();
         if (!st) {
             return st.error();

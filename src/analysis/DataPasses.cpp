@@ -427,8 +427,19 @@ void RecordCache::giveUp()
     std::vector<std::vector<double>>().swap(m_chunks);
 }
 
-Status replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink& progress)
+Status replayPass2(const RecordCache& cache,
+                   PassAccumulator& acc,
+                   ProgressSink& progress,
+                   std::uint64_t fileBytes)
 {
+    // The bar moves through the file's bytes in proportion to the records replayed.
+    const auto bytesDone = [&](long count) {
+        return count == cache.records()
+                   ? fileBytes
+                   : static_cast<std::uint64_t>(static_cast<double>(fileBytes) *
+                                                static_cast<double>(count) /
+                                                static_cast<double>(cache.records()));
+    };
     assert(cache.complete());
     const PassSetup& setup = acc.setup();
     // The accumulator takes a record's V values by file position; the unchosen ones stay 0.
@@ -442,6 +453,7 @@ Status replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink&
         ++count;
         if (count % progressEvery == 0) {
             progress.status(passProgressLine(2, count));
+            progress.passProgress(2, bytesDone(count), fileBytes);
             if (progress.cancelled()) {
                 return false;
             }
@@ -452,6 +464,7 @@ Status replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink&
         return cancelledRun();
     }
     progress.status(passProgressLine(2, count));
+    progress.passProgress(2, fileBytes, fileBytes);
     if (progress.cancelled()) {
         return cancelledRun();
     }

@@ -171,9 +171,12 @@ readPass(DataFileReader& reader,
          std::size_t blockBytes = ParallelRecordReader::defaultBlockBytes);
 
 // The second pass over the records a complete cache holds, with the same progress lines and
-// cancel polls as streamPass.
-[[nodiscard]] Status
-replayPass2(const RecordCache& cache, PassAccumulator& acc, ProgressSink& progress);
+// cancel polls as streamPass; the bytes reported move through fileBytes, the size of the
+// file the first pass read, in proportion to the records.
+[[nodiscard]] Status replayPass2(const RecordCache& cache,
+                                 PassAccumulator& acc,
+                                 ProgressSink& progress,
+                                 std::uint64_t fileBytes);
 
 std::string passProgressLine(int pass, long casesRead);
 

@@ -7,6 +7,7 @@
 #include "datafile/DataFileReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -144,7 +145,12 @@ class RecordingProgress final : public ProgressSink
 {
 public:
     void status(std::string_view line) override { lines.emplace_back(line); }
+    void passProgress(int pass, std::uint64_t done, std::uint64_t total) override
+    {
+        bytes.push_back({static_cast<std::uint64_t>(pass), done, total});
+    }
     std::vector<std::string> lines;
+    std::vector<std::array<std::uint64_t, 3>> bytes; // pass, done, total
 };
 
 // The bytes of every stored result, so that two runs compare to the last bit.
@@ -189,6 +195,10 @@ TEST_F(RunReliability, KeptRecordsGiveTheSameRunAsASecondRead)
         EXPECT_EQ(out->report, twice->report);
         EXPECT_EQ(out->matrixFile, twice->matrixFile);
         EXPECT_EQ(lines.lines, twiceLines.lines);
+        // the bar reaches the file's size at the end of each pass, however the pass was read
+        ASSERT_EQ(lines.bytes.size(), twiceLines.bytes.size());
+        EXPECT_EQ(lines.bytes.back(), twiceLines.bytes.back());
+        EXPECT_EQ(lines.bytes.back()[1], original.size());
 
         // appended to between the passes: only a second read of the file can notice
         in.betweenPasses = [&] { std::ofstream(m_data, std::ios::app) << "1, 11.5, 24\n"; };
