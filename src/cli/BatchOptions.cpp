@@ -143,21 +143,6 @@ const OptionSpec optionTable[] = {
          o.memoryBudget = *size;
          return {};
      }},
-    {"threads",
-     "N",
-     "threads that read the data file, 1 to 1024; 1 reads it sequentially (default: the "
-     "number of cores)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         constexpr unsigned most = 1024;
-         unsigned n = 0;
-         const auto [ptr, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-         if (ec != std::errc{} || ptr != v.data() + v.size() || n < 1 || n > most) {
-             return "--threads " + quoted(v) + ": expected a whole number from 1 to 1024";
-         }
-         o.threads = n;
-         return {};
-     }},
     {"save-output",
      "FILE",
      "the report, one line end, then the matrix listing unless --show-matrices put it in "
@@ -301,7 +286,8 @@ const OptionSpec optionTable[] = {
      }},
     {"threads",
      "N",
-     "threads for the bootstrap (default: every core); the results do not depend on it",
+     "threads that read the data file and run the bootstrap (default: every core; 1 reads "
+     "the file sequentially); the results do not depend on it",
      Section::Results,
      [](BatchOptions& o, std::string_view v) -> std::string {
          unsigned n = 0;

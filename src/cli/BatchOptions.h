@@ -37,7 +37,6 @@ struct BatchOptions
     std::optional<std::string> listingPath;
     bool progress = false;
     std::optional<std::uint64_t> memoryBudget; // absent: the run's default
-    unsigned threads = 0;                      // 0: every core
     bool help = false;
     bool version = false;
     std::string dataFile; // empty when help or version was asked for, or with importCsv
