@@ -155,6 +155,29 @@ void drawText(QPainter& painter, const ChartRect& box, const std::string& text)
     painter.drawText(qt(box), Qt::AlignCenter | Qt::TextDontClip, qt(text));
 }
 
+// The axis titles (the vertical one turned a quarter) and the title, alike in every chart.
+template <typename Layout>
+void drawTitles(QPainter& painter,
+                const Layout& layout,
+                const ChartStyle& st,
+                const QPaintDevice& device)
+{
+    painter.setPen(Qt::black);
+    painter.setFont(chartFont(ChartFont::AxisTitle, st, device));
+    drawText(painter, layout.xTitleBox, layout.xTitle);
+    const ChartRect& y = layout.yTitleBox;
+    painter.save();
+    painter.translate(y.left + y.width / 2.0, y.top + y.height / 2.0);
+    painter.rotate(-90.0);
+    drawText(painter, {-y.height / 2.0, -y.width / 2.0, y.height, y.width}, layout.yTitle);
+    painter.restore();
+
+    if (!layout.title.empty()) {
+        painter.setFont(chartFont(ChartFont::Title, st, device));
+        drawText(painter, layout.titleBox, layout.title);
+    }
+}
+
 } // namespace
 
 TextMeasure qtTextMeasure()
@@ -223,20 +246,7 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
         drawText(painter, label.box, label.text);
     }
 
-    painter.setPen(Qt::black);
-    painter.setFont(chartFont(ChartFont::AxisTitle, st, device));
-    drawText(painter, layout.xTitleBox, layout.xTitle);
-    const ChartRect& y = layout.yTitleBox;
-    painter.save();
-    painter.translate(y.left + y.width / 2.0, y.top + y.height / 2.0);
-    painter.rotate(-90.0);
-    drawText(painter, {-y.height / 2.0, -y.width / 2.0, y.height, y.width}, layout.yTitle);
-    painter.restore();
-
-    if (!layout.title.empty()) {
-        painter.setFont(chartFont(ChartFont::Title, st, device));
-        drawText(painter, layout.titleBox, layout.title);
-    }
+    drawTitles(painter, layout, st, device);
     painter.restore();
 }
 
@@ -299,20 +309,7 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
         drawText(painter, s.legendBox, s.name);
     }
 
-    painter.setPen(Qt::black);
-    painter.setFont(chartFont(ChartFont::AxisTitle, st, device));
-    drawText(painter, layout.xTitleBox, layout.xTitle);
-    const ChartRect& y = layout.yTitleBox;
-    painter.save();
-    painter.translate(y.left + y.width / 2.0, y.top + y.height / 2.0);
-    painter.rotate(-90.0);
-    drawText(painter, {-y.height / 2.0, -y.width / 2.0, y.height, y.width}, layout.yTitle);
-    painter.restore();
-
-    if (!layout.title.empty()) {
-        painter.setFont(chartFont(ChartFont::Title, st, device));
-        drawText(painter, layout.titleBox, layout.title);
-    }
+    drawTitles(painter, layout, st, device);
     painter.restore();
 }
 

@@ -899,24 +899,16 @@ bool MainWindow::saveOutput()
                                          m_state.outputFitsScreen,
                                          m_state.settings.showMatrices));
     }
-    const auto fileName =
-        m_prompts.saveFile({{tr("Text Files (*.TXT *.txt)")}, {}, {}, outputFolder, {}});
-    if (!fileName) {
-        return false;
-    }
-    if (!writeOutput(*fileName,
-                     appendListing(SaveKind::SaveOutput,
-                                   m_state.askSaveName,
-                                   m_state.outputFitsScreen,
-                                   m_state.settings.showMatrices))) {
-        return false;
-    }
-    m_state.askSaveName = 0;
-    m_state.outputFileName = toStd(*fileName);
-    return true;
+    return saveOutputToChosenFile(SaveKind::SaveOutput);
 }
 
 bool MainWindow::saveOutputAs()
+{
+    return saveOutputToChosenFile(SaveKind::SaveOutputAs);
+}
+
+// Asks for the file name, writes, and from then on Save Output rewrites that file.
+bool MainWindow::saveOutputToChosenFile(SaveKind kind)
 {
     const auto fileName =
         m_prompts.saveFile({{tr("Text Files (*.TXT *.txt)")}, {}, {}, outputFolder, {}});
@@ -924,7 +916,7 @@ bool MainWindow::saveOutputAs()
         return false;
     }
     if (!writeOutput(*fileName,
-                     appendListing(SaveKind::SaveOutputAs,
+                     appendListing(kind,
                                    m_state.askSaveName,
                                    m_state.outputFitsScreen,
                                    m_state.settings.showMatrices))) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "analysis/AnalysisRun.h"
+#include "export/SavedOutput.h"
 #include "report/Clock.h"
 #include "state/ProgramState.h"
 #include "ui/UserPrompts.h"
@@ -167,6 +168,7 @@ private:
 
     bool saveOutput();
     bool saveOutputAs();
+    bool saveOutputToChosenFile(SaveKind kind);
     bool writeOutput(const QString& fileName, bool withListing);
     void showSaveMatDialog();
     void showChartWindow();
