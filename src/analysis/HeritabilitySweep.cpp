@@ -120,20 +120,21 @@ Result<Relationship> relationshipAt(const PassResults& passes,
     return rel;
 }
 
-Result<std::vector<SweepPoint>> heritabilityRange(std::string_view spec)
+Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
 {
-    const std::string form = "--heritability-sweep \"" + std::string(spec) + "\": ";
-    const std::size_t first = spec.find(':');
-    const std::size_t second = first == std::string_view::npos ? first : spec.find(':', first + 1);
+    const std::string form = "--heritability-sweep \"" + std::string(rangeText) + "\": ";
+    const std::size_t first = rangeText.find(':');
+    const std::size_t second =
+        first == std::string_view::npos ? first : rangeText.find(':', first + 1);
     if (second == std::string_view::npos) {
         return Error{ErrorKind::Usage, form + "expected FROM:TO:STEP, e.g. 0.2:1:0.05", {}, 0, {}};
     }
     Decimal from;
     Decimal to;
     Decimal step;
-    if (!readDecimal(spec.substr(0, first), from) ||
-        !readDecimal(spec.substr(first + 1, second - first - 1), to) ||
-        !readDecimal(spec.substr(second + 1), step)) {
+    if (!readDecimal(rangeText.substr(0, first), from) ||
+        !readDecimal(rangeText.substr(first + 1, second - first - 1), to) ||
+        !readDecimal(rangeText.substr(second + 1), step)) {
         return Error{ErrorKind::Usage,
                      form + "FROM, TO and STEP must be plain decimal numbers such as 0.05, with "
                             "at most 9 decimals",

@@ -160,9 +160,10 @@ void SweepWindow::compute()
     if (!m_basis) {
         return;
     }
-    const QString spec = txtFrom->text().trimmed() + QLatin1Char(':') + txtTo->text().trimmed() +
-                         QLatin1Char(':') + txtStep->text().trimmed();
-    const Result<std::vector<SweepPoint>> points = heritabilityRange(toStd(spec));
+    const QString rangeText = txtFrom->text().trimmed() + QLatin1Char(':') +
+                              txtTo->text().trimmed() + QLatin1Char(':') +
+                              txtStep->text().trimmed();
+    const Result<std::vector<SweepPoint>> points = heritabilityRange(toStd(rangeText));
     if (!points) {
         m_prompts.message(btnCompute,
                           UserPrompts::Icon::Critical,

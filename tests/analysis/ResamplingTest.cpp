@@ -52,10 +52,10 @@ RunOutput mustRun(const RunInput& in)
     return out.ok() ? std::move(*out) : RunOutput{};
 }
 
-std::vector<SweepPoint> range(const std::string& spec)
+std::vector<SweepPoint> range(const std::string& rangeText)
 {
-    auto points = heritabilityRange(spec);
-    EXPECT_TRUE(points.ok()) << spec;
+    auto points = heritabilityRange(rangeText);
+    EXPECT_TRUE(points.ok()) << rangeText;
     return points.ok() ? *points : std::vector<SweepPoint>{};
 }
 
