@@ -313,40 +313,47 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
     painter.restore();
 }
 
-QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
+namespace {
+
+// A drawing of either chart, encoded and written as its file: one path for both kinds.
+QString renderPngOf(const QString& path, const Drawing& drawing, int dpi)
 {
     QByteArray bytes;
-    if (const QString reason = encodePng(drawingOf(layout), dpi, bytes); !reason.isEmpty()) {
+    if (const QString reason = encodePng(drawing, dpi, bytes); !reason.isEmpty()) {
         return saveError(path, reason);
     }
     return saveFile(path, bytes);
+}
+
+QString renderSvgOf(const QString& path, const Drawing& drawing)
+{
+    QByteArray bytes;
+    if (const QString reason = encodeSvg(drawing, bytes); !reason.isEmpty()) {
+        return saveError(path, reason);
+    }
+    return saveFile(path, bytes);
+}
+
+} // namespace
+
+QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
+{
+    return renderPngOf(path, drawingOf(layout), dpi);
 }
 
 QString renderSvg(const QString& path, const ChartLayout& layout)
 {
-    QByteArray bytes;
-    if (const QString reason = encodeSvg(drawingOf(layout), bytes); !reason.isEmpty()) {
-        return saveError(path, reason);
-    }
-    return saveFile(path, bytes);
+    return renderSvgOf(path, drawingOf(layout));
 }
 
 QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi)
 {
-    QByteArray bytes;
-    if (const QString reason = encodePng(drawingOf(layout), dpi, bytes); !reason.isEmpty()) {
-        return saveError(path, reason);
-    }
-    return saveFile(path, bytes);
+    return renderPngOf(path, drawingOf(layout), dpi);
 }
 
 QString renderSvg(const QString& path, const SweepChartLayout& layout)
 {
-    QByteArray bytes;
-    if (const QString reason = encodeSvg(drawingOf(layout), bytes); !reason.isEmpty()) {
-        return saveError(path, reason);
-    }
-    return saveFile(path, bytes);
+    return renderSvgOf(path, drawingOf(layout));
 }
 
 namespace {
