@@ -156,24 +156,36 @@ void ChartWindow::rebuildChart()
 
 void ChartWindow::save(bool png)
 {
-    QPushButton* button = png ? btnSavePng : btnSaveSvg;
+    saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
+        return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
+    });
+}
+
+void saveChartFile(UserPrompts& prompts,
+                   QPushButton* button,
+                   bool png,
+                   const std::function<QString(const QString& path)>& render)
+{
     // The dialog adds the suffix to a bare name before it asks about overwriting, so the
     // question is about the file that is written.
-    const std::optional<QString> chosen = m_prompts.saveFile(
-        {{png ? tr("PNG Images (*.png *.PNG)") : tr("SVG Drawings (*.svg *.SVG)")},
-         {},
-         png ? QStringLiteral("png") : QStringLiteral("svg"),
-         QStringLiteral("chart"),
-         button});
+    const std::optional<QString> chosen =
+        prompts.saveFile({{png ? QObject::tr("PNG Images (*.png *.PNG)")
+                               : QObject::tr("SVG Drawings (*.svg *.SVG)")},
+                          {},
+                          png ? QStringLiteral("png") : QStringLiteral("svg"),
+                          QStringLiteral("chart"),
+                          button});
     if (!chosen) {
         return;
     }
-    const QString error = png ? renderPng(*chosen, m_layout) : renderSvg(*chosen, m_layout);
-    if (!error.isEmpty()) {
-        m_prompts.message(button, UserPrompts::Icon::Critical, tr("Error"), error);
+    if (const QString error = render(*chosen); !error.isEmpty()) {
+        prompts.message(button, UserPrompts::Icon::Critical, QObject::tr("Error"), error);
         return;
     }
-    m_prompts.message(button, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    prompts.message(button,
+                    UserPrompts::Icon::None,
+                    QObject::tr("TAVRIK"),
+                    QObject::tr("File has been saved."));
 }
 
 } // namespace tavrik

@@ -6,7 +6,10 @@
 
 #include "state/ProgramState.h"
 
+#include <QString>
 #include <QWidget>
+
+#include <functional>
 
 #include "chart/ChartLayout.h"
 
@@ -67,5 +70,12 @@ private:
     ChartLayout m_layout;
     bool m_runShown = true;
 };
+
+// Asks for a PNG or SVG file name (the suffix added before the overwrite question), writes the
+// chart through render, and reports the outcome on the button's window. Shared by every chart.
+void saveChartFile(UserPrompts& prompts,
+                   QPushButton* button,
+                   bool png,
+                   const std::function<QString(const QString& path)>& render);
 
 } // namespace tavrik

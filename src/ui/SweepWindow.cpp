@@ -2,6 +2,7 @@
 
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
+#include "ui/ChartWindow.h"
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
@@ -234,22 +235,9 @@ void SweepWindow::saveCsv()
 
 void SweepWindow::saveChart(bool png)
 {
-    QPushButton* button = png ? btnSavePng : btnSaveSvg;
-    const std::optional<QString> chosen = m_prompts.saveFile(
-        {{png ? tr("PNG Images (*.png *.PNG)") : tr("SVG Drawings (*.svg *.SVG)")},
-         {},
-         png ? QStringLiteral("png") : QStringLiteral("svg"),
-         QStringLiteral("chart"),
-         button});
-    if (!chosen) {
-        return;
-    }
-    const QString error = png ? renderPng(*chosen, m_layout) : renderSvg(*chosen, m_layout);
-    if (!error.isEmpty()) {
-        m_prompts.message(button, UserPrompts::Icon::Critical, tr("Error"), error);
-        return;
-    }
-    m_prompts.message(button, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
+        return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
+    });
 }
 
 } // namespace tavrik
