@@ -11,6 +11,7 @@ file(GLOB tavrik_example_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/
 install(FILES ${tavrik_example_files} DESTINATION ${TAVRIK_DATADIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/docs/DECISIONS.md
+              ${PROJECT_SOURCE_DIR}/docs/USING.md ${PROJECT_SOURCE_DIR}/docs/DEVELOPING.md
         DESTINATION share/doc/tavrik)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tavrik-batch.1 DESTINATION share/man/man1)
 

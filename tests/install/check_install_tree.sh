@@ -44,6 +44,8 @@ expected=(
     share/doc/tavrik/LICENSE
     share/doc/tavrik/CHANGELOG.md
     share/doc/tavrik/DECISIONS.md
+    share/doc/tavrik/USING.md
+    share/doc/tavrik/DEVELOPING.md
     share/man/man1/tavrik-batch.1
     share/tavrik/help/tavrik-guide.html
     share/tavrik/help/valley.tvk
@@ -90,6 +92,8 @@ same_as_source share/doc/tavrik/README.md README.md
 same_as_source share/doc/tavrik/LICENSE LICENSE
 same_as_source share/doc/tavrik/CHANGELOG.md CHANGELOG.md
 same_as_source share/doc/tavrik/DECISIONS.md docs/DECISIONS.md
+same_as_source share/doc/tavrik/USING.md docs/USING.md
+same_as_source share/doc/tavrik/DEVELOPING.md docs/DEVELOPING.md
 same_as_source share/tavrik/help/tavrik-guide.html docs/help/tavrik-guide.html
 same_as_source share/man/man1/tavrik-batch.1 docs/man/tavrik-batch.1
 same_as_source share/man/man1/tavrik.1 docs/man/tavrik.1
