@@ -1,4 +1,3 @@
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -16,186 +15,86 @@
 namespace tavrik::test {
 namespace {
 
-struct BadInput
-{
-    const char* text;
-    long line;
-    const char* field;
-    const char* complaint; // what follows "<field>: "
-};
-
-void PrintTo(const BadInput& b, std::ostream* os)
-{
-    *os << b.field << " / " << b.complaint;
-}
-
-// "population size of population 1" in case 3 -> "3_PopulationSizeOfPopulation1": the case
-// number keeps names unique where one field fails in several ways.
-std::string caseName(const ::testing::TestParamInfo<BadInput>& info)
-{
-    std::string name = std::to_string(info.index) + "_";
-    bool upper = true;
-    for (const char c : std::string(info.param.field)) {
-        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
-            upper = true;
-            continue;
-        }
-        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-        upper = false;
-    }
-    return name;
-}
-
-class DataFileReadError : public ::testing::TestWithParam<BadInput>
-{
-};
-
-TEST_P(DataFileReadError, NamesFileLineFieldAndWhatWasFound)
-{
-    const BadInput& b = GetParam();
-    Contents c = readText(b.text);
-    ASSERT_TRUE(c.failed) << "accepted: " << b.text;
-    EXPECT_EQ(c.error.kind, ErrorKind::DataFile);
-    EXPECT_EQ(c.error.path, "pops.tvk");
-    EXPECT_EQ(c.error.line, b.line);
-    EXPECT_EQ(c.error.field, b.field);
-    EXPECT_EQ(c.error.message,
-              "pops.tvk, line " + std::to_string(b.line) + ", " + b.field + ": " + b.complaint);
-
-    // The same when the bytes arrive one at a time.
-    Contents piecemeal = readAll(DataFileReader::fromBuffer(b.text, "pops.tvk", 1));
-    EXPECT_EQ(piecemeal.error.message, c.error.message);
-}
-
 constexpr const char* header = "T\n1,2\nA,1,5\nStature, Head length\n"; // 4 lines
 
-INSTANTIATE_TEST_SUITE_P(
-    Header,
-    DataFileReadError,
-    ::testing::Values(
-        BadInput{"", 1, "title", "expected the title, found the end of the file"},
-        BadInput{"\n\n  \n", 1, "title", "expected the title, found the end of the file"},
-        BadInput{
-            "\"Skulls\n3,1", 1, "title", "expected a closing quote, found the end of the line"},
-        BadInput{"T\n",
-                 1,
-                 "population count",
-                 "expected a whole number from 1 to 32767, found the end of the file"},
-        BadInput{"T\n0, 2",
-                 2,
-                 "population count",
-                 "expected a whole number from 1 to 32767, found \"0\""},
-        BadInput{"T\n-3, 2",
-                 2,
-                 "population count",
-                 "expected a whole number from 1 to 32767, found \"-3\""},
-        BadInput{"T\n2.5, 2",
-                 2,
-                 "population count",
-                 "expected a whole number from 1 to 32767, found \"2.5\""},
-        BadInput{"T\n32768, 2",
-                 2,
-                 "population count",
-                 "expected a whole number from 1 to 32767, found \"32768\""},
-        BadInput{"T\n, 2",
-                 2,
-                 "population count",
-                 "expected a whole number from 1 to 32767, found an empty field"},
-        BadInput{"T\n3\n\n 0",
-                 4,
-                 "variable count",
-                 "expected a whole number from 1 to 32767, found \"0\""},
-        BadInput{"T\n1,1\nA, 40000, 5",
-                 3,
-                 "code of population 1",
-                 "expected a whole number from -32768 to 32767, found \"40000\""},
-        BadInput{"T\n1,1\nA, -32769, 5",
-                 3,
-                 "code of population 1",
-                 "expected a whole number from -32768 to 32767, found \"-32769\""},
-        BadInput{"T\n1,1\nA, 1.5, 5",
-                 3,
-                 "code of population 1",
-                 "expected a whole number from -32768 to 32767, found \"1.5\""},
-        BadInput{"T\n1,1\nA, one, 5",
-                 3,
-                 "code of population 1",
-                 "expected a whole number from -32768 to 32767, found \"one\""},
-        BadInput{"T\n1,1\nA, 1,, X",
-                 3,
-                 "population size of population 1",
-                 "expected a number of 0 or more, found an empty field"},
-        BadInput{"T\n1,1\nA, 1, -5, X",
-                 3,
-                 "population size of population 1",
-                 "expected a number of 0 or more, found \"-5\""},
-        BadInput{"T\n1,1\nA, 1, 1e39, X",
-                 3,
-                 "population size of population 1",
-                 "expected a number of 0 or more, found \"1e39\", which is out of range"},
-        BadInput{"T\n1,1\nA, 1, nan, X",
-                 3,
-                 "population size of population 1",
-                 "expected a number of 0 or more, found \"nan\""},
-        BadInput{"T\n2,1\nA, 1, 5\n",
-                 3,
-                 "name of population 2",
-                 "expected a name, found the end of the file"},
-        BadInput{"T\n2,1\nA, 1, 5\n\"B\" x, 2, 5",
-                 4,
-                 "name of population 2",
-                 "expected a comma or the end of the line after the closing quote, found \"x\""},
-        BadInput{"T\n1,3\nA, 1, 5\nX, Y\n",
-                 4,
-                 "name of variable 3",
-                 "expected a name, found the end of the file"}),
-    caseName);
+TEST(DataFileReadErrors, NameFileLineFieldAndWhatWasFound)
+{
+    const std::string count = "expected a whole number from 1 to 32767, found ";
+    const std::string code = "expected a whole number from -32768 to 32767, found ";
+    const std::string size = "expected a number of 0 or more, found ";
+    const std::string number = "expected a number, found ";
+    const std::string end = "the end of the file";
+    const std::string rec = header;
+    const std::string stature1 = "value of variable Stature in record 1";
+    const std::string length1 = "value of variable Head length in record 1";
+    const std::string stature2 = "value of variable Stature in record 2";
+    const struct
+    {
+        std::string text;
+        long line;
+        std::string field;
+        std::string complaint; // what follows "<field>: "
+    } cases[] = {
+        {"", 1, "title", "expected the title, found " + end},
+        {"\n\n  \n", 1, "title", "expected the title, found " + end},
+        {"\"Skulls\n3,1", 1, "title", "expected a closing quote, found the end of the line"},
+        {"T\n", 1, "population count", count + end},
+        {"T\n0, 2", 2, "population count", count + "\"0\""},
+        {"T\n-3, 2", 2, "population count", count + "\"-3\""},
+        {"T\n2.5, 2", 2, "population count", count + "\"2.5\""},
+        {"T\n32768, 2", 2, "population count", count + "\"32768\""},
+        {"T\n, 2", 2, "population count", count + "an empty field"},
+        {"T\n3\n\n 0", 4, "variable count", count + "\"0\""},
+        {"T\n1,1\nA, 40000, 5", 3, "code of population 1", code + "\"40000\""},
+        {"T\n1,1\nA, -32769, 5", 3, "code of population 1", code + "\"-32769\""},
+        {"T\n1,1\nA, 1.5, 5", 3, "code of population 1", code + "\"1.5\""},
+        {"T\n1,1\nA, one, 5", 3, "code of population 1", code + "\"one\""},
+        {"T\n1,1\nA, 1,, X", 3, "population size of population 1", size + "an empty field"},
+        {"T\n1,1\nA, 1, -5, X", 3, "population size of population 1", size + "\"-5\""},
+        {"T\n1,1\nA, 1, 1e39, X",
+         3,
+         "population size of population 1",
+         size + "\"1e39\", which is out of range"},
+        {"T\n1,1\nA, 1, nan, X", 3, "population size of population 1", size + "\"nan\""},
+        {"T\n2,1\nA, 1, 5\n", 3, "name of population 2", "expected a name, found " + end},
+        {"T\n2,1\nA, 1, 5\n\"B\" x, 2, 5",
+         4,
+         "name of population 2",
+         "expected a comma or the end of the line after the closing quote, found \"x\""},
+        {"T\n1,3\nA, 1, 5\nX, Y\n", 4, "name of variable 3", "expected a name, found " + end},
+        {rec + "1, 2, 3\n1, l.25, 3", 6, stature2, number + "\"l.25\""},
+        {rec + "x, 2, 3", 5, "population code of record 1", number + "\"x\""},
+        {rec + "1, 2,, 3", 5, length1, number + "an empty field"},
+        {rec + "1, 2\n\n", 5, length1, number + end},
+        {rec + "1, 2, 3\n4\n", 6, stature2, number + end},
+        {rec + "1, 2, 1.5x", 5, length1, number + "\"1.5x\""},
+        {rec + "1, inf, 3", 5, stature1, number + "\"inf\""},
+        {rec + "1, 1e400, 3", 5, stature1, number + "\"1e400\", which is out of range"},
+        {"T\n1,2\nA,1,5\nStature, \"\"\n1, 2, -",
+         5,
+         "value of variable 2 in record 1",
+         number + "\"-\""},
+        {"T\n1,1\nA,1,5\nX\n1, 123456789012345678901234567890123456789012345x",
+         5,
+         "value of variable X in record 1",
+         number + "\"1234567890123456789012345678901234567890...\""},
+    };
+    for (const auto& b : cases) {
+        SCOPED_TRACE(b.text);
+        Contents c = readText(b.text);
+        ASSERT_TRUE(c.failed) << "accepted";
+        EXPECT_EQ(c.error.kind, ErrorKind::DataFile);
+        EXPECT_EQ(c.error.path, "pops.tvk");
+        EXPECT_EQ(c.error.line, b.line);
+        EXPECT_EQ(c.error.field, b.field);
+        EXPECT_EQ(c.error.message,
+                  "pops.tvk, line " + std::to_string(b.line) + ", " + b.field + ": " + b.complaint);
 
-INSTANTIATE_TEST_SUITE_P(
-    Record,
-    DataFileReadError,
-    ::testing::Values(
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2, 3\n1, l.25, 3",
-                 6,
-                 "value of variable Stature in record 2",
-                 "expected a number, found \"l.25\""},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\nx, 2, 3",
-                 5,
-                 "population code of record 1",
-                 "expected a number, found \"x\""},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2,, 3",
-                 5,
-                 "value of variable Head length in record 1",
-                 "expected a number, found an empty field"},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2\n\n",
-                 5,
-                 "value of variable Head length in record 1",
-                 "expected a number, found the end of the file"},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2, 3\n4\n",
-                 6,
-                 "value of variable Stature in record 2",
-                 "expected a number, found the end of the file"},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 2, 1.5x",
-                 5,
-                 "value of variable Head length in record 1",
-                 "expected a number, found \"1.5x\""},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, inf, 3",
-                 5,
-                 "value of variable Stature in record 1",
-                 "expected a number, found \"inf\""},
-        BadInput{"T\n1,2\nA,1,5\nStature, Head length\n1, 1e400, 3",
-                 5,
-                 "value of variable Stature in record 1",
-                 "expected a number, found \"1e400\", which is out of range"},
-        BadInput{"T\n1,2\nA,1,5\nStature, \"\"\n1, 2, -",
-                 5,
-                 "value of variable 2 in record 1",
-                 "expected a number, found \"-\""},
-        BadInput{"T\n1,1\nA,1,5\nX\n1, 123456789012345678901234567890123456789012345x",
-                 5,
-                 "value of variable X in record 1",
-                 "expected a number, found \"1234567890123456789012345678901234567890...\""}),
-    caseName);
+        // The same when the bytes arrive one at a time.
+        Contents piecemeal = readAll(DataFileReader::fromBuffer(b.text, "pops.tvk", 1));
+        EXPECT_EQ(piecemeal.error.message, c.error.message);
+    }
+}
 
 TEST(DataFileReadErrors, NamedFilesReportTheLineOfTheBadField)
 {
