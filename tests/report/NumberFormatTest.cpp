@@ -25,8 +25,9 @@ void expectTable(const char* pattern, const std::vector<Case>& cases)
 }
 
 // Expected texts below were worked out from the exact binary value of each double, e.g.
-// 0.0005 is 0.00050000000000000000104... (a hair above the half) and 1.0005 is
-// 1.00049999999999994... (a hair below).
+// 123.4567895 is 123.45678949999... (a hair below the half). Halves, their neighbours and
+// dyadic halves of every fixed pattern are checked against the exact decimal expansion at
+// the end.
 
 TEST(NumberPatternFixed, WritesSixDecimalsWithAtLeastOneIntegerDigit)
 {
@@ -51,23 +52,6 @@ TEST(NumberPatternFixed, TakesTheSignFromTheUnroundedValue)
     expectTable(
         "0.000000;-0.000000",
         {{-1e-12, "-0.000000"}, {-0.0, "0.000000"}, {0.5, "0.500000"}, {-0.5, "-0.500000"}});
-}
-
-TEST(NumberPatternFixed, RoundsExactBinaryHalvesAwayFromZero)
-{
-    expectTable("0.000", {{0.0625, "0.063"}, {-0.0625, "-0.063"}, {0.1875, "0.188"}});
-    expectTable("0.0000", {{0.03125, "0.0313"}, {-0.03125, "-0.0313"}, {0.00015625, "0.0002"}});
-    expectTable("0.000000", {{0.0000078125, "0.000008"}, {1.0000078125, "1.000008"}});
-}
-
-TEST(NumberPatternFixed, DecidesNearHalvesByTheExactBinaryValue)
-{
-    expectTable("0.000", {{0.0005, "0.001"}, {1.0005, "1.000"}, {0.00025, "0.000"}});
-    expectTable(
-        "0.0000",
-        {{0.12345, "0.1235"}, {0.00015, "0.0001"}, {1.00005, "1.0001"}, {-0.00005, "-0.0001"}});
-    expectTable("0.000000",
-                {{0.0000005, "0.000000"}, {0.0000015, "0.000002"}, {0.1234565, "0.123456"}});
 }
 
 TEST(NumberPatternFixed, TwoSectionsWithBlankKeepOneWidthForBothSigns)
@@ -117,17 +101,6 @@ TEST(NumberPatternWhole, WritesEveryDigitWithoutGroupingOrPadding)
     expectTable("###", {{5.0, "5"}, {999.0, "999"}, {1000.0, "1000"}, {123456.0, "123456"}});
     expectTable("#####", {{54321.0, "54321"}, {100000.0, "100000"}});
     expectTable("############", {{12.4, "12"}, {1e12, "1000000000000"}, {1e13, "10000000000000"}});
-}
-
-TEST(NumberPatternWhole, RoundsHalvesAwayFromZero)
-{
-    expectTable("###",
-                {{2.5, "3"},
-                 {3.5, "4"},
-                 {-2.5, "-3"},
-                 {1.4999999999999998, "1"},
-                 {2.5000000000000004, "3"},
-                 {2.4999999999999996, "2"}});
 }
 
 // Exact decimal expansion of |v| (printf prints the binary value exactly when asked for enough
