@@ -412,18 +412,20 @@ protected:
     void TearDown() override { std::filesystem::remove_all(m_root); }
 
     // Runs screen_limit.tvk from a path that brings report plus listing to total bytes.
-    tavrik::Result<tavrik::RunOutput> runAtSize(std::size_t total)
+    tavrik::Result<tavrik::RunOutput> runAtSize(std::size_t total, std::int16_t showMatrices)
     {
-        const GoldenCase c = readCase("screen_limit");
+        GoldenCase c = readCase("screen_limit");
+        c.showMatrices = showMatrices;
         const std::string report = readBytes(goldenDir + "screen_limit.report.txt");
         const std::string listing = readBytes(goldenDir + "screen_limit.matrices.txt");
         // the golden report names the data file by its bare name
         const std::size_t withoutPath = report.size() + listing.size() - c.dataFile.size();
-        EXPECT_LT(withoutPath + m_root.string().size() + 2 + c.dataFile.size(), total);
+        const std::filesystem::path root = m_root / std::to_string(++m_runs);
+        EXPECT_LT(withoutPath + root.string().size() + 2 + c.dataFile.size(), total);
         const std::size_t pathLength = total - withoutPath;
         // one folder whose name pads the path: root / padding / screen_limit.tvk
-        const std::size_t padding = pathLength - m_root.string().size() - 2 - c.dataFile.size();
-        const std::filesystem::path folder = m_root / std::string(padding, 'p');
+        const std::size_t padding = pathLength - root.string().size() - 2 - c.dataFile.size();
+        const std::filesystem::path folder = root / std::string(padding, 'p');
         std::filesystem::create_directories(folder);
         const std::filesystem::path data = folder / c.dataFile;
         std::filesystem::copy_file(goldenDir + c.dataFile, data);
@@ -444,28 +446,33 @@ protected:
     }
 
     std::filesystem::path m_root;
+    int m_runs = 0;
 };
 
-TEST_F(ScreenLimitRun, OneByteUnderTheLimitShowsReportAndListing)
+TEST_F(ScreenLimitRun, ExactlyTheLimitIsTooLargeAndOnlyARequestedListingWarns)
 {
-    const auto result = runAtSize(23999);
-    ASSERT_TRUE(result.ok()) << result.error().message;
-    const tavrik::RunOutput& run = result.value();
-    EXPECT_EQ(run.outputFitsScreen, 1);
-    EXPECT_EQ(run.showMatrices, 1);
-    EXPECT_FALSE(run.warnOutputTooLarge);
-    EXPECT_EQ(run.screenText, run.report + run.matrixFile);
-}
-
-TEST_F(ScreenLimitRun, ExactlyTheLimitShowsTheReportAloneAndWarns)
-{
-    const auto result = runAtSize(24000);
-    ASSERT_TRUE(result.ok()) << result.error().message;
-    const tavrik::RunOutput& run = result.value();
-    EXPECT_EQ(run.outputFitsScreen, 0);
-    EXPECT_EQ(run.showMatrices, 0);
-    EXPECT_TRUE(run.warnOutputTooLarge);
-    EXPECT_EQ(run.screenText, run.report);
+    const struct
+    {
+        std::size_t total;
+        std::int16_t asked; // matrices on screen requested
+        std::int16_t fits;
+        std::int16_t shown;
+        bool warns;
+    } cases[] = {{23999, 1, 1, 1, false},
+                 {23999, 0, 1, 0, false},
+                 {24000, 1, 0, 0, true},
+                 {24000, 0, 0, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.total) + " bytes, matrices on screen " +
+                     std::to_string(c.asked));
+        const auto result = runAtSize(c.total, c.asked);
+        ASSERT_TRUE(result.ok()) << result.error().message;
+        const tavrik::RunOutput& run = result.value();
+        EXPECT_EQ(run.outputFitsScreen, c.fits);
+        EXPECT_EQ(run.showMatrices, c.shown);
+        EXPECT_EQ(run.warnOutputTooLarge, c.warns);
+        EXPECT_EQ(run.screenText, c.shown == 1 ? run.report + run.matrixFile : run.report);
+    }
 }
 
 } // namespace
