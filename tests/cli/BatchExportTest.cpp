@@ -1,8 +1,6 @@
-// The result files of tavrik-batch: what each holds, checked against the report of the same
-// run and against the rules of the files themselves, and when they are refused.
-#include "datafile/CsvImport.h"
-
-#include <cmath>
+// The result files of tavrik-batch: what each holds, checked against the independent model's
+// files and against the rules of the files themselves, and when they are refused.
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
@@ -43,59 +41,6 @@ std::vector<std::string> split(const std::string& line, char separator)
     return fields;
 }
 
-std::vector<std::string> words(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string w; in >> w;) {
-        fields.push_back(w);
-    }
-    return fields;
-}
-
-// The table rows that follow a heading line of the report (compared word by word), up to the
-// next empty line after the first row: population name first, then the numbers as printed.
-std::map<std::string, std::vector<std::string>>
-reportTable(const std::string& report, const std::string& heading, std::size_t occurrence = 0)
-{
-    const std::vector<std::string> all = crlfLines(report);
-    std::size_t at = 0;
-    for (std::size_t seen = 0; at < all.size(); ++at) {
-        if (words(all[at]) == words(heading) && seen++ == occurrence) {
-            break;
-        }
-    }
-    std::map<std::string, std::vector<std::string>> rows;
-    for (std::size_t i = at + 1; i < all.size(); ++i) {
-        const std::vector<std::string> w = words(all[i]);
-        if (w.size() >= 3 && w[0] != "Population") {
-            rows[w[0]] = std::vector(w.begin() + 1, w.end());
-        } else if (!rows.empty()) {
-            break;
-        }
-    }
-    return rows;
-}
-
-// A data file of g populations with differing census sizes and two variables: report and
-// listing together far exceed what fits on screen.
-std::string manyPopulations(int g)
-{
-    std::string text = "\"Many valleys\"\n" + std::to_string(g) + ", 2\n";
-    for (int i = 1; i <= g; ++i) {
-        text += "P" + std::to_string(i) + ", " + std::to_string(i) + ", " +
-                std::to_string(100 + i) + "\n";
-    }
-    text += "X, Y\n";
-    for (int i = 1; i <= g; ++i) {
-        for (int k = 0; k < 3; ++k) {
-            text += std::to_string(i) + ", " + std::to_string(0.3 * i + 1.1 * k + 0.2 * (i % 3)) +
-                    ", " + std::to_string((i * 7) % 5 + 0.7 * k + 0.3 * ((k * i) % 4)) + "\n";
-        }
-    }
-    return text;
-}
-
 TEST_F(BatchExport, SaveOutputIsTheScreenTextALineEndAndTheListingUnlessAlreadyShown)
 {
     // Without --show-matrices the listing follows the report after one empty line.
@@ -115,86 +60,57 @@ TEST_F(BatchExport, SaveOutputIsTheScreenTextALineEndAndTheListingUnlessAlreadyS
 
     // Too large for the screen: the run warns and leaves the listing out of the report, so the
     // saved output carries it after all.
-    writeFile(m_dir / "many.tvk", manyPopulations(30));
-    const Outcome large =
-        run(args("many.tvk --show-matrices --report r.txt --listing l.txt --save-output s.txt"));
+    const Outcome large = run(args("@golden/too_large.tvk --show-matrices --report r.txt --listing "
+                                   "l.txt --save-output s.txt"));
     ASSERT_EQ(large.status, 0) << large.err;
     EXPECT_NE(large.err.find("too large"), std::string::npos) << large.err;
     const std::string largeListing = readFile(m_dir / "l.txt");
-    EXPECT_GT(largeListing.size(), 24000u);
     EXPECT_EQ(readFile(m_dir / "s.txt"), readFile(m_dir / "r.txt") + "\r\n" + largeListing);
 }
 
-TEST_F(BatchExport, MatrixFilesHoldTheRunsMatricesInEveryLayout)
+// The golden quoted_names case (settings in its .case file) through the program's options:
+// the report, the listing and every result file against the independent model's text, so
+// that each option reaches the right matrix and layout and names with separators stay in
+// their columns.
+TEST_F(BatchExport, EveryResultFileMatchesTheIndependentModel)
 {
-    const Outcome o = run(args("@cli_three_pops.tvk --report rep.txt --matrix r:list-space:r.txt "
-                               "--matrix=d2:list-comma:d.csv --matrix r:square-comma:rs.csv "
-                               "--matrix d2:square-space:ds.txt --matrix r:ntsys:r.nts "
-                               "--matrix d2:ntsys:d.nts"));
-    ASSERT_EQ(o.status, 0) << o.err;
-    for (const char* name : {"r.txt", "d.csv", "rs.csv", "ds.txt", "r.nts", "d.nts"}) {
-        EXPECT_TRUE(allLinesEndCrLf(readFile(m_dir / name))) << name;
-    }
-
-    // R as a list: header, the g diagonal lines, then the g(g-1)/2 pairs in order.
-    const std::vector<std::string> rList = crlfLines(readFile(m_dir / "r.txt"));
-    ASSERT_EQ(rList.size(), 7u);
-    EXPECT_EQ(rList[0], "Popi Popj r(ij)");
-    EXPECT_TRUE(rList[6].starts_with("Brisk Corran "));
-    std::map<std::string, double> r;
-    for (std::size_t i = 1; i < rList.size(); ++i) {
-        const std::vector<std::string> f = split(rList[i], ' ');
-        ASSERT_EQ(f.size(), 3u) << rList[i];
-        r[f[0] + "/" + f[1]] = r[f[1] + "/" + f[0]] = std::strtod(f[2].c_str(), nullptr);
-    }
-    // The diagonal is the unbiased r(ii) of the report's table, to the printed digit.
-    const std::vector<std::string> names = {"Aven", "Brisk", "Corran"};
-    const auto diagonals = reportTable(readFile(m_dir / "rep.txt"), "Diagonals of the R Matrix:");
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        ASSERT_EQ(diagonals.count(names[i]), 1u) << names[i];
-        EXPECT_EQ(rList[1 + i], names[i] + " " + names[i] + " " + diagonals.at(names[i]).at(1));
-    }
-
-    // D-square as a list: pairs only, each r(ii) + r(jj) - 2 r(ij) to the printed decimals.
-    const std::vector<std::string> dList = crlfLines(readFile(m_dir / "d.csv"));
-    ASSERT_EQ(dList.size(), 4u);
-    EXPECT_EQ(dList[0], "Popi,Popj,D2(ij)");
-    for (std::size_t i = 1; i < dList.size(); ++i) {
-        const std::vector<std::string> f = split(dList[i], ',');
-        ASSERT_EQ(f.size(), 3u);
-        const double expected =
-            r[f[0] + "/" + f[0]] + r[f[1] + "/" + f[1]] - 2 * r[f[0] + "/" + f[1]];
-        EXPECT_NEAR(std::strtod(f[2].c_str(), nullptr), expected, 4 * 0.5e-6) << dList[i];
-    }
-
-    // Square layouts: g + 1 fields per line, the list's values, symmetric; D2 zero diagonal.
-    const std::vector<std::string> rSquare = crlfLines(readFile(m_dir / "rs.csv"));
-    ASSERT_EQ(rSquare.size(), 4u);
-    EXPECT_EQ(rSquare[0], "Population,Aven,Brisk,Corran");
-    for (std::size_t i = 1; i <= 3; ++i) {
-        const std::vector<std::string> f = split(rSquare[i], ',');
-        ASSERT_EQ(f.size(), 4u) << rSquare[i];
-        EXPECT_EQ(f[0], names[i - 1]);
-        for (std::size_t j = 1; j <= 3; ++j) {
-            EXPECT_EQ(std::strtod(f[j].c_str(), nullptr), r[names[i - 1] + "/" + names[j - 1]]);
+    const std::map<std::string, std::string> optionOf{{"R", "--matrix=r:"},
+                                                      {"DSquare", "--matrix=d2:"},
+                                                      {"ScaledR", "--matrix=scaled-r:"},
+                                                      {"ScaledDSquare", "--matrix=scaled-d2:"}};
+    const std::string golden = (dataDir / "golden" / "quoted_names").string();
+    std::vector<std::string> options =
+        args("@golden/quoted_names.tvk --heritability 0.8 --scaled --report r.txt --listing l.txt "
+             "--pc-scores pcScores.csv --scaled-pc-scores scaledPcScores.csv --vt-results vt.csv");
+    std::map<std::string, std::string> expected; // file name -> text
+    const std::string exports = readFile(golden + ".exports.txt");
+    for (std::size_t at = 0; at < exports.size();) {
+        const std::size_t eol = exports.find('\n', at);
+        const std::string label = exports.substr(at + 4, eol - at - 4); // after "### "
+        const std::size_t next = std::min(exports.find("\n### ", eol), exports.size() - 1) + 1;
+        expected[label] = exports.substr(eol + 1, next - eol - 1);
+        at = next;
+        const std::size_t dot = label.find('.');
+        if (optionOf.contains(label.substr(0, dot))) {
+            options.push_back(optionOf.at(label.substr(0, dot)) + label.substr(dot + 1) + ":" +
+                              label);
         }
     }
-    const std::vector<std::string> dSquare = crlfLines(readFile(m_dir / "ds.txt"));
-    ASSERT_EQ(dSquare.size(), 4u);
-    EXPECT_EQ(dSquare[0], "Population Aven Brisk Corran");
-    EXPECT_EQ(split(dSquare[2], ' ').at(2), "0.000000");
+    ASSERT_EQ(expected.size(), 23u);
+    const Outcome o = run(options, "1765000000");
+    ASSERT_EQ(o.status, 0) << o.err;
 
-    // NT-SYS: "3" marks a similarity, "2" a distance; then the names and the lower triangle.
-    const std::vector<std::string> rNts = crlfLines(readFile(m_dir / "r.nts"));
-    const std::vector<std::string> dNts = crlfLines(readFile(m_dir / "d.nts"));
-    ASSERT_EQ(rNts.size(), 5u);
-    ASSERT_EQ(dNts.size(), 5u);
-    EXPECT_EQ(rNts[0], "3 3L 3 0");
-    EXPECT_EQ(dNts[0], "2 3L 3 0");
-    EXPECT_EQ(rNts[1], "Aven Brisk Corran");
-    EXPECT_EQ(dNts[2], "0.000000");
-    const std::vector<std::string> lastRow = split(rSquare[3], ',');
-    EXPECT_EQ(split(rNts[4], ' '), std::vector(lastRow.begin() + 1, lastRow.end()));
+    std::string report = readFile(golden + ".report.txt");
+    const std::string bareName = "Data file = quoted_names.tvk\r\n";
+    ASSERT_NE(report.find(bareName), std::string::npos);
+    report.replace(report.find(bareName),
+                   bareName.size(),
+                   "Data file = " + shownPath("golden/quoted_names.tvk") + "\r\n");
+    EXPECT_EQ(readFile(m_dir / "r.txt"), report);
+    EXPECT_EQ(readFile(m_dir / "l.txt"), readFile(golden + ".matrices.txt"));
+    for (const auto& [file, text] : expected) {
+        EXPECT_EQ(readFile(m_dir / file), text) << file;
+    }
 }
 
 TEST_F(BatchExport, PhylipFileIsTheSquareDistanceMatrixThatNeighborReads)
@@ -226,84 +142,6 @@ TEST_F(BatchExport, PhylipFileIsTheSquareDistanceMatrixThatNeighborReads)
     for (const char* name : {"Aven:", "Brisk:", "Corran:"}) {
         EXPECT_NE(tree.find(name), std::string::npos) << tree;
     }
-}
-
-TEST_F(BatchExport, ScoresAndVelbrandTorvaneFilesCarryTheReportsFigures)
-{
-    const Outcome o = run(args("@cli_three_pops.tvk --scaled --report r.txt --pc-scores pc.csv "
-                               "--scaled-pc-scores spc.csv --vt-results vt.csv"));
-    ASSERT_EQ(o.status, 0) << o.err;
-    const std::string report = readFile(m_dir / "r.txt");
-
-    // The R matrix's scores come first in the report, the scaled matrix's second.
-    for (std::size_t occurrence : {0u, 1u}) {
-        const char* file = occurrence == 0 ? "pc.csv" : "spc.csv";
-        SCOPED_TRACE(file);
-        const std::vector<std::string> csv = crlfLines(readFile(m_dir / file));
-        ASSERT_EQ(csv.size(), 4u);
-        EXPECT_EQ(csv[0], "Population,PC1,PC2");
-        const auto table =
-            reportTable(report,
-                        "First two eigenvectors (scaled by the square root of their eigenvalues):",
-                        occurrence);
-        double sum = 0.0;
-        for (std::size_t i = 1; i < csv.size(); ++i) {
-            const std::vector<std::string> f = split(csv[i], ',');
-            ASSERT_EQ(f.size(), 3u) << csv[i];
-            // " 0.0000;-0.0000": a blank stands where a minus would.
-            EXPECT_EQ(f[1].size(), 7u) << csv[i];
-            ASSERT_EQ(table.count(f[0]), 1u) << f[0];
-            EXPECT_EQ((std::vector{words(f[1])[0], words(f[2])[0]}), table.at(f[0]));
-            sum += std::strtod(f[1].c_str(), nullptr);
-        }
-        // The coordinates of a double-centred matrix are centred on zero.
-        EXPECT_NEAR(sum, 0.0, 3 * 0.5e-4);
-    }
-
-    const std::vector<std::string> vt = crlfLines(readFile(m_dir / "vt.csv"));
-    ASSERT_EQ(vt.size(), 4u);
-    EXPECT_EQ(vt[0], "Population,r[ii],ObsVar,ExpVar,ResVar");
-    const auto table = reportTable(report, "Population r(ii) Observed Expected Residual");
-    for (std::size_t i = 1; i < vt.size(); ++i) {
-        const std::vector<std::string> f = split(vt[i], ',');
-        ASSERT_EQ(f.size(), 5u) << vt[i];
-        EXPECT_EQ(std::vector(f.begin() + 1, f.end()), table.at(f[0])) << vt[i];
-    }
-}
-
-// Names holding a comma, blanks, a tab or a double quote: every comma file reads back through
-// the CSV import with one field per column, and the NT-SYS labels stay one per population.
-TEST_F(BatchExport, NamesThatHoldSeparatorsKeepEveryFileInItsColumns)
-{
-    const Outcome o = run(args("@golden/quoted_names.tvk --scaled --report r.txt "
-                               "--pc-scores pc.csv --vt-results vt.csv "
-                               "--matrix d2:square-comma:d2.csv --matrix r:list-comma:r.csv "
-                               "--matrix scaled-d2:ntsys:d2.nts"));
-    ASSERT_EQ(o.status, 0) << o.err;
-    const std::vector<std::string> names{
-        "Blue, male", "Red female", "O\"Hara", "Plain", "Wide\tgap"};
-    for (const char* file : {"pc.csv", "vt.csv", "d2.csv", "r.csv"}) {
-        SCOPED_TRACE(file);
-        auto table = tavrik::readCsv(m_dir / file);
-        ASSERT_TRUE(table.ok()) << table.error().message;
-        std::vector<std::string> firstCells;
-        auto rows = tavrik::readRows(*table, [&firstCells](long, std::vector<std::string>& cells) {
-            firstCells.push_back(cells.front());
-            return true;
-        });
-        ASSERT_TRUE(rows.ok()) << rows.error().message;
-        ASSERT_GE(firstCells.size(), names.size());
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            EXPECT_EQ(firstCells[i], names[i]);
-        }
-    }
-    auto square = tavrik::readCsv(m_dir / "d2.csv");
-    ASSERT_TRUE(square.ok());
-    EXPECT_EQ(square->header.size(), names.size() + 1);
-
-    const std::vector<std::string> nts = crlfLines(readFile(m_dir / "d2.nts"));
-    ASSERT_GE(nts.size(), 2u);
-    EXPECT_EQ(nts[1], "Blue,_male Red_female O\"Hara Plain Wide_gap");
 }
 
 TEST_F(BatchExport, ScaledResultsNeedTheScaledAnalysis)

@@ -236,37 +236,22 @@ TEST_F(BatchProgram, FailedAnalysisNamesTheRealCause)
     EXPECT_EQ(filesIn(), std::vector<std::string>{});
 }
 
-TEST_F(BatchProgram, WritesReportAndListingWithCrLfAndTheFixedDate)
+// The text of the report and the listing is pinned against the independent model by the
+// export test; here only where they go.
+TEST_F(BatchProgram, WritesTheReportToStandardOutputUnlessGivenAFile)
 {
     const Outcome toStdout = run({data("cli_three_pops.tvk")});
     ASSERT_EQ(toStdout.status, 0) << toStdout.err;
     EXPECT_EQ(toStdout.err, "");
+    EXPECT_TRUE(toStdout.out.starts_with("TAVRIK 5.0\r\n"));
 
     const Outcome toFiles =
         run({"--listing", "list.txt", data("cli_three_pops.tvk"), "--report", "report.txt"});
     ASSERT_EQ(toFiles.status, 0) << toFiles.err;
     EXPECT_EQ(toFiles.out, "");
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"list.txt", "report.txt"}));
-
-    const std::string report = readFile(m_dir / "report.txt");
-    EXPECT_EQ(report, toStdout.out);
-    EXPECT_TRUE(allLinesEndCrLf(report));
-    const std::vector<std::string> head = lines(report);
-    ASSERT_GE(head.size(), 12u);
-    // 1000000000 s after 1970-01-01 UTC is Sunday 9 September 2001, 01:46:40.
-    EXPECT_EQ(head[0], "TAVRIK 5.0\r");
-    EXPECT_EQ(head[1], "Sunday, September 09, 2001     1:46 AM\r");
-    EXPECT_EQ(head[4], "Data file = " + shownPath("cli_three_pops.tvk") + "\r");
-    EXPECT_EQ(head[6], "Data set: Three valleys test set\r");
-    EXPECT_EQ(head[8], "Data available for:  3  populations and  2  variables\r");
-    EXPECT_EQ(head[9], " Data selected for:  3  populations and  2  variables\r");
-    EXPECT_EQ(head[11], "Heritability = 1.000\r");
-
-    const std::string listing = readFile(m_dir / "list.txt");
-    EXPECT_TRUE(listing.starts_with("R Matrix:\r\n(standard errors in parentheses)\r\n"));
-    EXPECT_TRUE(allLinesEndCrLf(listing));
-    EXPECT_EQ(report.find("\nR Matrix:\r\n"), std::string::npos)
-        << "listing leaked into the report";
+    EXPECT_EQ(readFile(m_dir / "report.txt"), toStdout.out);
+    EXPECT_TRUE(readFile(m_dir / "list.txt").starts_with("R Matrix:\r\n"));
 }
 
 TEST_F(BatchProgram, RelativeDataPathIsReportedAbsoluteAndOptionsReachTheRun)
