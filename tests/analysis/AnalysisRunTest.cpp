@@ -215,19 +215,6 @@ TEST(RunFailure, StopsWithAMessageThatSaysWhere)
     }
 }
 
-// Values near 10^7 with a spread of about 0.013: the total variance, from deviations of the
-// first record, keeps its digits. Expected: each population's sample variance over the total
-// variance, both computed exactly from the file's values.
-TEST(WholeRun, ValuesNearTenMillionKeepTheirVariance)
-{
-    auto out = run(makeInput("run_offset_1e7.tvk", {1, 1}, {1}));
-    ASSERT_TRUE(out.ok()) << out.error().message;
-    const std::vector<double>& observed = out->results.observedVariance;
-    ASSERT_EQ(observed.size(), 2u);
-    EXPECT_NEAR(observed[0], 0.7684405757374415, 1e-6);
-    EXPECT_NEAR(observed[1], 0.42653259744327066, 1e-6);
-}
-
 // With the total of 5 chosen, the run goes through even though two sizes are 0.
 TEST(WholeRun, ZeroSizesAreAcceptedWhenTheTotalIsNot)
 {
