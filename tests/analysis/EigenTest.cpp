@@ -154,18 +154,6 @@ TEST(DoubleCentring, GivesMinusHalfTheCentredSquaredDistances)
     }
 }
 
-TEST(Decompose, TwoPopulationsNeedOneRotationAndLeaveASecondEigenvalueOfZero)
-{
-    const EigenDecomposition eig = decompose(fromRows({{3, 0.5}, {0.5, 1}}));
-    const double h = 1.0 / std::sqrt(2.0);
-    EXPECT_EQ(eig.rotationCount, 1);
-    EXPECT_NEAR(eig.centredMatrix(0, 0), 1.5, closeTo); // half the squared distance
-    EXPECT_EQ(eig.centredMatrix(1, 1), 0.0);
-    EXPECT_EQ(eig.nonZeroCount, 1);
-    EXPECT_DOUBLE_EQ(eig.eigenvectors(0, 0), h);
-    EXPECT_DOUBLE_EQ(eig.eigenvectors(1, 0), -h);
-}
-
 TEST(Decompose, CoordinatesReproduceTheDistancesOfPointsInAPlane)
 {
     // R = X X' for five points of a plane: two positive eigenvalues, and the scaled first two

@@ -219,23 +219,6 @@ TEST_F(BatchProgram, FailedAnalysisGivesStatusOneAndLeavesEveryFileAsItWas)
     EXPECT_EQ(filesIn(), std::vector<std::string>{"report.txt"});
 }
 
-TEST_F(BatchProgram, FailedAnalysisNamesTheRealCause)
-{
-    const Outcome zero = run(args("@run_census_zero.tvk --population North --population South"));
-    EXPECT_EQ(zero.status, 1);
-    EXPECT_NE(zero.err.find("The chosen populations have a total census size of 0"),
-              std::string::npos)
-        << zero.err;
-
-    const Outcome shared = run(args("@run_shared_code.tvk"));
-    EXPECT_EQ(shared.status, 1);
-    EXPECT_NE(shared.err.find("Population \"Early\" has no records of its own: it shares code "
-                              "2 with population \"Late\""),
-              std::string::npos)
-        << shared.err;
-    EXPECT_EQ(filesIn(), std::vector<std::string>{});
-}
-
 // The text of the report and the listing is pinned against the independent model by the
 // export test; here only where they go.
 TEST_F(BatchProgram, WritesTheReportToStandardOutputUnlessGivenAFile)
