@@ -1,10 +1,12 @@
 // Arbitrary bytes read as a CSV table and imported with the columns it suggests (or, when it
 // suggests none, every column but the first, leaving bad rows out). The import must end with a
 // data file or an error, never crash or hang, and every data file it writes must read back
-// through the data file reader with the same title, names and number of records.
+// through the data file reader with the same title, names and number of records, and with a
+// missing value wherever the preview counted one.
 #include "datafile/CsvImport.h"
 #include "datafile/DataFileReader.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -63,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::vector<double> values(plan.variableColumns.size());
+    std::vector<long> missing(values.size(), 0);
     double code = 0.0;
     long records = 0;
     for (;;) {
@@ -74,8 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         ++records;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            missing[k] += std::isnan(values[k]) ? 1 : 0;
+        }
     }
-    if (records != preview->keptRows) {
+    if (records != preview->keptRows || missing != preview->missing) {
         __builtin_trap();
     }
     return 0;

@@ -196,9 +196,13 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
         const long n = preview->leftOutCount;
         printBatchMessage(err,
                           "note: " + std::to_string(n) + (n == 1 ? " row" : " rows") +
-                              " with a missing or non-numeric value or no population left out "
+                              " with a value that is not a number or no population left out "
                               "of " +
                               table->displayName + ": " + lineList(*preview));
+    }
+    if (std::string missing = missingSummary(*table, plan.variableColumns, *preview);
+        !missing.empty()) {
+        printBatchMessage(err, "note: " + table->displayName + ": " + missing);
     }
     return static_cast<int>(BatchExit::Done);
 }

@@ -342,7 +342,7 @@ const OptionSpec optionTable[] = {
      }},
     {"leave-out-bad-rows",
      {},
-     "leave out the rows with a missing or non-numeric value or no population, instead of "
+     "leave out the rows with a value that is not a number or no population, instead of "
      "stopping",
      Section::Import,
      [](BatchOptions& o, std::string_view) -> std::string {

@@ -398,10 +398,19 @@ void countHeaderSeparators(ByteSource& in, long& commas, long& semicolons)
     }
 }
 
+// Compares ASCII letters without case; the markers hold no other letters.
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return lower(x) == lower(y);
+           });
+}
+
 template <typename T> CellStatus parseNumber(std::string_view cell, char separator, T& value)
 {
-    if (cell.empty()) {
-        return CellStatus::Empty;
+    if (isMissingCell(cell)) {
+        return CellStatus::Missing;
     }
     std::string decimalPoint;
     if (separator == ';' && std::count(cell.begin(), cell.end(), ',') == 1 &&
@@ -418,7 +427,7 @@ template <typename T> CellStatus parseNumber(std::string_view cell, char separat
     case NumberStatus::Bad:
         break;
     }
-    return CellStatus::NotNumber; // also "inf", "nan" and blanks
+    return CellStatus::NotNumber; // also "inf", "nan" and a number with blanks around it
 }
 
 // The header row: line breaks in a name become blanks and a name met before gets a suffix,
@@ -491,7 +500,7 @@ std::optional<Error> scan(ByteSource& in, CsvTable& table)
             CsvColumn& column = table.columns[c];
             double value = 0.0;
             const CellStatus s = parseCell(cells[c], table.separator, value);
-            if (s == CellStatus::Empty) {
+            if (s == CellStatus::Missing) {
                 continue;
             }
             ++column.filled;
@@ -572,22 +581,22 @@ std::optional<LeftOutRow> rowProblem(const CsvTable& table,
                                      const std::vector<std::size_t>& variableColumns)
 {
     const std::string where = "line " + std::to_string(line) + ", ";
-    if (cells[populationColumn].empty()) {
-        return LeftOutRow{line,
-                          populationColumn,
-                          where + columnText(table, populationColumn) + ": no population"};
+    if (const std::string& population = cells[populationColumn]; isMissingCell(population)) {
+        std::string reason = where + columnText(table, populationColumn) + ": no population";
+        if (!population.empty()) {
+            reason += " (" + quoteFound(population) + ")";
+        }
+        return LeftOutRow{line, populationColumn, std::move(reason)};
     }
     for (const std::size_t c : variableColumns) {
         double v = 0.0;
         const std::string& cell = cells[c];
         const CellStatus s = parseCell(cell, table.separator, v);
-        if (s == CellStatus::Number) {
+        if (s == CellStatus::Number || s == CellStatus::Missing) {
             continue;
         }
         std::string reason = where + columnText(table, c) + ": ";
-        if (s == CellStatus::Empty) {
-            reason += "no value";
-        } else if (s == CellStatus::OutOfRange) {
+        if (s == CellStatus::OutOfRange) {
             reason += "the number " + quoteFound(cell) + " is out of range";
         } else {
             reason += "expected a number, found " + quoteFound(cell);
@@ -670,6 +679,18 @@ Status readRows(const CsvTable& table,
     return eachRow(table, visit);
 }
 
+bool isMissingCell(std::string_view cell)
+{
+    while (!cell.empty() && isBlank(cell.front())) {
+        cell.remove_prefix(1);
+    }
+    while (!cell.empty() && isBlank(cell.back())) {
+        cell.remove_suffix(1);
+    }
+    return cell.empty() || cell == "." || sameIgnoringCase(cell, "NA") ||
+           sameIgnoringCase(cell, "N/A");
+}
+
 CellStatus parseCell(std::string_view cell, char separator, double& value)
 {
     return parseNumber(cell, separator, value);
@@ -730,6 +751,7 @@ Result<ImportPreview> preview(const CsvTable& table,
         assert(c < table.header.size());
     }
     ImportPreview p;
+    p.missing.assign(variableColumns.size(), 0);
     std::unordered_map<std::string, std::size_t> index; // cell text -> populations index
     long rows = 0;
     Status read = readRows(table, [&](long line, std::vector<std::string>& cells) {
@@ -743,6 +765,12 @@ Result<ImportPreview> preview(const CsvTable& table,
             return true;
         }
         ++p.keptRows;
+        for (std::size_t k = 0; k < variableColumns.size(); ++k) {
+            if (isMissingCell(cells[variableColumns[k]])) {
+                ++p.missing[k];
+                ++p.missingCount;
+            }
+        }
         std::string& population = cells[populationColumn];
         const auto found = index.find(population);
         if (found != index.end()) {
@@ -769,7 +797,7 @@ std::string leftOutSummary(const ImportPreview& preview)
         return {};
     }
     std::string text = n == 1 ? "1 row has" : std::to_string(n) + " rows have";
-    text += " a missing or non-numeric value or no population and would be left out: ";
+    text += " a value that is not a number or no population and would be left out: ";
     text += n == 1 ? "line " : "lines ";
     for (std::size_t i = 0; i < preview.leftOut.size() && i < summaryLines; ++i) {
         text += (i > 0 ? ", " : "") + std::to_string(preview.leftOut[i].line);
@@ -778,6 +806,26 @@ std::string leftOutSummary(const ImportPreview& preview)
         text += " and " + std::to_string(n - summaryLines) + " more";
     }
     return text + ".";
+}
+
+std::string missingSummary(const CsvTable& table,
+                           const std::vector<std::size_t>& variableColumns,
+                           const ImportPreview& preview)
+{
+    assert(preview.missing.size() == variableColumns.size());
+    const long n = preview.missingCount;
+    if (n == 0) {
+        return {};
+    }
+    std::string text = n == 1 ? "1 value is missing and is written as NA:"
+                              : std::to_string(n) + " values are missing and are written as NA:";
+    for (std::size_t k = 0; k < variableColumns.size(); ++k) {
+        if (preview.missing[k] > 0) {
+            text += "\n  " + columnText(table, variableColumns[k]) + ": " +
+                    std::to_string(preview.missing[k]);
+        }
+    }
+    return text;
 }
 
 Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& sink)
@@ -850,7 +898,7 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
                              table.displayName,
                              0,
                              {},
-                             "no row is left once the rows with a missing or non-numeric value "
+                             "no row is left once the rows with a value that is not a number "
                              "or no population are left out");
     }
     if (p.populations.size() > countLimit) {
@@ -931,8 +979,10 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
         for (std::size_t k = 0; k < values.size(); ++k) {
             const CellStatus s =
                 parseCell(cells[plan.variableColumns[k]], table.separator, values[k]);
-            assert(s == CellStatus::Number);
-            (void)s;
+            assert(s == CellStatus::Number || s == CellStatus::Missing);
+            if (s == CellStatus::Missing) {
+                values[k] = std::numeric_limits<double>::quiet_NaN(); // the writer's NA
+            }
         }
         if (Status added = writer->addRecord(code->second, values); !added) {
             failure = added.error();
@@ -976,7 +1026,7 @@ std::string censusSizeProblem(std::string_view text, char separator, float& size
 {
     float value = 0.0f;
     switch (parseCell(text, separator, value)) {
-    case CellStatus::Empty:
+    case CellStatus::Missing:
         return "no census size is given";
     case CellStatus::NotNumber:
         return quoteFound(text) + " is not a number";

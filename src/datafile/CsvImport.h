@@ -18,14 +18,19 @@
 
 namespace tavrik {
 
-enum class CellStatus { Number, Empty, NotNumber, OutOfRange };
+// Missing: a cell that is blank, or one of the missing-value markers NA, N/A and "." (case
+// ignored, blanks around them too, quoted or not); the data file gets NA for it.
+enum class CellStatus { Number, Missing, NotNumber, OutOfRange };
+
+// Whether a cell is a missing value (see CellStatus::Missing).
+bool isMissingCell(std::string_view cell);
 
 struct CsvColumn
 {
     std::string name;
-    bool numeric = false; // at least one value, and every non-empty cell a number
-    long filled = 0;      // non-empty cells
-    // The first non-empty cell that is not a number: its line (0: none) and its text, cut
+    bool numeric = false; // at least one value, and every other cell missing
+    long filled = 0;      // cells that are not missing
+    // The first cell that is neither a number nor missing: its line (0: none) and its text, cut
     // after a few hundred bytes.
     long badLine = 0;
     std::string badCell;
@@ -68,7 +73,8 @@ Result<CsvTable> readCsvText(std::string text, std::string displayName);
 
 // A cell read as a number with '.' as decimal point, an optional sign and exponent; no
 // blanks, no thousands separators, no "inf" or "nan". In a semicolon-separated file a cell
-// with a single ',' and no '.' is read with the comma as decimal point ("1,5" is 1.5).
+// with a single ',' and no '.' is read with the comma as decimal point ("1,5" is 1.5). A
+// missing value is told apart from a cell that is not a number.
 CellStatus parseCell(std::string_view cell, char separator, double& value);
 // The same read straight to a 32-bit float, rounded once (census sizes).
 CellStatus parseCell(std::string_view cell, char separator, float& value);
@@ -98,8 +104,8 @@ struct ImportPlan
     // population gets defaultCensusSize. Otherwise it must name every population and no other.
     std::map<std::string, float> censusSizes;
     // Census size by population: finite and 0 or more (a population of size 0 has no weight).
-    // Rows with a missing or non-numeric value, or no population, are written only when the
-    // user agreed to leave them out; otherwise the import stops at the first one.
+    // Rows with a value that is neither a number nor missing, or no population, are written
+    // only when the user agreed to leave them out; otherwise the import stops at the first one.
     bool leaveOutRows = false;
 };
 
@@ -130,6 +136,10 @@ struct ImportPreview
     std::vector<LeftOutRow> leftOut; // the first few rows left out, in file order
     long leftOutCount = 0;           // all of them
     long keptRows = 0;
+    // Missing values in the kept rows, written as NA: by variable, in the order of the
+    // variable columns previewed, and in all.
+    std::vector<long> missing;
+    long missingCount = 0;
 };
 
 // A pass over the rows. Column indices must be valid (asserted).
@@ -141,14 +151,21 @@ Result<ImportPreview> preview(const CsvTable& table,
 // lines (the first twenty, then how many more). Empty when none is.
 std::string leftOutSummary(const ImportPreview& preview);
 
+// The missing values the data file gets as NA: the total on the first line, then a line for
+// each variable that has any ("  column 3 (Stature): 2"). Empty when none is missing.
+// variableColumns are those the preview was made with.
+std::string missingSummary(const CsvTable& table,
+                           const std::vector<std::size_t>& variableColumns,
+                           const ImportPreview& preview);
+
 // Receives the .tvk text piece by piece; an error stops the import.
 using TvkSink = std::function<Status(std::string_view)>;
 
 // The .tvk file (CR LF lines), built in two passes over the rows and handed to sink piece by
 // piece: title, counts, populations with codes 1..P and their census sizes, variable names,
 // then one record per kept row in file order, every value written so that it reads back as
-// exactly the same double. Refuses, naming the column or line, a name the data file reader
-// would refuse.
+// exactly the same double, and every missing value as NA. Refuses, naming the column or line,
+// a name the data file reader would refuse.
 Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& sink);
 // The same, the text whole.
 Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan);

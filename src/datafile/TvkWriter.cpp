@@ -154,15 +154,15 @@ Status TvkWriter::addRecord(std::int16_t code, std::span<const double> values)
                      " values, the header names " + std::to_string(m_varCount) + " variables");
     }
     for (const double v : values) {
-        if (!std::isfinite(v)) {
-            return usage("record " + number + " holds a value that is not a finite number");
+        if (std::isinf(v)) {
+            return usage("record " + number + " holds an infinite value");
         }
     }
     // Built aside so that a refused record leaves the text as it was.
     std::string line = std::to_string(code);
     for (const double v : values) {
         line += ", ";
-        line += shortestText(v);
+        line += std::isnan(v) ? "NA" : shortestText(v);
     }
     line += "\r\n";
     m_text += line;

@@ -37,7 +37,8 @@ public:
     // Usage: the caller is expected to have checked its input with messages of its own.
     static Result<TvkWriter> start(const DataFileHeader& header);
 
-    // One record: the population code, then exactly varCount finite values.
+    // One record: the population code, then exactly varCount values, each finite or NaN for a
+    // missing value (written NA, which the reader gives back as NaN).
     Status addRecord(std::int16_t code, std::span<const double> values);
 
     long recordCount() const { return m_records; }

@@ -132,7 +132,10 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     lstVariables->setMinimumSize(180, 220);
     auto* variablesBox = new QGroupBox(tr("&Variables"), this);
     auto* variablesLayout = new QVBoxLayout(variablesBox);
-    lblVariablesHint = new QLabel(tr("Columns of numbers are ticked."), variablesBox);
+    // two short lines, not word wrap: a wrapped label can be squeezed over the list
+    lblVariablesHint =
+        new QLabel(tr("Columns of numbers are ticked.\nEmpty, NA, N/A and . are missing values."),
+                   variablesBox);
     lblVariablesHint->setObjectName(QStringLiteral("lblVariablesHint"));
     variablesLayout->addWidget(lstVariables, 1);
     variablesLayout->addWidget(lblVariablesHint);
@@ -171,6 +174,10 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     lblWarning->setObjectName(QStringLiteral("lblWarning"));
     lblWarning->setWordWrap(true);
     lblWarning->setVisible(false);
+    lblMissing = new QLabel(this);
+    lblMissing->setObjectName(QStringLiteral("lblMissing"));
+    lblMissing->setWordWrap(true);
+    lblMissing->setVisible(false);
     lblLeftOut = new QLabel(this);
     lblLeftOut->setObjectName(QStringLiteral("lblLeftOut"));
     lblLeftOut->setWordWrap(true);
@@ -196,6 +203,7 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     layout->addLayout(lists, 1);
     layout->addWidget(lblCensus);
     layout->addWidget(lblWarning);
+    layout->addWidget(lblMissing);
     layout->addWidget(lblLeftOut);
     layout->addWidget(chkLeaveOut);
     layout->addLayout(buttons);
@@ -303,6 +311,19 @@ void ImportCsvDialog::showWarning()
     lblWarning->setVisible(!lines.isEmpty());
 }
 
+void ImportCsvDialog::showMissing()
+{
+    QString text;
+    if (m_previewError.isEmpty() && m_preview.missingCount > 0) {
+        QStringList lines =
+            toQt(missingSummary(m_table, chosenVariables(), m_preview)).split(QLatin1Char('\n'));
+        const QString total = lines.takeFirst();
+        text = total + QLatin1Char('\n') + listed(lines);
+    }
+    lblMissing->setText(text);
+    lblMissing->setVisible(!text.isEmpty());
+}
+
 void ImportCsvDialog::fillVariables()
 {
     m_filling = true;
@@ -378,6 +399,7 @@ void ImportCsvDialog::refresh()
         m_leftOutLines = std::move(lines);
     }
     chkLeaveOut->setVisible(m_preview.leftOutCount > 0);
+    showMissing();
     showWarning();
     checkCensus();
 }

@@ -1,7 +1,8 @@
 // The Import CSV dialog: which column holds the populations, which columns become the
 // variables, the title, and a census size for every population. It names the columns that are
 // not numeric with their first bad cell, previews the populations with their sample sizes,
-// names the rows that would be left out (which the user must agree to), checks census sizes
+// counts the missing values that become NA, by variable, names the rows that would be left
+// out (which the user must agree to), checks census sizes
 // as they are typed, and says why Import is off when it is. Column indices are 0-based, as in
 // the CSV table.
 #pragma once
@@ -45,6 +46,7 @@ public:
     QLabel* lblPopulationsHint = nullptr;
     QLabel* lblCensus = nullptr;  // census sizes refused, or of no weight
     QLabel* lblWarning = nullptr; // columns that are not numeric, names changed
+    QLabel* lblMissing = nullptr; // missing values written as NA, by variable
     QLabel* lblLeftOut = nullptr;
     QLabel* lblImportOff = nullptr; // why Import is disabled
     QCheckBox* chkLeaveOut = nullptr;
@@ -58,6 +60,7 @@ private:
     void censusTyped(int row, const QString& text);
     void checkCensus();
     void showWarning();
+    void showMissing();
     void fillVariables();
     void refresh();
     void updateImportButton();

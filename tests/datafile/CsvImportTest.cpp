@@ -212,7 +212,6 @@ TEST(CsvColumns, CellsAreNumbersOnlyWhenTheWholeTextIsOne)
         {"5.", CellStatus::Number, 5.0},
         {"-1e-3", CellStatus::Number, -0.001},
         {"1E3", CellStatus::Number, 1000.0},
-        {"", CellStatus::Empty, 0.0},
         {"l.25", CellStatus::NotNumber, 0.0},
         {"1.2.3", CellStatus::NotNumber, 0.0},
         {"1e", CellStatus::NotNumber, 0.0},
@@ -220,8 +219,25 @@ TEST(CsvColumns, CellsAreNumbersOnlyWhenTheWholeTextIsOne)
         {"nan", CellStatus::NotNumber, 0.0},
         {"0x10", CellStatus::NotNumber, 0.0},
         {"1 000", CellStatus::NotNumber, 0.0},
-        {"NA", CellStatus::NotNumber, 0.0},
         {"1e999", CellStatus::OutOfRange, 0.0},
+        // missing: blank, or NA, N/A or "." in any case and with blanks around them
+        {"", CellStatus::Missing, 0.0},
+        {" \t ", CellStatus::Missing, 0.0},
+        {"NA", CellStatus::Missing, 0.0},
+        {"na", CellStatus::Missing, 0.0},
+        {"nA", CellStatus::Missing, 0.0},
+        {"N/A", CellStatus::Missing, 0.0},
+        {"n/a", CellStatus::Missing, 0.0},
+        {" . ", CellStatus::Missing, 0.0},
+        // near misses are no markers: the column is left out and the cell named
+        {"N.A.", CellStatus::NotNumber, 0.0},
+        {"NAN", CellStatus::NotNumber, 0.0},
+        {"#N/A", CellStatus::NotNumber, 0.0},
+        {"..", CellStatus::NotNumber, 0.0},
+        {"-", CellStatus::NotNumber, 0.0},
+        {"NA5", CellStatus::NotNumber, 0.0},
+        {"N A", CellStatus::NotNumber, 0.0},
+        {" 12 ", CellStatus::NotNumber, 0.0}, // blanks that quotes kept
     };
     for (const Case& c : cases) {
         double v = 0.0;
@@ -235,9 +251,9 @@ TEST(CsvColumns, CellsAreNumbersOnlyWhenTheWholeTextIsOne)
 TEST(CsvColumns, PreselectNumericColumnsAndNameTheFirstCellThatKeepsOthersOut)
 {
     const CsvTable t = table("ID,Pop,X,Note,Y,Empty,Z\n"
-                             "1,A,1.5,ok,,,1\n"
-                             "2,B,2,,7,,NA\n"
-                             "3,A,7O.5,,8,,1e999\n");
+                             "1,A,1.5,ok,,NA,1\n"
+                             "2,B,2,,7,\" n/a\",NA\n"
+                             "3,A,7O.5,,8,.,1e999\n");
     const auto& columns = t.columns;
     ASSERT_EQ(columns.size(), 7u);
     EXPECT_TRUE(columns[0].numeric);
@@ -245,14 +261,14 @@ TEST(CsvColumns, PreselectNumericColumnsAndNameTheFirstCellThatKeepsOthersOut)
     EXPECT_FALSE(columns[2].numeric); // one cell is "7O.5"
     EXPECT_FALSE(columns[3].numeric);
     EXPECT_TRUE(columns[4].numeric);  // an empty cell does not spoil a column
-    EXPECT_FALSE(columns[5].numeric); // nothing in it at all
-    EXPECT_FALSE(columns[6].numeric); // "NA" is no number either
+    EXPECT_FALSE(columns[5].numeric); // every value missing: nothing to analyse
+    EXPECT_FALSE(columns[6].numeric); // the marker is passed over, the range is not
     EXPECT_EQ(columns[4].filled, 2);
     EXPECT_EQ(tavrik::columnProblem(t, 2),
               "column 3 (X): line 4 holds \"7O.5\", which is not a number");
     EXPECT_EQ(tavrik::columnProblem(t, 5), "column 6 (Empty): it holds no value");
     EXPECT_EQ(tavrik::columnProblem(t, 6),
-              "column 7 (Z): line 3 holds \"NA\", which is not a number");
+              "column 7 (Z): line 4 holds \"1e999\", a number out of range");
     EXPECT_EQ(tavrik::columnProblem(t, 4), "");
 
     const ImportPlan plan = tavrik::defaultPlan(t);
@@ -282,11 +298,12 @@ TEST(CsvPreview, CountsPopulationsInOrderOfFirstAppearanceAndNamesRowsLeftOut)
 {
     const CsvTable t = table("Pop,X,Y\n"
                              "B,1,2\n"
-                             "A,3,\n" // line 3: no Y
+                             "A,3,\n" // line 3: no Y, kept
                              "B,5,6\n"
                              ",7,8\n" // line 5: no population
                              "A,9,10\n"
                              "C,l.25,1\n" // line 7: not a number
+                             "n/a,1,2\n"  // line 8: no population either
                              "A,1,1\n");
     const auto previewed = tavrik::preview(t, 0, {1, 2});
     ASSERT_TRUE(previewed.ok()) << previewed.error().message;
@@ -295,26 +312,26 @@ TEST(CsvPreview, CountsPopulationsInOrderOfFirstAppearanceAndNamesRowsLeftOut)
     EXPECT_EQ(p.populations[0].name, "B");
     EXPECT_EQ(p.populations[0].sampleSize, 2);
     EXPECT_EQ(p.populations[1].name, "A");
-    EXPECT_EQ(p.populations[1].sampleSize, 2);
-    EXPECT_EQ(p.keptRows, 4);
+    EXPECT_EQ(p.populations[1].sampleSize, 3);
+    EXPECT_EQ(p.keptRows, 5);
     ASSERT_EQ(p.leftOut.size(), 3u);
-    EXPECT_EQ(p.leftOut[0].reason, "line 3, column 3 (Y): no value");
-    EXPECT_EQ(p.leftOut[1].reason, "line 5, column 1 (Pop): no population");
-    EXPECT_EQ(p.leftOut[2].reason, "line 7, column 2 (X): expected a number, found \"l.25\"");
+    EXPECT_EQ(p.leftOut[0].reason, "line 5, column 1 (Pop): no population");
+    EXPECT_EQ(p.leftOut[1].reason, "line 7, column 2 (X): expected a number, found \"l.25\"");
+    EXPECT_EQ(p.leftOut[2].reason, "line 8, column 1 (Pop): no population (\"n/a\")");
     EXPECT_EQ(tavrik::leftOutSummary(p),
-              "3 rows have a missing or non-numeric value or no population and would be left "
-              "out: lines 3, 5, 7.");
+              "3 rows have a value that is not a number or no population and would be left "
+              "out: lines 5, 7, 8.");
 
-    // only the chosen variables count: without Y, line 3 is kept
-    EXPECT_EQ(tavrik::preview(t, 0, {1})->leftOutCount, 2);
+    // only the chosen variables count: without X, line 7 is kept
+    EXPECT_EQ(tavrik::preview(t, 0, {2})->leftOutCount, 2);
 
     ImportPlan plan;
     plan.variableColumns = {1, 2};
     auto refused = tavrik::tvkText(t, plan);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().message,
-              "data.csv, line 3, column 3 (Y): no value (and 2 more rows)");
-    EXPECT_EQ(refused.error().line, 3);
+              "data.csv, line 5, column 1 (Pop): no population (and 2 more rows)");
+    EXPECT_EQ(refused.error().line, 5);
 
     plan.leaveOutRows = true;
     plan.title = "T";
@@ -322,14 +339,33 @@ TEST(CsvPreview, CountsPopulationsInOrderOfFirstAppearanceAndNamesRowsLeftOut)
     ASSERT_TRUE(text.ok()) << text.error().message;
     EXPECT_EQ(*text,
               "\"T\"\r\n2, 2\r\n\"B\", 1, 100\r\n\"A\", 2, 100\r\n\"X\", \"Y\"\r\n"
-              "1, 1, 2\r\n1, 5, 6\r\n2, 9, 10\r\n2, 1, 1\r\n");
+              "1, 1, 2\r\n2, 3, NA\r\n1, 5, 6\r\n2, 9, 10\r\n2, 1, 1\r\n");
+}
+
+TEST(CsvPreview, CountsTheMissingValuesOfTheRowsKeptByVariable)
+{
+    const CsvTable t = table("Pop,X,Y,Z\n"
+                             "A,NA,1,\n"
+                             "A,.,2,\n"
+                             ",,3,\n" // no population: its missing X and Z are not written
+                             "B,4,NA,5\n"
+                             "B,n/a,N/A,6\n");
+    const auto p = tavrik::preview(t, 0, {3, 1, 2});
+    ASSERT_TRUE(p.ok()) << p.error().message;
+    EXPECT_EQ(p->missing, (std::vector<long>{2, 3, 2}));
+    EXPECT_EQ(p->missingCount, 7);
+    EXPECT_EQ(tavrik::missingSummary(t, {3, 1, 2}, *p),
+              "7 values are missing and are written as NA:\n"
+              "  column 4 (Z): 2\n"
+              "  column 2 (X): 3\n"
+              "  column 3 (Y): 2");
 }
 
 TEST(CsvPreview, SummaryListsTwentyLinesAndCountsTheRest)
 {
     std::string text = "Pop,X\n";
     for (int i = 0; i < 25; ++i) {
-        text += "A,\n";
+        text += ",1\n";
     }
     const auto p = tavrik::preview(table(text), 0, {1});
     EXPECT_EQ(p->leftOut.size(), 20u); // the count goes on, the reasons kept do not
@@ -433,6 +469,7 @@ TEST(CensusSizes, ReadWithOrWithoutHeaderAndRefuseBadLines)
         {"abc", "\"abc\" is not a number"},
         {"-5", "\"-5\" is below 0"},
         {"", "no census size is given"},
+        {"NA", "no census size is given"},
         {"1e39", "\"1e39\" is out of range"},
         {"0", ""},
         {"2,5", ""},
@@ -495,6 +532,44 @@ TEST(CsvRoundTrip, WrittenFileReadsBackTheSameNamesCodesSizesAndValuesBitForBit)
     }
 }
 
+TEST(CsvRoundTrip, MissingCellsAreWrittenAsNaAndReadBackAsMissing)
+{
+    // decimal commas, markers quoted and with blanks, a column with no value at all
+    const CsvTable t = table("Site;Length;Width;Notes\r\n"
+                             "North;1,5;\"NA\";\r\n"
+                             "North;\" n/a \";2;.\r\n"
+                             "South;.;3,25;NA\r\n"
+                             "South;4;;\r\n");
+    const ImportPlan plan = tavrik::defaultPlan(t);
+    EXPECT_EQ(plan.populationColumn, 0u);
+    EXPECT_EQ(plan.variableColumns, (std::vector<std::size_t>{1, 2}));
+    EXPECT_EQ(tavrik::columnProblem(t, 3), "column 4 (Notes): it holds no value");
+
+    auto text = tavrik::tvkText(t, plan);
+    ASSERT_TRUE(text.ok()) << text.error().message;
+    EXPECT_EQ(*text,
+              "\"data\"\r\n2, 2\r\n\"North\", 1, 100\r\n\"South\", 2, 100\r\n"
+              "\"Length\", \"Width\"\r\n"
+              "1, 1.5, NA\r\n1, NA, 2\r\n2, NA, 3.25\r\n2, 4, NA\r\n");
+
+    ScratchFile file(*text);
+    const auto contents = tavrik::test::readAll(tavrik::DataFileReader::open(file.path()));
+    ASSERT_FALSE(contents.failed) << contents.error.message;
+    ASSERT_EQ(contents.records.size(), 4u);
+    const double na = std::nan("");
+    const double expected[4][2] = {{1.5, na}, {na, 2.0}, {na, 3.25}, {4.0, na}};
+    for (std::size_t r = 0; r < 4; ++r) {
+        for (std::size_t k = 0; k < 2; ++k) {
+            const double got = contents.records[r].values.at(k);
+            if (std::isnan(expected[r][k])) {
+                EXPECT_TRUE(std::isnan(got)) << "record " << r << ", value " << k;
+            } else {
+                EXPECT_EQ(got, expected[r][k]) << "record " << r << ", value " << k;
+            }
+        }
+    }
+}
+
 TEST(CsvRoundTrip, NamesTheReaderWouldRefuseAreRefusedWithTheirColumnOrLine)
 {
     const auto refusal = [](const std::string& csv, std::vector<std::size_t> variables) {
@@ -551,10 +626,16 @@ TEST(CsvRoundTrip, WriterRefusesWhatTheFormatCannotHold)
     const std::string before = writer->text();
     const double inf[] = {HUGE_VAL};
     EXPECT_FALSE(writer->addRecord(1, inf).ok());
+    const double minusInf[] = {-HUGE_VAL};
+    EXPECT_FALSE(writer->addRecord(1, minusInf).ok());
     const double two[] = {1.0, 2.0};
     EXPECT_FALSE(writer->addRecord(1, two).ok());
     EXPECT_EQ(writer->text(), before);
     EXPECT_EQ(writer->recordCount(), 0);
+    // NaN is how a missing value is held; the reader's marker is written for it
+    const double missing[] = {std::nan("")};
+    ASSERT_TRUE(writer->addRecord(1, missing).ok());
+    EXPECT_EQ(writer->text(), before + "1, NA\r\n");
 }
 
 } // namespace

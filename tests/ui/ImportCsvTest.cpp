@@ -1,6 +1,6 @@
 // File > Import CSV: the dialog's first choices and preview, the columns and rows it would
-// leave out, why Import is off, census sizes checked as they are typed, and the written data
-// file opened as File > Open opens it.
+// leave out, the missing values it counts, why Import is off, census sizes checked as they are
+// typed, and the written data file opened as File > Open opens it.
 
 #include "ui/ImportCsvDialog.h"
 
@@ -31,14 +31,17 @@ const char* const sites = "ID,Site,Stature,Note,Head length\r\n"
                           "4,Hills,165,,186\r\n"
                           "5,Coast,164.5,,187\r\n";
 
-// Semicolons and decimal commas; line 3 has no stature, line 5 a head length of "n/a".
+// Semicolons and decimal commas; line 3 has no stature, line 5 a head length of "n/a", line 8
+// no population, and line 9 a head length that is not a number.
 const char* const gaps = "Site;Stature;Head length\n"
                          "North;170,5;191\n"
                          "North;;193\n"
                          "Coast;168;188,5\n"
                          "Coast;164,5;n/a\n"
                          "Hills;165;186\n"
-                         "Hills;161,5;184,5\n";
+                         "Hills;161,5;184,5\n"
+                         "N/A;160;180\n"
+                         "Hills;163;big\n";
 
 QStringList entries(const QListWidget* list, bool checkedOnly)
 {
@@ -128,6 +131,7 @@ private slots:
                      {{"North", "2", "100"}, {"Coast", "2", "100"}, {"Hills", "1", "100"}}));
         QVERIFY(d->lblLeftOut->text().contains("5"));
         QVERIFY(!d->chkLeaveOut->isVisible());
+        QVERIFY(!d->lblMissing->isVisible());
         QVERIFY(d->btnImport->isEnabled());
 
         // codes in ID as populations: Site returns unticked, as it holds no numbers
@@ -198,41 +202,44 @@ private slots:
         d->btnCancel->click();
     }
 
-    void rowsLeftOutAreNamedAndMustBeAgreedTo()
+    void missingValuesAreCountedAndRowsLeftOutMustBeAgreedTo()
     {
         ImportCsvDialog* d = startImport("gaps.csv", gaps);
         QVERIFY(d != nullptr);
-        // "n/a" keeps Head length from being ticked
+        // the missing values spoil no column; "big" keeps Head length from being ticked
         QCOMPARE(entries(d->lstVariables, true), QStringList({"Stature"}));
+        QVERIFY(d->lblMissing->isVisible());
+        QCOMPARE(d->lblMissing->text(),
+                 QString("1 value is missing and is written as NA:\n  column 2 (Stature): 1"));
         QCOMPARE(d->lblLeftOut->text(),
-                 QString("1 row has a missing or non-numeric value or no population and would "
-                         "be left out: line 3."));
+                 QString("1 row has a value that is not a number or no population and would "
+                         "be left out: line 8."));
         QVERIFY(d->chkLeaveOut->isVisible());
         QVERIFY(!d->btnImport->isEnabled());
         d->chkLeaveOut->setChecked(true);
         QVERIFY(d->btnImport->isEnabled());
 
+        // an agreement holds for the rows it was given for only
         setChecked(d->lstVariables, "Head length", true);
         QCOMPARE(d->lblLeftOut->text(),
-                 QString("2 rows have a missing or non-numeric value or no population and would "
-                         "be left out: lines 3, 5."));
-        QVERIFY(d->lblLeftOut->toolTip().contains("n/a"));
+                 QString("2 rows have a value that is not a number or no population and would "
+                         "be left out: lines 8, 9."));
+        QVERIFY(d->lblLeftOut->toolTip().contains("\"big\""));
         QVERIFY(!d->chkLeaveOut->isChecked());
         QVERIFY(!d->btnImport->isEnabled());
-        // only the rows kept count in the sample sizes
+        QCOMPARE(d->lblMissing->text(),
+                 QString("2 values are missing and are written as NA:\n"
+                         "  column 2 (Stature): 1\n  column 3 (Head length): 1"));
+        // rows with a missing value are kept in the sample sizes
         QCOMPARE(tableRows(d->tblPopulations),
                  QList<QStringList>(
-                     {{"North", "1", "100"}, {"Coast", "1", "100"}, {"Hills", "2", "100"}}));
+                     {{"North", "2", "100"}, {"Coast", "2", "100"}, {"Hills", "2", "100"}}));
 
-        // an agreement holds for the rows it was given for only
         d->chkLeaveOut->setChecked(true);
         setChecked(d->lstVariables, "Stature", false);
-        QCOMPARE(d->lblLeftOut->text(),
-                 QString("1 row has a missing or non-numeric value or no population and would "
-                         "be left out: line 5."));
-        QVERIFY(!d->chkLeaveOut->isChecked());
-        QVERIFY(!d->btnImport->isEnabled());
-        d->chkLeaveOut->setChecked(true);
+        QCOMPARE(d->lblMissing->text(),
+                 QString("1 value is missing and is written as NA:\n  column 3 (Head length): 1"));
+        QVERIFY(d->btnImport->isEnabled());
 
         const QString tvk = h->dir.filePath("gaps.tvk");
         h->prompts.queueSaveFileName(tvk);
@@ -241,7 +248,7 @@ private slots:
                  QByteArray("\"gaps\"\r\n3, 1\r\n"
                             "\"North\", 1, 100\r\n\"Coast\", 2, 100\r\n\"Hills\", 3, 100\r\n"
                             "\"Head length\"\r\n"
-                            "1, 191\r\n1, 193\r\n2, 188.5\r\n3, 186\r\n3, 184.5\r\n"));
+                            "1, 191\r\n1, 193\r\n2, 188.5\r\n2, NA\r\n3, 186\r\n3, 184.5\r\n"));
     }
 
     void censusSizesAreCheckedAsTheyAreTyped()
