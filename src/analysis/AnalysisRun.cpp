@@ -372,6 +372,8 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     Matrix scaledPcScores(gu, 2);
     std::vector<double> pcShares;
     std::vector<double> scaledPcShares;
+    std::vector<double> eigenvalues[2];
+    std::int16_t eigenvaluesListed[2] = {0, 0};
     for (int pass = 1; pass <= matrixCount; ++pass) {
         const char* const statusLine =
             pass == 1 ? "...performing PCA..." : "...performing PCA on scaled matrix...";
@@ -394,6 +396,11 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
                                     chosen.setup.popNames,
                                     pass == 1 ? pcScores : scaledPcScores,
                                     pass == 1 ? &pcShares : &scaledPcShares);
+        const auto at = static_cast<std::size_t>(pass - 1);
+        for (std::size_t k = 0; k < gu; ++k) {
+            eigenvalues[at].push_back(eig.centredMatrix(k, k));
+        }
+        eigenvaluesListed[at] = static_cast<std::int16_t>(eig.nonZeroCount);
     }
 
     progress.status("...writing matrices to file...");
@@ -415,10 +422,14 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     out.basis.popSizes = chosen.popSizes;
     out.basis.heritability = settings.heritability;
     out.basis.biasCorrection = bias;
+    out.basis.scaledAnalysis = settings.scaledAnalysis != 0;
+    out.basis.dataTitle = header.title;
     out.basis.fst = rel.fst;
     out.basis.fstUnbiased = rel.fstUnbiased;
     out.basis.fstSe = rel.fstSe;
+    out.basis.uncorrectedDiagonal = std::move(rel.uncorrectedDiagonal);
     out.basis.seDiagonal = rel.seDiagonal;
+    out.basis.seR = std::move(rel.seR);
     out.basis.seDSquare = rel.seDSquare;
 
     AnalysisResults& res = out.results;
@@ -432,6 +443,10 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     res.scaledPcScores = std::move(scaledPcScores);
     res.pcShares = std::move(pcShares);
     res.scaledPcShares = std::move(scaledPcShares);
+    res.eigenvalues = std::move(eigenvalues[0]);
+    res.scaledEigenvalues = std::move(eigenvalues[1]);
+    res.eigenvaluesListed = eigenvaluesListed[0];
+    res.scaledEigenvaluesListed = eigenvaluesListed[1];
     res.populationNames = chosen.setup.popNames;
     res.observedVariance = pr.observedVariance;
     res.expectedVariance = std::move(vt.expectedVariance);

@@ -49,10 +49,14 @@ struct RunBasis
     std::vector<float> popSizes; // census sizes of the chosen populations
     float heritability = 1.0f;
     bool biasCorrection = true;
+    bool scaledAnalysis = false; // asked for; RunOutput::matrixCount says whether it was made
+    std::string dataTitle;
     double fst = 0.0;
     double fstUnbiased = 0.0;
     double fstSe = 0.0;
+    std::vector<double> uncorrectedDiagonal; // r(ii) before the sampling-bias correction
     std::vector<double> seDiagonal;
+    Matrix seR;       // filled for i < j
     Matrix seDSquare; // filled for i < j
 };
 

@@ -50,6 +50,12 @@ struct AnalysisResults
     // empty when the pass listed no non-zero eigenvalue (or, for the scaled one, had no pass).
     std::vector<double> pcShares;
     std::vector<double> scaledPcShares;
+    // Every eigenvalue of the double-centred matrix, largest first; the report lists the first
+    // eigenvaluesListed of them (those above 5E-07). Empty for a pass the run did not make.
+    std::vector<double> eigenvalues;
+    std::vector<double> scaledEigenvalues;
+    std::int16_t eigenvaluesListed = 0;
+    std::int16_t scaledEigenvaluesListed = 0;
     std::vector<std::string> populationNames; // chosen populations, file order
     std::vector<double> observedVariance;
     std::vector<double> expectedVariance;
