@@ -12,6 +12,7 @@ install(FILES ${tavrik_example_files} DESTINATION ${TAVRIK_DATADIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/docs/DECISIONS.md
               ${PROJECT_SOURCE_DIR}/docs/USING.md ${PROJECT_SOURCE_DIR}/docs/DEVELOPING.md
+              ${PROJECT_SOURCE_DIR}/docs/tavrik-results.schema.json
         DESTINATION share/doc/tavrik)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tavrik-batch.1 DESTINATION share/man/man1)
 

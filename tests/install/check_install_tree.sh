@@ -46,6 +46,7 @@ expected=(
     share/doc/tavrik/DECISIONS.md
     share/doc/tavrik/USING.md
     share/doc/tavrik/DEVELOPING.md
+    share/doc/tavrik/tavrik-results.schema.json
     share/man/man1/tavrik-batch.1
     share/tavrik/help/tavrik-guide.html
     share/tavrik/help/valley.tvk
@@ -94,6 +95,7 @@ same_as_source share/doc/tavrik/CHANGELOG.md CHANGELOG.md
 same_as_source share/doc/tavrik/DECISIONS.md docs/DECISIONS.md
 same_as_source share/doc/tavrik/USING.md docs/USING.md
 same_as_source share/doc/tavrik/DEVELOPING.md docs/DEVELOPING.md
+same_as_source share/doc/tavrik/tavrik-results.schema.json docs/tavrik-results.schema.json
 same_as_source share/tavrik/help/tavrik-guide.html docs/help/tavrik-guide.html
 same_as_source share/man/man1/tavrik-batch.1 docs/man/tavrik-batch.1
 same_as_source share/man/man1/tavrik.1 docs/man/tavrik.1

@@ -1,0 +1,265 @@
+#include "export/ResultJson.h"
+
+#include <algorithm>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+// Populations and variables count from 0 here, in the order of the run's choice (file order).
+
+namespace tavrik {
+
+namespace {
+
+// Members keep the order in which they are set, so the document reads as the schema lists it.
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view formatName = "tavrik-results";
+constexpr int formatVersion = 1;
+constexpr std::string_view programName = "TAVRIK 5.0";
+
+Json number(double v)
+{
+    return std::isfinite(v) ? Json(v) : Json(nullptr);
+}
+
+// The double whose shortest text is the float's shortest text: 0.55f is written 0.55.
+Json floatNumber(float v)
+{
+    if (!std::isfinite(v)) {
+        return nullptr;
+    }
+    char buffer[32];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, v);
+    double widened = 0.0;
+    const auto read = std::from_chars(buffer, written.ptr, widened);
+    assert(written.ec == std::errc{} && read.ec == std::errc{});
+    return read.ec == std::errc{} ? widened : static_cast<double>(v);
+}
+
+// Counts that the run keeps as doubles (n(i), N, records left out) are whole numbers.
+Json count(double v)
+{
+    return std::isfinite(v) ? Json(static_cast<std::int64_t>(v)) : Json(nullptr);
+}
+
+Json numbers(const std::vector<double>& values)
+{
+    Json list = Json::array();
+    for (const double v : values) {
+        list.push_back(number(v));
+    }
+    return list;
+}
+
+// The upper-left rows x cols block of m, one array per row.
+Json rows(const Matrix& m, std::size_t rowCount, std::size_t colCount)
+{
+    assert(m.rows() >= rowCount && m.cols() >= colCount);
+    Json out = Json::array();
+    for (std::size_t i = 0; i < rowCount; ++i) {
+        Json row = Json::array();
+        for (std::size_t j = 0; j < colCount; ++j) {
+            row.push_back(number(m(i, j)));
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+// A standard-error matrix the run fills above the diagonal only: mirrored below it, with the
+// given diagonal.
+Json symmetricRows(const Matrix& upper, const std::vector<double>& diagonal)
+{
+    const std::size_t g = diagonal.size();
+    assert(upper.rows() >= g && upper.cols() >= g);
+    Json out = Json::array();
+    for (std::size_t i = 0; i < g; ++i) {
+        Json row = Json::array();
+        for (std::size_t j = 0; j < g; ++j) {
+            row.push_back(number(i == j ? diagonal[i] : upper(std::min(i, j), std::max(i, j))));
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+Json principalCoordinates(const std::vector<double>& eigenvalues,
+                          std::int16_t listed,
+                          const std::vector<double>& shares,
+                          const Matrix& scores,
+                          std::size_t g)
+{
+    Json pc;
+    pc["eigenvalues"] = numbers(eigenvalues);
+    pc["nonZeroEigenvalues"] = listed;
+    pc["shares"] = numbers(shares);
+    pc["scores"] = rows(scores, g, 2);
+    return pc;
+}
+
+std::string_view statisticName(StatisticKind kind)
+{
+    switch (kind) {
+    case StatisticKind::Fst:
+        return "Fst";
+    case StatisticKind::FstUnbiased:
+        return "Unbiased Fst";
+    case StatisticKind::RDiagonal:
+        return "r(ii)";
+    case StatisticKind::DSquare:
+        return "D-square";
+    }
+    return {};
+}
+
+Json optionalName(const std::string& name)
+{
+    return name.empty() ? Json(nullptr) : Json(name);
+}
+
+Json sweepJson(const SweepTable& sweep)
+{
+    Json out;
+    out["populations"] = sweep.popNames;
+    Json points = Json::array();
+    for (const SweepRow& row : sweep.rows) {
+        Json point;
+        point["heritability"] = floatNumber(row.point.heritability);
+        point["fst"] = number(row.fst);
+        point["fstUnbiased"] = number(row.fstUnbiased);
+        point["fstSe"] = number(row.fstSe);
+        point["rDiagonal"] = numbers(row.rDiagonal);
+        points.push_back(std::move(point));
+    }
+    out["points"] = std::move(points);
+    return out;
+}
+
+Json bootstrapJson(const BootstrapResult& boot)
+{
+    Json out;
+    out["seed"] = boot.seed;
+    out["replicates"] = boot.replicates;
+    out["used"] = boot.used;
+    out["singular"] = boot.singular;
+    out["failed"] = boot.failed;
+    out["firstFailure"] = optionalName(boot.firstFailure);
+    Json statistics = Json::array();
+    for (const BootstrapStatistic& s : boot.statistics) {
+        Json stat;
+        stat["statistic"] = statisticName(s.kind);
+        stat["population"] = optionalName(s.population);
+        stat["population2"] = optionalName(s.population2);
+        stat["estimate"] = number(s.estimate);
+        stat["analyticSe"] = number(s.analyticSe);
+        stat["bootstrapSe"] = number(s.bootstrapSe);
+        stat["lower"] = number(s.lower);
+        stat["upper"] = number(s.upper);
+        statistics.push_back(std::move(stat));
+    }
+    out["statistics"] = std::move(statistics);
+    return out;
+}
+
+} // namespace
+
+std::string resultJsonText(const JsonRun& run)
+{
+    const RunBasis& basis = run.basis;
+    const AnalysisResults& res = run.results;
+    const PassSetup& setup = basis.setup;
+    const PassResults& passes = basis.passes;
+    const std::size_t g = setup.popNames.size();
+    const std::size_t t = setup.varNames.size();
+    assert(res.populationNames.size() == g && passes.sampleSizes.size() == g);
+
+    Json doc;
+    doc["format"] = formatName;
+    doc["formatVersion"] = formatVersion;
+    doc["program"] = programName;
+
+    Json& data = doc["dataFile"];
+    data["path"] = run.dataSet.dataPath;
+    data["title"] = basis.dataTitle;
+    data["populationCount"] = run.dataSet.popCount;
+    data["variableCount"] = run.dataSet.varCount;
+
+    Json& settings = doc["settings"];
+    settings["heritability"] = floatNumber(basis.heritability);
+    settings["biasCorrection"] = basis.biasCorrection;
+    settings["scaledAnalysis"] = basis.scaledAnalysis;
+
+    Json& variables = doc["variables"] = Json::array();
+    for (std::size_t k = 0; k < t; ++k) {
+        Json v;
+        v["name"] = setup.varNames[k];
+        v["grandMean"] = number(passes.grandMeans[k]);
+        v["totalVariance"] = number(passes.totalVariances[k]);
+        variables.push_back(std::move(v));
+    }
+
+    Json& populations = doc["populations"] = Json::array();
+    for (std::size_t i = 0; i < g; ++i) {
+        Json p;
+        p["name"] = setup.popNames[i];
+        p["code"] = setup.popCodes[i];
+        p["sampleSize"] = count(passes.sampleSizes[i]);
+        p["censusSize"] = floatNumber(basis.popSizes[i]);
+        p["weight"] = number(setup.popWeights[i]);
+        p["recordsLeftOut"] = count(passes.leftOut[i]);
+        populations.push_back(std::move(p));
+    }
+    doc["totalSampleSize"] = count(passes.totalSampleSize);
+
+    Json& fst = doc["fst"];
+    fst["fst"] = number(basis.fst);
+    fst["unbiased"] = number(basis.fstUnbiased);
+    fst["se"] = number(basis.fstSe);
+
+    Json& r = doc["rMatrix"];
+    r["values"] = rows(res.rMatrix, g, g);
+    r["standardErrors"] = symmetricRows(basis.seR, basis.seDiagonal);
+    r["uncorrectedDiagonal"] = numbers(basis.uncorrectedDiagonal);
+
+    Json& d = doc["dSquare"];
+    d["values"] = rows(res.dSquare, g, g);
+    d["standardErrors"] = symmetricRows(basis.seDSquare, std::vector<double>(g, 0.0));
+
+    Json& vt = doc["velbrandTorvane"];
+    vt["meanWithinVariance"] = number(passes.meanWithinVariance);
+    vt["observedVariance"] = numbers(res.observedVariance);
+    vt["expectedVariance"] = numbers(res.expectedVariance);
+    vt["residualVariance"] = numbers(res.residualVariance);
+
+    doc["principalCoordinates"] =
+        principalCoordinates(res.eigenvalues, res.eigenvaluesListed, res.pcShares, res.pcScores, g);
+
+    if (run.matrixCount == 2) {
+        Json& scaled = doc["scaled"];
+        scaled["rMatrix"] = rows(res.scaledRMatrix, g, g);
+        scaled["dSquare"] = rows(res.scaledDSquare, g, g);
+        scaled["principalCoordinates"] = principalCoordinates(res.scaledEigenvalues,
+                                                              res.scaledEigenvaluesListed,
+                                                              res.scaledPcShares,
+                                                              res.scaledPcScores,
+                                                              g);
+    } else {
+        doc["scaled"] = nullptr;
+    }
+
+    if (run.sweep != nullptr) {
+        doc["heritabilitySweep"] = sweepJson(*run.sweep);
+    }
+    if (run.bootstrap != nullptr) {
+        doc["bootstrap"] = bootstrapJson(*run.bootstrap);
+    }
+
+    // Names are UTF-8 by the time they get here; anything else is replaced, never thrown.
+    std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace);
+    text += '\n';
+    return text;
+}
+
+} // namespace tavrik
