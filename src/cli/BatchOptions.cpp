@@ -212,6 +212,15 @@ const OptionSpec optionTable[] = {
          }
          return {};
      }},
+    {"json",
+     "FILE",
+     "every number of the run in one JSON document: settings, populations, matrices with "
+     "their standard errors, Fst, Velbrand-Torvane values, principal coordinates, and the "
+     "sweep and bootstrap when asked for",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.jsonPath, "json", v);
+     }},
     {"heritability-sweep",
      "FROM:TO:STEP",
      "recompute Fst, unbiased Fst, its se and every unbiased r(ii) for the heritabilities "

@@ -49,6 +49,7 @@ struct BatchOptions
     std::optional<std::string> vtResultsPath;
     std::optional<std::string> chartPath;  // ends in .png or .svg, any case
     std::optional<MatrixKind> chartMatrix; // R or ScaledR; absent: R
+    std::optional<std::string> jsonPath;   // every number of the run in one JSON document
 
     // Further analyses of the run's results.
     std::optional<std::string> sweepSpec; // FROM:TO:STEP as given

@@ -10,6 +10,7 @@
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "export/ResultCsv.h"
+#include "export/ResultJson.h"
 #include "export/SavedOutput.h"
 
 #include <charconv>
@@ -100,13 +101,13 @@ std::int16_t countFlags(const std::vector<std::int16_t>& flags)
     return count;
 }
 
-// Every file the run is asked to write, with the option that names it: report, listing, saved
-// output, matrices in the order given, scores, results. Standard output is no file.
-std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOptions& options)
+// Every output the run is asked to write, with the option that names it: report, listing,
+// saved output, matrices in the order given, scores, results. Standard output included.
+std::vector<std::pair<std::string, std::string>> outputs(const BatchOptions& options)
 {
     std::vector<std::pair<std::string, std::string>> targets;
     const auto add = [&targets](std::string option, const std::optional<std::string>& path) {
-        if (path && *path != standardOutputPath) {
+        if (path) {
             targets.emplace_back(std::move(option), *path);
         }
     };
@@ -120,9 +121,18 @@ std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOption
     add("--scaled-pc-scores", options.scaledPcScoresPath);
     add("--vt-results", options.vtResultsPath);
     add("--chart", options.chartPath);
+    add("--json", options.jsonPath);
     add("--sweep-output", options.sweepOutputPath);
     add("--sweep-chart", options.sweepChartPath);
     add("--bootstrap-output", options.bootstrapOutputPath);
+    return targets;
+}
+
+// The outputs that are files: standard output is none.
+std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOptions& options)
+{
+    auto targets = outputs(options);
+    std::erase_if(targets, [](const auto& named) { return named.second == standardOutputPath; });
     return targets;
 }
 
@@ -132,6 +142,23 @@ std::vector<std::pair<std::string, std::string>> outputTargets(const BatchOption
 Status checkOutputTargets(const BatchOptions& options, const std::filesystem::path& dataPath)
 {
     const auto targets = outputTargets(options);
+    if (options.jsonPath == standardOutputPath) {
+        // a JSON reader takes one document: nothing may share the stream with it
+        for (const auto& [option, path] : outputs(options)) {
+            if (path == standardOutputPath && option != "--json") {
+                return Error{ErrorKind::Usage,
+                             "--json -: " + option +
+                                 " also writes to standard output, and a JSON reader takes "
+                                 "the document alone; give one of them a file" +
+                                 (option == "--report" ? " (the report goes to standard output "
+                                                         "unless --report names a file)"
+                                                       : ""),
+                             {},
+                             0,
+                             {}};
+            }
+        }
+    }
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const auto& [option, path] = targets[i];
         if (namesSameFile(path, dataPath)) {
@@ -364,6 +391,8 @@ int runBatch(const BatchOptions& options,
     }
     const AnalysisResults& results = run->results;
     std::string reportText = run->screenText;
+    std::optional<SweepTable> sweepTable;
+    std::optional<BootstrapResult> bootstrapResult;
     if (options.sweepSpec) {
         Result<SweepTable> sweep = heritabilitySweep(run->basis, options.sweepPoints);
         if (!sweep) {
@@ -371,10 +400,11 @@ int runBatch(const BatchOptions& options,
             return exitStatusFor(sweep.error().kind);
         }
         route(*options.sweepOutputPath, sweepCsvText(*sweep));
+        sweepTable = std::move(*sweep);
         if (options.sweepChartPath) {
             // the title of the desktop's sweep window
             Result<std::string> drawn =
-                sweepChart(*options.sweepChartPath, *sweep, std::string(sweepChartTitle));
+                sweepChart(*options.sweepChartPath, *sweepTable, std::string(sweepChartTitle));
             if (!drawn) {
                 printBatchMessage(err, drawn.error().message);
                 return exitStatusFor(drawn.error().kind);
@@ -403,6 +433,7 @@ int runBatch(const BatchOptions& options,
         if (options.bootstrapOutputPath) {
             route(*options.bootstrapOutputPath, bootstrapCsvText(*boot));
         }
+        bootstrapResult = std::move(*boot);
     }
     route(options.reportPath, reportText);
     if (options.listingPath) {
@@ -428,6 +459,15 @@ int runBatch(const BatchOptions& options,
     }
     if (options.vtResultsPath) {
         route(*options.vtResultsPath, velbrandTorvaneCsvText(results));
+    }
+    if (options.jsonPath) {
+        route(*options.jsonPath,
+              resultJsonText({input.dataSet,
+                              run->basis,
+                              results,
+                              run->matrixCount,
+                              sweepTable ? &*sweepTable : nullptr,
+                              bootstrapResult ? &*bootstrapResult : nullptr}));
     }
     if (options.chartPath) {
         // The titles of the desktop's chart window.
