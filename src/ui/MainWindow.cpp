@@ -4,6 +4,7 @@
 #include "datafile/DataFileReader.h"
 #include "datafile/TvkWriter.h"
 #include "export/ResultCsv.h"
+#include "export/ResultJson.h"
 #include "export/SavedOutput.h"
 #include "report/ReportHeader.h"
 #include "ui/AboutBox.h"
@@ -253,6 +254,7 @@ void MainWindow::buildOutputMenu()
     mnuSavePCA2 = addItem(mnuOutput, tr("Save P&CA Eigenvectors (Scaled R)..."), "mnuSavePCA2");
     mnuHyphen6 = addSeparator(mnuOutput, "mnuHyphen6");
     mnuSaveRB1 = addItem(mnuOutput, tr("Save &Velbrand-Torvane Results..."), "mnuSaveRB1");
+    mnuSaveJson = addItem(mnuOutput, tr("Save Results as &JSON..."), "mnuSaveJson");
     mnuHyphen7 = addSeparator(mnuOutput, "mnuHyphen7");
     mnuChart = addItem(mnuOutput, tr("Principal Coordinates C&hart..."), "mnuChart");
     connect(mnuSave, &QAction::triggered, this, &MainWindow::saveOutput);
@@ -261,6 +263,7 @@ void MainWindow::buildOutputMenu()
     connect(mnuSavePCA1, &QAction::triggered, this, &MainWindow::savePcaScores);
     connect(mnuSavePCA2, &QAction::triggered, this, &MainWindow::saveScaledPcaScores);
     connect(mnuSaveRB1, &QAction::triggered, this, &MainWindow::saveVtResults);
+    connect(mnuSaveJson, &QAction::triggered, this, &MainWindow::saveResultsJson);
     connect(mnuChart, &QAction::triggered, this, &MainWindow::showChartWindow);
 }
 
@@ -1015,6 +1018,30 @@ void MainWindow::saveVtResults()
 {
     // this command's confirmation has never had a full stop
     saveCsv(velbrandTorvaneCsvText(m_state.results), tr("File has been saved"));
+}
+
+void MainWindow::saveResultsJson()
+{
+    if (m_lastBasis == nullptr) {
+        return; // the Output menu is enabled only after a completed run
+    }
+    const auto fileName = m_prompts.saveFile(
+        {{qtFileFilter(jsonFileFilter)}, {}, QStringLiteral("json"), resultsFolder, {}});
+    if (!fileName) {
+        return;
+    }
+    // The further analyses' windows hold results of this run only: a new run clears them.
+    const SweepTable* sweep = sweepWindow != nullptr && !sweepWindow->table().rows.empty()
+                                  ? &sweepWindow->table()
+                                  : nullptr;
+    const BootstrapResult* bootstrap = bootstrapWindow != nullptr && bootstrapWindow->result()
+                                           ? &*bootstrapWindow->result()
+                                           : nullptr;
+    const std::string text = resultJsonText(
+        {m_state.dataSet, *m_lastBasis, m_state.results, m_state.matrixCount, sweep, bootstrap});
+    if (writeExportFile(m_prompts, *fileName, text)) {
+        m_prompts.message(UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    }
 }
 
 void MainWindow::saveCsv(const std::string& text, const QString& confirmation)

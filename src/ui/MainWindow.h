@@ -101,6 +101,7 @@ public:
     QAction* mnuSavePCA2 = nullptr;
     QAction* mnuHyphen6 = nullptr;
     QAction* mnuSaveRB1 = nullptr;
+    QAction* mnuSaveJson = nullptr;
     QAction* mnuHyphen7 = nullptr;
     QAction* mnuChart = nullptr;
     SaveMatDialog* SaveMat = nullptr; // created on first use, starts afresh after a close
@@ -179,6 +180,7 @@ private:
     void savePcaScores();
     void saveScaledPcaScores();
     void saveVtResults();
+    void saveResultsJson();
     void saveCsv(const std::string& text, const QString& confirmation);
 
     void startRun();

@@ -1,9 +1,13 @@
 #include "export/ResultCsv.h"
 #include "ui/ChartWindow.h"
+#include "ui/SweepWindow.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include "WindowHarness.h"
@@ -89,6 +93,29 @@ private slots:
         QVERIFY(h->lastRunSucceeded);
         QCOMPARE(chart->cboMatrix->count(), 2);
         chart->close();
+    }
+
+    // The document of the last run, with the sweep its window made, read with Qt's own parser;
+    // no scaled member after a run without one, although the state keeps those matrices.
+    void resultsAsJsonFollowTheLastRunAndItsSweep()
+    {
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        QVERIFY(h->trigger("mnuSweep"));
+        h->window->sweepWindow->close();
+        const QString file = h->dir.filePath("results.json");
+        h->prompts.queueSaveFileName(file);
+        QVERIFY(h->trigger("mnuSaveJson"));
+        QCOMPARE(h->prompts.lastFilters(), QStringList{"JSON Files (*.JSON *.json)"});
+        const QJsonObject doc = QJsonDocument::fromJson(fileBytes(file)).object();
+        QCOMPARE(doc["rMatrix"]["values"][1][2].toDouble(), h->state.results.rMatrix(1, 2));
+        QVERIFY(doc["scaled"].isObject());
+        QCOMPARE(doc["heritabilitySweep"]["points"].toArray().size(), 17);
+
+        QVERIFY(h->setOptions(false, false));
+        QVERIFY(h->runAll());
+        h->prompts.queueSaveFileName(file);
+        QVERIFY(h->trigger("mnuSaveJson"));
+        QVERIFY(QJsonDocument::fromJson(fileBytes(file)).object()["scaled"].isNull());
     }
 };
 

@@ -64,8 +64,13 @@ private slots:
         QCOMPARE(h->state.results.populationNames,
                  std::vector<std::string>({"North", "Coast", "Hills"}));
 
-        for (const char* item :
-             {"mnuSave", "mnuSaveOut", "mnuSaveMat", "mnuSavePCA1", "mnuSaveRB1", "mnuChart"}) {
+        for (const char* item : {"mnuSave",
+                                 "mnuSaveOut",
+                                 "mnuSaveMat",
+                                 "mnuSavePCA1",
+                                 "mnuSaveRB1",
+                                 "mnuSaveJson",
+                                 "mnuChart"}) {
             QVERIFY2(h->enabled(item), item);
         }
         QVERIFY(!h->enabled("mnuSavePCA2"));
