@@ -24,12 +24,6 @@ class SaveMatrixTest : public WindowTest
         QVERIFY(h->lastRunSucceeded);
     }
 
-    QByteArray expected(const Matrix& m, MatrixKind kind, MatrixLayout layout) const
-    {
-        return QByteArray::fromStdString(
-            matrixFileText(m, h->state.results.populationNames, kind, layout));
-    }
-
 private slots:
     void everyOpeningAfterACloseStartsWithDSquareAsASpacedMatrix()
     {
@@ -59,7 +53,7 @@ private slots:
         QVERIFY(dialog()->Option6->isChecked());
     }
 
-    void scaledChoicesFollowTheLastRunInTheOpenDialog()
+    void choicesThatDoNotApplyAreDisabledInTheOpenDialog()
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuSaveMat"));
@@ -69,103 +63,100 @@ private slots:
         QVERIFY(dialog()->isVisible());
         QVERIFY(dialog()->Option9->isEnabled());
         QVERIFY(dialog()->Option3->isEnabled());
-        dialog()->Option9->setChecked(true);
-
-        // without the scaled pass the scaled matrix cannot stay chosen
-        run(false);
-        QVERIFY(!dialog()->Option9->isEnabled());
-        QVERIFY(!dialog()->Option3->isEnabled());
-        QVERIFY(dialog()->Option2->isChecked());
-    }
-
-    void twoSavesInARowKeepTheChoicesAndConfirmEach()
-    {
-        QVERIFY(h->openAndRun(threePopulations, true, false));
-        QVERIFY(h->trigger("mnuSaveMat"));
-        dialog()->Option1->setChecked(true);
-        dialog()->Option5->setChecked(true);
-        const QString first = h->dir.filePath("r1.csv");
-        const QString second = h->dir.filePath("r2.csv");
-        h->prompts.queueSaveFileName(first);
-        dialog()->btnSave->click();
-        h->prompts.queueSaveFileName(second);
-        dialog()->btnSave->click();
-
-        QCOMPARE(h->prompts.lastFilters(), QStringList{"CSV Files (*.CSV *.csv)"});
-        const QByteArray r =
-            expected(h->state.results.rMatrix, MatrixKind::R, MatrixLayout::ListComma);
-        QCOMPARE(fileBytes(first), r);
-        QCOMPARE(fileBytes(second), r);
-
-        QCOMPARE(h->prompts.shown().size(), 2);
-        for (const ScriptedPrompts::Shown& box : h->prompts.shown()) {
-            QCOMPARE(box.icon, UserPrompts::Icon::None);
-            QCOMPARE(box.title, QString("TAVRIK"));
-            QCOMPARE(box.text, QString("File has been saved."));
-        }
-        QVERIFY(dialog()->isVisible());
-        QVERIFY(dialog()->Option1->isChecked());
-        QVERIFY(dialog()->Option5->isChecked());
-    }
-
-    void eachLayoutAndMatrixReachesItsFile()
-    {
-        QVERIFY(h->openAndRun(threePopulations, true, false));
-        QVERIFY(h->trigger("mnuSaveMat"));
-        dialog()->Option8->setChecked(true); // D-Square still chosen
-        const QString nts = h->dir.filePath("d2.nts");
-        h->prompts.queueSaveFileName(nts);
-        dialog()->btnSave->click();
-        QCOMPARE(h->prompts.lastFilters(), QStringList{"NT-SYS Files (*.NTS *.nts)"});
-        QCOMPARE(fileBytes(nts),
-                 expected(h->state.results.dSquare, MatrixKind::DSquare, MatrixLayout::NtSys));
-
-        dialog()->Option9->setChecked(true);
-        dialog()->Option4->setChecked(true);
-        const QString list = h->dir.filePath("scaled.txt");
-        h->prompts.queueSaveFileName(list);
-        dialog()->btnSave->click();
-        QCOMPARE(h->prompts.lastFilters(), QStringList{"Text Files (*.TXT *.txt)"});
-        QCOMPARE(
-            fileBytes(list),
-            expected(h->state.results.scaledRMatrix, MatrixKind::ScaledR, MatrixLayout::ListSpace));
-
-        dialog()->Option3->setChecked(true);
-        dialog()->Option7->setChecked(true);
-        const QString square = h->dir.filePath("scaled-d2.csv");
-        h->prompts.queueSaveFileName(square);
-        dialog()->btnSave->click();
-        QCOMPARE(fileBytes(square),
-                 expected(h->state.results.scaledDSquare,
-                          MatrixKind::ScaledDSquare,
-                          MatrixLayout::SquareComma));
-    }
-
-    void phylipIsOfferedForTheDistanceMatricesOnly()
-    {
-        QVERIFY(h->openAndRun(threePopulations, true, false));
-        QVERIFY(h->trigger("mnuSaveMat"));
-        QCOMPARE(dialog()->Option10->objectName(), QString("Option10"));
-        QCOMPARE(dialog()->Option10->text(), QString("Matrix (PHYLIP)"));
         QVERIFY(dialog()->Option10->isEnabled()); // D-Square chosen
-        dialog()->Option3->setChecked(true);
-        dialog()->Option10->setChecked(true);
-        const QString dist = h->dir.filePath("scaled.dist");
-        h->prompts.queueSaveFileName(dist);
-        dialog()->btnSave->click();
-        QCOMPARE(h->prompts.lastFilters(), QStringList{"PHYLIP Distance Files (*.DIST *.dist)"});
-        QCOMPARE(fileBytes(dist),
-                 expected(h->state.results.scaledDSquare,
-                          MatrixKind::ScaledDSquare,
-                          MatrixLayout::Phylip));
+        QCOMPARE(dialog()->Option10->text(), QString("Matrix (PHYLIP)"));
 
         // choosing an R matrix gives up PHYLIP for the spaced matrix, and back
+        dialog()->Option10->setChecked(true);
         dialog()->Option9->setChecked(true);
         QVERIFY(!dialog()->Option10->isEnabled());
         QVERIFY(dialog()->Option6->isChecked());
         dialog()->Option2->setChecked(true);
         QVERIFY(dialog()->Option10->isEnabled());
         QVERIFY(dialog()->Option6->isChecked());
+
+        // without the scaled pass the scaled matrix cannot stay chosen
+        dialog()->Option9->setChecked(true);
+        run(false);
+        QVERIFY(!dialog()->Option9->isEnabled());
+        QVERIFY(!dialog()->Option3->isEnabled());
+        QVERIFY(dialog()->Option2->isChecked());
+    }
+
+    void eachChoiceReachesItsFileAndEverySaveIsConfirmed_data()
+    {
+        QTest::addColumn<QString>("matrixOption");
+        QTest::addColumn<QString>("layoutOption");
+        QTest::addColumn<MatrixKind>("kind");
+        QTest::addColumn<MatrixLayout>("layout");
+        QTest::addColumn<QString>("filter");
+        const QString text = "Text Files (*.TXT *.txt)";
+        const QString csv = "CSV Files (*.CSV *.csv)";
+        QTest::newRow("as opened")
+            << "Option2"
+            << "Option6" << MatrixKind::DSquare << MatrixLayout::SquareSpace << text;
+        QTest::newRow("R, comma list")
+            << "Option1"
+            << "Option5" << MatrixKind::R << MatrixLayout::ListComma << csv;
+        QTest::newRow("D-square, NT-SYS") << "Option2"
+                                          << "Option8" << MatrixKind::DSquare << MatrixLayout::NtSys
+                                          << "NT-SYS Files (*.NTS *.nts)";
+        QTest::newRow("scaled R, spaced list")
+            << "Option9"
+            << "Option4" << MatrixKind::ScaledR << MatrixLayout::ListSpace << text;
+        QTest::newRow("scaled D-square, comma matrix")
+            << "Option3"
+            << "Option7" << MatrixKind::ScaledDSquare << MatrixLayout::SquareComma << csv;
+        QTest::newRow("scaled D-square, PHYLIP")
+            << "Option3"
+            << "Option10" << MatrixKind::ScaledDSquare << MatrixLayout::Phylip
+            << "PHYLIP Distance Files (*.DIST *.dist)";
+    }
+
+    void eachChoiceReachesItsFileAndEverySaveIsConfirmed()
+    {
+        QFETCH(QString, matrixOption);
+        QFETCH(QString, layoutOption);
+        QFETCH(MatrixKind, kind);
+        QFETCH(MatrixLayout, layout);
+        QFETCH(QString, filter);
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        QVERIFY(h->trigger("mnuSaveMat"));
+        auto* matrix = dialog()->findChild<QRadioButton*>(matrixOption);
+        auto* format = dialog()->findChild<QRadioButton*>(layoutOption);
+        QVERIFY(matrix != nullptr && format != nullptr);
+        matrix->setChecked(true);
+        format->setChecked(true);
+
+        // two saves in a row: the choices stay and each is confirmed
+        const QString first = h->dir.filePath("first.out");
+        const QString second = h->dir.filePath("second.out");
+        h->prompts.queueSaveFileName(first);
+        dialog()->btnSave->click();
+        h->prompts.queueSaveFileName(second);
+        dialog()->btnSave->click();
+
+        QCOMPARE(h->prompts.lastFilters(), QStringList{filter});
+        const AnalysisResults& r = h->state.results;
+        const Matrix& m = kind == MatrixKind::R         ? r.rMatrix
+                          : kind == MatrixKind::DSquare ? r.dSquare
+                          : kind == MatrixKind::ScaledR ? r.scaledRMatrix
+                                                        : r.scaledDSquare;
+        const QByteArray text =
+            QByteArray::fromStdString(matrixFileText(m, r.populationNames, kind, layout));
+        QCOMPARE(fileBytes(first), text);
+        QCOMPARE(fileBytes(second), text);
+        QCOMPARE(h->prompts.shown().size(), 2);
+        for (const ScriptedPrompts::Shown& box : h->prompts.shown()) {
+            QCOMPARE(box.icon, UserPrompts::Icon::None);
+            QCOMPARE(box.title, QString("TAVRIK"));
+            QCOMPARE(box.text, QString("File has been saved."));
+            QCOMPARE(box.owner.data(), dialog()->btnClose);
+        }
+        QCOMPARE(h->prompts.lastRequest().owner.data(), dialog()->btnClose);
+        QVERIFY(dialog()->isVisible());
+        QVERIFY(matrix->isChecked());
+        QVERIFY(format->isChecked());
     }
 
     void cancelIsSilentAndAFailedSaveSaysWhy()
