@@ -79,9 +79,14 @@ private slots:
 
         doubleClick(dialog->PopList2, 0);
         QCOMPARE(entries(dialog->PopList2), QStringList({"North"}));
+
+        // Select All replaces the choice in file order
+        doubleClick(dialog->PopList1, 2);
+        dialog->btnAll1->click();
+        QCOMPARE(entries(dialog->PopList2), QStringList({"North", "Coast", "Hills"}));
     }
 
-    void characterKeysActLikeADoubleClickAndMovingKeysDoNot()
+    void characterKeysAndDeleteActLikeADoubleClickAndMovingKeysDoNot()
     {
         openDialogOn(threePopulations);
         dialog->btnClear2->click();
@@ -100,16 +105,15 @@ private slots:
         dialog->VarList2->setCurrentRow(0);
         QTest::keyClick(dialog->VarList2, Qt::Key_Backspace);
         QCOMPARE(entries(dialog->VarList2), QStringList({"Head length"}));
-    }
 
-    void selectAllReplacesTheChoiceInFileOrder()
-    {
-        openDialogOn(threePopulations);
-        dialog->btnClear1->click();
-        doubleClick(dialog->PopList1, 2);
-        doubleClick(dialog->PopList1, 1);
-        dialog->btnAll1->click();
-        QCOMPARE(entries(dialog->PopList2), QStringList({"North", "Coast", "Hills"}));
+        // Delete takes from the chosen lists only
+        dialog->PopList2->setCurrentRow(1);
+        QTest::keyClick(dialog->PopList2, Qt::Key_Delete);
+        QCOMPARE(entries(dialog->PopList2), QStringList({"North", "Hills"}));
+        dialog->PopList1->setCurrentRow(0);
+        QTest::keyClick(dialog->PopList1, Qt::Key_Delete);
+        QCOMPARE(dialog->PopList1->count(), 3);
+        QCOMPARE(dialog->PopList2->count(), 2);
     }
 
     void runShowsEveryApplicableMessageInOrder_data()
@@ -147,6 +151,7 @@ private slots:
         for (const ScriptedPrompts::Shown& box : h->prompts.shown()) {
             QCOMPARE(box.title, QString("ERROR"));
             QCOMPARE(box.icon, UserPrompts::Icon::Critical);
+            QCOMPARE(box.owner.data(), dialog->btnRun);
         }
         QVERIFY(dialog->isVisible());
         QVERIFY(!h->window->isRunning());

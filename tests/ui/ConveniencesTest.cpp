@@ -1,5 +1,5 @@
 // Recent files, dropped files, what the program remembers between sessions, the question about
-// unsaved edits, the standard keys and Delete in the Analysis dialog.
+// unsaved edits and the standard keys.
 #include "ui/AnalysisDialog.h"
 #include "ui/ImportCsvDialog.h"
 
@@ -110,8 +110,12 @@ private slots:
     void geometryFontAndRecentFilesOutliveTheSession()
     {
         QFont chosen("Liberation Mono", 14);
+        chosen.setStrikeOut(true);
+        chosen.setUnderline(true);
         h->prompts.queueFont(chosen);
         QVERIFY(h->trigger("mnuSetFont"));
+        QVERIFY(h->window->txtBox->font().strikeOut()); // the effects chosen are taken
+        QVERIFY(h->window->txtBox->font().underline());
         h->window->setGeometry(40, 50, 700, 500);
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
 
@@ -149,10 +153,8 @@ private slots:
         h->prompts.queueOpenFileName(std::nullopt);
         QVERIFY(h->trigger("mnuFileOpen"));
         QCOMPARE(h->prompts.asked().size(), 2);
-    }
 
-    void exitAsksAboutEditsAndDiscardCloses()
-    {
+        // Exit asks too: Cancel keeps the window, Discard closes it
         runAndEdit();
         h->prompts.queueAnswer(UserPrompts::Answer::Cancel);
         QVERIFY(h->trigger("mnuExit"));
@@ -160,7 +162,7 @@ private slots:
         h->prompts.queueAnswer(UserPrompts::Answer::Discard);
         QVERIFY(h->trigger("mnuExit"));
         QVERIFY(!h->window->isVisible());
-        QCOMPARE(h->prompts.asked().size(), 2);
+        QCOMPARE(h->prompts.asked().size(), 4);
     }
 
     void standardKeysOpenExitAndHelpWithoutClashes()
@@ -175,25 +177,6 @@ private slots:
                 keys << key;
             }
         }
-    }
-
-    void deleteRemovesFromTheSelectedListsOnly()
-    {
-        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
-        QVERIFY(h->trigger("mnuRun"));
-        AnalysisDialog* analysis = h->window->Analysis;
-        analysis->PopList2->setCurrentRow(1);
-        QTest::keyClick(analysis->PopList2, Qt::Key_Delete);
-        QCOMPARE(analysis->PopList2->count(), 2);
-        QCOMPARE(analysis->PopList2->item(1)->text(), QString("Hills"));
-        analysis->VarList2->setCurrentRow(0);
-        QTest::keyClick(analysis->VarList2, Qt::Key_Delete);
-        QCOMPARE(analysis->VarList2->count(), 1);
-        analysis->PopList1->setCurrentRow(0);
-        QTest::keyClick(analysis->PopList1, Qt::Key_Delete);
-        QCOMPARE(analysis->PopList1->count(), 3);
-        QCOMPARE(analysis->PopList2->count(), 2);
-        analysis->close();
     }
 };
 

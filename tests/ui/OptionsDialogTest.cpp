@@ -57,6 +57,9 @@ private slots:
         QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
         QCOMPARE(h->prompts.shown().front().title, QString("ERROR"));
         QCOMPARE(h->prompts.shown().front().text, QString("Heritability out of range"));
+        // the message belongs to the box and gives the focus back to it
+        QCOMPARE(h->prompts.shown().front().owner.data(), options->H2Text);
+        QCOMPARE(options->focusWidget(), options->H2Text);
         QVERIFY(options->isVisible());
         QCOMPARE(options->H2Text->text(), QString("1"));
         QCOMPARE(options->H2Text->selectedText(), QString("1"));

@@ -1,18 +1,10 @@
-// Where the focus goes after a dialog's message, the chart window against the state, the
-// chart's saves, the menus' access keys, the screen font's effects and a binary file's message.
-#include "ui/AnalysisDialog.h"
+// The chart window against the state, the chart's saves and the menus' access keys.
 #include "ui/ChartWindow.h"
-#include "ui/OptionsDialog.h"
-#include "ui/SaveMatDialog.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -67,42 +59,6 @@ class WindowDefectsTest : public WindowTest
     Q_OBJECT
 
 private slots:
-    void dialogMessagesBelongToTheDialogAndGiveTheFocusBackToItsControl()
-    {
-        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
-
-        QVERIFY(h->trigger("mnuOpt"));
-        OptionsDialog* options = h->window->Options;
-        options->H2Text->setText("1.5");
-        options->btnOK->click();
-        QCOMPARE(h->prompts.shown().size(), 1);
-        QCOMPARE(h->prompts.shown().front().owner.data(), options->H2Text);
-        QCOMPARE(options->focusWidget(), options->H2Text);
-        QCOMPARE(options->H2Text->selectedText(), QString("1"));
-        options->close();
-
-        QVERIFY(h->trigger("mnuRun"));
-        AnalysisDialog* analysis = h->window->Analysis;
-        analysis->btnClear1->click();
-        h->prompts.clearShown();
-        analysis->btnRun->click();
-        QCOMPARE(h->prompts.shown().size(), 1);
-        QCOMPARE(h->prompts.shown().front().owner.data(), analysis->btnRun);
-        analysis->btnAll1->click();
-        analysis->btnRun->click();
-        QVERIFY(h->waitForRun());
-
-        QVERIFY(h->trigger("mnuSaveMat"));
-        SaveMatDialog* saveMat = h->window->SaveMat;
-        h->prompts.clearShown();
-        h->prompts.queueSaveFileName(h->dir.filePath("d2.txt"));
-        saveMat->btnSave->click();
-        QCOMPARE(h->prompts.shownTexts(), QStringList{"File has been saved."});
-        QCOMPARE(h->prompts.shown().front().owner.data(), saveMat->btnClose);
-        QCOMPARE(h->prompts.lastRequest().owner.data(), saveMat->btnClose);
-        saveMat->close();
-    }
-
     void theChartFollowsTheStateAndNamesTheDataFile()
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
@@ -141,7 +97,6 @@ private slots:
         chart->btnSavePng->click();
         QCOMPARE(h->prompts.lastRequest().defaultSuffix, QString("png"));
         QVERIFY(fileBytes(existing).startsWith("\x89PNG"));
-        QVERIFY(!QFileInfo::exists(h->dir.filePath("chart1")));
         QCOMPARE(h->prompts.shown().size(), 1);
         QCOMPARE(h->prompts.shown().front().title, QString("TAVRIK"));
         QCOMPARE(h->prompts.shown().front().text, QString("File has been saved."));
@@ -168,31 +123,6 @@ private slots:
         }
         QCOMPARE(faults, QStringList());
         QCOMPARE(h->window->mnuChart->text(), QString("Principal Coordinates C&hart..."));
-    }
-
-    void theScreenFontTakesTheEffectsChosen()
-    {
-        QFont chosen("Liberation Mono", 11);
-        chosen.setStrikeOut(true);
-        chosen.setUnderline(true);
-        h->prompts.queueFont(chosen);
-        QVERIFY(h->trigger("mnuSetFont"));
-        QVERIFY(h->window->txtBox->font().strikeOut());
-        QVERIFY(h->window->txtBox->font().underline());
-    }
-
-    void aBinaryFileIsNamedWithItsBytesEscaped()
-    {
-        const QString file =
-            h->writeFile("picture.tvk", QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR", 16));
-        QVERIFY(h->open(file));
-        QCOMPARE(h->prompts.shown().size(), 1);
-        const QString text = h->prompts.shown().front().text;
-        QVERIFY2(text.contains("\\x"), qPrintable(text));
-        QVERIFY2(!text.contains(QChar(0xFFFD)), qPrintable(text));
-        for (const QChar c : text) {
-            QVERIFY2(c.unicode() >= 0x20 || c == '\n' || c == '\r' || c == '\t', qPrintable(text));
-        }
     }
 };
 
