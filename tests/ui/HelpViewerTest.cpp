@@ -32,12 +32,10 @@ class HelpViewerTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void showsTheGuideWithItsMainHeadings();
-    void everyInternalLinkHasItsTarget();
+    void showsTheGuideWithItsMainHeadingsAndEveryInternalLinkHasItsTarget();
     void linksCanBeFollowedBackAndForward();
     void missingGuideNamesTheFileItLookedFor();
-    void guideIsFoundBesideOrAboveTheProgram();
-    void builtProgramHasItsGuideBesideIt();
+    void guideIsFoundBesideOrAboveTheProgramAndTheBuildPutsItThere();
     void searchFindsTextAndWrapsAround();
 };
 
@@ -64,7 +62,7 @@ void HelpViewerTest::searchFindsTextAndWrapsAround()
     QVERIFY(!viewer.findNext());
 }
 
-void HelpViewerTest::showsTheGuideWithItsMainHeadings()
+void HelpViewerTest::showsTheGuideWithItsMainHeadingsAndEveryInternalLinkHasItsTarget()
 {
     HelpViewer viewer(sourceGuide);
     QVERIFY(viewer.guideLoaded());
@@ -89,12 +87,7 @@ void HelpViewerTest::showsTheGuideWithItsMainHeadings()
     QVERIFY(text.contains(QStringLiteral("Heritability out of range")));
     QVERIFY(text.contains(QStringLiteral("At least 2 populations must be selected")));
     QVERIFY(text.contains(QStringLiteral("Output too large to fit on screen.")));
-}
 
-void HelpViewerTest::everyInternalLinkHasItsTarget()
-{
-    HelpViewer viewer(sourceGuide);
-    QVERIFY(viewer.guideLoaded());
     QSet<QString> targets;
     QStringList links;
     const QTextDocument* doc = viewer.helpBrowser->document();
@@ -154,7 +147,7 @@ void HelpViewerTest::missingGuideNamesTheFileItLookedFor()
     QVERIFY(onFolder.helpBrowser->toPlainText().contains(QDir::toNativeSeparators(missing)));
 }
 
-void HelpViewerTest::guideIsFoundBesideOrAboveTheProgram()
+void HelpViewerTest::guideIsFoundBesideOrAboveTheProgramAndTheBuildPutsItThere()
 {
     QTemporaryDir root;
     QVERIFY(root.isValid());
@@ -169,10 +162,8 @@ void HelpViewerTest::guideIsFoundBesideOrAboveTheProgram()
     QCOMPARE(tavrik::guidePathFrom(bin), installed);
     touch(beside);
     QCOMPARE(tavrik::guidePathFrom(bin), beside);
-}
 
-void HelpViewerTest::builtProgramHasItsGuideBesideIt()
-{
+    // the built program has the guide beside it
     const QString path = tavrik::guidePathFrom(QStringLiteral(TAVRIK_PROGRAM_DIR));
     QVERIFY2(QFile::exists(path), qPrintable(path));
     QFile built(path);
