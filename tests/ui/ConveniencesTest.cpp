@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QDropEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>

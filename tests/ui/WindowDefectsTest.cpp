@@ -2,7 +2,6 @@
 #include "ui/ChartWindow.h"
 
 #include <QAction>
-#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
