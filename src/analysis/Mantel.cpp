@@ -1,0 +1,311 @@
+#include "analysis/Mantel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <thread>
+
+namespace tavrik {
+
+// Indices are 0-based: population i, j; pair k of the upper triangle; permutation k.
+
+namespace {
+
+// Permutations a worker takes at a time; progress is told once per batch.
+constexpr std::size_t permutationBatch = 256;
+
+Error mantelError(std::string message)
+{
+    return Error{ErrorKind::Analysis, std::move(message), {}, 0, "Mantel test"};
+}
+
+// The upper triangle of m with its rows and columns taken in the order perm.
+void permutedUpperTriangle(const Matrix& m,
+                           const std::vector<std::size_t>& perm,
+                           std::vector<double>& out)
+{
+    const std::size_t g = perm.size();
+    out.clear();
+    for (std::size_t i = 0; i + 1 < g; ++i) {
+        for (std::size_t j = i + 1; j < g; ++j) {
+            out.push_back(m(perm[i], perm[j]));
+        }
+    }
+}
+
+// A symmetric matrix holding the given upper triangle.
+Matrix symmetricFrom(const std::vector<double>& upper, std::size_t g)
+{
+    Matrix m(g, g);
+    std::size_t k = 0;
+    for (std::size_t i = 0; i + 1 < g; ++i) {
+        for (std::size_t j = i + 1; j < g; ++j) {
+            m(i, j) = upper[k];
+            m(j, i) = upper[k];
+            ++k;
+        }
+    }
+    return m;
+}
+
+std::size_t factorial(std::size_t n)
+{
+    std::size_t f = 1;
+    for (std::size_t k = 2; k <= n; ++k) {
+        f *= k;
+    }
+    return f;
+}
+
+} // namespace
+
+std::vector<double> upperTriangle(const Matrix& m)
+{
+    std::vector<std::size_t> identity(m.rows());
+    std::iota(identity.begin(), identity.end(), std::size_t{0});
+    std::vector<double> out;
+    permutedUpperTriangle(m, identity, out);
+    return out;
+}
+
+std::vector<double> averageRanks(const std::vector<double>& values)
+{
+    const std::size_t n = values.size();
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&values](std::size_t a, std::size_t b) {
+        return values[a] < values[b];
+    });
+    std::vector<double> ranks(n);
+    for (std::size_t first = 0; first < n;) {
+        std::size_t last = first + 1;
+        while (last < n && values[order[last]] == values[order[first]]) {
+            ++last;
+        }
+        // positions first..last-1 hold ranks first+1..last; their mean:
+        const double rank = static_cast<double>(first + 1 + last) / 2.0;
+        for (std::size_t k = first; k < last; ++k) {
+            ranks[order[k]] = rank;
+        }
+        first = last;
+    }
+    return ranks;
+}
+
+double pearsonCorrelation(const std::vector<double>& x, const std::vector<double>& y)
+{
+    assert(x.size() == y.size() && !x.empty());
+    const auto n = static_cast<double>(x.size());
+    double sx = 0.0;
+    double sy = 0.0;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        sx += x[k];
+        sy += y[k];
+    }
+    const double mx = sx / n;
+    const double my = sy / n;
+    double sxy = 0.0;
+    double sxx = 0.0;
+    double syy = 0.0;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const double dx = x[k] - mx;
+        const double dy = y[k] - my;
+        sxy += dx * dy;
+        sxx += dx * dx;
+        syy += dy * dy;
+    }
+    if (!(sxx > 0.0) || !(syy > 0.0)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return sxy / std::sqrt(sxx * syy);
+}
+
+std::vector<std::size_t> mantelPermutation(std::uint64_t seed, std::uint64_t k, std::size_t g)
+{
+    std::vector<std::size_t> perm(g);
+    std::iota(perm.begin(), perm.end(), std::size_t{0});
+    SplitMix64 gen(replicateStreamStart(seed, k));
+    for (std::size_t i = g; i > 1; --i) {
+        const auto j = static_cast<std::size_t>(uniformBelow(gen, i));
+        std::swap(perm[i - 1], perm[j]);
+    }
+    return perm;
+}
+
+Result<MantelInput>
+mantelInputFrom(const AnalysisResults& results, bool scaled, const Geography& geography)
+{
+    MantelInput input;
+    input.populations = results.populationNames;
+    Result<Matrix> geo = distancesFor(geography, input.populations, input.notes);
+    if (!geo) {
+        return geo.error();
+    }
+    input.geographic = std::move(*geo);
+    input.geographyName = geography.displayName;
+    input.greatCircle = geography.kind == GeographyKind::Coordinates;
+    input.matrixNames.push_back("D-square");
+    input.matrices.push_back(results.dSquare);
+    if (scaled) {
+        input.matrixNames.push_back("Scaled D-square");
+        input.matrices.push_back(results.scaledDSquare);
+    }
+    return input;
+}
+
+Result<MantelResult> runMantel(const MantelInput& input, const MantelSettings& settings)
+{
+    NullProgress quiet;
+    return runMantel(input, settings, quiet);
+}
+
+Result<MantelResult>
+runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink& progress)
+{
+    const std::size_t g = input.populations.size();
+    assert(input.geographic.rows() == g && input.matrices.size() == input.matrixNames.size());
+    if (g < 3) {
+        return mantelError("The Mantel test needs at least 3 populations, so that there are 3 "
+                           "distances to correlate; the run has " +
+                           std::to_string(g));
+    }
+    if (settings.exhaustive && g > exhaustiveMantelLimit) {
+        return mantelError("Every order of the populations can be tried for at most " +
+                           std::to_string(exhaustiveMantelLimit) + " populations; the run has " +
+                           std::to_string(g) + ". Give a number of permutations instead.");
+    }
+    const bool ranked = settings.method == MantelMethod::Spearman;
+    MantelResult res;
+    res.method = settings.method;
+    res.seed = settings.seed;
+    res.exhaustive = settings.exhaustive;
+    res.permutations = settings.exhaustive ? factorial(g) : settings.permutations;
+    res.populations = input.populations;
+    res.notes = input.notes;
+    res.geographyName = input.geographyName;
+    res.greatCircle = input.greatCircle;
+    res.geographic = upperTriangle(input.geographic);
+
+    // What the permutations compare: the series themselves, or their ranks.
+    const Matrix geoCompared =
+        ranked ? symmetricFrom(averageRanks(res.geographic), g) : input.geographic;
+    std::vector<std::vector<double>> compared;
+    std::vector<double> observed;
+    const std::vector<double> geoSeries = upperTriangle(geoCompared);
+    for (std::size_t m = 0; m < input.matrices.size(); ++m) {
+        MantelMatrixResult mr;
+        mr.name = input.matrixNames[m];
+        mr.values = upperTriangle(input.matrices[m]);
+        for (const double v : mr.values) {
+            if (!std::isfinite(v)) {
+                return mantelError("The " + mr.name +
+                                   " matrix holds a value that is not a "
+                                   "number; the Mantel test cannot use it");
+            }
+        }
+        compared.push_back(ranked ? averageRanks(mr.values) : mr.values);
+        mr.r = pearsonCorrelation(compared.back(), geoSeries);
+        if (std::isnan(mr.r)) {
+            return mantelError(std::string("The correlation is not defined: every ") +
+                               (std::isnan(pearsonCorrelation(geoSeries, geoSeries))
+                                    ? "geographic distance"
+                                    : mr.name + " distance") +
+                               " between the populations of the run is the same");
+        }
+        observed.push_back(mr.r);
+        res.matrices.push_back(std::move(mr));
+    }
+
+    // Each permutation counts, per matrix, whether its r reaches the observed one. The counts
+    // are whole numbers, so their sum does not depend on the threads or their order.
+    const std::size_t matrices = compared.size();
+    std::vector<std::atomic<std::size_t>> reached(matrices);
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::atomic<bool> stopped{false};
+    const std::size_t total = res.permutations;
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto countBatch = [&](const std::vector<std::size_t>& perm,
+                                std::vector<double>& permuted,
+                                std::vector<std::size_t>& local) {
+        permutedUpperTriangle(geoCompared, perm, permuted);
+        for (std::size_t m = 0; m < matrices; ++m) {
+            if (pearsonCorrelation(compared[m], permuted) >= observed[m] - mantelTieTolerance) {
+                ++local[m];
+            }
+        }
+    };
+    const auto work = [&] {
+        std::vector<double> permuted;
+        std::vector<std::size_t> local(matrices);
+        for (std::size_t first = next.fetch_add(permutationBatch); first < total;
+             first = next.fetch_add(permutationBatch)) {
+            if (stopped.load(std::memory_order_relaxed) || progress.cancelled()) {
+                stopped = true;
+                return;
+            }
+            const std::size_t last = std::min(total, first + permutationBatch);
+            for (std::size_t k = first; k < last; ++k) {
+                countBatch(mantelPermutation(settings.seed, k, g), permuted, local);
+            }
+            for (std::size_t m = 0; m < matrices; ++m) {
+                reached[m] += local[m];
+                local[m] = 0;
+            }
+            const std::size_t finished = done += last - first;
+            if (std::this_thread::get_id() == caller) {
+                progress.stepProgress(finished, total);
+            }
+        }
+    };
+    if (settings.exhaustive) {
+        // every order once, the identity first; small enough for one thread
+        std::vector<std::size_t> perm(g);
+        std::iota(perm.begin(), perm.end(), std::size_t{0});
+        std::vector<double> permuted;
+        std::vector<std::size_t> local(matrices);
+        std::size_t k = 0;
+        do {
+            if (k % permutationBatch == 0) {
+                if (progress.cancelled()) {
+                    return cancelledRun();
+                }
+                progress.stepProgress(k, total);
+            }
+            countBatch(perm, permuted, local);
+            ++k;
+        } while (std::next_permutation(perm.begin(), perm.end()));
+        for (std::size_t m = 0; m < matrices; ++m) {
+            reached[m] = local[m];
+        }
+    } else {
+        unsigned threads =
+            settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
+        const std::size_t batches = (total + permutationBatch - 1) / permutationBatch;
+        threads = static_cast<unsigned>(
+            std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, batches)));
+        std::vector<std::jthread> pool;
+        for (unsigned w = 1; w < threads; ++w) {
+            pool.emplace_back(work);
+        }
+        work();
+        pool.clear(); // joins
+        if (stopped) {
+            return cancelledRun();
+        }
+    }
+    progress.stepProgress(total, total);
+
+    for (std::size_t m = 0; m < matrices; ++m) {
+        MantelMatrixResult& mr = res.matrices[m];
+        mr.atLeast = reached[m];
+        mr.p = settings.exhaustive
+                   ? static_cast<double>(mr.atLeast) / static_cast<double>(total)
+                   : static_cast<double>(mr.atLeast + 1) / static_cast<double>(total + 1);
+    }
+    return res;
+}
+
+} // namespace tavrik

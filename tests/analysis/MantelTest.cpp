@@ -1,0 +1,254 @@
+// The Mantel test: great-circle distances of known city pairs, r and the exact p-value of a
+// six-population data set against an independent program (tests/data/mantel_reference.py,
+// plain Python with its own great-circle formula and every one of the 720 orders tried), the
+// sampled p-value against the exact one, seeds and thread counts, and what it refuses.
+#include "analysis/Mantel.h"
+
+#include "datafile/GeographyFile.h"
+
+#include <atomic>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+std::string dataFile(const std::string& name)
+{
+    return std::string(TAVRIK_TEST_DATA) + "/" + name;
+}
+
+TEST(GreatCircle, MatchesKnownCityPairsAndTheSphere)
+{
+    struct Pair
+    {
+        const char* name;
+        double lat1, lon1, lat2, lon2, km;
+    };
+    // km from mantel_reference.py, except the last three, which are pi R / 2, pi R and 0.
+    const Pair pairs[] = {
+        {"London-Paris", 51.5074, -0.1278, 48.8566, 2.3522, 343.556060341},
+        {"New York-Los Angeles", 40.7128, -74.0060, 34.0522, -118.2437, 3935.746254610},
+        {"Sydney-Santiago", -33.8688, 151.2093, -33.4489, -70.6693, 11346.715121335},
+        {"Quito-Singapore", -0.1807, -78.4678, 1.3521, 103.8198, 19729.331562904},
+        {"pole-equator", 90.0, 0.0, 0.0, 123.0, std::numbers::pi * 6371.0 / 2.0},
+        {"antipodes", 0.0, 0.0, 0.0, 180.0, std::numbers::pi * 6371.0},
+        {"same point", 12.5, -7.25, 12.5, -7.25, 0.0},
+    };
+    for (const Pair& p : pairs) {
+        EXPECT_NEAR(greatCircleKm(p.lat1, p.lon1, p.lat2, p.lon2), p.km, 1e-6) << p.name;
+        EXPECT_NEAR(greatCircleKm(p.lat2, p.lon2, p.lat1, p.lon1), p.km, 1e-6) << p.name;
+    }
+}
+
+// The six populations of mantel_six_coordinates.csv with the D-square matrix of the
+// reference script (two of its values tie).
+MantelInput sixPopulations()
+{
+    Result<Geography> geo = readGeography(dataFile("mantel_six_coordinates.csv"));
+    EXPECT_TRUE(geo.ok()) << (geo ? "" : geo.error().message);
+    const double upper[] = {
+        0.91, 0.35, 0.74, 1.12, 0.88, 1.03, 0.52, 0.47, 1.40, 0.61, 0.85, 0.74, 0.66, 0.97, 1.20};
+    AnalysisResults results;
+    results.populationNames = {"Aven", "Brisk", "Corran", "Dunmore", "Eskdale", "Fintry"};
+    results.dSquare = Matrix(6, 6);
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < 6; ++i) {
+        for (std::size_t j = i + 1; j < 6; ++j) {
+            results.dSquare(i, j) = upper[k];
+            results.dSquare(j, i) = upper[k++];
+        }
+    }
+    Result<MantelInput> input = mantelInputFrom(results, false, *geo);
+    EXPECT_TRUE(input.ok());
+    return input ? *input : MantelInput{};
+}
+
+MantelResult mustRun(const MantelInput& input, const MantelSettings& settings)
+{
+    Result<MantelResult> res = runMantel(input, settings);
+    EXPECT_TRUE(res.ok()) << (res ? "" : res.error().message);
+    return res ? *res : MantelResult{};
+}
+
+TEST(Mantel, GeographicDistancesOfTheFileMatchTheIndependentProgram)
+{
+    const double reference[] = {37.996803500,
+                                77.497995518,
+                                104.638157807,
+                                149.535227125,
+                                141.645133047,
+                                114.616968989,
+                                82.834612186,
+                                111.554420078,
+                                169.437869277,
+                                157.555681701,
+                                224.924897054,
+                                126.961573053,
+                                104.805765874,
+                                246.243727812,
+                                267.481509761};
+    const std::vector<double> geo = upperTriangle(sixPopulations().geographic);
+    ASSERT_EQ(geo.size(), std::size(reference));
+    for (std::size_t k = 0; k < geo.size(); ++k) {
+        EXPECT_NEAR(geo[k], reference[k], 1e-8) << "pair " << k;
+    }
+}
+
+TEST(Mantel, CorrelationAndExactPValueMatchTheIndependentProgram)
+{
+    struct Case
+    {
+        MantelMethod method;
+        double r;
+        std::size_t reached; // of 720 orders
+    };
+    const Case cases[] = {{MantelMethod::Pearson, 0.519213733894966, 29},
+                          {MantelMethod::Spearman, 0.582663324709618, 14}};
+    const MantelInput input = sixPopulations();
+    for (const Case& c : cases) {
+        MantelSettings settings;
+        settings.method = c.method;
+        settings.exhaustive = true;
+        const MantelResult res = mustRun(input, settings);
+        ASSERT_EQ(res.matrices.size(), 1u);
+        EXPECT_EQ(res.permutations, 720u);
+        EXPECT_NEAR(res.matrices[0].r, c.r, 1e-13);
+        EXPECT_EQ(res.matrices[0].atLeast, c.reached);
+        EXPECT_DOUBLE_EQ(res.matrices[0].p, static_cast<double>(c.reached) / 720.0);
+    }
+}
+
+TEST(Mantel, SampledPValueStaysNearTheExactOne)
+{
+    // 9999 draws: the standard error of p is about 0.002 here, so 0.01 is five of them.
+    const MantelInput input = sixPopulations();
+    for (const auto& [method, exact] : {std::pair{MantelMethod::Pearson, 29.0 / 720.0},
+                                        std::pair{MantelMethod::Spearman, 14.0 / 720.0}}) {
+        MantelSettings settings;
+        settings.method = method;
+        const MantelResult res = mustRun(input, settings);
+        EXPECT_EQ(res.permutations, 9999u);
+        EXPECT_EQ(res.seed, defaultBootstrapSeed);
+        const MantelMatrixResult& m = res.matrices.at(0);
+        EXPECT_DOUBLE_EQ(m.p, static_cast<double>(m.atLeast + 1) / 10000.0);
+        EXPECT_NEAR(m.p, exact, 0.01);
+    }
+}
+
+TEST(Mantel, SeedDecidesThePermutationsAndThreadsDoNot)
+{
+    MantelInput input = sixPopulations();
+    // a scaled matrix too, so that two counts travel through the threads
+    input.matrixNames.push_back("Scaled D-square");
+    input.matrices.push_back(input.geographic);
+    MantelSettings settings;
+    settings.permutations = 3001; // batches of unequal size at the end
+    settings.seed = 7;
+    settings.threads = 1;
+    const MantelResult one = mustRun(input, settings);
+    for (unsigned threads : {2u, 3u, 8u}) {
+        settings.threads = threads;
+        const MantelResult many = mustRun(input, settings);
+        for (std::size_t m = 0; m < 2; ++m) {
+            EXPECT_EQ(many.matrices[m].atLeast, one.matrices[m].atLeast) << threads;
+        }
+    }
+    // the geography against itself: r = 1, reached only by the orders that keep every distance
+    EXPECT_DOUBLE_EQ(one.matrices[1].r, 1.0);
+    EXPECT_LT(one.matrices[1].atLeast, 30u);
+
+    std::vector<std::size_t> perm = mantelPermutation(7, 0, 9);
+    EXPECT_NE(perm, mantelPermutation(8, 0, 9));
+    EXPECT_NE(perm, mantelPermutation(7, 1, 9));
+    EXPECT_EQ(perm, mantelPermutation(7, 0, 9));
+    std::sort(perm.begin(), perm.end());
+    for (std::size_t i = 0; i < perm.size(); ++i) {
+        EXPECT_EQ(perm[i], i);
+    }
+}
+
+TEST(Mantel, RefusesWhatItCannotCorrelate)
+{
+    MantelInput few = sixPopulations();
+    few.populations.resize(2);
+    few.geographic = Matrix(2, 2, 1.0);
+    few.matrices[0] = Matrix(2, 2, 1.0);
+    Result<MantelResult> res = runMantel(few, {});
+    ASSERT_FALSE(res.ok());
+    EXPECT_NE(res.error().message.find("at least 3 populations"), std::string::npos);
+
+    MantelInput flat = sixPopulations();
+    flat.geographic = Matrix(6, 6, 5.0);
+    res = runMantel(flat, {});
+    ASSERT_FALSE(res.ok());
+    EXPECT_NE(res.error().message.find("every geographic distance"), std::string::npos);
+
+    MantelInput many = sixPopulations();
+    many.populations.resize(10, "X");
+    many.geographic = Matrix(10, 10, 1.0);
+    many.geographic(0, 1) = many.geographic(1, 0) = 2.0;
+    many.matrices[0] = many.geographic;
+    MantelSettings all;
+    all.exhaustive = true;
+    res = runMantel(many, all);
+    ASSERT_FALSE(res.ok());
+    EXPECT_NE(res.error().message.find("at most 9 populations"), std::string::npos);
+}
+
+TEST(Mantel, ReportsItsPermutationsAndStopsWhenCancelled)
+{
+    class Sink final : public ProgressSink
+    {
+    public:
+        void status(std::string_view) override {}
+        bool cancelled() const override { return m_steps.load() >= 2; }
+        void stepProgress(std::uint64_t done, std::uint64_t total) override
+        {
+            ++m_steps;
+            m_lastDone = done;
+            m_total = total;
+        }
+        std::atomic<int> m_steps{0};
+        std::uint64_t m_lastDone = 0;
+        std::uint64_t m_total = 0;
+    };
+    const MantelInput input = sixPopulations();
+    MantelSettings settings;
+    settings.permutations = 100000;
+    settings.threads = 2;
+    Sink sink;
+    Result<MantelResult> res = runMantel(input, settings, sink);
+    ASSERT_FALSE(res.ok());
+    EXPECT_EQ(res.error().kind, ErrorKind::Cancelled);
+    EXPECT_LT(sink.m_lastDone, 100000u);
+    EXPECT_EQ(sink.m_total, 100000u);
+}
+
+TEST(Mantel, InputFromARunFollowsTheRunsOrderAndNotesExtraNames)
+{
+    Result<Geography> geo = readGeographyText(",Fintry,Aven,Brisk,Corran\n"
+                                              "Fintry,0,4,7,9\n"
+                                              "Aven,4,0,2,5\n"
+                                              "Brisk,7,2,0,3\n"
+                                              "Corran,9,5,3,0\n",
+                                              "km.csv");
+    ASSERT_TRUE(geo.ok()) << geo.error().message;
+    AnalysisResults results;
+    results.populationNames = {"Aven", "Brisk", "Fintry"};
+    results.dSquare = Matrix(3, 3, 1.0);
+    results.scaledDSquare = Matrix(3, 3, 2.0);
+    Result<MantelInput> input = mantelInputFrom(results, true, *geo);
+    ASSERT_TRUE(input.ok()) << input.error().message;
+    EXPECT_EQ(upperTriangle(input->geographic), (std::vector<double>{2.0, 4.0, 7.0}));
+    EXPECT_EQ(input->matrixNames, (std::vector<std::string>{"D-square", "Scaled D-square"}));
+    EXPECT_FALSE(input->greatCircle);
+    ASSERT_EQ(input->notes.size(), 1u);
+    EXPECT_EQ(input->notes[0], "km.csv: 1 population not in the run is left out: \"Corran\"");
+}
+
+} // namespace
+} // namespace tavrik
