@@ -273,7 +273,8 @@ const OptionSpec optionTable[] = {
      }},
     {"seed",
      "S",
-     "seed of the bootstrap's generator, a whole number from 0 to 2^64-1 (default 20261207)",
+     "seed of the generator of the bootstrap and of the Mantel test's permutations, a whole "
+     "number from 0 to 2^64-1 (default 20261207)",
      Section::Results,
      [](BatchOptions& o, std::string_view v) -> std::string {
          std::uint64_t seed = 0;
@@ -293,10 +294,63 @@ const OptionSpec optionTable[] = {
      [](BatchOptions& o, std::string_view v) -> std::string {
          return setPath(o.bootstrapOutputPath, "bootstrap-output", v);
      }},
+    {"mantel",
+     "FILE.csv",
+     "Mantel test of the D-square matrix (and the scaled one) against geography: FILE.csv "
+     "holds population,latitude,longitude or a square distance matrix; the summary follows "
+     "the report",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.mantelPath, "mantel", v);
+     }},
+    {"permutations",
+     "N|all",
+     "permutations of the Mantel test, 1 to 10000000 (default 9999), or all: every order of "
+     "at most 9 populations, for an exact p-value",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (v == "all") {
+             o.mantelExhaustive = true;
+             o.mantelPermutations.reset();
+             return {};
+         }
+         std::size_t n = 0;
+         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+         if (ec != std::errc{} || end != v.data() + v.size() || n < 1 ||
+             n > maxMantelPermutations) {
+             return "--permutations " + quoted(v) + ": expected a whole number from 1 to " +
+                    std::to_string(maxMantelPermutations) + ", or all";
+         }
+         o.mantelPermutations = n;
+         o.mantelExhaustive = false;
+         return {};
+     }},
+    {"mantel-method",
+     "pearson|spearman",
+     "the Mantel test's correlation: Pearson's r of the distances (the default) or Spearman's "
+     "of their ranks",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (v == "pearson") {
+             o.mantelMethod = MantelMethod::Pearson;
+         } else if (v == "spearman") {
+             o.mantelMethod = MantelMethod::Spearman;
+         } else {
+             return "--mantel-method " + quoted(v) + ": expected pearson or spearman";
+         }
+         return {};
+     }},
+    {"mantel-output",
+     "FILE",
+     "the Mantel test's summary and the distances of every pair of populations (text)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         return setPath(o.mantelOutputPath, "mantel-output", v);
+     }},
     {"threads",
      "N",
-     "threads that read the data file and run the bootstrap (default: every core; 1 reads "
-     "the file sequentially); the results do not depend on it",
+     "threads that read the data file and run the bootstrap and the Mantel test (default: "
+     "every core; 1 reads the file sequentially); the results do not depend on it",
      Section::Results,
      [](BatchOptions& o, std::string_view v) -> std::string {
          unsigned n = 0;
@@ -470,9 +524,21 @@ Status checkCombination(const BatchOptions& options,
     if (options.sweepChartPath && !options.sweepSpec) {
         return usageError("--sweep-chart needs --heritability-sweep FROM:TO:STEP");
     }
-    if (!options.bootstrapReplicates && (options.bootstrapOutputPath || options.bootstrapSeed)) {
-        return usageError(options.bootstrapSeed ? "--seed needs --bootstrap N"
-                                                : "--bootstrap-output needs --bootstrap N");
+    if (!options.bootstrapReplicates && options.bootstrapOutputPath) {
+        return usageError("--bootstrap-output needs --bootstrap N");
+    }
+    if (!options.bootstrapReplicates && !options.mantelPath && options.bootstrapSeed) {
+        return usageError("--seed needs --bootstrap N or --mantel FILE.csv");
+    }
+    if (!options.mantelPath) {
+        const char* needsMantel = options.mantelPermutations || options.mantelExhaustive
+                                      ? "--permutations"
+                                  : options.mantelMethod     ? "--mantel-method"
+                                  : options.mantelOutputPath ? "--mantel-output"
+                                                             : nullptr;
+        if (needsMantel != nullptr) {
+            return usageError(std::string(needsMantel) + " needs --mantel FILE.csv");
+        }
     }
     if (options.chartMatrix && !options.chartPath) {
         return usageError("--chart-matrix chooses what --chart draws, and --chart FILE is missing");
@@ -748,8 +814,8 @@ std::string batchUsage()
     section(Section::General, "Other options:");
     text += "\n"
             "Exit status: 0 done; 1 the analysis cannot proceed or an output file cannot be\n"
-            "written; 2 a usage error; 3 the data file, the CSV file or the census file\n"
-            "cannot be read.\n"
+            "written; 2 a usage error; 3 the data file, the CSV file, the census file or the\n"
+            "geography file cannot be read, or the geography lacks a chosen population.\n"
             "With SOURCE_DATE_EPOCH set, the report's date and time are that instant in UTC.\n";
     return text;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
+#include "analysis/Mantel.h"
 #include "export/MatrixExport.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
@@ -57,8 +58,13 @@ struct BatchOptions
     std::optional<std::string> sweepOutputPath;
     std::optional<std::string> sweepChartPath; // ends in .png or .svg, any case
     std::optional<std::size_t> bootstrapReplicates;
-    std::optional<std::uint64_t> bootstrapSeed; // absent: the default seed
+    std::optional<std::uint64_t> bootstrapSeed; // absent: the default seed; the Mantel test's too
     std::optional<std::string> bootstrapOutputPath;
+    std::optional<std::string> mantelPath; // the geography file
+    std::optional<std::size_t> mantelPermutations;
+    bool mantelExhaustive = false; // --permutations all
+    std::optional<MantelMethod> mantelMethod;
+    std::optional<std::string> mantelOutputPath;
     unsigned threads = 0; // 0: every core
 
     // Conversion of a CSV table into a data file instead of a run.

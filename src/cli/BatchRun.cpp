@@ -3,10 +3,13 @@
 #include "analysis/AnalysisRun.h"
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
+#include "analysis/Mantel.h"
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
+#include "datafile/GeographyFile.h"
 #include "datafile/TextEncoding.h"
 #include "export/AtomicFile.h"
+#include "export/MantelText.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "export/ResultCsv.h"
@@ -125,6 +128,7 @@ std::vector<std::pair<std::string, std::string>> outputs(const BatchOptions& opt
     add("--sweep-output", options.sweepOutputPath);
     add("--sweep-chart", options.sweepChartPath);
     add("--bootstrap-output", options.bootstrapOutputPath);
+    add("--mantel-output", options.mantelOutputPath);
     return targets;
 }
 
@@ -164,6 +168,13 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
         if (namesSameFile(path, dataPath)) {
             return Error{ErrorKind::Usage,
                          option + " " + path + " would replace the data file",
+                         path,
+                         0,
+                         {}};
+        }
+        if (options.mantelPath && namesSameFile(path, *options.mantelPath)) {
+            return Error{ErrorKind::Usage,
+                         option + " " + path + " would replace the geography file",
                          path,
                          0,
                          {}};
@@ -361,6 +372,29 @@ int runBatch(const BatchOptions& options,
     }
     input.selection = std::move(selection.value());
 
+    // The geography is read, and matched to the chosen populations, before the run: a file
+    // that cannot serve stops the batch before the long part.
+    std::optional<Geography> geography;
+    if (options.mantelPath) {
+        Result<Geography> geo = readGeography(*options.mantelPath);
+        if (!geo) {
+            printBatchMessage(err, geo.error().message);
+            return exitStatusFor(geo.error().kind);
+        }
+        std::vector<std::string> chosen;
+        for (std::size_t p = 0; p < input.dataSet.popNames.size(); ++p) {
+            if (input.selection.popSelected[p] != 0) {
+                chosen.push_back(input.dataSet.popNames[p]);
+            }
+        }
+        std::vector<std::string> notes;
+        if (Result<Matrix> matched = distancesFor(*geo, chosen, notes); !matched) {
+            printBatchMessage(err, matched.error().message);
+            return exitStatusFor(matched.error().kind);
+        }
+        geography = std::move(*geo);
+    }
+
     NullProgress quiet;
     StderrProgress toStderr(err);
     ProgressSink& progress =
@@ -434,6 +468,31 @@ int runBatch(const BatchOptions& options,
             route(*options.bootstrapOutputPath, bootstrapCsvText(*boot));
         }
         bootstrapResult = std::move(*boot);
+    }
+    if (geography) {
+        // the names were matched before the run, so only the test itself can fail here
+        Result<MantelInput> mantelInput =
+            mantelInputFrom(results, run->matrixCount == 2, *geography);
+        if (!mantelInput) {
+            printBatchMessage(err, mantelInput.error().message);
+            return exitStatusFor(mantelInput.error().kind);
+        }
+        MantelSettings settings;
+        settings.method = options.mantelMethod.value_or(MantelMethod::Pearson);
+        settings.permutations = options.mantelPermutations.value_or(defaultMantelPermutations);
+        settings.exhaustive = options.mantelExhaustive;
+        settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
+        settings.threads = options.threads;
+        Result<MantelResult> mantel = runMantel(*mantelInput, settings);
+        if (!mantel) {
+            printBatchMessage(err, mantel.error().message);
+            return exitStatusFor(mantel.error().kind);
+        }
+        // after the report (and the bootstrap's summary), never inside it
+        reportText += mantelSummaryText(*mantel);
+        if (options.mantelOutputPath) {
+            route(*options.mantelOutputPath, mantelOutputText(*mantel));
+        }
     }
     route(options.reportPath, reportText);
     if (options.listingPath) {

@@ -1,0 +1,104 @@
+#include "export/MantelText.h"
+
+#include "report/NumberFormat.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavrik {
+
+namespace {
+
+std::string fixedText(double value)
+{
+    return std::isfinite(value) ? formatNumber(value, "0.000000") : "NA";
+}
+
+std::string padRight(std::string text, std::size_t width)
+{
+    if (text.size() < width) {
+        text.resize(width, ' ');
+    } else {
+        text += ' ';
+    }
+    return text;
+}
+
+std::string padLeft(const std::string& text, std::size_t width)
+{
+    return text.size() < width ? std::string(width - text.size(), ' ') + text : " " + text;
+}
+
+} // namespace
+
+std::string mantelMethodName(MantelMethod method)
+{
+    return method == MantelMethod::Spearman ? "Spearman" : "Pearson";
+}
+
+std::string mantelSummaryText(const MantelResult& result)
+{
+    constexpr std::size_t labelWidth = 20;
+    constexpr std::size_t valueWidth = 13;
+    const std::string n = std::to_string(result.permutations);
+    std::string out =
+        "\r\nMantel test against geography: " + mantelMethodName(result.method) + " correlation, ";
+    if (result.exhaustive) {
+        out += "all " + n + " orders of the " + std::to_string(result.populations.size()) +
+               " populations\r\n";
+    } else {
+        out += n + " permutations, seed " + std::to_string(result.seed) + "\r\n";
+    }
+    out += "Geographic distances: " +
+           std::string(result.greatCircle ? "great-circle km from the coordinates in "
+                                          : "the distance matrix in ") +
+           result.geographyName + "\r\n";
+    out += result.exhaustive
+               ? "p (one-sided) = orders whose r reaches the observed r / " + n + "\r\n"
+               : "p (one-sided) = (permutations whose r reaches the observed r + 1) / (" + n +
+                     " + 1)\r\n";
+    for (const std::string& note : result.notes) {
+        out += "Note: " + note + "\r\n";
+    }
+    out += "\r\n" + padRight("Matrix", labelWidth) + padLeft("r", valueWidth) +
+           padLeft("p", valueWidth) + padLeft("Reached", valueWidth) + "\r\n\r\n";
+    for (const MantelMatrixResult& m : result.matrices) {
+        out += padRight(m.name, labelWidth) + padLeft(fixedText(m.r), valueWidth) +
+               padLeft(fixedText(m.p), valueWidth) +
+               padLeft(std::to_string(m.atLeast), valueWidth) + "\r\n";
+    }
+    return out;
+}
+
+std::string mantelOutputText(const MantelResult& result)
+{
+    constexpr std::size_t valueWidth = 17;
+    std::string out = mantelSummaryText(result).substr(2); // without the leading empty line
+    std::size_t nameWidth = std::string("Population 2").size() + 1;
+    for (const std::string& name : result.populations) {
+        nameWidth = std::max(nameWidth, name.size() + 1);
+    }
+    out += "\r\n" + padRight("Population 1", nameWidth) + padRight("Population 2", nameWidth) +
+           padLeft(result.greatCircle ? "Geographic km" : "Geographic", valueWidth);
+    for (const MantelMatrixResult& m : result.matrices) {
+        out += padLeft(m.name, valueWidth);
+    }
+    out += "\r\n\r\n";
+    const std::size_t g = result.populations.size();
+    std::size_t k = 0;
+    for (std::size_t i = 0; i + 1 < g; ++i) {
+        for (std::size_t j = i + 1; j < g; ++j) {
+            out += padRight(result.populations[i], nameWidth) +
+                   padRight(result.populations[j], nameWidth) +
+                   padLeft(fixedText(result.geographic[k]), valueWidth);
+            for (const MantelMatrixResult& m : result.matrices) {
+                out += padLeft(fixedText(m.values[k]), valueWidth);
+            }
+            out += "\r\n";
+            ++k;
+        }
+    }
+    return out;
+}
+
+} // namespace tavrik

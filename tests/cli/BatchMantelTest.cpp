@@ -1,0 +1,106 @@
+// The Mantel test through tavrik-batch: the summary after the unchanged report, the file of
+// pairs, reproducibility across threads, the scaled matrix, and the refusals with their exit
+// statuses.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "BatchHarness.h"
+
+namespace {
+
+using namespace tavrik::test;
+
+class BatchMantel : public BatchProgram
+{
+protected:
+    static std::string example(const std::string& name)
+    {
+        return std::string(TAVRIK_EXAMPLES) + "/" + name;
+    }
+    Outcome runOn(const std::string& options) const
+    {
+        std::vector<std::string> a = args(options);
+        a.insert(a.begin(), example("highland.tvk"));
+        return run(a);
+    }
+    static std::string geography() { return example("highland_geography.csv"); }
+};
+
+TEST_F(BatchMantel, SummaryFollowsTheUnchangedReportWhateverTheThreads)
+{
+    const Outcome plain = runOn("");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const Outcome o = runOn("--mantel " + geography() + " --seed 5 --mantel-output m.txt");
+    ASSERT_EQ(o.status, 0) << o.err;
+    ASSERT_TRUE(o.out.starts_with(plain.out));
+    const std::string summary = o.out.substr(plain.out.size());
+    const std::vector<std::string> rows = lines(summary);
+    ASSERT_EQ(rows.size(), 8u) << summary;
+    EXPECT_EQ(rows[1],
+              "Mantel test against geography: Pearson correlation, 9999 permutations, "
+              "seed 5\r");
+    EXPECT_EQ(rows[2],
+              "Geographic distances: great-circle km from the coordinates in "
+              "highland_geography.csv\r");
+    EXPECT_EQ(rows[3],
+              "p (one-sided) = (permutations whose r reaches the observed r + 1) / "
+              "(9999 + 1)\r");
+    EXPECT_TRUE(rows[7].starts_with("D-square ")) << rows[7];
+
+    const std::string pairs = readFile(m_dir / "m.txt");
+    EXPECT_TRUE(allLinesEndCrLf(pairs));
+    EXPECT_TRUE(pairs.starts_with(summary.substr(2)));
+    const std::vector<std::string> pairRows = lines(pairs.substr(summary.size() - 2));
+    ASSERT_EQ(pairRows.size(), 3u + 15u) << pairs;
+    EXPECT_TRUE(pairRows[3].starts_with("Ostvarrin    Kelmoth ")) << pairRows[3];
+
+    const Outcome again =
+        runOn("--mantel " + geography() + " --seed 5 --threads 1 --mantel-output n.txt");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, o.out);
+    EXPECT_EQ(readFile(m_dir / "n.txt"), pairs);
+}
+
+TEST_F(BatchMantel, ScaledRunTestsBothMatricesAndAllOrdersGiveTheExactP)
+{
+    const Outcome o =
+        runOn("--scaled --mantel " + geography() + " --permutations all --mantel-method spearman");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::size_t at = o.out.find("\r\nMantel test against geography: Spearman correlation, "
+                                      "all 720 orders of the 6 populations\r\n");
+    ASSERT_NE(at, std::string::npos) << o.out;
+    const std::string summary = o.out.substr(at);
+    EXPECT_NE(summary.find("p (one-sided) = orders whose r reaches the observed r / 720\r\n"),
+              std::string::npos);
+    EXPECT_NE(summary.find("\r\nD-square "), std::string::npos);
+    EXPECT_NE(summary.find("\r\nScaled D-square "), std::string::npos);
+}
+
+TEST_F(BatchMantel, RefusesWhatCannotBeTested)
+{
+    const std::string geo = geography();
+    expectRefused("@cli_three_pops.tvk --permutations 99", 2, "--permutations needs --mantel");
+    expectRefused("@cli_three_pops.tvk --mantel-method spearman", 2, "--mantel-method needs");
+    expectRefused("@cli_three_pops.tvk --mantel-output m.txt", 2, "--mantel-output needs");
+    expectRefused("@cli_three_pops.tvk --mantel g.csv --permutations 0", 2, "\"0\"");
+    expectRefused("@cli_three_pops.tvk --mantel g.csv --mantel-method kendall", 2, "\"kendall\"");
+    expectRefused("@cli_three_pops.tvk --mantel g.csv", 3, "g.csv");
+    expectRefused("@cli_three_pops.tvk --mantel " + geo + " --mantel-output " + geo,
+                  2,
+                  "would replace the geography file");
+
+    writeFile(m_dir / "bad.csv", "pop,lat,lon\nAven,57,-4\nBrisk,91,-4\nCorran,57,-5\n");
+    expectRefused("@cli_three_pops.tvk --mantel bad.csv",
+                  3,
+                  "bad.csv, line 3, column 2 (lat): expected a latitude",
+                  {"bad.csv"});
+    writeFile(m_dir / "few.csv", "pop,lat,lon\nAven,57,-4\nElsewhere,56,-3\n");
+    expectRefused("@cli_three_pops.tvk --mantel few.csv --report r.txt",
+                  3,
+                  "few.csv: no distances are given for the populations \"Brisk\", \"Corran\" "
+                  "of the run (the file names \"Aven\", \"Elsewhere\")",
+                  {"bad.csv", "few.csv"});
+}
+
+} // namespace
