@@ -93,6 +93,13 @@ Drawing drawingOf(const SweepChartLayout& layout)
             layout.title.empty() ? QStringLiteral("Heritability sensitivity") : qt(layout.title)};
 }
 
+Drawing drawingOf(const ScatterChartLayout& layout)
+{
+    return {layout.canvas,
+            [&layout](QPainter& painter) { paintScatterChart(painter, layout); },
+            layout.title.empty() ? QStringLiteral("Mantel test") : qt(layout.title)};
+}
+
 QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
 {
     const double pixelsPerPoint = dpi / pointsPerInch;
@@ -313,6 +320,60 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
     painter.restore();
 }
 
+void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
+{
+    const ChartStyle& st = layout.style;
+    const QPaintDevice& device = *painter.device();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+
+    const ChartRect& f = layout.frame;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(gridColour, 0.4));
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
+    }
+    painter.setPen(QPen(axisColour, 0.8));
+    painter.drawRect(qt(f));
+
+    painter.setFont(chartFont(ChartFont::Tick, st, device));
+    for (const ChartTick& t : layout.xTicks) {
+        painter.drawLine(QPointF(t.position, f.bottom()),
+                         QPointF(t.position, f.bottom() + st.tickLength));
+        drawText(painter, t.labelBox, t.label);
+    }
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
+        drawText(painter, t.labelBox, t.label);
+    }
+
+    painter.setPen(QPen(Qt::black, 0.4));
+    painter.setBrush(pointColour);
+    for (const ChartPoint& p : layout.points) {
+        painter.drawEllipse(QPointF(p.x, p.y), st.pointRadius, st.pointRadius);
+    }
+    const QPen line(centroidColour, 1.4, Qt::DashLine, Qt::RoundCap);
+    painter.setBrush(Qt::NoBrush);
+    if (layout.hasLine) {
+        painter.setPen(line);
+        painter.drawLine(QPointF(layout.lineFrom.x, layout.lineFrom.y),
+                         QPointF(layout.lineTo.x, layout.lineTo.y));
+    }
+    if (!layout.legend.empty()) {
+        painter.setPen(line);
+        painter.drawLine(QPointF(layout.legendLineFrom.x, layout.legendLineFrom.y),
+                         QPointF(layout.legendLineTo.x, layout.legendLineTo.y));
+        painter.setPen(labelColour);
+        painter.setFont(chartFont(ChartFont::PointLabel, st, device));
+        drawText(painter, layout.legendBox, layout.legend);
+    }
+
+    drawTitles(painter, layout, st, device);
+    painter.restore();
+}
+
 namespace {
 
 // A drawing of either chart, encoded and written as its file: one path for both kinds.
@@ -352,6 +413,16 @@ QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi)
 }
 
 QString renderSvg(const QString& path, const SweepChartLayout& layout)
+{
+    return renderSvgOf(path, drawingOf(layout));
+}
+
+QString renderPng(const QString& path, const ScatterChartLayout& layout, int dpi)
+{
+    return renderPngOf(path, drawingOf(layout), dpi);
+}
+
+QString renderSvg(const QString& path, const ScatterChartLayout& layout)
 {
     return renderSvgOf(path, drawingOf(layout));
 }

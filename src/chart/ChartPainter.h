@@ -11,6 +11,7 @@
 #include <string>
 
 #include "chart/ChartLayout.h"
+#include "chart/ScatterChartLayout.h"
 #include "chart/SweepChartLayout.h"
 
 class QGuiApplication;
@@ -26,6 +27,7 @@ TextMeasure qtTextMeasure();
 // The painter's coordinates are the layout's points.
 void paintChart(QPainter& painter, const ChartLayout& layout);
 void paintSweepChart(QPainter& painter, const SweepChartLayout& layout);
+void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout);
 
 // Each returns an empty text on success, otherwise a message naming the file and the reason.
 // The file is written as every output is (see AtomicFile): an existing file is replaced whole or
@@ -34,6 +36,8 @@ QString renderPng(const QString& path, const ChartLayout& layout, int dpi = char
 QString renderSvg(const QString& path, const ChartLayout& layout);
 QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi = chartPngDpi);
 QString renderSvg(const QString& path, const SweepChartLayout& layout);
+QString renderPng(const QString& path, const ScatterChartLayout& layout, int dpi = chartPngDpi);
+QString renderSvg(const QString& path, const ScatterChartLayout& layout);
 
 // The last run's first two principal coordinates (scaled: of the scaled R matrix) as a 7 x 7
 // inch chart; ".png" or ".svg" (any case) at the end of path chooses the format. The caller

@@ -1,0 +1,209 @@
+#include "chart/ScatterChartLayout.h"
+
+#include "export/MantelText.h"
+#include "report/NumberFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+namespace tavrik {
+
+namespace {
+
+constexpr double titleGap = 6.0;     // between a title and what it names
+constexpr double legendLine = 18.0;  // length of the legend's line sample
+constexpr double legendGap = 4.0;    // between the sample and the text
+constexpr double dataPadding = 0.04; // of a span, kept free at the far end of an axis
+
+int decimalsFor(double step)
+{
+    const int magnitude = static_cast<int>(std::floor(std::log10(step) + 1e-9));
+    return std::max(0, -magnitude);
+}
+
+// The multiples of step from lo to hi (both inclusive, with a little tolerance).
+std::vector<double> multiples(double lo, double hi, double step)
+{
+    std::vector<double> values;
+    for (auto k = static_cast<long>(std::ceil(lo / step - 1e-9));
+         static_cast<double>(k) <= hi / step + 1e-9;
+         ++k) {
+        values.push_back(static_cast<double>(k) * step);
+    }
+    return values;
+}
+
+// An axis from zero (or from below it, for negative values) to a little past the largest.
+void axisRange(
+    const std::vector<double>& values, double extraLo, double extraHi, double& lo, double& hi)
+{
+    lo = std::min(0.0, extraLo);
+    hi = std::max(0.0, extraHi);
+    for (const double v : values) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    if (hi - lo <= 0.0) {
+        hi = lo + 1.0;
+    }
+    const double pad = dataPadding * (hi - lo);
+    hi += pad;
+    if (lo < 0.0) {
+        lo -= pad;
+    }
+}
+
+} // namespace
+
+ScatterChartInput mantelChartInput(const MantelResult& result, std::size_t m, std::string title)
+{
+    const MantelMatrixResult& mr = result.matrices.at(m);
+    ScatterChartInput input;
+    input.x = result.geographic;
+    input.y = mr.values;
+    input.title = std::move(title);
+    input.xTitle = result.greatCircle ? "Geographic distance (km)" : "Geographic distance";
+    input.yTitle = mr.name;
+    input.legend = "Least-squares line; " + mantelMethodName(result.method) +
+                   " r = " + formatNumber(mr.r, "0.000;-0.000") +
+                   ", p = " + formatNumber(mr.p, "0.0000");
+    return input;
+}
+
+ChartPoint ScatterChartLayout::toCanvas(ChartPoint data) const
+{
+    return {frame.left + (data.x - xMin) / (xMax - xMin) * frame.width,
+            frame.bottom() - (data.y - yMin) / (yMax - yMin) * frame.height};
+}
+
+ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
+                                      const TextMeasure& measure,
+                                      const ChartStyle& style)
+{
+    assert(input.x.size() == input.y.size());
+    ScatterChartLayout layout;
+    layout.style = style;
+    layout.canvas = input.canvas;
+    const double m = style.margin;
+    const double w = input.canvas.width;
+    const double h = input.canvas.height;
+    const double tl = style.tickLength;
+    const std::size_t n = input.x.size();
+
+    // The least-squares line of y on x, over the points' x range.
+    double xLo = 0.0;
+    double xHi = 0.0;
+    if (n > 0) {
+        const auto [lo, hi] = std::minmax_element(input.x.begin(), input.x.end());
+        xLo = *lo;
+        xHi = *hi;
+        double sx = 0.0;
+        double sy = 0.0;
+        for (std::size_t k = 0; k < n; ++k) {
+            sx += input.x[k];
+            sy += input.y[k];
+        }
+        const double mx = sx / static_cast<double>(n);
+        const double my = sy / static_cast<double>(n);
+        double sxy = 0.0;
+        double sxx = 0.0;
+        for (std::size_t k = 0; k < n; ++k) {
+            sxy += (input.x[k] - mx) * (input.y[k] - my);
+            sxx += (input.x[k] - mx) * (input.x[k] - mx);
+        }
+        if (sxx > 0.0) {
+            layout.hasLine = true;
+            layout.slope = sxy / sxx;
+            layout.intercept = my - layout.slope * mx;
+        }
+    }
+    const double yAtLo = layout.intercept + layout.slope * xLo;
+    const double yAtHi = layout.intercept + layout.slope * xHi;
+    axisRange(input.x, 0.0, 0.0, layout.xMin, layout.xMax);
+    axisRange(input.y,
+              layout.hasLine ? std::min(yAtLo, yAtHi) : 0.0,
+              layout.hasLine ? std::max(yAtLo, yAtHi) : 0.0,
+              layout.yMin,
+              layout.yMax);
+
+    layout.xTitle = input.xTitle;
+    layout.yTitle = input.yTitle;
+    const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
+    const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
+    const double tickHeight = measure("0", ChartFont::Tick).height;
+
+    double top = m;
+    if (!input.title.empty()) {
+        layout.title = input.title;
+        const ChartSize s = measure(layout.title, ChartFont::Title);
+        layout.titleBox = {(w - s.width) / 2.0, top, s.width, s.height};
+        top = layout.titleBox.bottom() + titleGap;
+    }
+    if (!input.legend.empty()) {
+        layout.legend = input.legend;
+        const ChartSize s = measure(layout.legend, ChartFont::PointLabel);
+        const double x = (w - legendLine - legendGap - s.width) / 2.0;
+        const double mid = top + s.height / 2.0;
+        layout.legendLineFrom = {x, mid};
+        layout.legendLineTo = {x + legendLine, mid};
+        layout.legendBox = {x + legendLine + legendGap, top, s.width, s.height};
+        top = layout.legendBox.bottom() + titleGap;
+    }
+    const double frameBottom = h - m - xTitleSize.height - titleGap - tickHeight - tl - 1.0;
+    const double frameHeight = std::max(1.0, frameBottom - top);
+
+    // The vertical ticks first: their numbers' width decides where the frame begins.
+    layout.yStep = niceStep(style.tickSpacing * (layout.yMax - layout.yMin) / frameHeight);
+    const int yDecimals = decimalsFor(layout.yStep);
+    double yLabelWidth = 0.0;
+    for (double v : multiples(layout.yMin, layout.yMax, layout.yStep)) {
+        ChartTick t;
+        t.value = v;
+        t.label = tickText(v, yDecimals);
+        const ChartSize s = measure(t.label, ChartFont::Tick);
+        t.labelBox = {0.0, 0.0, s.width, s.height};
+        yLabelWidth = std::max(yLabelWidth, s.width);
+        layout.yTicks.push_back(std::move(t));
+    }
+    const double frameLeft = m + yTitleSize.height + titleGap + yLabelWidth + tl + 2.0;
+    layout.frame = {frameLeft, top, std::max(1.0, w - m - frameLeft), frameHeight};
+    const ChartRect& f = layout.frame;
+    for (ChartTick& t : layout.yTicks) {
+        t.position = layout.toCanvas({layout.xMin, t.value}).y;
+        t.labelBox.left = f.left - tl - 2.0 - t.labelBox.width;
+        t.labelBox.top = t.position - t.labelBox.height / 2.0;
+    }
+
+    layout.xStep = niceStep(style.tickSpacing * (layout.xMax - layout.xMin) / f.width);
+    const int xDecimals = decimalsFor(layout.xStep);
+    for (double v : multiples(layout.xMin, layout.xMax, layout.xStep)) {
+        ChartTick t;
+        t.value = v;
+        t.position = layout.toCanvas({v, layout.yMin}).x;
+        t.label = tickText(v, xDecimals);
+        const ChartSize s = measure(t.label, ChartFont::Tick);
+        t.labelBox = {t.position - s.width / 2.0, f.bottom() + tl + 1.0, s.width, s.height};
+        layout.xTicks.push_back(std::move(t));
+    }
+
+    layout.xTitleBox = {f.left + (f.width - xTitleSize.width) / 2.0,
+                        f.bottom() + tl + 1.0 + tickHeight + titleGap,
+                        xTitleSize.width,
+                        xTitleSize.height};
+    // turned a quarter left: the text's height runs along x, its width along y
+    layout.yTitleBox = {
+        m, f.top + (f.height - yTitleSize.width) / 2.0, yTitleSize.height, yTitleSize.width};
+
+    for (std::size_t k = 0; k < n; ++k) {
+        layout.points.push_back(layout.toCanvas({input.x[k], input.y[k]}));
+    }
+    if (layout.hasLine) {
+        layout.lineFrom = layout.toCanvas({xLo, yAtLo});
+        layout.lineTo = layout.toCanvas({xHi, yAtHi});
+    }
+    return layout;
+}
+
+} // namespace tavrik
