@@ -13,6 +13,7 @@
 #include "ui/ChartWindow.h"
 #include "ui/HelpViewer.h"
 #include "ui/ImportCsvDialog.h"
+#include "ui/MantelWindow.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgramSettings.h"
 #include "ui/ProgressWindow.h"
@@ -236,9 +237,11 @@ void MainWindow::buildAnalysisMenu()
     mnuHyphen8 = addSeparator(mnuAnal, "mnuHyphen8");
     mnuSweep = addItem(mnuAnal, tr("Heritability &Sensitivity..."), "mnuSweep");
     mnuBootstrap = addItem(mnuAnal, tr("&Bootstrap..."), "mnuBootstrap");
+    mnuMantel = addItem(mnuAnal, tr("&Mantel Test..."), "mnuMantel");
     connect(mnuOpt, &QAction::triggered, this, &MainWindow::showOptionsDialog);
     connect(mnuSweep, &QAction::triggered, this, &MainWindow::showSweepWindow);
     connect(mnuBootstrap, &QAction::triggered, this, &MainWindow::showBootstrapWindow);
+    connect(mnuMantel, &QAction::triggered, this, &MainWindow::showMantelWindow);
 }
 
 void MainWindow::buildOutputMenu()
@@ -303,6 +306,7 @@ void MainWindow::applyCommandStates()
     mnuSavePCA2->setEnabled(idle && m_commands.outputMenu && m_commands.savePca2);
     mnuSweep->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
     mnuBootstrap->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
+    mnuMantel->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
     txtBox->setReadOnly(!idle);
     Options->setEnabled(idle);
     if (SaveMat != nullptr) {
@@ -977,6 +981,9 @@ void MainWindow::followRunInWindows()
     if (bootstrapWindow != nullptr) {
         bootstrapWindow->followRun(basis, m_state.dataSet);
     }
+    if (mantelWindow != nullptr) {
+        mantelWindow->followRun(basis, m_state.results, m_state.matrixCount == 2);
+    }
 }
 
 void MainWindow::showSweepWindow()
@@ -988,6 +995,17 @@ void MainWindow::showSweepWindow()
     sweepWindow->show();
     sweepWindow->raise();
     sweepWindow->activateWindow();
+}
+
+void MainWindow::showMantelWindow()
+{
+    if (mantelWindow == nullptr) {
+        mantelWindow = new MantelWindow(m_prompts, this);
+    }
+    followRunInWindows();
+    mantelWindow->show();
+    mantelWindow->raise();
+    mantelWindow->activateWindow();
 }
 
 void MainWindow::showBootstrapWindow()

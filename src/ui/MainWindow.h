@@ -25,6 +25,7 @@ namespace tavrik {
 class AboutBox;
 class AnalysisDialog;
 class BootstrapWindow;
+class MantelWindow;
 class ChartWindow;
 class HelpViewer;
 class ImportCsvDialog;
@@ -90,6 +91,7 @@ public:
     QAction* mnuHyphen8 = nullptr;
     QAction* mnuSweep = nullptr;     // enabled with the Output menu
     QAction* mnuBootstrap = nullptr; // likewise
+    QAction* mnuMantel = nullptr;    // likewise
 
     QMenu* mnuOutput = nullptr;
     QAction* mnuSave = nullptr;
@@ -120,6 +122,7 @@ public:
     ChartWindow* chartWindow = nullptr;         // created on first use, follows every completed run
     SweepWindow* sweepWindow = nullptr;         // likewise
     BootstrapWindow* bootstrapWindow = nullptr; // likewise
+    MantelWindow* mantelWindow = nullptr;       // likewise
     // exists while File > Import CSV asks its questions
     QPointer<ImportCsvDialog> ImportCsv;
 
@@ -175,6 +178,7 @@ private:
     void showChartWindow();
     void showSweepWindow();
     void showBootstrapWindow();
+    void showMantelWindow();
     // The further analyses' windows follow the run the Output menu offers, or none.
     void followRunInWindows();
     void savePcaScores();

@@ -1,0 +1,452 @@
+#include "ui/MantelWindow.h"
+
+#include "export/MantelText.h"
+#include "export/MatrixExport.h"
+#include "export/ResamplingText.h"
+#include "ui/ChartWindow.h"
+#include "ui/QtText.h"
+#include "ui/SaveMatDialog.h"
+#include "ui/UserPrompts.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <charconv>
+#include <new>
+
+#include "chart/ChartPainter.h"
+
+namespace tavrik {
+
+namespace {
+
+// Tells the window how far the permutations are, in whole percents so that the event queue is
+// not flooded, and passes the window's Cancel on to the stage.
+class WorkerProgress final : public ProgressSink
+{
+public:
+    WorkerProgress(MantelWindow* window, std::shared_ptr<std::atomic<bool>> cancel)
+        : m_window(window)
+        , m_cancel(std::move(cancel))
+    {}
+    void status(std::string_view) override {}
+    bool cancelled() const override { return m_cancel->load(); }
+    void stepProgress(std::uint64_t done, std::uint64_t total) override
+    {
+        const std::uint64_t percent = total == 0 ? 100 : done * 100 / total;
+        if (percent == m_percent) {
+            return;
+        }
+        m_percent = percent;
+        // the window joins this thread before it goes, so it is alive here
+        QMetaObject::invokeMethod(
+            m_window,
+            [window = m_window, done, total] { window->showProgress(done, total); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    MantelWindow* m_window;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::uint64_t m_percent = ~std::uint64_t{0};
+};
+
+constexpr int spinLimit =
+    static_cast<int>(std::min<std::size_t>(maxMantelPermutations, 2147483647));
+
+} // namespace
+
+ScatterChartView::ScatterChartView(QWidget* parent)
+    : QWidget(parent)
+{
+    setMinimumSize(360, 280);
+}
+
+void ScatterChartView::showChart(const ScatterChartLayout* layout)
+{
+    m_layout = layout;
+    update();
+}
+
+void ScatterChartView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    if (m_layout == nullptr) {
+        return;
+    }
+    const double fit =
+        std::min(width() / m_layout->canvas.width, height() / m_layout->canvas.height);
+    painter.translate((width() - fit * m_layout->canvas.width) / 2.0,
+                      (height() - fit * m_layout->canvas.height) / 2.0);
+    painter.scale(fit, fit);
+    paintScatterChart(painter, *m_layout);
+}
+
+MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("MantelWindow"));
+    setWindowTitle(tr("Mantel Test"));
+
+    const auto button = [this](const QString& caption, const char* name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    txtGeography = new QLineEdit(this);
+    txtGeography->setObjectName(QStringLiteral("txtGeography"));
+    txtGeography->setPlaceholderText(tr("population,latitude,longitude or a distance matrix"));
+    btnBrowse = button(tr("&Browse..."), "btnBrowse");
+    spnPermutations = new QSpinBox(this);
+    spnPermutations->setObjectName(QStringLiteral("spnPermutations"));
+    spnPermutations->setRange(1, spinLimit);
+    spnPermutations->setValue(static_cast<int>(defaultMantelPermutations));
+    txtSeed = new QLineEdit(QString::number(defaultBootstrapSeed), this);
+    txtSeed->setObjectName(QStringLiteral("txtSeed"));
+    cboMethod = new QComboBox(this);
+    cboMethod->setObjectName(QStringLiteral("cboMethod"));
+    cboMethod->addItems({tr("Pearson"), tr("Spearman")});
+    btnRun = button(tr("&Run"), "btnRun");
+    prgPermutations = new QProgressBar(this);
+    prgPermutations->setObjectName(QStringLiteral("prgPermutations"));
+    prgPermutations->setRange(0, 100);
+    prgPermutations->setValue(0);
+    btnCancel = button(tr("&Cancel"), "btnCancel");
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+    tblResults = new QTableWidget(this);
+    tblResults->setObjectName(QStringLiteral("tblResults"));
+    tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblResults->verticalHeader()->setVisible(false);
+    cboChartMatrix = new QComboBox(this);
+    cboChartMatrix->setObjectName(QStringLiteral("cboChartMatrix"));
+    chartView = new ScatterChartView(this);
+    chartView->setObjectName(QStringLiteral("chartView"));
+    btnSaveText = button(tr("Save &Text..."), "btnSaveText");
+    btnSavePng = button(tr("Save &PNG..."), "btnSavePng");
+    btnSaveSvg = button(tr("Save S&VG..."), "btnSaveSvg");
+
+    const auto labelled = [this](QHBoxLayout* row, const QString& caption, QWidget* control) {
+        auto* label = new QLabel(caption, this);
+        label->setBuddy(control);
+        row->addWidget(label);
+        row->addWidget(control);
+    };
+    auto* fileRow = new QHBoxLayout;
+    labelled(fileRow, tr("&Geography:"), txtGeography);
+    fileRow->addWidget(btnBrowse);
+    auto* controls = new QHBoxLayout;
+    labelled(controls, tr("&Permutations:"), spnPermutations);
+    labelled(controls, tr("S&eed:"), txtSeed);
+    labelled(controls, tr("&Method:"), cboMethod);
+    controls->addWidget(btnRun);
+    controls->addStretch();
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(prgPermutations, 1);
+    progress->addWidget(btnCancel);
+    auto* chartRow = new QHBoxLayout;
+    labelled(chartRow, tr("C&hart of:"), cboChartMatrix);
+    chartRow->addStretch();
+    chartRow->addWidget(btnSaveText);
+    chartRow->addWidget(btnSavePng);
+    chartRow->addWidget(btnSaveSvg);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(tblResults);
+    split->addWidget(chartView);
+    split->setStretchFactor(1, 3);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(fileRow);
+    column->addLayout(controls);
+    column->addLayout(progress);
+    column->addWidget(lblSummary);
+    column->addLayout(chartRow);
+    column->addWidget(split, 1);
+    resize(760, 760);
+
+    connect(btnBrowse, &QPushButton::clicked, this, &MantelWindow::browse);
+    connect(btnRun, &QPushButton::clicked, this, &MantelWindow::start);
+    connect(btnCancel, &QPushButton::clicked, this, &MantelWindow::cancel);
+    connect(btnSaveText, &QPushButton::clicked, this, &MantelWindow::saveText);
+    connect(btnSavePng, &QPushButton::clicked, this, [this] { saveChart(true); });
+    connect(btnSaveSvg, &QPushButton::clicked, this, [this] { saveChart(false); });
+    connect(cboChartMatrix, &QComboBox::currentIndexChanged, this, &MantelWindow::drawChart);
+    fillResults();
+    updateControls();
+}
+
+MantelWindow::~MantelWindow()
+{
+    stopWorker();
+}
+
+void MantelWindow::stopWorker()
+{
+    if (m_cancel) {
+        *m_cancel = true;
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void MantelWindow::followRun(std::shared_ptr<const RunBasis> basis,
+                             const AnalysisResults& results,
+                             bool scaled)
+{
+    if (basis == m_basis) {
+        return;
+    }
+    stopWorker();
+    m_basis = std::move(basis);
+    m_results = m_basis ? std::make_shared<const AnalysisResults>(results) : nullptr;
+    m_scaled = scaled;
+    m_result.reset();
+    prgPermutations->setValue(0);
+    fillResults();
+    updateControls();
+}
+
+void MantelWindow::updateControls()
+{
+    const bool running = isRunning();
+    btnRun->setEnabled(!running && m_basis != nullptr);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             txtGeography, btnBrowse, spnPermutations, txtSeed, cboMethod}) {
+        w->setEnabled(!running);
+    }
+    btnCancel->setEnabled(running);
+    const bool done = !running && m_result.has_value();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cboChartMatrix, btnSaveText, btnSavePng, btnSaveSvg}) {
+        w->setEnabled(done);
+    }
+}
+
+void MantelWindow::browse()
+{
+    const std::optional<QString> chosen =
+        m_prompts.openFile({{qtFileFilter(csvFileFilter), tr("All Files (*)")},
+                            txtGeography->text(),
+                            {},
+                            QStringLiteral("geography"),
+                            btnBrowse});
+    if (chosen) {
+        txtGeography->setText(*chosen);
+    }
+}
+
+void MantelWindow::start()
+{
+    if (isRunning() || !m_basis) {
+        return;
+    }
+    const QString file = txtGeography->text().trimmed();
+    if (file.isEmpty()) {
+        m_prompts.message(txtGeography,
+                          UserPrompts::Icon::Critical,
+                          tr("Error"),
+                          tr("Choose the geography file: population, latitude and longitude, "
+                             "or a square matrix of distances."));
+        return;
+    }
+    const std::string seedText = toStd(txtSeed->text().trimmed());
+    std::uint64_t seed = 0;
+    const auto [end, ec] =
+        std::from_chars(seedText.data(), seedText.data() + seedText.size(), seed);
+    if (seedText.empty() || ec != std::errc{} || end != seedText.data() + seedText.size()) {
+        m_prompts.message(
+            txtSeed,
+            UserPrompts::Icon::Critical,
+            tr("Error"),
+            tr("The seed \"%1\" is not a whole number from 0 to 18446744073709551615.")
+                .arg(txtSeed->text()));
+        return;
+    }
+    MantelSettings settings;
+    settings.permutations = static_cast<std::size_t>(spnPermutations->value());
+    settings.seed = seed;
+    settings.method =
+        cboMethod->currentIndex() == 1 ? MantelMethod::Spearman : MantelMethod::Pearson;
+    m_result.reset();
+    fillResults();
+    prgPermutations->setValue(0);
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_worker = std::thread([this,
+                            path = std::filesystem::path(file.toStdU16String()),
+                            results = m_results,
+                            scaled = m_scaled,
+                            settings,
+                            progress = std::make_shared<WorkerProgress>(this, m_cancel)] {
+        auto outcome = std::make_shared<Result<MantelResult>>(Error{});
+        try {
+            Result<Geography> geo = readGeography(path);
+            Result<MantelInput> input =
+                geo ? mantelInputFrom(*results, scaled, *geo) : Result<MantelInput>(geo.error());
+            *outcome = input ? runMantel(*input, settings, *progress)
+                             : Result<MantelResult>(input.error());
+        } catch (const std::bad_alloc&) {
+            *outcome = Error{ErrorKind::Analysis,
+                             "The computer has not enough memory for this Mantel test.",
+                             {},
+                             0,
+                             {}};
+        }
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);
+    });
+    updateControls();
+}
+
+void MantelWindow::cancel()
+{
+    if (m_cancel) {
+        *m_cancel = true;
+    }
+}
+
+void MantelWindow::showProgress(quint64 done, quint64 total)
+{
+    if (isRunning() && total > 0) {
+        prgPermutations->setValue(static_cast<int>(done * 100 / total));
+    }
+}
+
+void MantelWindow::finish(std::shared_ptr<Result<MantelResult>> outcome)
+{
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    const bool succeeded = outcome->ok();
+    if (succeeded) {
+        m_result = std::move(outcome->value());
+        prgPermutations->setValue(100);
+    } else {
+        prgPermutations->setValue(0);
+        if (outcome->error().kind != ErrorKind::Cancelled) {
+            m_prompts.message(
+                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome->error().message));
+        }
+    }
+    fillResults();
+    updateControls();
+    emit mantelFinished(succeeded);
+}
+
+void MantelWindow::fillResults()
+{
+    const QStringList headers{tr("Matrix"), tr("r"), tr("p"), tr("Permutations reaching r")};
+    tblResults->clear();
+    tblResults->setColumnCount(static_cast<int>(headers.size()));
+    tblResults->setHorizontalHeaderLabels(headers);
+    {
+        const QSignalBlocker quiet(cboChartMatrix);
+        cboChartMatrix->clear();
+    }
+    if (!m_result) {
+        tblResults->setRowCount(0);
+        lblSummary->setText(m_basis ? tr("Choose the geography file, the permutations and the "
+                                         "seed, then Run.")
+                                    : tr("There is no completed run: choose Analysis > Run... "
+                                         "first."));
+        drawChart();
+        return;
+    }
+    const MantelResult& r = *m_result;
+    QString summary =
+        tr("%1 correlation with %2; %3 permutations, seed %4; p = (permutations "
+           "reaching r + 1) / (%3 + 1), one-sided.")
+            .arg(toQt(mantelMethodName(r.method)))
+            .arg(r.greatCircle
+                     ? tr("great-circle distances (km) from %1").arg(toQt(r.geographyName))
+                     : tr("the distances of %1").arg(toQt(r.geographyName)))
+            .arg(r.permutations)
+            .arg(r.seed);
+    for (const std::string& note : r.notes) {
+        summary += QLatin1Char('\n') + toQt(note);
+    }
+    lblSummary->setText(summary);
+    tblResults->setRowCount(static_cast<int>(r.matrices.size()));
+    for (std::size_t i = 0; i < r.matrices.size(); ++i) {
+        const MantelMatrixResult& m = r.matrices[i];
+        const QStringList cells{toQt(m.name),
+                                toQt(exactNumberText(m.r)),
+                                toQt(exactNumberText(m.p)),
+                                QString::number(m.atLeast)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c >= 1) {
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            tblResults->setItem(static_cast<int>(i), c, item);
+        }
+    }
+    tblResults->resizeColumnsToContents();
+    {
+        const QSignalBlocker quiet(cboChartMatrix);
+        for (const MantelMatrixResult& m : r.matrices) {
+            cboChartMatrix->addItem(toQt(m.name));
+        }
+        cboChartMatrix->setCurrentIndex(0);
+    }
+    drawChart();
+}
+
+void MantelWindow::drawChart()
+{
+    const int m = cboChartMatrix->currentIndex();
+    if (!m_result || m < 0) {
+        chartView->showChart(nullptr);
+        return;
+    }
+    const std::string title =
+        m_result->matrices[static_cast<std::size_t>(m)].name + " against Geographic Distance";
+    m_layout = layoutScatterChart(mantelChartInput(*m_result, static_cast<std::size_t>(m), title),
+                                  qtTextMeasure());
+    chartView->showChart(&m_layout);
+}
+
+void MantelWindow::saveText()
+{
+    if (!m_result) {
+        return;
+    }
+    const std::optional<QString> chosen = m_prompts.saveFile({{qtFileFilter(textFileFilter)},
+                                                              {},
+                                                              QStringLiteral("txt"),
+                                                              QStringLiteral("results"),
+                                                              btnSaveText});
+    if (!chosen) {
+        return;
+    }
+    if (writeExportFile(m_prompts, *chosen, mantelOutputText(*m_result), btnSaveText)) {
+        m_prompts.message(
+            btnSaveText, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+    }
+}
+
+void MantelWindow::saveChart(bool png)
+{
+    if (!m_result) {
+        return;
+    }
+    saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
+        return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
+    });
+}
+
+} // namespace tavrik

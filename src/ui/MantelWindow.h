@@ -1,0 +1,109 @@
+// Analysis > Mantel Test: the last run's D-square matrix (and the scaled one after a scaled
+// run) against the distances of a geography file, in a worker thread with a progress bar and
+// Cancel; r and p for every matrix, a scatter chart of the run's distance against the
+// geographic one with its least-squares line (saved as PNG or SVG), and the text of the test
+// with every pair's distances. Without a completed run nothing can be started.
+#pragma once
+
+#include "analysis/AnalysisRun.h"
+#include "analysis/Mantel.h"
+
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "chart/ScatterChartLayout.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace tavrik {
+
+class UserPrompts;
+
+// Paints a scatter chart scaled to fit its size, keeping the chart's proportions.
+class ScatterChartView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ScatterChartView(QWidget* parent = nullptr);
+    void showChart(const ScatterChartLayout* layout); // null: nothing to draw
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const ScatterChartLayout* m_layout = nullptr;
+};
+
+class MantelWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    MantelWindow(UserPrompts& prompts, QWidget* parent = nullptr);
+    ~MantelWindow() override;
+
+    // The last completed run (null basis: none), its results and whether it analysed the scaled
+    // matrix. A new run clears the previous test; a test under way is cancelled.
+    void
+    followRun(std::shared_ptr<const RunBasis> basis, const AnalysisResults& results, bool scaled);
+    // Starts the test with the file, permutations, seed and method in the controls.
+    void start();
+    void cancel();
+
+    // Permutations done out of total, from the worker through the event queue.
+    void showProgress(quint64 done, quint64 total);
+
+    bool isRunning() const { return m_worker.joinable(); }
+    const std::optional<MantelResult>& result() const { return m_result; }
+    const ScatterChartLayout& chartLayout() const { return m_layout; }
+
+    QLineEdit* txtGeography = nullptr;
+    QPushButton* btnBrowse = nullptr;
+    QSpinBox* spnPermutations = nullptr;
+    QLineEdit* txtSeed = nullptr;
+    QComboBox* cboMethod = nullptr; // Pearson, Spearman
+    QPushButton* btnRun = nullptr;
+    QProgressBar* prgPermutations = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QLabel* lblSummary = nullptr;
+    QTableWidget* tblResults = nullptr;
+    QComboBox* cboChartMatrix = nullptr; // the matrices of the result
+    ScatterChartView* chartView = nullptr;
+    QPushButton* btnSaveText = nullptr;
+    QPushButton* btnSavePng = nullptr;
+    QPushButton* btnSaveSvg = nullptr;
+
+signals:
+    // The test has ended: with results, cancelled or failed (the message shown).
+    void mantelFinished(bool succeeded);
+
+private:
+    void browse();
+    void finish(std::shared_ptr<Result<MantelResult>> outcome);
+    void fillResults();
+    void drawChart();
+    void updateControls();
+    void stopWorker();
+    void saveText();
+    void saveChart(bool png);
+
+    UserPrompts& m_prompts;
+    std::shared_ptr<const RunBasis> m_basis;
+    std::shared_ptr<const AnalysisResults> m_results;
+    bool m_scaled = false;
+    std::optional<MantelResult> m_result;
+    ScatterChartLayout m_layout;
+    std::thread m_worker;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+};
+
+} // namespace tavrik

@@ -1,0 +1,149 @@
+// Analysis > Mantel Test: offered after a completed run only; runs in the background over both
+// matrices of a scaled run, shows what the text file saves and draws the chosen matrix; errors
+// of the geography file are shown, a cancel is not.
+
+#include "ui/MantelWindow.h"
+
+#include "export/MantelText.h"
+#include "ui/MainWindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+
+#include "WindowHarness.h"
+
+using namespace tavrik;
+using namespace tavrik::test;
+
+class MantelWindowTest : public WindowTest
+{
+    Q_OBJECT
+
+    void expectSaved(const QString& file)
+    {
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().text, QString("File has been saved."));
+        QVERIFY(QFileInfo(file).isFile());
+        h->prompts.clearShown();
+    }
+
+private slots:
+    void testsBothMatricesAndSavesWhatItShows()
+    {
+        QVERIFY(!h->enabled("mnuMantel"));
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        QVERIFY(h->enabled("mnuMantel"));
+        QVERIFY(h->trigger("mnuMantel"));
+        MantelWindow* mantel = h->window->mantelWindow;
+        QVERIFY(mantel->isVisible());
+        QVERIFY(!mantel->btnSavePng->isEnabled());
+
+        const QString geo = h->writeFile("geo.csv",
+                                         "Population,Latitude,Longitude\n"
+                                         "Hills,56.9,-4.1\nIsles,57.5,-6.2\n"
+                                         "North,58.4,-4.6\nCoast,57.1,-2.1\n");
+        h->prompts.queueOpenFileName(geo);
+        QTest::mouseClick(mantel->btnBrowse, Qt::LeftButton);
+        QCOMPARE(mantel->txtGeography->text(), geo);
+        mantel->spnPermutations->setValue(500);
+        mantel->txtSeed->setText("3");
+        mantel->cboMethod->setCurrentIndex(1);
+        QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.takeFirst().at(0).toBool(), true);
+        QVERIFY(h->prompts.shown().isEmpty());
+        QVERIFY(mantel->result().has_value());
+        const MantelResult& result = *mantel->result();
+        QCOMPARE(result.method, MantelMethod::Spearman);
+        QCOMPARE(result.seed, std::uint64_t{3});
+        QCOMPARE(result.permutations, std::size_t{500});
+        QCOMPARE(mantel->prgPermutations->value(), 100);
+        QVERIFY(mantel->lblSummary->text().contains("\"Isles\""));
+        QCOMPARE(mantel->tblResults->rowCount(), 2);
+        QCOMPARE(mantel->tblResults->item(1, 0)->text(), QString("Scaled D-square"));
+        QCOMPARE(mantel->tblResults->item(1, 3)->text(),
+                 QString::number(result.matrices[1].atLeast));
+
+        // the chart follows the chosen matrix, one point per pair of the run's populations
+        QCOMPARE(mantel->cboChartMatrix->count(), 2);
+        QCOMPARE(mantel->chartLayout().points.size(), std::size_t{3});
+        QCOMPARE(mantel->chartLayout().yTitle, std::string("D-square"));
+        mantel->cboChartMatrix->setCurrentIndex(1);
+        QCOMPARE(mantel->chartLayout().yTitle, std::string("Scaled D-square"));
+
+        const QString text = h->dir.filePath("mantel.txt");
+        h->prompts.queueSaveFileName(text);
+        QTest::mouseClick(mantel->btnSaveText, Qt::LeftButton);
+        expectSaved(text);
+        QCOMPARE(fileBytes(text), QByteArray::fromStdString(mantelOutputText(result)));
+        const QString svg = h->dir.filePath("mantel.svg");
+        h->prompts.queueSaveFileName(svg);
+        QTest::mouseClick(mantel->btnSaveSvg, Qt::LeftButton);
+        expectSaved(svg);
+        QVERIFY(fileBytes(svg).contains(">Scaled D-square</text>"));
+        const QString png = h->dir.filePath("mantel.png");
+        h->prompts.queueSaveFileName(png);
+        QTest::mouseClick(mantel->btnSavePng, Qt::LeftButton);
+        expectSaved(png);
+        QVERIFY(fileBytes(png).startsWith("\x89PNG"));
+
+        // another data file: nothing of the earlier run is kept
+        QVERIFY(h->open(h->writeFile("other.tvk", equalSizes)));
+        QVERIFY(!h->enabled("mnuMantel"));
+        QVERIFY(!mantel->result().has_value());
+        QVERIFY(!mantel->btnRun->isEnabled());
+        QCOMPARE(mantel->tblResults->rowCount(), 0);
+        mantel->close();
+    }
+
+    void showsFileErrorsAndCancelsQuietly()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuMantel"));
+        MantelWindow* mantel = h->window->mantelWindow;
+        QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
+
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton); // no file chosen
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY(!mantel->isRunning());
+        h->prompts.clearShown();
+
+        mantel->txtGeography->setText(
+            h->writeFile("few.csv", "pop,lat,lon\nNorth,58,-4\nHills,57,-4\n"));
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.takeFirst().at(0).toBool(), false);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
+        QVERIFY(h->prompts.shown().front().text.contains(
+            "few.csv: no distances are given for the population \"Coast\" of the run"));
+        h->prompts.clearShown();
+        QVERIFY(!mantel->result().has_value());
+
+        mantel->txtGeography->setText(
+            h->writeFile("all.csv", "pop,lat,lon\nNorth,58,-4\nHills,57,-4\nCoast,57.2,-2\n"));
+        mantel->spnPermutations->setValue(mantel->spnPermutations->maximum());
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+        QVERIFY(mantel->isRunning());
+        QVERIFY(!mantel->btnRun->isEnabled());
+        QTest::mouseClick(mantel->btnCancel, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.takeFirst().at(0).toBool(), false);
+        QVERIFY(h->prompts.shown().isEmpty()); // a cancel is no error
+        QVERIFY(!mantel->result().has_value());
+        QVERIFY(mantel->btnRun->isEnabled());
+        QVERIFY(!mantel->btnSaveText->isEnabled());
+        mantel->close();
+    }
+};
+
+QTEST_MAIN(MantelWindowTest)
+#include "MantelWindowTest.moc"
