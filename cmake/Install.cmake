@@ -7,7 +7,8 @@ set(TAVRIK_DATADIR share/tavrik)
 
 install(TARGETS tavrik-batch RUNTIME DESTINATION bin)
 
-file(GLOB tavrik_example_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.tvk)
+file(GLOB tavrik_example_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.tvk
+     ${PROJECT_SOURCE_DIR}/examples/*.csv)
 install(FILES ${tavrik_example_files} DESTINATION ${TAVRIK_DATADIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/docs/DECISIONS.md

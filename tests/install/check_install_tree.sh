@@ -51,7 +51,7 @@ expected=(
     share/tavrik/help/tavrik-guide.html
     share/tavrik/help/valley.tvk
 )
-for example in "$source_dir"/examples/*.tvk; do
+for example in "$source_dir"/examples/*.tvk "$source_dir"/examples/*.csv; do
     expected+=("share/tavrik/examples/${example##*/}")
 done
 desktop_files=(
@@ -108,7 +108,7 @@ if command -v groff >/dev/null; then
         fi
     done
 fi
-for example in "$source_dir"/examples/*.tvk; do
+for example in "$source_dir"/examples/*.tvk "$source_dir"/examples/*.csv; do
     same_as_source "share/tavrik/examples/${example##*/}" "examples/${example##*/}"
 done
 
