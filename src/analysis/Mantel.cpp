@@ -227,9 +227,9 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
     std::atomic<bool> stopped{false};
     const std::size_t total = res.permutations;
     const std::thread::id caller = std::this_thread::get_id();
-    const auto countBatch = [&](const std::vector<std::size_t>& perm,
-                                std::vector<double>& permuted,
-                                std::vector<std::size_t>& local) {
+    const auto countPermutation = [&](const std::vector<std::size_t>& perm,
+                                      std::vector<double>& permuted,
+                                      std::vector<std::size_t>& local) {
         permutedUpperTriangle(geoCompared, perm, permuted);
         for (std::size_t m = 0; m < matrices; ++m) {
             if (pearsonCorrelation(compared[m], permuted) >= observed[m] - mantelTieTolerance) {
@@ -248,7 +248,7 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
             }
             const std::size_t last = std::min(total, first + permutationBatch);
             for (std::size_t k = first; k < last; ++k) {
-                countBatch(mantelPermutation(settings.seed, k, g), permuted, local);
+                countPermutation(mantelPermutation(settings.seed, k, g), permuted, local);
             }
             for (std::size_t m = 0; m < matrices; ++m) {
                 reached[m] += local[m];
@@ -274,7 +274,7 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
                 }
                 progress.stepProgress(k, total);
             }
-            countBatch(perm, permuted, local);
+            countPermutation(perm, permuted, local);
             ++k;
         } while (std::next_permutation(perm.begin(), perm.end()));
         for (std::size_t m = 0; m < matrices; ++m) {

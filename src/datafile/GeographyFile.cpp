@@ -309,16 +309,14 @@ Result<Matrix> distancesFor(const Geography& geography,
         }
     }
     if (!missing.empty()) {
-        Error e =
-            dataFileError(geography.path,
-                          geography.displayName,
-                          0,
-                          {},
-                          (missing.size() == 1 ? "no distances are given for the population "
-                                               : "no distances are given for the populations ") +
-                              nameList(missing) + " of the run (the file names " +
-                              nameList(geography.names) + ")");
-        return e;
+        return dataFileError(geography.path,
+                             geography.displayName,
+                             0,
+                             {},
+                             (missing.size() == 1 ? "no distances are given for the population "
+                                                  : "no distances are given for the populations ") +
+                                 nameList(missing) + " of the run (the file names " +
+                                 nameList(geography.names) + ")");
     }
     std::vector<std::string> names; // of the file, not in the run, in file order
     for (std::size_t i = 0; i < used.size(); ++i) {
