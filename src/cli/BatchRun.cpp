@@ -387,6 +387,14 @@ int runBatch(const BatchOptions& options,
                 chosen.push_back(input.dataSet.popNames[p]);
             }
         }
+        if (options.mantelExhaustive && chosen.size() > exhaustiveMantelLimit) {
+            printBatchMessage(err,
+                              "--permutations all: every order can be tried for at most " +
+                                  std::to_string(exhaustiveMantelLimit) + " populations, and " +
+                                  std::to_string(chosen.size()) +
+                                  " are chosen; give a number of permutations instead");
+            return static_cast<int>(BatchExit::Usage);
+        }
         std::vector<std::string> notes;
         if (Result<Matrix> matched = distancesFor(*geo, chosen, notes); !matched) {
             printBatchMessage(err, matched.error().message);

@@ -101,6 +101,11 @@ TEST_F(BatchMantel, RefusesWhatCannotBeTested)
                   "few.csv: no distances are given for the populations \"Brisk\", \"Corran\" "
                   "of the run (the file names \"Aven\", \"Elsewhere\")",
                   {"bad.csv", "few.csv"});
+    // refused before the run, whatever the file holds
+    expectRefused("@golden/too_large.tvk --mantel few.csv --permutations all",
+                  2,
+                  "at most 9 populations, and 20 are chosen",
+                  {"bad.csv", "few.csv"});
 }
 
 } // namespace
