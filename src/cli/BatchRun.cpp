@@ -435,6 +435,7 @@ int runBatch(const BatchOptions& options,
     std::string reportText = run->screenText;
     std::optional<SweepTable> sweepTable;
     std::optional<BootstrapResult> bootstrapResult;
+    std::optional<MantelResult> mantelResult;
     if (options.sweepSpec) {
         Result<SweepTable> sweep = heritabilitySweep(run->basis, options.sweepPoints);
         if (!sweep) {
@@ -501,6 +502,7 @@ int runBatch(const BatchOptions& options,
         if (options.mantelOutputPath) {
             route(*options.mantelOutputPath, mantelOutputText(*mantel));
         }
+        mantelResult = std::move(*mantel);
     }
     route(options.reportPath, reportText);
     if (options.listingPath) {
@@ -534,7 +536,8 @@ int runBatch(const BatchOptions& options,
                               results,
                               run->matrixCount,
                               sweepTable ? &*sweepTable : nullptr,
-                              bootstrapResult ? &*bootstrapResult : nullptr}));
+                              bootstrapResult ? &*bootstrapResult : nullptr,
+                              mantelResult ? &*mantelResult : nullptr}));
     }
     if (options.chartPath) {
         // The titles of the desktop's chart window.

@@ -163,6 +163,31 @@ Json bootstrapJson(const BootstrapResult& boot)
     return out;
 }
 
+Json mantelJson(const MantelResult& m)
+{
+    Json out;
+    out["method"] = m.method == MantelMethod::Spearman ? "spearman" : "pearson";
+    out["permutations"] = m.permutations;
+    out["exhaustive"] = m.exhaustive;
+    out["seed"] = m.seed;
+    out["geographyFile"] = m.geographyName;
+    out["greatCircleKm"] = m.greatCircle;
+    out["notes"] = m.notes;
+    out["geographic"] = numbers(m.geographic);
+    Json matrices = Json::array();
+    for (const MantelMatrixResult& mr : m.matrices) {
+        Json one;
+        one["matrix"] = mr.name;
+        one["r"] = number(mr.r);
+        one["p"] = number(mr.p);
+        one["reached"] = mr.atLeast;
+        one["values"] = numbers(mr.values);
+        matrices.push_back(std::move(one));
+    }
+    out["matrices"] = std::move(matrices);
+    return out;
+}
+
 } // namespace
 
 std::string resultJsonText(const JsonRun& run)
@@ -254,6 +279,9 @@ std::string resultJsonText(const JsonRun& run)
     }
     if (run.bootstrap != nullptr) {
         doc["bootstrap"] = bootstrapJson(*run.bootstrap);
+    }
+    if (run.mantel != nullptr) {
+        doc["mantel"] = mantelJson(*run.mantel);
     }
 
     // Names are UTF-8 by the time they get here; anything else is replaced, never thrown.

@@ -7,6 +7,7 @@
 #include "analysis/AnalysisRun.h"
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
+#include "analysis/Mantel.h"
 #include "state/ProgramState.h"
 
 #include <cstdint>
@@ -17,8 +18,8 @@ namespace tavrik {
 
 inline constexpr std::string_view jsonFileFilter = "JSON Files (*.JSON)";
 
-// One finished run. dataSet, basis, results and matrixCount come from the same run; sweep and
-// bootstrap, when given, were computed from its basis.
+// One finished run. dataSet, basis, results and matrixCount come from the same run; sweep,
+// bootstrap and mantel, when given, were computed from it.
 struct JsonRun
 {
     const DataSet& dataSet;
@@ -27,6 +28,7 @@ struct JsonRun
     std::int16_t matrixCount = 1; // 2: the run analysed the scaled R matrix
     const SweepTable* sweep = nullptr;
     const BootstrapResult* bootstrap = nullptr;
+    const MantelResult* mantel = nullptr;
 };
 
 // The document, indented by two blanks, lines ending in LF. Every double is written in the

@@ -1055,8 +1055,15 @@ void MainWindow::saveResultsJson()
     const BootstrapResult* bootstrap = bootstrapWindow != nullptr && bootstrapWindow->result()
                                            ? &*bootstrapWindow->result()
                                            : nullptr;
-    const std::string text = resultJsonText(
-        {m_state.dataSet, *m_lastBasis, m_state.results, m_state.matrixCount, sweep, bootstrap});
+    const MantelResult* mantel =
+        mantelWindow != nullptr && mantelWindow->result() ? &*mantelWindow->result() : nullptr;
+    const std::string text = resultJsonText({m_state.dataSet,
+                                             *m_lastBasis,
+                                             m_state.results,
+                                             m_state.matrixCount,
+                                             sweep,
+                                             bootstrap,
+                                             mantel});
     if (writeExportFile(m_prompts, *fileName, text)) {
         m_prompts.message(UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
     }

@@ -64,8 +64,8 @@ TEST_F(BatchMantel, SummaryFollowsTheUnchangedReportWhateverTheThreads)
 
 TEST_F(BatchMantel, ScaledRunTestsBothMatricesAndAllOrdersGiveTheExactP)
 {
-    const Outcome o =
-        runOn("--scaled --mantel " + geography() + " --permutations all --mantel-method spearman");
+    const Outcome o = runOn("--scaled --mantel " + geography() +
+                            " --permutations all --mantel-method spearman --json m.json");
     ASSERT_EQ(o.status, 0) << o.err;
     const std::size_t at = o.out.find("\r\nMantel test against geography: Spearman correlation, "
                                       "all 720 orders of the 6 populations\r\n");
@@ -75,6 +75,14 @@ TEST_F(BatchMantel, ScaledRunTestsBothMatricesAndAllOrdersGiveTheExactP)
               std::string::npos);
     EXPECT_NE(summary.find("\r\nD-square "), std::string::npos);
     EXPECT_NE(summary.find("\r\nScaled D-square "), std::string::npos);
+    // the results document carries the same test
+    const std::string json = readFile(m_dir / "m.json");
+    for (const char* member : {"\"method\": \"spearman\"",
+                               "\"permutations\": 720",
+                               "\"exhaustive\": true",
+                               "\"matrix\": \"Scaled D-square\""}) {
+        EXPECT_NE(json.find(member), std::string::npos) << member;
+    }
 }
 
 TEST_F(BatchMantel, RefusesWhatCannotBeTested)

@@ -28,10 +28,12 @@ def main():
     validator = jsonschema.Draft202012Validator(schema)
 
     runs = {
-        # census sizes that differ, the scaled pass, a sweep and a bootstrap
+        # census sizes that differ, the scaled pass, a sweep, a bootstrap and a Mantel test
         "highland": [os.path.join(examples, "highland.tvk"), "--scaled",
                      "--heritability-sweep", "0.5:1:0.1", "--sweep-output", "sweep.csv",
-                     "--bootstrap", "30", "--bootstrap-output", "boot.csv"],
+                     "--bootstrap", "30", "--bootstrap-output", "boot.csv",
+                     "--mantel", os.path.join(examples, "highland_geography.csv"),
+                     "--permutations", "99"],
         # equal sizes: no scaled pass although asked for
         "equal": [os.path.join(data, "golden", "equal_sizes.tvk"), "--scaled"],
         # names beyond ASCII, no bias correction
@@ -65,6 +67,7 @@ def main():
             "an empty scaled member": lambda d: d.__setitem__("scaled", {}),
             "an unknown member": lambda d: d.__setitem__("extra", 1),
             "null outside the bootstrap": lambda d: d["fst"].__setitem__("se", None),
+            "a Mantel test without p": lambda d: d["mantel"]["matrices"][0].pop("p"),
         }
         for what, damage in broken.items():
             doc = copy.deepcopy(good)

@@ -86,7 +86,7 @@ Golden runGolden(const std::string& name)
     tavrik::NullProgress progress;
     Golden g{tavrik::runAnalysis(input, tavrik::fixedUtcClock(0), progress).value(), {}, {}};
     g.text = tavrik::resultJsonText(
-        {g.run.dataSet, g.run.basis, g.run.results, g.run.matrixCount, nullptr, nullptr});
+        {g.run.dataSet, g.run.basis, g.run.results, g.run.matrixCount, nullptr, nullptr, nullptr});
     g.doc = json::parse(g.text);
     return g;
 }
@@ -201,7 +201,7 @@ TEST(ResultJson, WritesFloatsShortNonFiniteAsNullAndNeverBadText)
     boot.statistics[0].bootstrapSe = std::nan("");
     boot.statistics[0].upper = INFINITY;
     const std::string text = tavrik::resultJsonText(
-        {g.run.dataSet, g.run.basis, g.run.results, g.run.matrixCount, nullptr, &boot});
+        {g.run.dataSet, g.run.basis, g.run.results, g.run.matrixCount, nullptr, &boot, nullptr});
     EXPECT_NE(text.find("\"heritability\": 0.55,"), std::string::npos);
     EXPECT_NE(text.find("\"seed\": 18446744073709551615,"), std::string::npos);
     const json doc = json::parse(text);
