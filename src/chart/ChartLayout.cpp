@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <limits>
 #include <numeric>
+#include <tuple>
 #include <utility>
 
 namespace tavrik {
@@ -28,6 +29,11 @@ constexpr double tickLabelWeight = 20.0;
 constexpr double axisLineWeight = 2.0;
 constexpr double preferenceWeight = 1e-3; // per candidate rank: breaks ties only
 constexpr int repairRounds = 12;
+
+// The Velbrand-Torvane chart's key above its frame.
+constexpr double legendGap = 4.0;     // between a sample marker and its text
+constexpr double legendSpacing = 2.0; // between the two rows
+constexpr double dataPadding = 0.06;  // of a span, kept free at both ends of an axis
 
 // Candidate boxes around point p, in order of preference: right, upper right, lower right,
 // left, upper left, lower left, above, below.
@@ -48,14 +54,20 @@ std::array<ChartRect, 8> candidates(ChartPoint p, ChartSize s, double d)
     }};
 }
 
+// The squares around the points' discs.
+std::vector<ChartRect> discBoxes(const std::vector<ChartPoint>& points, double r)
+{
+    std::vector<ChartRect> boxes;
+    for (const ChartPoint& p : points) {
+        boxes.push_back({p.x - r, p.y - r, 2.0 * r, 2.0 * r});
+    }
+    return boxes;
+}
+
 // The points' discs and the centroid's cross.
 std::vector<ChartRect> markerBoxes(const ChartLayout& layout)
 {
-    std::vector<ChartRect> boxes;
-    const double r = layout.style.pointRadius;
-    for (const ChartPoint& p : layout.points) {
-        boxes.push_back({p.x - r, p.y - r, 2.0 * r, 2.0 * r});
-    }
+    std::vector<ChartRect> boxes = discBoxes(layout.points, layout.style.pointRadius);
     const double c = layout.style.centroidSize;
     boxes.push_back({layout.centroid.x - c, layout.centroid.y - c, 2.0 * c, 2.0 * c});
     return boxes;
@@ -84,7 +96,7 @@ struct Obstacles
 
 double placementCost(const ChartRect& box,
                      std::size_t self,
-                     const std::vector<ChartLabel>& labels,
+                     const std::vector<ChartRect>& labels,
                      const std::vector<bool>& placed,
                      const Obstacles& obstacles,
                      const ChartRect& frame)
@@ -92,7 +104,7 @@ double placementCost(const ChartRect& box,
     double cost = outsideWeight * (box.width * box.height - overlapArea(box, frame));
     for (std::size_t j = 0; j < labels.size(); ++j) {
         if (j != self && placed[j]) {
-            cost += labelWeight * overlapArea(box, labels[j].box);
+            cost += labelWeight * overlapArea(box, labels[j]);
         }
     }
     for (const ChartRect& m : obstacles.markers) {
@@ -107,38 +119,30 @@ double placementCost(const ChartRect& box,
     return cost;
 }
 
-// Greedy placement, most crowded points first, then rounds in which every label moves to its
-// cheapest candidate given all the others; each move lowers the total cost, so this ends.
-void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
+// The boxes of labels of the given sizes next to points at distance d, inside frame wherever
+// there is room. Greedy placement, most crowded points first, then rounds in which every label
+// moves to its cheapest candidate given all the others; each move lowers the total cost, so
+// this ends.
+std::vector<ChartRect> placeLabels(const std::vector<ChartPoint>& points,
+                                   const std::vector<ChartSize>& sizes,
+                                   double d,
+                                   const Obstacles& obstacles,
+                                   const ChartRect& frame)
 {
-    const std::size_t g = layout.points.size();
-    const ChartStyle& st = layout.style;
-    const double d = st.pointRadius + st.labelGap;
-
-    Obstacles obstacles;
-    obstacles.markers = markerBoxes(layout);
-    for (const auto* ticks : {&layout.xTicks, &layout.yTicks}) {
-        for (const ChartTick& t : *ticks) {
-            if (!t.label.empty()) {
-                obstacles.tickLabels.push_back(t.labelBox);
-            }
-        }
-    }
-    obstacles.axisLines.push_back({layout.frame.left, layout.xAxisY - 0.5, layout.frame.width, 1});
-    obstacles.axisLines.push_back({layout.yAxisX - 0.5, layout.frame.top, 1, layout.frame.height});
+    const std::size_t g = points.size();
+    std::vector<ChartRect> boxes(g);
 
     std::vector<std::array<ChartRect, 8>> options(g);
     for (std::size_t i = 0; i < g; ++i) {
-        options[i] = candidates(layout.points[i], sizes[i], d);
+        options[i] = candidates(points[i], sizes[i], d);
     }
 
     auto bestFor = [&](std::size_t i, const std::vector<bool>& placed) {
         std::size_t best = 0;
         double bestCost = std::numeric_limits<double>::infinity();
         for (std::size_t k = 0; k < options[i].size(); ++k) {
-            const double cost =
-                placementCost(options[i][k], i, layout.labels, placed, obstacles, layout.frame) +
-                preferenceWeight * static_cast<double>(k);
+            const double cost = placementCost(options[i][k], i, boxes, placed, obstacles, frame) +
+                                preferenceWeight * static_cast<double>(k);
             if (cost < bestCost) {
                 bestCost = cost;
                 best = k;
@@ -154,8 +158,8 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
     for (std::size_t i = 0; i < g; ++i) {
         const double reach = sizes[i].width + d;
         for (std::size_t j = 0; j < g; ++j) {
-            if (j != i && std::abs(layout.points[j].x - layout.points[i].x) < reach &&
-                std::abs(layout.points[j].y - layout.points[i].y) < reach) {
+            if (j != i && std::abs(points[j].x - points[i].x) < reach &&
+                std::abs(points[j].y - points[i].y) < reach) {
                 ++neighbours[i];
             }
         }
@@ -168,7 +172,7 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
     std::vector<std::size_t> choice(g, 0);
     for (std::size_t i : order) {
         choice[i] = bestFor(i, placed);
-        layout.labels[i].box = options[i][choice[i]];
+        boxes[i] = options[i][choice[i]];
         placed[i] = true;
     }
     for (int round = 0; round < repairRounds; ++round) {
@@ -176,17 +180,14 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
         for (std::size_t i : order) {
             const std::size_t k = bestFor(i, placed);
             if (k != choice[i]) {
-                const double now =
-                    placementCost(
-                        layout.labels[i].box, i, layout.labels, placed, obstacles, layout.frame) +
-                    preferenceWeight * static_cast<double>(choice[i]);
+                const double now = placementCost(boxes[i], i, boxes, placed, obstacles, frame) +
+                                   preferenceWeight * static_cast<double>(choice[i]);
                 const double then =
-                    placementCost(
-                        options[i][k], i, layout.labels, placed, obstacles, layout.frame) +
+                    placementCost(options[i][k], i, boxes, placed, obstacles, frame) +
                     preferenceWeight * static_cast<double>(k);
                 if (then < now) {
                     choice[i] = k;
-                    layout.labels[i].box = options[i][k];
+                    boxes[i] = options[i][k];
                     moved = true;
                 }
             }
@@ -195,12 +196,67 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
             break;
         }
     }
+    return boxes;
+}
+
+// The principal coordinates chart's labels: around the points, clear of the centroid, the
+// ticks' numbers and the axes.
+void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
+{
+    const ChartStyle& st = layout.style;
+    Obstacles obstacles;
+    obstacles.markers = markerBoxes(layout);
+    for (const auto* ticks : {&layout.xTicks, &layout.yTicks}) {
+        for (const ChartTick& t : *ticks) {
+            if (!t.label.empty()) {
+                obstacles.tickLabels.push_back(t.labelBox);
+            }
+        }
+    }
+    obstacles.axisLines.push_back({layout.frame.left, layout.xAxisY - 0.5, layout.frame.width, 1});
+    obstacles.axisLines.push_back({layout.yAxisX - 0.5, layout.frame.top, 1, layout.frame.height});
+    const std::vector<ChartRect> boxes =
+        placeLabels(layout.points, sizes, st.pointRadius + st.labelGap, obstacles, layout.frame);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        layout.labels[i].box = boxes[i];
+    }
 }
 
 int tickDecimals(double step)
 {
     const int magnitude = static_cast<int>(std::floor(std::log10(step) + 1e-9));
     return std::max(0, -magnitude);
+}
+
+// The multiples of step from lo to hi (both inclusive, with a little tolerance).
+std::vector<double> multiples(double lo, double hi, double step)
+{
+    std::vector<double> values;
+    for (auto k = static_cast<long>(std::ceil(lo / step - 1e-9));
+         static_cast<double>(k) <= hi / step + 1e-9;
+         ++k) {
+        values.push_back(static_cast<double>(k) * step);
+    }
+    return values;
+}
+
+// The smallest and largest finite value together with zero, widened when they coincide and
+// padded at both ends.
+std::pair<double, double> spanWithZero(const std::vector<double>& values, double emptySpan)
+{
+    double lo = 0.0;
+    double hi = 0.0;
+    for (double v : values) {
+        if (std::isfinite(v)) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    }
+    if (hi - lo <= 0.0) {
+        hi = lo + emptySpan;
+    }
+    const double pad = dataPadding * (hi - lo);
+    return {lo - pad, hi + pad};
 }
 
 } // namespace
@@ -424,6 +480,144 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
         labelBoxes.push_back(label.box);
     }
     dropTickLabels(layout, labelBoxes);
+    return layout;
+}
+
+VtChartInput vtChartInputFrom(const AnalysisResults& results, std::string title)
+{
+    const Matrix& r = results.rMatrix;
+    const std::size_t g = std::min(
+        {results.populationNames.size(), results.residualVariance.size(), r.rows(), r.cols()});
+    VtChartInput input;
+    for (std::size_t i = 0; i < g; ++i) {
+        input.names.push_back(results.populationNames[i]);
+        input.rii.push_back(r(i, i));
+        input.residual.push_back(results.residualVariance[i]);
+    }
+    input.title = std::move(title);
+    return input;
+}
+
+ChartPoint VtChartLayout::toCanvas(ChartPoint data) const
+{
+    return {frame.left + (data.x - xMin) / (xMax - xMin) * frame.width,
+            frame.bottom() - (data.y - yMin) / (yMax - yMin) * frame.height};
+}
+
+VtChartLayout
+layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const ChartStyle& style)
+{
+    assert(input.names.size() == input.rii.size() && input.names.size() == input.residual.size());
+    VtChartLayout layout;
+    layout.style = style;
+    layout.canvas = input.canvas;
+    const double m = style.margin;
+    const double w = input.canvas.width;
+    const double h = input.canvas.height;
+    const double tl = style.tickLength;
+    const double r = style.pointRadius;
+
+    // r(ii) from zero, the distance of a population at the centroid; the residuals on both
+    // sides of zero, so that the zero line is always drawn.
+    std::tie(layout.xMin, layout.xMax) = spanWithZero(input.rii, 0.1);
+    std::tie(layout.yMin, layout.yMax) = spanWithZero(input.residual, 0.1);
+
+    layout.xTitle = "r(ii), distance from the centroid";
+    layout.yTitle = "Residual variance (observed minus expected)";
+    const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
+    const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
+    const double tickHeight = measure("0", ChartFont::Tick).height;
+
+    double top = m;
+    if (!input.title.empty()) {
+        layout.title = input.title;
+        const ChartSize s = measure(layout.title, ChartFont::Title);
+        layout.titleBox = {(w - s.width) / 2.0, top, s.width, s.height};
+        top = layout.titleBox.bottom() + titleGap;
+    }
+    // The key: one row per marker, the block centred above the frame.
+    layout.legend = {
+        {true, {}, "Above the line: more variance than expected (more gene flow from outside)", {}},
+        {false,
+         {},
+         "Below the line: less variance than expected (less gene flow from outside)",
+         {}},
+    };
+    double legendWidth = 0.0;
+    for (VtLegendEntry& entry : layout.legend) {
+        const ChartSize s = measure(entry.text, ChartFont::PointLabel);
+        entry.box = {0.0, 0.0, s.width, s.height};
+        legendWidth = std::max(legendWidth, 2.0 * r + legendGap + s.width);
+    }
+    const double legendLeft = std::max(m, (w - legendWidth) / 2.0);
+    for (VtLegendEntry& entry : layout.legend) {
+        const double rowHeight = std::max(entry.box.height, 2.0 * r);
+        entry.marker = {legendLeft + r, top + rowHeight / 2.0};
+        entry.box.left = legendLeft + 2.0 * r + legendGap;
+        entry.box.top = top + (rowHeight - entry.box.height) / 2.0;
+        top += rowHeight + legendSpacing;
+    }
+    const double frameTop = top - legendSpacing + titleGap;
+    const double frameBottom = h - m - xTitleSize.height - titleGap - tickHeight - tl - 1.0;
+    const double frameHeight = std::max(1.0, frameBottom - frameTop);
+
+    // The vertical ticks first: their numbers' width decides where the frame begins.
+    layout.yStep = niceStep(style.tickSpacing * (layout.yMax - layout.yMin) / frameHeight);
+    const int yDecimals = tickDecimals(layout.yStep);
+    double yLabelWidth = 0.0;
+    for (double v : multiples(layout.yMin, layout.yMax, layout.yStep)) {
+        ChartTick t;
+        t.value = v;
+        t.label = tickText(v, yDecimals);
+        const ChartSize s = measure(t.label, ChartFont::Tick);
+        t.labelBox = {0.0, 0.0, s.width, s.height};
+        yLabelWidth = std::max(yLabelWidth, s.width);
+        layout.yTicks.push_back(std::move(t));
+    }
+    const double frameLeft = m + yTitleSize.height + titleGap + yLabelWidth + tl + 2.0;
+    layout.frame = {frameLeft, frameTop, std::max(1.0, w - m - frameLeft), frameHeight};
+    const ChartRect& f = layout.frame;
+    for (ChartTick& t : layout.yTicks) {
+        t.position = layout.toCanvas({layout.xMin, t.value}).y;
+        t.labelBox.left = f.left - tl - 2.0 - t.labelBox.width;
+        t.labelBox.top = t.position - t.labelBox.height / 2.0;
+    }
+    layout.xStep = niceStep(style.tickSpacing * (layout.xMax - layout.xMin) / f.width);
+    const int xDecimals = tickDecimals(layout.xStep);
+    for (double v : multiples(layout.xMin, layout.xMax, layout.xStep)) {
+        ChartTick t;
+        t.value = v;
+        t.position = layout.toCanvas({v, layout.yMin}).x;
+        t.label = tickText(v, xDecimals);
+        const ChartSize s = measure(t.label, ChartFont::Tick);
+        t.labelBox = {t.position - s.width / 2.0, f.bottom() + tl + 1.0, s.width, s.height};
+        layout.xTicks.push_back(std::move(t));
+    }
+    layout.xTitleBox = {f.left + (f.width - xTitleSize.width) / 2.0,
+                        f.bottom() + tl + 1.0 + tickHeight + titleGap,
+                        xTitleSize.width,
+                        xTitleSize.height};
+    // turned a quarter left: the text's height runs along x, its width along y
+    layout.yTitleBox = {
+        m, f.top + (f.height - yTitleSize.width) / 2.0, yTitleSize.height, yTitleSize.width};
+    layout.zeroY = layout.toCanvas({0.0, 0.0}).y;
+
+    std::vector<ChartSize> sizes;
+    for (std::size_t i = 0; i < input.names.size(); ++i) {
+        layout.points.push_back(layout.toCanvas({input.rii[i], input.residual[i]}));
+        layout.above.push_back(input.residual[i] > 0.0);
+        layout.labels.push_back({input.names[i], {}});
+        sizes.push_back(measure(input.names[i], ChartFont::PointLabel));
+    }
+    // The numbers are outside the frame, so only the points and the zero line are in the way.
+    Obstacles obstacles;
+    obstacles.markers = discBoxes(layout.points, r);
+    obstacles.axisLines.push_back({f.left, layout.zeroY - 0.5, f.width, 1.0});
+    const std::vector<ChartRect> boxes =
+        placeLabels(layout.points, sizes, r + style.labelGap, obstacles, f);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        layout.labels[i].box = boxes[i];
+    }
     return layout;
 }
 

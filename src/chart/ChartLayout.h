@@ -1,6 +1,6 @@
-// Geometry of the principal coordinates chart, free of any drawing toolkit: the data-to-canvas
-// transform with one scale for both axes, nice ticks, axes through the origin, point and label
-// positions. Canvas units are points (1/72 inch), x to the right, y downwards.
+// Geometry of the principal coordinates chart and of the Velbrand-Torvane chart, free of any
+// drawing toolkit: the data-to-canvas transform, nice ticks, axes or the zero line, point and
+// label positions. Canvas units are points (1/72 inch), x to the right, y downwards.
 #pragma once
 
 #include "state/ProgramState.h"
@@ -133,5 +133,64 @@ double niceStep(double rough);
 
 ChartLayout
 layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyle& style = {});
+
+// What a chart file or the chart window shows of a run.
+enum class ChartKind { PrincipalCoords, ScaledPrincipalCoords, VelbrandTorvane };
+
+// The title of the Velbrand-Torvane chart, on the desktop and in batch runs.
+inline constexpr std::string_view vtChartTitle = "Velbrand-Torvane Analysis";
+
+struct VtChartInput
+{
+    std::vector<std::string> names; // UTF-8, one per population
+    std::vector<double> rii;        // r(ii), the distance from the centroid
+    std::vector<double> residual;   // observed minus expected within-group variance
+    std::string title;              // empty: no title line
+    ChartSize canvas{504.0, 504.0}; // 7 x 7 inches
+};
+
+// The r(ii) of the report's Velbrand-Torvane table (after the sampling-bias correction when it
+// was requested) and the residual variances of the last run.
+VtChartInput vtChartInputFrom(const AnalysisResults& results, std::string title);
+
+// One row of the key above the frame: a marker as the points are drawn, and its meaning.
+struct VtLegendEntry
+{
+    bool above = false; // the filled marker of a residual above zero; else the open one
+    ChartPoint marker;  // centre of the sample marker
+    std::string text;
+    ChartRect box; // the text's rectangle
+};
+
+struct VtChartLayout
+{
+    ChartStyle style;
+    ChartSize canvas;
+    ChartRect frame;   // every point lies inside it
+    double xMin = 0.0; // data shown at the frame's left and right edges
+    double xMax = 1.0;
+    double yMin = -1.0; // at the bottom and top edges; the span always holds zero
+    double yMax = 1.0;
+    double xStep = 0.1; // tick steps, 1, 2 or 5 times a power of ten
+    double yStep = 0.1;
+    std::vector<ChartTick> xTicks;     // marks below the bottom edge, numbers under them
+    std::vector<ChartTick> yTicks;     // marks left of the left edge, numbers left of them
+    double zeroY = 0.0;                // canvas y of the zero line across the frame
+    std::vector<ChartPoint> points;    // canvas positions, population order
+    std::vector<bool> above;           // residual > 0: more variance than expected
+    std::vector<ChartLabel> labels;    // population order
+    std::vector<VtLegendEntry> legend; // above, then below
+    std::string title;
+    ChartRect titleBox;
+    std::string xTitle;
+    ChartRect xTitleBox;
+    std::string yTitle;
+    ChartRect yTitleBox; // the box of the text turned a quarter left, as drawn
+
+    ChartPoint toCanvas(ChartPoint data) const;
+};
+
+VtChartLayout
+layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const ChartStyle& style = {});
 
 } // namespace tavrik

@@ -1,6 +1,6 @@
-// Geometry of the principal coordinates chart, measured with a fixed-width stand-in font so
-// every size below can be worked out by hand: a text is 0.5 x size wide per character and
-// 1.2 x size high.
+// Geometry of the principal coordinates and Velbrand-Torvane charts, measured with a fixed-width
+// stand-in font so every size below can be worked out by hand: a text is 0.5 x size wide per
+// character and 1.2 x size high.
 
 #include "chart/ChartLayout.h"
 
@@ -139,7 +139,8 @@ bool overlap(const ChartRect& a, const ChartRect& b)
     return overlapArea(a, b) > 1e-9;
 }
 
-void expectLabelsApart(const ChartLayout& layout)
+// Every name inside the frame, clear of the other names and of every point.
+template <typename Layout> void expectLabelsApart(const Layout& layout)
 {
     const double r = layout.style.pointRadius;
     for (std::size_t i = 0; i < layout.labels.size(); ++i) {
@@ -211,17 +212,25 @@ TEST(ChartLabels, StayInsideTheFrameAtItsEdges)
 
 // The kept shares against the report's own lines for the same run, whose text comes from an
 // independent model of the analysis.
-TEST(ChartShares, MatchTheReportedShareOfEachAxis)
+RunInput smallScaledRun()
 {
     RunInput in;
     auto dataSet = loadDataSet(std::string(TAVRIK_TEST_DATA) + "/golden/small_scaled.tvk");
-    ASSERT_TRUE(dataSet.ok());
-    in.dataSet = dataSet.value();
+    EXPECT_TRUE(dataSet.ok());
+    if (dataSet.ok()) {
+        in.dataSet = dataSet.value();
+    }
     in.settings.scaledAnalysis = 1;
     in.selection.popSelected.assign(4, 1);
     in.selection.varSelected.assign(3, 1);
     in.selection.selPopCount = 4;
     in.selection.selVarCount = 3;
+    return in;
+}
+
+TEST(ChartShares, MatchTheReportedShareOfEachAxis)
+{
+    RunInput in = smallScaledRun();
     NullProgress progress;
     const Clock clock = fixedUtcClock(1765000000);
     auto run = runAnalysis(in, clock, progress);
@@ -244,6 +253,116 @@ TEST(ChartShares, MatchTheReportedShareOfEachAxis)
     auto single = runAnalysis(in, clock, progress);
     ASSERT_TRUE(single.ok());
     EXPECT_TRUE(single->results.scaledPcShares.empty());
+}
+
+VtChartInput vtInput(std::vector<double> rii, std::vector<double> residual)
+{
+    VtChartInput in;
+    for (std::size_t i = 0; i < rii.size(); ++i) {
+        in.names.push_back("Pop" + std::to_string(i + 1));
+    }
+    in.rii = std::move(rii);
+    in.residual = std::move(residual);
+    return in;
+}
+
+// The Velbrand-Torvane chart: r(ii) across, residual variance upwards, each axis with its own
+// scale and its numbers outside the frame, a line at zero and a key above the frame.
+TEST(VtChartGeometry, PlacesFrameZeroLineAndPointsAsWorkedOutByHand)
+{
+    const VtChartLayout layout =
+        layoutVtChart(vtInput({0.1, 0.3, 0.5}, {0.05, -0.1, 0.15}), fixedWidth);
+
+    // Heights on the 504-point canvas: margin 14, two key rows of 9.6 with 2 between them and
+    // a gap of 6 above the frame (41.2); below it the ticks (4 + 1), their numbers (9.6), a gap
+    // of 6, the axis title (12) and the margin: 457.4. Widths: margin 14, the turned title
+    // (12), a gap of 6, the widest number "-0.10" (20), the tick and 2 points: 58, up to 490.
+    EXPECT_NEAR(layout.frame.top, 41.2, tolerance);
+    EXPECT_NEAR(layout.frame.bottom(), 457.4, tolerance);
+    EXPECT_NEAR(layout.frame.left, 58.0, tolerance);
+    EXPECT_NEAR(layout.frame.right(), 490.0, tolerance);
+
+    // r(ii) from 0 to 0.5 and residuals from -0.1 to 0.15, each span padded by 6 % at both
+    // ends: x from -0.03 to 0.53, y from -0.115 to 0.165.
+    const double frameHeight = 457.4 - 41.2;
+    EXPECT_NEAR(layout.zeroY, 457.4 - frameHeight * 0.115 / 0.28, tolerance);
+    ASSERT_EQ(layout.points.size(), 3u);
+    EXPECT_NEAR(layout.points[1].x, 58.0 + 432.0 * 0.33 / 0.56, tolerance);
+    EXPECT_NEAR(layout.points[1].y, 457.4 - frameHeight * 0.015 / 0.28, tolerance);
+    EXPECT_NEAR(layout.points[2].y, 457.4 - frameHeight * 0.265 / 0.28, tolerance);
+    EXPECT_EQ(layout.above, (std::vector<bool>{true, false, true}));
+
+    // 60 points are 0.040 units of variance (step 0.05); the zero line is where the vertical
+    // axis reads 0
+    EXPECT_EQ(
+        tickLabels(layout.yTicks),
+        (std::vector<std::string>{"\u22120.10", "\u22120.05", "0.00", "0.05", "0.10", "0.15"}));
+    EXPECT_NEAR(layout.yTicks[2].position, layout.zeroY, tolerance);
+
+    // the key above the frame, on the canvas
+    ASSERT_EQ(layout.legend.size(), 2u);
+    for (const VtLegendEntry& entry : layout.legend) {
+        EXPECT_LE(entry.box.bottom(), layout.frame.top);
+        EXPECT_GE(entry.box.left, layout.style.margin);
+        EXPECT_LE(entry.box.right(), 504.0 - layout.style.margin);
+    }
+    EXPECT_FALSE(overlap(layout.legend[0].box, layout.legend[1].box));
+    expectLabelsApart(layout);
+}
+
+TEST(VtChartGeometry, KeepsTheZeroLineInsideTheFrameWhateverTheResiduals)
+{
+    // every population above the line: zero is the lowest value shown, still padded
+    const VtChartLayout allAbove = layoutVtChart(vtInput({0.2, 0.4}, {0.1, 0.3}), fixedWidth);
+    EXPECT_LT(allAbove.zeroY, allAbove.frame.bottom());
+    EXPECT_GT(allAbove.zeroY, allAbove.points[0].y);
+    EXPECT_EQ(allAbove.above, (std::vector<bool>{true, true}));
+
+    // Identical means with the bias correction: every r(ii) and every residual is 0. The
+    // points sit on the zero line, at r(ii) = 0 inside the frame, and count as not above.
+    const VtChartLayout flat = layoutVtChart(vtInput({0.0, 0.0}, {0.0, 0.0}), fixedWidth);
+    ASSERT_TRUE(std::isfinite(flat.zeroY));
+    EXPECT_TRUE(flat.frame.contains(flat.points[0]));
+    EXPECT_GT(flat.points[0].x - flat.style.pointRadius, flat.frame.left);
+    EXPECT_NEAR(flat.points[0].y, flat.zeroY, tolerance);
+    EXPECT_EQ(flat.above, (std::vector<bool>{false, false}));
+}
+
+TEST(VtChartLabels, KeepApartInATightClusterAndAlongTheZeroLine)
+{
+    // Two columns of three about 13 points apart, one population far away that sets the scale,
+    // and a row on the line itself, each name (16 points) wider than the gaps.
+    VtChartInput in = vtInput({0.10, 0.13, 0.10, 0.13, 0.10, 0.13, 0.9, 0.3, 0.33, 0.36, 0.39},
+                              {0.01, 0.01, 0.03, 0.03, 0.05, 0.05, -0.5, 0.0, 0.0, 0.0, 0.0});
+    in.names[6] = "Far away on the eastern coast";
+    expectLabelsApart(layoutVtChart(in, fixedWidth));
+}
+
+// The chart shows what the report's Velbrand-Torvane table shows: its r(ii) column (the
+// corrected diagonal, not the report's "Biased r(ii)" column) and its residuals, as the golden
+// report of an independent model of the analysis prints them.
+TEST(VtChartInput, TakesTheReportedCorrectedRiiAndResiduals)
+{
+    RunInput in = smallScaledRun();
+    NullProgress progress;
+    auto run = runAnalysis(in, fixedUtcClock(1765000000), progress);
+    ASSERT_TRUE(run.ok()) << run.error().message;
+
+    const VtChartInput chart = vtChartInputFrom(run->results, "");
+    EXPECT_EQ(chart.names, (std::vector<std::string>{"North", "Coast", "Hills", "Lakes"}));
+    ASSERT_EQ(chart.rii.size(), 4u);
+    ASSERT_EQ(chart.residual.size(), 4u);
+    const char* rii[] = {"0.019814", "0.291204", "0.242987", "0.526160"};
+    const char* residual[] = {"-0.170", " 0.218", "-0.184", " 0.034"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(formatNumber(chart.rii[i], "0.000000"), rii[i]) << chart.names[i];
+        EXPECT_EQ(formatNumber(chart.residual[i], " 0.000;-0.000"), residual[i]) << chart.names[i];
+    }
+    EXPECT_EQ(layoutVtChart(chart, fixedWidth).above,
+              (std::vector<bool>{false, true, false, true}));
+
+    // a run that has not happened draws nothing
+    EXPECT_TRUE(vtChartInputFrom(AnalysisResults{}, "").names.empty());
 }
 
 } // namespace
