@@ -100,6 +100,13 @@ Drawing drawingOf(const ScatterChartLayout& layout)
             layout.title.empty() ? QStringLiteral("Mantel test") : qt(layout.title)};
 }
 
+Drawing drawingOf(const VtChartLayout& layout)
+{
+    return {layout.canvas,
+            [&layout](QPainter& painter) { paintVtChart(painter, layout); },
+            layout.title.empty() ? qt(std::string(vtChartTitle)) : qt(layout.title)};
+}
+
 QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
 {
     const double pixelsPerPoint = dpi / pointsPerInch;
@@ -374,6 +381,65 @@ void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
     painter.restore();
 }
 
+void paintVtChart(QPainter& painter, const VtChartLayout& layout)
+{
+    const ChartStyle& st = layout.style;
+    const QPaintDevice& device = *painter.device();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+
+    const ChartRect& f = layout.frame;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(frameColour, 0.5));
+    painter.drawRect(qt(f));
+    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(QPointF(f.left, layout.zeroY), QPointF(f.right(), layout.zeroY));
+
+    painter.setFont(chartFont(ChartFont::Tick, st, device));
+    for (const ChartTick& t : layout.xTicks) {
+        painter.drawLine(QPointF(t.position, f.bottom()),
+                         QPointF(t.position, f.bottom() + st.tickLength));
+        drawText(painter, t.labelBox, t.label);
+    }
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
+        drawText(painter, t.labelBox, t.label);
+    }
+
+    // Filled against open rather than two colours, so that a grey print still tells them apart.
+    const auto marker = [&painter, &st](ChartPoint p, bool above) {
+        if (above) {
+            painter.setPen(QPen(Qt::black, 0.4));
+            painter.setBrush(pointColour);
+        } else {
+            painter.setPen(QPen(pointColour, 1.2));
+            painter.setBrush(Qt::white);
+        }
+        painter.drawEllipse(QPointF(p.x, p.y), st.pointRadius, st.pointRadius);
+    };
+    for (std::size_t i = 0; i < layout.points.size(); ++i) {
+        marker(layout.points[i], layout.above[i]);
+    }
+    for (const VtLegendEntry& entry : layout.legend) {
+        marker(entry.marker, entry.above);
+    }
+
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(labelColour);
+    painter.setFont(chartFont(ChartFont::PointLabel, st, device));
+    for (const ChartLabel& label : layout.labels) {
+        drawText(painter, label.box, label.text);
+    }
+    for (const VtLegendEntry& entry : layout.legend) {
+        drawText(painter, entry.box, entry.text);
+    }
+
+    drawTitles(painter, layout, st, device);
+    painter.restore();
+}
+
 namespace {
 
 // A drawing of either chart, encoded and written as its file: one path for both kinds.
@@ -427,6 +493,16 @@ QString renderSvg(const QString& path, const ScatterChartLayout& layout)
     return renderSvgOf(path, drawingOf(layout));
 }
 
+QString renderPng(const QString& path, const VtChartLayout& layout, int dpi)
+{
+    return renderPngOf(path, drawingOf(layout), dpi);
+}
+
+QString renderSvg(const QString& path, const VtChartLayout& layout)
+{
+    return renderSvgOf(path, drawingOf(layout));
+}
+
 namespace {
 
 // Checks that a chart can be written to path, lays it out and encodes it in the format that
@@ -464,9 +540,22 @@ Result<std::string> encodedChart(const std::string& path, const QString& nothing
 
 Result<std::string> chartFileBytes(const std::string& path,
                                    const AnalysisResults& results,
-                                   bool scaled,
+                                   ChartKind kind,
                                    const std::string& title)
 {
+    if (kind == ChartKind::VelbrandTorvane) {
+        return encodedChart<VtChartLayout>(
+            path,
+            QStringLiteral("there are no Velbrand-Torvane results to draw"),
+            [&]() -> std::optional<VtChartLayout> {
+                const VtChartInput input = vtChartInputFrom(results, title);
+                if (input.names.empty()) {
+                    return std::nullopt;
+                }
+                return layoutVtChart(input, qtTextMeasure());
+            });
+    }
+    const bool scaled = kind == ChartKind::ScaledPrincipalCoords;
     return encodedChart<ChartLayout>(path,
                                      QStringLiteral("there are no principal coordinates to draw"),
                                      [&]() -> std::optional<ChartLayout> {
@@ -495,10 +584,10 @@ sweepChartFileBytes(const std::string& path, const SweepTable& table, const std:
 
 QString writeChartFile(const std::string& path,
                        const AnalysisResults& results,
-                       bool scaled,
+                       ChartKind kind,
                        const std::string& title)
 {
-    const Result<std::string> bytes = chartFileBytes(path, results, scaled, title);
+    const Result<std::string> bytes = chartFileBytes(path, results, kind, title);
     if (!bytes) {
         return qt(bytes.error().message);
     }

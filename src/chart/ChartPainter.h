@@ -28,6 +28,7 @@ TextMeasure qtTextMeasure();
 void paintChart(QPainter& painter, const ChartLayout& layout);
 void paintSweepChart(QPainter& painter, const SweepChartLayout& layout);
 void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout);
+void paintVtChart(QPainter& painter, const VtChartLayout& layout);
 
 // Each returns an empty text on success, otherwise a message naming the file and the reason.
 // The file is written as every output is (see AtomicFile): an existing file is replaced whole or
@@ -38,19 +39,22 @@ QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi =
 QString renderSvg(const QString& path, const SweepChartLayout& layout);
 QString renderPng(const QString& path, const ScatterChartLayout& layout, int dpi = chartPngDpi);
 QString renderSvg(const QString& path, const ScatterChartLayout& layout);
+QString renderPng(const QString& path, const VtChartLayout& layout, int dpi = chartPngDpi);
+QString renderSvg(const QString& path, const VtChartLayout& layout);
 
-// The last run's first two principal coordinates (scaled: of the scaled R matrix) as a 7 x 7
-// inch chart; ".png" or ".svg" (any case) at the end of path chooses the format. The caller
-// knows whether the run had a scaled pass; results only say whether it has any scores.
+// A 7 x 7 inch chart of the last run: its first two principal coordinates (of the R matrix or
+// of the scaled R matrix) or its Velbrand-Torvane residuals; ".png" or ".svg" (any case) at the
+// end of path chooses the format. The caller knows whether the run had a scaled pass; results
+// only say whether it has any scores.
 QString writeChartFile(const std::string& path,
                        const AnalysisResults& results,
-                       bool scaled,
+                       ChartKind kind,
                        const std::string& title);
 
 // The bytes that writeChartFile would write to path, for a caller that writes them itself.
 Result<std::string> chartFileBytes(const std::string& path,
                                    const AnalysisResults& results,
-                                   bool scaled,
+                                   ChartKind kind,
                                    const std::string& title);
 
 // The heritability sweep's line chart (7 x 5 inches) as the bytes of a PNG or SVG file, the

@@ -38,12 +38,12 @@ private:
 
 Result<std::string> drawBatchChart(const std::filesystem::path& target,
                                    const AnalysisResults& results,
-                                   bool scaled,
+                                   ChartKind kind,
                                    const std::string& title)
 {
     const QtMessageFilter quiet;
     const ChartApp app;
-    return chartFileBytes(target.string(), results, scaled, title);
+    return chartFileBytes(target.string(), results, kind, title);
 }
 
 Result<std::string> drawBatchSweepChart(const std::filesystem::path& target,

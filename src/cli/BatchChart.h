@@ -1,5 +1,6 @@
 // The chart drawer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
-// coordinates chart and the heritability sweep's line chart as PNG or SVG without any window.
+// coordinates or Velbrand-Torvane chart and the heritability sweep's line chart as PNG or SVG
+// without any window.
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
@@ -9,13 +10,15 @@
 #include <filesystem>
 #include <string>
 
+#include "chart/ChartLayout.h"
+
 namespace tavrik {
 
 // A ChartDrawer (see BatchRun.h). The graphical application object it needs exists only
 // during the call, so a run without --chart never starts one.
 Result<std::string> drawBatchChart(const std::filesystem::path& target,
                                    const AnalysisResults& results,
-                                   bool scaled,
+                                   ChartKind kind,
                                    const std::string& title);
 
 // A SweepChartDrawer (see BatchRun.h), likewise.

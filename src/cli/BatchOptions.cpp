@@ -221,6 +221,19 @@ const OptionSpec optionTable[] = {
      [](BatchOptions& o, std::string_view v) -> std::string {
          return setPath(o.jsonPath, "json", v);
      }},
+    {"vt-chart",
+     "FILE",
+     "every population's residual within-group variance against its r(ii) as a 7 x 7 inch "
+     "chart, filled markers above the zero line, open ones below; FILE ends in .png (300 dots "
+     "per inch) or .svg (only in builds with Qt)",
+     Section::Results,
+     [](BatchOptions& o, std::string_view v) -> std::string {
+         if (!isChartFileName(v)) {
+             return "--vt-chart " + quoted(v) + ": the file name must end in .png or .svg";
+         }
+         o.vtChartPath = std::string(v);
+         return {};
+     }},
     {"heritability-sweep",
      "FROM:TO:STEP",
      "recompute Fst, unbiased Fst, its se and every unbiased r(ii) for the heritabilities "

@@ -48,9 +48,10 @@ struct BatchOptions
     std::optional<std::string> pcScoresPath;
     std::optional<std::string> scaledPcScoresPath;
     std::optional<std::string> vtResultsPath;
-    std::optional<std::string> chartPath;  // ends in .png or .svg, any case
-    std::optional<MatrixKind> chartMatrix; // R or ScaledR; absent: R
-    std::optional<std::string> jsonPath;   // every number of the run in one JSON document
+    std::optional<std::string> chartPath;   // ends in .png or .svg, any case
+    std::optional<MatrixKind> chartMatrix;  // R or ScaledR; absent: R
+    std::optional<std::string> jsonPath;    // every number of the run in one JSON document
+    std::optional<std::string> vtChartPath; // ends in .png or .svg, any case
 
     // Further analyses of the run's results.
     std::optional<std::string> sweepSpec; // FROM:TO:STEP as given

@@ -125,6 +125,7 @@ std::vector<std::pair<std::string, std::string>> outputs(const BatchOptions& opt
     add("--vt-results", options.vtResultsPath);
     add("--chart", options.chartPath);
     add("--json", options.jsonPath);
+    add("--vt-chart", options.vtChartPath);
     add("--sweep-output", options.sweepOutputPath);
     add("--sweep-chart", options.sweepChartPath);
     add("--bootstrap-output", options.bootstrapOutputPath);
@@ -325,6 +326,12 @@ int runBatch(const BatchOptions& options,
         printBatchMessage(err,
                           "--chart: this tavrik-batch was built without chart support (it needs "
                           "Qt); use --pc-scores FILE for the coordinates");
+        return static_cast<int>(BatchExit::Usage);
+    }
+    if (options.vtChartPath && !chart) {
+        printBatchMessage(err,
+                          "--vt-chart: this tavrik-batch was built without chart support (it "
+                          "needs Qt); use --vt-results FILE for the values");
         return static_cast<int>(BatchExit::Usage);
     }
     if (options.sweepChartPath && !sweepChart) {
@@ -544,12 +551,25 @@ int runBatch(const BatchOptions& options,
         const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
         const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
                                          : "Principal Coordinates of R Matrix";
-        Result<std::string> drawn = chart(*options.chartPath, results, scaled, title);
+        Result<std::string> drawn =
+            chart(*options.chartPath,
+                  results,
+                  scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords,
+                  title);
         if (!drawn) {
             printBatchMessage(err, drawn.error().message);
             return exitStatusFor(drawn.error().kind);
         }
         files.push_back({*options.chartPath, std::move(*drawn)});
+    }
+    if (options.vtChartPath) {
+        Result<std::string> drawn = chart(
+            *options.vtChartPath, results, ChartKind::VelbrandTorvane, std::string(vtChartTitle));
+        if (!drawn) {
+            printBatchMessage(err, drawn.error().message);
+            return exitStatusFor(drawn.error().kind);
+        }
+        files.push_back({*options.vtChartPath, std::move(*drawn)});
     }
     if (Status written = writeOutputs(files); !written) {
         printBatchMessage(err, written.error().message);

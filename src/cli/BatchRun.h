@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "chart/ChartLayout.h"
+
 namespace tavrik {
 
 enum class BatchExit : int {
@@ -39,12 +41,12 @@ Result<Selection> selectByName(const DataSet& dataSet,
                                const std::vector<std::string>& populations,
                                const std::vector<std::string>& variables);
 
-// Draws the principal coordinates chart of a run (scaled: of the scaled R matrix) in the format
-// that the extension of target chooses, and returns the file's bytes; failures name target.
-// Drawing needs Qt, so the core leaves it to the program.
+// Draws a chart of a run (principal coordinates of the R or the scaled R matrix, or the
+// Velbrand-Torvane residuals) in the format that the extension of target chooses, and returns
+// the file's bytes; failures name target. Drawing needs Qt, so the core leaves it to the program.
 using ChartDrawer = std::function<Result<std::string>(const std::filesystem::path& target,
                                                       const AnalysisResults& results,
-                                                      bool scaled,
+                                                      ChartKind kind,
                                                       const std::string& title)>;
 
 // Draws the heritability sweep's line chart as the extension of target chooses, likewise.
@@ -54,8 +56,8 @@ using SweepChartDrawer = std::function<Result<std::string>(
 // Everything from loading DATAFILE to the written outputs. Messages go to err, each line
 // starting with "tavrik-batch: "; every output whose path is "-" goes to out. Every output
 // target is checked before the analysis starts; the result files are written after a
-// successful run, all or none of them. Without a chart drawer, --chart is refused as a usage
-// error, and so is --sweep-chart without a sweep chart drawer.
+// successful run, all or none of them. Without a chart drawer, --chart and --vt-chart are
+// refused as usage errors, and so is --sweep-chart without a sweep chart drawer.
 int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,

@@ -100,6 +100,8 @@ TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
         {"--chart-matrix r", "--chart FILE is missing"},
         {"--chart c.svg --chart-matrix scaled-r", "only when --scaled is given"},
         {"--chart c.svg --pc-scores ./c.svg", "--pc-scores and --chart name the same file"},
+        {"--vt-chart v.SVGZ", "--vt-chart \"v.SVGZ\": the file name must end in .png or .svg"},
+        {"--vt-chart c.svg --chart c.svg", "--chart and --vt-chart name the same file"},
     };
     for (const auto& [options, complaint] : cases) {
         expectRefused("@cli_three_pops.tvk --report r.txt " + options, 2, complaint);
@@ -129,6 +131,32 @@ TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
     EXPECT_EQ(otherFails.status, 1);
     EXPECT_EQ(readFile(m_dir / "c.png"), "the previous chart");
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.png", "vt.csv"}));
+}
+
+TEST_F(BatchChart, VtChartShowsEveryPopulationWithTheKeyAndIsWrittenWithTheOthers)
+{
+    const Outcome o = run({example(), "--report", "r.txt", "--vt-chart", "v.svg"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    const std::string svg = readFile(m_dir / "v.svg");
+    EXPECT_TRUE(svg.starts_with("<?xml")) << svg.substr(0, 40);
+    for (const char* text : {">Ostvarrin</text>",
+                             ">Mirrowdale</text>",
+                             ">Velbrand-Torvane Analysis</text>",
+                             ">r(ii), distance from the centroid</text>",
+                             "(more gene flow from outside)</text>",
+                             "(less gene flow from outside)</text>"}) {
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+    }
+
+    // it cannot be written: the other result files stay as they were
+    writeFile(m_dir / "r.txt", "the previous report\r\n");
+    const Outcome fails =
+        run(args("@cli_three_pops.tvk --report r.txt --vt-chart no-such-folder/v.svg"));
+    EXPECT_EQ(fails.status, 1);
+    EXPECT_NE(fails.err.find("no-such-folder/v.svg"), std::string::npos) << fails.err;
+    EXPECT_EQ(readFile(m_dir / "r.txt"), "the previous report\r\n");
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"r.txt", "v.svg"}));
 }
 
 TEST_F(BatchChart, SweepChartShowsBothFstLinesAndIsSevenByFiveInches)
@@ -197,6 +225,9 @@ TEST_F(BatchChart, ChartIsAUsageErrorWithoutChartSupport)
 {
     expectRefused(
         "@cli_three_pops.tvk --report r.txt --chart c.svg", 2, "built without chart support");
+    expectRefused("@cli_three_pops.tvk --report r.txt --vt-chart v.svg",
+                  2,
+                  "--vt-chart: this tavrik-batch was built without chart support");
     expectRefused("@cli_three_pops.tvk --report r.txt --heritability-sweep 0.2:1:0.2 "
                   "--sweep-output s.csv --sweep-chart c.svg",
                   2,
