@@ -21,6 +21,7 @@ namespace {
 
 constexpr int rMatrixEntry = 0;
 constexpr int scaledEntry = 1;
+constexpr int vtEntry = 1; // of the chart choice; principal coordinates come first
 
 } // namespace
 
@@ -34,6 +35,14 @@ ChartView::ChartView(QWidget* parent)
 void ChartView::showChart(const ChartLayout* layout)
 {
     m_layout = layout;
+    m_vtLayout = nullptr;
+    update();
+}
+
+void ChartView::showChart(const VtChartLayout* layout)
+{
+    m_layout = nullptr;
+    m_vtLayout = layout;
     update();
 }
 
@@ -47,16 +56,21 @@ void ChartView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
-    if (m_layout == nullptr || m_layout->points.empty()) {
+    const bool pc = m_layout != nullptr && !m_layout->points.empty();
+    const bool vt = m_vtLayout != nullptr && !m_vtLayout->points.empty();
+    if (!pc && !vt) {
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
         return;
     }
-    const double fit =
-        std::min(width() / m_layout->canvas.width, height() / m_layout->canvas.height);
-    painter.translate((width() - fit * m_layout->canvas.width) / 2.0,
-                      (height() - fit * m_layout->canvas.height) / 2.0);
+    const ChartSize canvas = pc ? m_layout->canvas : m_vtLayout->canvas;
+    const double fit = std::min(width() / canvas.width, height() / canvas.height);
+    painter.translate((width() - fit * canvas.width) / 2.0, (height() - fit * canvas.height) / 2.0);
     painter.scale(fit, fit);
-    paintChart(painter, *m_layout);
+    if (pc) {
+        paintChart(painter, *m_layout);
+    } else {
+        paintVtChart(painter, *m_vtLayout);
+    }
 }
 
 ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidget* parent)
@@ -67,6 +81,10 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     setObjectName(QStringLiteral("ChartWindow"));
     setWindowTitle(tr("Principal Coordinates Chart"));
 
+    cboChart = new QComboBox(this);
+    cboChart->setObjectName(QStringLiteral("cboChart"));
+    cboChart->addItem(tr("Principal coordinates"));
+    cboChart->addItem(tr("Velbrand-Torvane residuals"));
     cboMatrix = new QComboBox(this);
     cboMatrix->setObjectName(QStringLiteral("cboMatrix"));
     btnSavePng = new QPushButton(tr("Save &PNG..."), this);
@@ -76,9 +94,13 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     chartView = new ChartView(this);
     chartView->setObjectName(QStringLiteral("chartView"));
 
+    auto* chartLabel = new QLabel(tr("&Chart:"), this);
+    chartLabel->setBuddy(cboChart);
     auto* matrixLabel = new QLabel(tr("&Matrix:"), this);
     matrixLabel->setBuddy(cboMatrix);
     auto* controls = new QHBoxLayout;
+    controls->addWidget(chartLabel);
+    controls->addWidget(cboChart);
     controls->addWidget(matrixLabel);
     controls->addWidget(cboMatrix);
     controls->addStretch();
@@ -89,6 +111,7 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     column->addWidget(chartView, 1);
     resize(640, 680);
 
+    connect(cboChart, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);
     connect(cboMatrix, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);
     connect(btnSavePng, &QPushButton::clicked, this, [this] { save(true); });
     connect(btnSaveSvg, &QPushButton::clicked, this, [this] { save(false); });
@@ -107,13 +130,13 @@ void ChartWindow::followRun(bool runShown)
 void ChartWindow::showDataFileInTitle()
 {
     const QString dataName = QFileInfo(toQt(m_state.dataSet.dataPath)).fileName();
-    setWindowTitle(dataName.isEmpty() ? tr("Principal Coordinates Chart")
-                                      : tr("Principal Coordinates Chart - %1").arg(dataName));
+    const QString kind =
+        vtChosen() ? tr("Velbrand-Torvane Chart") : tr("Principal Coordinates Chart");
+    setWindowTitle(dataName.isEmpty() ? kind : tr("%1 - %2").arg(kind, dataName));
 }
 
 void ChartWindow::refresh()
 {
-    showDataFileInTitle();
     const bool wasScaled = scaledChosen();
     {
         const QSignalBlocker quiet(cboMatrix);
@@ -133,30 +156,52 @@ bool ChartWindow::scaledChosen() const
     return cboMatrix->currentIndex() == scaledEntry;
 }
 
+bool ChartWindow::vtChosen() const
+{
+    return cboChart->currentIndex() == vtEntry;
+}
+
 void ChartWindow::rebuildChart()
 {
     const bool scaled = scaledChosen();
+    const bool vt = vtChosen();
     const std::string title =
         scaled ? "Principal Coordinates of Scaled R Matrix" : "Principal Coordinates of R Matrix";
-    if (m_runShown) {
-        m_layout = layoutChart(chartInputFrom(m_state.results, scaled, title), qtTextMeasure());
-        chartView->setEmptyText(tr("No principal coordinates to show."));
-    } else {
+    // only the chart shown is kept, so that what is saved is what is seen
+    m_layout = ChartLayout{};
+    m_vtLayout = VtChartLayout{};
+    if (!m_runShown) {
         // the results of an earlier data set are not this data set's chart
-        m_layout = ChartLayout{};
         chartView->setEmptyText(tr("There is no completed run of this data file: "
                                    "choose Analysis > Run... to draw the chart."));
+    } else if (vt) {
+        m_vtLayout = layoutVtChart(vtChartInputFrom(m_state.results, std::string(vtChartTitle)),
+                                   qtTextMeasure());
+        chartView->setEmptyText(tr("No Velbrand-Torvane results to show."));
+    } else {
+        m_layout = layoutChart(chartInputFrom(m_state.results, scaled, title), qtTextMeasure());
+        chartView->setEmptyText(tr("No principal coordinates to show."));
     }
-    cboMatrix->setEnabled(m_runShown);
-    const bool any = !m_layout.points.empty();
+    cboChart->setEnabled(m_runShown);
+    // the Velbrand-Torvane analysis has the one R matrix
+    cboMatrix->setEnabled(m_runShown && !vt);
+    const bool any = !m_layout.points.empty() || !m_vtLayout.points.empty();
     btnSavePng->setEnabled(any);
     btnSaveSvg->setEnabled(any);
-    chartView->showChart(&m_layout);
+    if (vt) {
+        chartView->showChart(&m_vtLayout);
+    } else {
+        chartView->showChart(&m_layout);
+    }
+    showDataFileInTitle();
 }
 
 void ChartWindow::save(bool png)
 {
     saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
+        if (vtChosen()) {
+            return png ? renderPng(path, m_vtLayout) : renderSvg(path, m_vtLayout);
+        }
         return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
     });
 }

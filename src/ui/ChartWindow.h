@@ -1,7 +1,8 @@
-// A window that draws the first two principal coordinates of the last run as a scatter chart,
-// for the R matrix or the scaled R matrix, and saves it as PNG or SVG. It keeps no copy of the
-// state: refresh() reads the last run's results again. It shows nothing while the main window
-// has no completed run to offer (its Output menu disabled).
+// A window that draws a chart of the last run, chosen in it: the first two principal coordinates
+// as a scatter chart, for the R matrix or the scaled R matrix, or the Velbrand-Torvane residuals
+// against r(ii); it saves the chart as PNG or SVG. It keeps no copy of the state: refresh() reads
+// the last run's results again. It shows nothing while the main window has no completed run to
+// offer (its Output menu disabled).
 #pragma once
 
 #include "state/ProgramState.h"
@@ -26,7 +27,9 @@ class ChartView : public QWidget
     Q_OBJECT
 public:
     explicit ChartView(QWidget* parent = nullptr);
+    // Shows one chart (or none), the last one given.
     void showChart(const ChartLayout* layout);
+    void showChart(const VtChartLayout* layout);
     // What the view says when it has no chart to draw.
     QString emptyText() const { return m_emptyText; }
     void setEmptyText(const QString& text);
@@ -36,6 +39,7 @@ protected:
 
 private:
     const ChartLayout* m_layout = nullptr;
+    const VtChartLayout* m_vtLayout = nullptr;
     QString m_emptyText;
 };
 
@@ -45,15 +49,19 @@ class ChartWindow : public QWidget
 public:
     ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
 
-    // Rebuilds the matrix choice and the chart from the state's last run.
+    // Rebuilds the matrix choice and the chart from the state's last run; the kind of chart
+    // chosen stays.
     void refresh();
     // Whether the main window offers a completed run; without one the chart is cleared and
     // cannot be saved. Redraws only when that changes.
     void followRun(bool runShown);
 
-    // The chart as shown and saved; empty points when there is no run to show.
+    // The chart as shown and saved; empty points when there is no run to show, or when the
+    // other kind of chart is chosen.
     const ChartLayout& chartLayout() const { return m_layout; }
+    const VtChartLayout& vtChartLayout() const { return m_vtLayout; }
 
+    QComboBox* cboChart = nullptr;
     QComboBox* cboMatrix = nullptr;
     QPushButton* btnSavePng = nullptr;
     QPushButton* btnSaveSvg = nullptr;
@@ -61,6 +69,7 @@ public:
 
 private:
     bool scaledChosen() const;
+    bool vtChosen() const;
     void showDataFileInTitle();
     void rebuildChart();
     void save(bool png);
@@ -68,6 +77,7 @@ private:
     const ProgramState& m_state;
     UserPrompts& m_prompts;
     ChartLayout m_layout;
+    VtChartLayout m_vtLayout;
     bool m_runShown = true;
 };
 

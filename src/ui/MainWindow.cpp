@@ -259,7 +259,7 @@ void MainWindow::buildOutputMenu()
     mnuSaveRB1 = addItem(mnuOutput, tr("Save &Velbrand-Torvane Results..."), "mnuSaveRB1");
     mnuSaveJson = addItem(mnuOutput, tr("Save Results as &JSON..."), "mnuSaveJson");
     mnuHyphen7 = addSeparator(mnuOutput, "mnuHyphen7");
-    mnuChart = addItem(mnuOutput, tr("Principal Coordinates C&hart..."), "mnuChart");
+    mnuChart = addItem(mnuOutput, tr("C&harts..."), "mnuChart");
     connect(mnuSave, &QAction::triggered, this, &MainWindow::saveOutput);
     connect(mnuSaveOut, &QAction::triggered, this, &MainWindow::saveOutputAs);
     connect(mnuSaveMat, &QAction::triggered, this, &MainWindow::showSaveMatDialog);

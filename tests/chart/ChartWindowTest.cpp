@@ -1,5 +1,5 @@
-// The chart window: the matrix choice follows the last run, saves go through the prompts, and
-// a failed save names the file.
+// The chart window: the choice of chart and of matrix follows the last run, saves go through the
+// prompts and write the chart shown, and a failed save names the file.
 
 #include "ui/ChartWindow.h"
 
@@ -28,6 +28,7 @@ private slots:
     void offersTheScaledChartOnlyAfterAScaledRun();
     void savesUnderTheChosenNameWithItsExtensionOrNotAtAll();
     void failedSaveNamesTheFile();
+    void theVelbrandTorvaneChartIsShownAndSavedInsteadWhenChosen();
 
 private:
     ProgramState m_state;
@@ -51,6 +52,10 @@ void ChartWindowTest::init()
     r.scaledPcScores(1, 0) = 0.3;
     r.pcShares = {100.0, 0.0};
     r.scaledPcShares = {100.0, 0.0};
+    r.rMatrix = Matrix(2, 2);
+    r.rMatrix(0, 0) = 0.25;
+    r.rMatrix(1, 1) = 0.05;
+    r.residualVariance = {-0.1, 0.1};
     m_state.matrixCount = 1;
 }
 
@@ -119,6 +124,50 @@ void ChartWindowTest::failedSaveNamesTheFile()
     QVERIFY2(m_prompts.shown().front().text.contains(path),
              qPrintable(m_prompts.shown().front().text));
     QVERIFY(!QFile::exists(path));
+}
+
+void ChartWindowTest::theVelbrandTorvaneChartIsShownAndSavedInsteadWhenChosen()
+{
+    QTemporaryDir dir;
+    m_state.matrixCount = 2;
+    m_state.dataSet.dataPath = dir.filePath(QStringLiteral("pops.tvk")).toStdString();
+    ChartWindow window(m_state, m_prompts);
+    QCOMPARE(window.cboChart->objectName(), QStringLiteral("cboChart"));
+    window.cboMatrix->setCurrentIndex(1);
+    window.cboChart->setCurrentIndex(1);
+    QVERIFY(window.chartLayout().points.empty());
+    const VtChartLayout& vt = window.vtChartLayout();
+    QCOMPARE(vt.points.size(), std::size_t{2});
+    QCOMPARE(vt.above, (std::vector<bool>{false, true}));
+    QVERIFY(!window.cboMatrix->isEnabled()); // one R matrix for this analysis
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velbrand-Torvane Chart - pops.tvk"));
+
+    // the file saved is the chart shown
+    m_prompts.queueSaveFileName(dir.filePath(QStringLiteral("vt.svg")));
+    QTest::mouseClick(window.btnSaveSvg, Qt::LeftButton);
+    QFile svg(dir.filePath(QStringLiteral("vt.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray bytes = svg.readAll();
+    QVERIFY(bytes.contains(">Velbrand-Torvane Analysis</text>"));
+    QVERIFY(bytes.contains("more gene flow from outside"));
+
+    // a new run keeps the choice; no run clears it; back to the principal coordinates, the
+    // matrix choice is offered again and the scaled one was kept
+    window.refresh();
+    QCOMPARE(window.cboChart->currentIndex(), 1);
+    QCOMPARE(window.vtChartLayout().points.size(), std::size_t{2});
+    window.followRun(false);
+    QVERIFY(window.vtChartLayout().points.empty());
+    QVERIFY(!window.btnSaveSvg->isEnabled());
+    QVERIFY(!window.cboChart->isEnabled());
+    window.followRun(true);
+    window.cboChart->setCurrentIndex(0);
+    QVERIFY(window.cboMatrix->isEnabled());
+    QCOMPARE(window.cboMatrix->currentIndex(), 1);
+    QVERIFY(window.vtChartLayout().points.empty());
+    QCOMPARE(window.chartLayout().points.size(), std::size_t{2});
+    QCOMPARE(window.windowTitle(), QStringLiteral("Principal Coordinates Chart - pops.tvk"));
+    QCOMPARE(m_prompts.shownTexts(), QStringList{QStringLiteral("File has been saved.")});
 }
 
 } // namespace tavrik

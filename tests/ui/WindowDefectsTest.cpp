@@ -121,7 +121,7 @@ private slots:
             faults << accessKeyFaults(top->menu());
         }
         QCOMPARE(faults, QStringList());
-        QCOMPARE(h->window->mnuChart->text(), QString("Principal Coordinates C&hart..."));
+        QCOMPARE(h->window->mnuChart->text(), QString("C&harts..."));
     }
 };
 
