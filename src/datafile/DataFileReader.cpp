@@ -375,13 +375,6 @@ Result<std::int16_t> DataFileReader::Impl::readWhole(const std::string& field, l
 
 namespace {
 
-// A value field holding only NA or . (unquoted) is a missing value: a quiet NaN, which no
-// number in a data file can otherwise produce.
-bool isMissingMarker(std::string_view token)
-{
-    return token == "NA" || token == ".";
-}
-
 NumberStatus missingValue(double& out)
 {
     out = std::numeric_limits<double>::quiet_NaN();
@@ -422,7 +415,7 @@ bool DataFileReader::Impl::readRecordNumber(double& out)
     fieldLine = lines;
     const std::string_view token(p, static_cast<std::size_t>(t - p));
     const NumberStatus status =
-        isMissingMarker(token) ? missingValue(out) : parseDecimal(token, out);
+        isMissingValueMarker(token) ? missingValue(out) : parseDecimal(token, out);
     if (status != NumberStatus::Ok) {
         pos = static_cast<std::size_t>(p - b);
         badRecordField = describeBadNumber(token, false, status);
@@ -448,9 +441,9 @@ bool DataFileReader::Impl::readRecordNumberSlow(double& out)
     }
     bool tooLong = false;
     const std::string_view token = numberToken(tooLong);
-    const NumberStatus status = token.empty() || tooLong ? NumberStatus::Bad
-                                : isMissingMarker(token) ? missingValue(out)
-                                                         : parseDecimal(token, out);
+    const NumberStatus status = token.empty() || tooLong      ? NumberStatus::Bad
+                                : isMissingValueMarker(token) ? missingValue(out)
+                                                              : parseDecimal(token, out);
     if (status != NumberStatus::Ok) {
         badRecordField = describeBadNumber(token, tooLong, status);
         return false;

@@ -114,4 +114,11 @@ template <typename T> NumberStatus parseDecimal(std::string_view text, T& out)
     return NumberStatus::Ok;
 }
 
+// A record's value field holding only NA or . (unquoted) is a missing value, read as a quiet
+// NaN, which no number in a data file can otherwise produce.
+inline bool isMissingValueMarker(std::string_view field)
+{
+    return field == "NA" || field == ".";
+}
+
 } // namespace tavrik

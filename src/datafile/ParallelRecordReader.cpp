@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
+#include <limits>
 #include <new>
 
 #ifndef _WIN32
@@ -210,10 +212,12 @@ void ParallelRecordReader::parseBlock(std::size_t block, Slot& slot)
             while (t < e && !endsField(*t)) {
                 ++t;
             }
-            const auto length = static_cast<std::size_t>(t - p);
+            const std::string_view field(p, static_cast<std::size_t>(t - p));
             double value = 0.0;
-            if (length == 0 || length > longestPlainField ||
-                parseDecimal(std::string_view(p, length), value) != NumberStatus::Ok) {
+            if (isMissingValueMarker(field)) {
+                value = std::numeric_limits<double>::quiet_NaN();
+            } else if (field.empty() || field.size() > longestPlainField ||
+                       parseDecimal(field, value) != NumberStatus::Ok) {
                 slot.unusual = true;
                 return;
             }
@@ -295,6 +299,10 @@ Result<bool> ParallelRecordReader::nextRecord(double& code, std::span<double> va
             }
         }
         m_field += take;
+    }
+    if (std::isnan(code)) {
+        m_needsSequential = true; // a missing code: the sequential reader names the field
+        return false;
     }
     ++m_records;
     return true;

@@ -4,10 +4,11 @@
 // nextRecord takes the fields from the blocks in order, so every record arrives exactly as
 // the sequential reader would give it.
 //
-// Anything unusual (a field that is not a plain decimal number, a record cut short by the end
-// of the file, a read error) is not diagnosed here: the reader stops and needsSequential()
-// tells the caller to read the pass again with the sequential reader, whose messages name the
-// line and field.
+// A missing-value marker (NA or .) becomes a quiet NaN, as in the sequential reader. Anything
+// unusual (a field that is neither a plain decimal number nor a marker, a missing population
+// code, a record cut short by the end of the file, a read error) is not diagnosed here: the reader
+// stops and needsSequential() tells the caller to read the pass again with the sequential reader,
+// whose messages name the line and field.
 #pragma once
 
 #include "datafile/InputFile.h"

@@ -190,9 +190,11 @@ std::string resultBytes(const AnalysisResults& r)
 TEST_F(RunReliability, EveryThreadCountAndMemoryBudgetGivesTheSameRun)
 {
     // blocks of 7 bytes end inside numbers and between records; the last blocks come from a
-    // record split over lines with a CR LF. 202 records of 24 bytes are kept: 2 KiB overflows
-    // in the middle of the first pass, 1 MiB holds them all, and 0 reads the file twice.
-    std::string text = generatedFile(5, 40) + "3, 12.25,\r\n 21\r\n\r\n4, 13.5, 22\r\n";
+    // record split over lines with a CR LF, and from records with missing values. 204 records
+    // of 24 bytes are kept: 2 KiB overflows in the middle of the first pass, 1 MiB holds them
+    // all, and 0 reads the file twice.
+    std::string text =
+        generatedFile(5, 40) + "3, 12.25,\r\n 21\r\n\r\n4, 13.5, 22\r\n5, NA, 23\r\n2,11.5,.\n";
     RunInput in = inputFor(text);
     in.threads = 1;
     in.memoryBudget = 0;
@@ -236,7 +238,9 @@ TEST_F(RunReliability, ReadErrorsNameTheSameLineAndFieldOnEveryThreadCount)
     } cases[] = {
         {"first block", good.substr(0, headerEnd) + "2, 1O.5, 3\n" + good.substr(headerEnd)},
         {"middle block", good.substr(0, middle) + "1, 10.5,, 3\n" + good.substr(middle)},
+        {"missing code", good.substr(0, middle) + "NA, 10.5, 3\n" + good.substr(middle)},
         {"last block", good + "3, 10.5, \"3\"\n"},
+        {"a quoted missing value", good + "3, \"NA\", 4\n"},
         {"a number out of range", good + "3, 1e999, 4\n"},
         {"end of the file", good + "3, 10.5\n"},
         {"a long but valid number", good + "3, 10." + std::string(5000, '0') + "1, 4\n"},

@@ -1,7 +1,8 @@
 // The parallel record reader against the sequential one: the same records, bit for bit, for
 // every thread count and for blocks so small that a block ends at every byte of the file
-// (inside a number, between CR and LF, on a blank line). Faults met by the parallel reader
-// are checked through whole runs, which must give the sequential reader's message.
+// (inside a number, between CR and LF, on a blank line), missing values included. Faults met
+// by the parallel reader are checked through whole runs, which must give the sequential
+// reader's message.
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -20,15 +21,16 @@ using test::ScratchFile;
 constexpr const char* header = "Layouts\r\n2, 3\r\nNorth, 1, 50\r\nSouth, 2, 70\r\nA, B, C\r\n";
 
 // Records split over lines, several on one line, CR LF and LF and lone CR, blank lines,
-// trailing commas, tabs, signs, exponents and seventeen-digit values.
+// trailing commas, tabs, signs, exponents, seventeen-digit values and missing values.
 const std::string layouts = std::string(header) + "1, 10.125, 3.000001, -7\r\n"
                                                   "2, 0.1234567890123456, 1e-5,\r\n  4.5\r\n"
                                                   "\r\n"
-                                                  "1,2.5,3.5,4.5 2, +6, -0.0, 1E3\n"
-                                                  "1\t7.25\t8\t9\r"
-                                                  "2, 123456.654321,\n\n 0.000001, 99999.999999\r\n"
+                                                  "1,2.5,NA,4.5 2, +6, -0.0, 1E3\n"
+                                                  "1\t7.25\t.\t9\r"
+                                                  "2, 123456.654321,\n\n 0.000001, NA\r\n"
                                                   "   \r\n"
-                                                  "1, 1, 2, 3,\r\n";
+                                                  "1, ., NA, 3,\r\n"
+                                                  "2,.,1,NA\n";
 
 struct Read
 {
