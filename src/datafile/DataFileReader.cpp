@@ -404,23 +404,28 @@ bool DataFileReader::Impl::readRecordNumber(double& out)
             break;
         }
     }
-    const char* t = p;
-    while (t < e && !endsNumber(*t)) {
-        ++t;
-    }
-    if (t == e || p == t) {
-        return readRecordNumberSlow(out);
+    const char* t = parsePlainNumber(p, e, out, endsNumber);
+    if (t == nullptr) {
+        t = p;
+        while (t < e && !endsNumber(*t)) {
+            ++t;
+        }
+        if (t == e || p == t) {
+            return readRecordNumberSlow(out);
+        }
+        const std::string_view token(p, static_cast<std::size_t>(t - p));
+        const NumberStatus status =
+            isMissingValueMarker(token) ? missingValue(out) : parseDecimal(token, out);
+        if (status != NumberStatus::Ok) {
+            line = lines;
+            fieldLine = lines;
+            pos = static_cast<std::size_t>(p - b);
+            badRecordField = describeBadNumber(token, false, status);
+            return false;
+        }
     }
     line = lines;
     fieldLine = lines;
-    const std::string_view token(p, static_cast<std::size_t>(t - p));
-    const NumberStatus status =
-        isMissingValueMarker(token) ? missingValue(out) : parseDecimal(token, out);
-    if (status != NumberStatus::Ok) {
-        pos = static_cast<std::size_t>(p - b);
-        badRecordField = describeBadNumber(token, false, status);
-        return false;
-    }
     while (t < e && isBlank(*t)) {
         ++t;
     }

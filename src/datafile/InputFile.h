@@ -114,6 +114,37 @@ template <typename T> NumberStatus parseDecimal(std::string_view text, T& out)
     return NumberStatus::Ok;
 }
 
+// The common field of a record in one scan: a decimal number with an optional minus sign,
+// whose value is a normal double, followed by a character for which endsField is true, all
+// before last. Returns the character after the number, or nullptr for anything else (a field
+// running into last, zero, a marker, a fault), which the caller reads the careful way with
+// parseDecimal; where this succeeds, parseDecimal gives the same double.
+template <typename EndsField>
+inline const char*
+parsePlainNumber(const char* first, const char* last, double& out, EndsField endsField)
+{
+#if TAVRIK_HAVE_FAST_FLOAT
+    const char* digit = first < last && *first == '-' ? first + 1 : first;
+    if (digit == last || *digit < '0' || *digit > '9') {
+        return nullptr;
+    }
+    double value = 0.0;
+    const auto parsed = fast_float::from_chars(first, last, value);
+    if (parsed.ec != std::errc{} || parsed.ptr == last || !endsField(*parsed.ptr) ||
+        !std::isnormal(value)) {
+        return nullptr;
+    }
+    out = value;
+    return parsed.ptr;
+#else
+    (void)first;
+    (void)last;
+    (void)out;
+    (void)endsField;
+    return nullptr;
+#endif
+}
+
 // A record's value field holding only NA or . (unquoted) is a missing value, read as a quiet
 // NaN, which no number in a data file can otherwise produce.
 inline bool isMissingValueMarker(std::string_view field)

@@ -183,7 +183,9 @@ void ParallelRecordReader::parseBlock(std::size_t block, Slot& slot)
         const std::uint64_t nominalEnd = std::min<std::uint64_t>(m_size, nominal + m_blockBytes);
         std::uint64_t begin = m_start;
         std::uint64_t end = m_size;
-        std::string& scratch = slot.text;
+        // the probe has a string of its own, so that the text keeps its size from block to
+        // block and is not filled with zeros anew before every read
+        std::string& scratch = slot.probe;
         if ((block > 0 && !lineEndFrom(nominal - 1, begin, scratch)) ||
             (nominalEnd < m_size && !lineEndFrom(nominalEnd - 1, end, scratch))) {
             slot.unusual = true;
@@ -208,18 +210,21 @@ void ParallelRecordReader::parseBlock(std::size_t block, Slot& slot)
             if (p == e) {
                 return;
             }
-            const char* t = p;
-            while (t < e && !endsField(*t)) {
-                ++t;
-            }
-            const std::string_view field(p, static_cast<std::size_t>(t - p));
             double value = 0.0;
-            if (isMissingValueMarker(field)) {
-                value = std::numeric_limits<double>::quiet_NaN();
-            } else if (field.empty() || field.size() > longestPlainField ||
-                       parseDecimal(field, value) != NumberStatus::Ok) {
-                slot.unusual = true;
-                return;
+            const char* t = parsePlainNumber(p, e, value, endsField);
+            if (t == nullptr || static_cast<std::size_t>(t - p) > longestPlainField) {
+                t = p;
+                while (t < e && !endsField(*t)) {
+                    ++t;
+                }
+                const std::string_view field(p, static_cast<std::size_t>(t - p));
+                if (isMissingValueMarker(field)) {
+                    value = std::numeric_limits<double>::quiet_NaN();
+                } else if (field.empty() || field.size() > longestPlainField ||
+                           parseDecimal(field, value) != NumberStatus::Ok) {
+                    slot.unusual = true;
+                    return;
+                }
             }
             slot.fields.push_back(value);
             while (t < e && (*t == ' ' || *t == '\t')) {

@@ -58,6 +58,7 @@ private:
     {
         SlotState state = SlotState::Free;
         std::string text;
+        std::string probe; // bytes read while looking for a line end
         std::vector<double> fields;
         bool unusual = false;
     };
