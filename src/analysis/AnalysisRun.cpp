@@ -250,7 +250,7 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
         return st.error();
     }
     if (cache->complete()) {
-        Status st = replayPass2(*cache, *acc, progress, fileBytes);
+        Status st = replayPass2(*cache, *acc, progress, fileBytes, threads);
         cache.reset();
         if (!st) {
             return st.error();

@@ -66,6 +66,22 @@ public:
     // chosen population has fewer than two records or a variable has no variance.
     [[nodiscard]] Status finishPass1();
     void addPass2(double code, std::span<const double> values);
+
+    // Pass 2 shared between threads: each takes every record of the pass, in order, into its
+    // own part: rows [rowBegin, rowEnd) of the pooled matrix and, for exactly one part
+    // (totals), the record counts and within-population variances. Parts with disjoint rows
+    // may be fed at the same time, and every element is summed in record order as by
+    // addPass2.
+    struct Pass2Part
+    {
+        std::size_t rowBegin = 0;
+        std::size_t rowEnd = 0;
+        bool totals = true;
+        std::vector<double> e; // scratch: deviations from the population means
+    };
+    // After finishPass1.
+    Pass2Part pass2Part(std::size_t rowBegin, std::size_t rowEnd, bool totals) const;
+    void addPass2(double code, std::span<const double> values, Pass2Part& part);
     // True when pass 2 met as many records of every chosen population as pass 1 did.
     bool passesSawSameRecords() const;
     // Mirrors the pooled matrix and forms the two variance summaries; fails on a value
@@ -77,6 +93,14 @@ public:
 
 private:
     bool missesChosenValue(std::span<const double> values) const;
+    void addPooledProducts(double* pooled,
+                           const double* e,
+                           double w,
+                           double nm1,
+                           std::size_t t,
+                           std::size_t rowBegin,
+                           std::size_t rowEnd) const;
+    bool m_wideQuotients = false;            // the processor divides four doubles at once
     static constexpr int codeOffset = 32768; // int16 code -> table index
     PassSetup m_setup;
     PassResults m_res;
@@ -92,8 +116,7 @@ private:
     std::vector<double> m_sd;           // sqrt of the total variance, per chosen variable
     std::vector<double> m_nMinusOne;    // n(i) - 1
     std::vector<double> m_pass2Records; // per chosen population, counted like n(i)
-    std::vector<double> m_z;            // scratch: standardized record
-    std::vector<double> m_e;            // scratch: deviation from the population mean
+    Pass2Part m_wholePass2;             // every row and the totals, for addPass2
 };
 
 // The code and the chosen values of every record of the first pass, in file order, as long as
@@ -172,11 +195,13 @@ readPass(DataFileReader& reader,
 
 // The second pass over the records a complete cache holds, with the same progress lines and
 // cancel polls as streamPass; the bytes reported move through fileBytes, the size of the
-// file the first pass read, in proportion to the records.
+// file the first pass read, in proportion to the records. With more than one thread, a second
+// thread takes part of the pooled matrix.
 [[nodiscard]] Status replayPass2(const RecordCache& cache,
                                  PassAccumulator& acc,
                                  ProgressSink& progress,
-                                 std::uint64_t fileBytes);
+                                 std::uint64_t fileBytes,
+                                 unsigned threads = 1);
 
 std::string passProgressLine(int pass, long casesRead);
 

@@ -4,8 +4,10 @@
 #include "analysis/DataPasses.h"
 
 #include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tavrik {
@@ -190,6 +192,97 @@ TEST(DataPassFailures, NonFiniteValueOfAChosenVariableIsReported)
     EXPECT_EQ(acc.addPass1(1, std::vector<double>{INFINITY, 0}), 0);
     EXPECT_EQ(acc.addPass1(1, std::vector<double>{1, NAN}), -1); // unchosen: ignored
     EXPECT_EQ(acc.addPass1(5, std::vector<double>{NAN, 0}), -1); // unchosen population
+}
+
+TEST(DataPasses, SecondPassSumsEveryElementInRecordOrderOnOneThreadOrTwo)
+{
+    // Against the plain formula, one element after the other in record order: the pooled
+    // matrix fed record by record, and replayed from kept records on one thread and on two,
+    // for row lengths that do and do not fill groups of four.
+    for (const std::size_t t : {1u, 2u, 3u, 5u, 9u, 20u}) {
+        SCOPED_TRACE(std::to_string(t) + " variables");
+        PassSetup s;
+        s.popNames = {"A", "B", "C"};
+        s.popCodes = {1, 2, 3};
+        s.popWeights = {0.2, 0.3, 0.5};
+        s.fileVarCount = t + 1; // the last variable of the file is not chosen
+        for (std::size_t k = 0; k < t; ++k) {
+            s.varNames.push_back("v" + std::to_string(k + 1));
+            s.varPositions.push_back(k);
+        }
+        std::vector<Rec> recs;
+        std::uint64_t state = 99;
+        for (int r = 0; r < 300; ++r) {
+            Rec rec{static_cast<double>(r % 3 + 1), {}};
+            for (std::size_t k = 0; k <= t; ++k) {
+                state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+                rec.values.push_back(static_cast<double>(state >> 11) * 0x1p-40 - 1000.0);
+            }
+            if (r % 37 == 5) {
+                rec.values[r % t] = NAN; // a missing value: left out of both passes
+            }
+            recs.push_back(rec);
+        }
+        PassAccumulator first(s);
+        for (const Rec& r : recs) {
+            ASSERT_EQ(first.addPass1(r.code, r.values), -1);
+        }
+        ASSERT_TRUE(first.finishPass1().ok());
+
+        const PassResults& p1 = first.results();
+        Matrix within(3, t);
+        Matrix pooled(t, t);
+        for (const Rec& r : recs) {
+            const auto i = static_cast<std::size_t>(r.code) - 1;
+            bool missing = false;
+            for (std::size_t k = 0; k < t; ++k) {
+                missing = missing || std::isnan(r.values[k]);
+            }
+            if (missing) {
+                continue;
+            }
+            const double nm1 = p1.sampleSizes[i] - 1.0;
+            std::vector<double> e(t);
+            for (std::size_t k = 0; k < t; ++k) {
+                const double z =
+                    (r.values[k] - p1.grandMeans[k]) / std::sqrt(p1.totalVariances[k]);
+                e[k] = z - p1.popMeans(i, k);
+            }
+            for (std::size_t k = 0; k < t; ++k) {
+                within(i, k) += e[k] * e[k] / nm1;
+                for (std::size_t l = 0; l <= k; ++l) {
+                    pooled(k, l) += e[k] * s.popWeights[i] * e[l] / nm1;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < t; ++k) {
+            for (std::size_t l = 0; l < k; ++l) {
+                pooled(l, k) = pooled(k, l);
+            }
+        }
+
+        PassAccumulator direct = first;
+        feed(direct, recs, 2);
+        ASSERT_TRUE(direct.finishPass2().ok());
+        EXPECT_EQ(direct.results().withinVariance.data(), within.data());
+        EXPECT_EQ(direct.results().pooledCov.data(), pooled.data());
+
+        RecordCache cache(t, std::uint64_t{1} << 20);
+        for (const Rec& r : recs) {
+            cache.add(r.code, r.values, s.varPositions);
+        }
+        ASSERT_TRUE(cache.complete());
+        for (const unsigned threads : {1u, 2u}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads");
+            PassAccumulator replayed = first;
+            NullProgress quiet;
+            ASSERT_TRUE(replayPass2(cache, replayed, quiet, 1000, threads).ok());
+            EXPECT_TRUE(replayed.passesSawSameRecords());
+            ASSERT_TRUE(replayed.finishPass2().ok());
+            EXPECT_EQ(replayed.results().withinVariance.data(), within.data());
+            EXPECT_EQ(replayed.results().pooledCov.data(), pooled.data());
+        }
+    }
 }
 
 TEST(RecordCache, KeepsChosenValuesInOrderAndGivesUpWholeWhenOverBudget)
