@@ -276,52 +276,98 @@ void PassAccumulator::addPass2(double code, std::span<const double> values, Pass
     const std::size_t used = part.totals ? t : part.rowEnd;
     double* e = part.e.data();
     for (std::size_t k = 0; k < used; ++k) {
-        const double x = values[m_setup.varPositions[k]];
-        const double z = (x - m_res.grandMeans[k]) / m_sd[k];
-        e[k] = z - m_res.popMeans(i, k);
+        e[k] = values[m_setup.varPositions[k]];
     }
-    const double nm1 = m_nMinusOne[i];
     if (part.totals) {
         m_pass2Records[i] += 1.0;
-        for (std::size_t k = 0; k < t; ++k) {
-            m_res.withinVariance(i, k) += e[k] * e[k] / nm1;
-        }
     }
-    addPooledProducts(
-        &m_res.pooledCov(0, 0), e, m_setup.popWeights[i], nm1, t, part.rowBegin, part.rowEnd);
+    const Pass2Record record{m_res.grandMeans.data(),
+                             m_sd.data(),
+                             &m_res.popMeans(i, 0),
+                             part.totals ? &m_res.withinVariance(i, 0) : nullptr,
+                             &m_res.pooledCov(0, 0),
+                             e,
+                             m_setup.popWeights[i],
+                             m_nMinusOne[i],
+                             t,
+                             used,
+                             part.rowBegin,
+                             part.rowEnd};
+    addPass2Arithmetic(record);
 }
 
 namespace {
 
-// Rows [rowBegin, rowEnd) of the lower triangle, elements l <= k of row k:
-// row[l] += (e(k) * w) * e(l) / (n - 1), left to right. The first product is shared by the
-// whole row, which changes no rounding. Each element takes its own product, quotient and sum
-// (no fused operations), so doing four elements at once gives every element exactly the
-// double it gets on its own.
-[[gnu::always_inline]] inline void pooledProducts(double* pooled,
-                                                  const double* e,
-                                                  double w,
-                                                  double nm1,
-                                                  std::size_t t,
-                                                  std::size_t rowBegin,
-                                                  std::size_t rowEnd)
-{
 #if defined(__GNUC__)
-    using Quad = double __attribute__((vector_size(32)));
+// Four doubles, handled by the compiler as one operand where the processor allows. Kept in
+// locals (loaded and stored with memcpy), never passed to or returned from a function, whose
+// calling convention would depend on the instruction set.
+using Quad = double __attribute__((vector_size(32)));
+#endif
+
+// The arithmetic of one record of pass 2. Every element takes its own operations in the order
+// written (no fused operations), so doing four elements at once gives each exactly the double
+// it gets on its own.
+[[gnu::always_inline]] inline void pass2Arithmetic(const Pass2Record& r)
+{
+    double* e = r.e;
+    std::size_t k = 0;
+    // the record's values become deviations: z(k) = (x(k) - mean(k)) / sd(k), e(k) = z(k) - the
+    // population's standardized mean
+#if defined(__GNUC__)
+    for (; k + 4 <= r.used; k += 4) {
+        Quad x;
+        Quad mean;
+        Quad sd;
+        Quad popMean;
+        std::memcpy(&x, e + k, sizeof x);
+        std::memcpy(&mean, r.grandMeans + k, sizeof mean);
+        std::memcpy(&sd, r.sd + k, sizeof sd);
+        std::memcpy(&popMean, r.popMeans + k, sizeof popMean);
+        const Quad z = (x - mean) / sd;
+        const Quad dev = z - popMean;
+        std::memcpy(e + k, &dev, sizeof dev);
+    }
+#endif
+    for (; k < r.used; ++k) {
+        const double z = (e[k] - r.grandMeans[k]) / r.sd[k];
+        e[k] = z - r.popMeans[k];
+    }
+    const double nm1 = r.nMinusOne;
+#if defined(__GNUC__)
     const Quad nm4 = {nm1, nm1, nm1, nm1};
 #endif
-    for (std::size_t k = rowBegin; k < rowEnd; ++k) {
-        const double ew = e[k] * w;
-        double* row = pooled + k * t;
+    if (r.within != nullptr) {
+        k = 0;
+#if defined(__GNUC__)
+        for (; k + 4 <= r.t; k += 4) {
+            Quad dev;
+            Quad sum;
+            std::memcpy(&dev, e + k, sizeof dev);
+            std::memcpy(&sum, r.within + k, sizeof sum);
+            sum += dev * dev / nm4;
+            std::memcpy(r.within + k, &sum, sizeof sum);
+        }
+#endif
+        for (; k < r.t; ++k) {
+            r.within[k] += e[k] * e[k] / nm1;
+        }
+    }
+    // rows [rowBegin, rowEnd) of the lower triangle, elements l <= k of row k:
+    // row[l] += (e(k) * w) * e(l) / (n - 1), left to right; the first product is shared by the
+    // whole row, which changes no rounding
+    for (k = r.rowBegin; k < r.rowEnd; ++k) {
+        const double ew = e[k] * r.weight;
+        double* row = r.pooled + k * r.t;
         std::size_t l = 0;
 #if defined(__GNUC__)
         const Quad ew4 = {ew, ew, ew, ew};
         for (; l + 4 <= k + 1; l += 4) {
+            Quad dev;
             Quad sum;
-            Quad x;
+            std::memcpy(&dev, e + l, sizeof dev);
             std::memcpy(&sum, row + l, sizeof sum);
-            std::memcpy(&x, e + l, sizeof x);
-            sum += ew4 * x / nm4;
+            sum += ew4 * dev / nm4;
             std::memcpy(row + l, &sum, sizeof sum);
         }
 #endif
@@ -332,15 +378,9 @@ namespace {
 }
 
 #if defined(__GNUC__) && defined(__x86_64__)
-[[gnu::target("avx")]] void pooledProductsAvx(double* pooled,
-                                              const double* e,
-                                              double w,
-                                              double nm1,
-                                              std::size_t t,
-                                              std::size_t rowBegin,
-                                              std::size_t rowEnd)
+[[gnu::target("avx")]] void pass2ArithmeticAvx(const Pass2Record& r)
 {
-    pooledProducts(pooled, e, w, nm1, t, rowBegin, rowEnd);
+    pass2Arithmetic(r);
 }
 #endif
 
@@ -348,21 +388,15 @@ namespace {
 
 // The quotients are most of the second pass's work: they go four at a time where the
 // processor can, and two at a time everywhere else.
-void PassAccumulator::addPooledProducts(double* pooled,
-                                        const double* e,
-                                        double w,
-                                        double nm1,
-                                        std::size_t t,
-                                        std::size_t rowBegin,
-                                        std::size_t rowEnd) const
+void PassAccumulator::addPass2Arithmetic(const Pass2Record& record) const
 {
 #if defined(__GNUC__) && defined(__x86_64__)
     if (m_wideQuotients) {
-        pooledProductsAvx(pooled, e, w, nm1, t, rowBegin, rowEnd);
+        pass2ArithmeticAvx(record);
         return;
     }
 #endif
-    pooledProducts(pooled, e, w, nm1, t, rowBegin, rowEnd);
+    pass2Arithmetic(record);
 }
 
 namespace {

@@ -47,6 +47,23 @@ struct PassResults
     std::vector<double> leftOut;
 };
 
+// What the arithmetic of one record of pass 2 reads and adds to (0-based rows and columns).
+struct Pass2Record
+{
+    const double* grandMeans; // t
+    const double* sd;         // t
+    const double* popMeans;   // t: the record's population, standardized
+    double* within;           // t: its within variances; null when another part sums them
+    double* pooled;           // t x t
+    double* e;                // in: the chosen values; out: their deviations
+    double weight;
+    double nMinusOne;
+    std::size_t t;
+    std::size_t used; // deviations needed: all t for the totals, else rowEnd
+    std::size_t rowBegin;
+    std::size_t rowEnd;
+};
+
 // Accumulates the records of both passes. Feed every record of pass 1, call finishPass1,
 // feed every record of pass 2, call finishPass2.
 class PassAccumulator
@@ -93,13 +110,7 @@ public:
 
 private:
     bool missesChosenValue(std::span<const double> values) const;
-    void addPooledProducts(double* pooled,
-                           const double* e,
-                           double w,
-                           double nm1,
-                           std::size_t t,
-                           std::size_t rowBegin,
-                           std::size_t rowEnd) const;
+    void addPass2Arithmetic(const Pass2Record& record) const;
     bool m_wideQuotients = false;            // the processor divides four doubles at once
     static constexpr int codeOffset = 32768; // int16 code -> table index
     PassSetup m_setup;
