@@ -1,6 +1,6 @@
 // One measurement of a data file per process, so that the peak resident memory of each stays
 // apart; bench/speed.sh runs them interleaved and takes the medians. Prints
-// "MODE SECONDS PEAK_MIB".
+// "SECONDS PEAK_MIB FIGURE CPU_SECONDS".
 //   RunBench f1 FILE        parse floor: std::from_chars over every field, one thread
 //   RunBench fn FILE        the same split over every core
 //   RunBench ff1 FILE       the floor with fast_float instead (when its header is installed)
@@ -37,6 +37,18 @@ double peakRssMiB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0; // KiB on Linux
+}
+
+// Processor time of every thread, user and system: on a machine that others keep busy it
+// varies less than the wall time.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 bool isSeparator(char c)
@@ -322,7 +334,7 @@ int main(int argc, char** argv)
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (status == 0) {
-        std::printf("%.3f %.1f %ld\n", elapsed.count(), peakRssMiB(), figure);
+        std::printf("%.3f %.1f %ld %.3f\n", elapsed.count(), peakRssMiB(), figure, cpuSeconds());
     }
     return status;
 }

@@ -46,20 +46,21 @@ modes=(
 )
 [ -x "$desktop" ] && modes+=("desktop|desktop")
 
-# One measurement: "SECONDS PEAK_MIB" on stdout, or nothing when it failed.
+# One measurement: "SECONDS PEAK_MIB CPU_SECONDS" on stdout, or nothing when it failed.
 measure() {
     local file=$1 mode=$2
     shift 2
     case "$mode" in
     batch)
-        /usr/bin/time -f '%e %M' -o "$out/time" "$batch" --report "$out/report.txt" "$file" \
-            2>/dev/null >/dev/null && awk '{ printf "%s %.1f\n", $1, $2 / 1024 }' "$out/time"
+        /usr/bin/time -f '%e %M %U %S' -o "$out/time" "$batch" --report "$out/report.txt" \
+            "$file" 2>/dev/null >/dev/null &&
+            awk '{ printf "%s %.1f %.2f\n", $1, $2 / 1024, $3 + $4 }' "$out/time"
         ;;
     desktop)
-        "$desktop" "$file" 2>/dev/null | awk '{ print $1, $2 }'
+        "$desktop" "$file" 2>/dev/null | awk '{ print $1, $2, $4 }'
         ;;
     *)
-        "$bench" "$mode" "$file" "$@" 2>/dev/null | awk '{ print $1, $2 }'
+        "$bench" "$mode" "$file" "$@" 2>/dev/null | awk '{ print $1, $2, $4 }'
         ;;
     esac
 }
@@ -80,23 +81,29 @@ for mb in "${sizes[@]}"; do
         done
     done
     echo "$file ($(stat -c %s "$file") bytes), $rounds rounds, $cores cores"
-    printf '%-32s %8s %17s %9s %6s %6s\n' mode "median s" "(min - max)" "peak MiB" "/ F1" "/ Fn"
+    printf '%-32s %8s %17s %9s %6s %6s %6s\n' mode "median s" "(min - max)" "peak MiB" "/ F1" \
+        "/ Fn" "cpu s"
     median() { awk -F'|' -v n="$1" '$1 == n { print $2 }' "$results" | sort -n |
         awk '{ t[NR] = $1 } END { if (NR) print NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'; }
     f1=$(median "${modes[0]%%|*}")
     fn=$(median "${modes[1]%%|*}")
     for m in "${modes[@]}"; do
         name=${m%%|*}
+        cpu=$(awk -F'|' -v n="$name" '$1 == n { split($2, w, " "); print w[3] }' "$results" |
+            sort -n | awk '{ t[NR] = $1 } END { if (NR) print t[int((NR + 1) / 2)] }')
         awk -F'|' -v n="$name" '$1 == n { print $2 }' "$results" | sort -n |
-            awk -v name="$name" -v f1="${f1:-0}" -v fn="${fn:-0}" '
+            awk -v name="$name" -v f1="${f1:-0}" -v fn="${fn:-0}" -v cpu="${cpu:-0}" '
             { t[NR] = $1; if ($2 > rss) rss = $2 }
             END {
                 if (NR == 0) { printf "%-32s failed\n", name; exit }
                 med = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2
-                printf "%-32s %8.2f (%6.2f - %6.2f) %9.1f %6.2f %6.2f\n", name, med, t[1], t[NR],
-                    rss, f1 > 0 ? med / f1 : 0, fn > 0 ? med / fn : 0
+                r1 = f1 > 0 ? med / f1 : 0
+                rn = fn > 0 ? med / fn : 0
+                printf "%-32s %8.2f (%6.2f - %6.2f) %9.1f %6.2f %6.2f %6.2f\n", name, med, t[1],
+                    t[NR], rss, r1, rn, cpu
             }'
     done
+    cp "$results" "$dir/tavrik-speed-${mb}mb.results"
     [ "${TAVRIK_BENCH_KEEP:-0}" = 1 ] || rm -f "$file"
 done
 echo "load after: $(uptime)"
