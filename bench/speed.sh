@@ -5,8 +5,9 @@
 # ratio to the parse floors F1 (one thread) and Fn (every core) of the same rounds.
 #   bench/speed.sh BUILD_DIR [ROUNDS] [SIZES_MB...]     (default: 5 rounds, 300 and 1000 MB)
 # The files go to $TAVRIK_BENCH_DIR (default $TMPDIR or /tmp), never into the source tree, and
-# are removed at the end unless TAVRIK_BENCH_KEEP=1. BUILD_DIR is configured with
-# -DTAVRIK_BENCH=ON; the desktop is measured when it was built with the GUI.
+# are removed at the end unless TAVRIK_BENCH_KEEP=1; TAVRIK_BENCH_MODES picks modes (see
+# below). BUILD_DIR is configured with -DTAVRIK_BENCH=ON; the desktop is measured when it was
+# built with the GUI.
 set -euo pipefail
 build=${1:?usage: bench/speed.sh BUILD_DIR [ROUNDS] [SIZES_MB...]}
 rounds=${2:-5}
@@ -45,6 +46,17 @@ modes=(
     "tavrik-batch|batch"
 )
 [ -x "$desktop" ] && modes+=("desktop|desktop")
+# TAVRIK_BENCH_MODES, an extended regular expression, keeps only the modes whose names match
+# it (the two floors are always measured: every ratio needs them).
+if [ -n "${TAVRIK_BENCH_MODES:-}" ]; then
+    kept=("${modes[@]:0:2}")
+    for m in "${modes[@]:2}"; do
+        if grep -qE -- "$TAVRIK_BENCH_MODES" <<<"${m%%|*}"; then
+            kept+=("$m")
+        fi
+    done
+    modes=("${kept[@]}")
+fi
 
 # One measurement: "SECONDS PEAK_MIB CPU_SECONDS" on stdout, or nothing when it failed.
 measure() {
