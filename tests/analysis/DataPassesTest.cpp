@@ -244,8 +244,7 @@ TEST(DataPasses, SecondPassSumsEveryElementInRecordOrderOnOneThreadOrTwo)
             const double nm1 = p1.sampleSizes[i] - 1.0;
             std::vector<double> e(t);
             for (std::size_t k = 0; k < t; ++k) {
-                const double z =
-                    (r.values[k] - p1.grandMeans[k]) / std::sqrt(p1.totalVariances[k]);
+                const double z = (r.values[k] - p1.grandMeans[k]) / std::sqrt(p1.totalVariances[k]);
                 e[k] = z - p1.popMeans(i, k);
             }
             for (std::size_t k = 0; k < t; ++k) {
