@@ -3,9 +3,11 @@
 #include "analysis/Bootstrap.h"
 #include "state/HeritabilityText.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 namespace tavrik {
@@ -15,469 +17,36 @@ namespace {
 constexpr std::size_t maxReplicates = 10000000;
 static_assert(defaultBootstrapSeed == 20261207, "the help text of --seed names the default");
 
-// Returns the text of the complaint, or an empty text when the value was taken.
-using ApplyOption = std::string (*)(BatchOptions&, std::string_view value);
-
 // The help text lists the options by section; the section also says where an option belongs:
-// to a run of the analysis (Analysis, Results), to the CSV import, or to both.
+// to a run of the analysis (Analysis, Results), to the CSV import, or to both. An option's
+// CLI11 group is the heading of its section.
 enum class Section { Analysis, Results, Import, General };
 
-struct OptionSpec
+std::string heading(Section section)
 {
-    std::string_view name;      // without the leading "--"
-    std::string_view valueName; // empty for an option that takes no value
-    std::string_view help;
-    Section section;
-    ApplyOption apply;
-    bool alsoImport = false; // an Analysis option that the import takes too
+    constexpr std::string_view headings[] = {
+        "Analysis options:",
+        "Result files, written only when the run succeeds (- is standard output):",
+        "Import options:",
+        "Other options:",
+    };
+    return std::string(headings[static_cast<std::size_t>(section)]);
+}
+
+// --variable belongs to the Analysis section, yet the import takes it too.
+constexpr std::string_view sharedOption = "--variable";
+
+// Our complaint about the command line. The options' callbacks throw it as soon as CLI11 has
+// read the option, so that the first bad value on the line is the one named;
+// parseBatchOptions turns it into a usage error.
+struct Refusal
+{
+    std::string message;
 };
 
-std::string quoted(std::string_view text)
+std::string inQuotes(std::string_view text)
 {
     return "\"" + std::string(text) + "\"";
-}
-
-std::string setPath(std::optional<std::string>& slot, std::string_view option, std::string_view v)
-{
-    if (v.empty()) {
-        return "--" + std::string(option) + " needs a file name";
-    }
-    slot = std::string(v);
-    return {};
-}
-
-// One row per option: adding an option is adding a row. The help text is built from it.
-const OptionSpec optionTable[] = {
-    {"heritability",
-     "H",
-     "heritability of the traits, 0 < H <= 1 (default 1)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         const std::optional<float> h = parseHeritability(v);
-         if (!h) {
-             return "heritability " + quoted(v) + " is not a number in the range 0 < H <= 1";
-         }
-         o.settings.heritability = *h;
-         return {};
-     }},
-    {"no-bias-correction",
-     {},
-     "do not correct r(ii) and the distances for sampling bias",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.settings.biasCorrection = 0;
-         return {};
-     }},
-    {"scaled",
-     {},
-     "also analyse the R matrix scaled by the population weights (only when the census "
-     "sizes differ)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.settings.scaledAnalysis = 1;
-         return {};
-     }},
-    {"show-matrices",
-     {},
-     "append the matrix listing to the report when both fit in 24000 bytes",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.settings.showMatrices = 1;
-         return {};
-     }},
-    {"population",
-     "NAME",
-     "use the population of this exact name; repeat for more (default: all)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         o.populations.emplace_back(v);
-         return {};
-     }},
-    {"variable",
-     "NAME",
-     "use the variable of this exact name; repeat for more (default: all)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         o.variables.emplace_back(v);
-         return {};
-     },
-     true},
-    {"report",
-     "FILE",
-     "write the report to FILE; - is standard output (the default)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (v.empty()) {
-             return "--report needs a file name";
-         }
-         o.reportPath = v;
-         return {};
-     }},
-    {"listing",
-     "FILE",
-     "write the matrix listing to FILE; - is standard output",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.listingPath, "listing", v);
-     }},
-    {"progress",
-     {},
-     "print the progress lines on standard error",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.progress = true;
-         return {};
-     }},
-    {"memory-budget",
-     "SIZE",
-     "memory for keeping the records between the two passes, so that the data file is read "
-     "once: bytes, or with a K, M or G suffix; 0 reads the file twice (default: a quarter of "
-     "the physical memory, at most 4G)",
-     Section::Analysis,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         const std::optional<std::uint64_t> size = parseByteSize(v);
-         if (!size) {
-             return "--memory-budget " + quoted(v) +
-                    ": expected a size in bytes, optionally with K, M or G (as 512M)";
-         }
-         o.memoryBudget = *size;
-         return {};
-     }},
-    {"save-output",
-     "FILE",
-     "the report, one line end, then the matrix listing unless --show-matrices put it in "
-     "the report: the file the desktop's Save Output As writes",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.saveOutputPath, "save-output", v);
-     }},
-    {"matrix",
-     "WHICH:LAYOUT:FILE",
-     "one matrix in one layout (see below); repeat for more",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         Result<MatrixRequest> request = parseMatrixRequest(v);
-         if (!request) {
-             return request.error().message;
-         }
-         o.matrices.push_back(std::move(*request));
-         return {};
-     }},
-    {"pc-scores",
-     "FILE",
-     "scores on the first two principal coordinates of the R matrix (CSV)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.pcScoresPath, "pc-scores", v);
-     }},
-    {"scaled-pc-scores",
-     "FILE",
-     "the same for the scaled R matrix (needs --scaled)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.scaledPcScoresPath, "scaled-pc-scores", v);
-     }},
-    {"vt-results",
-     "FILE",
-     "r(ii) and the observed, expected and residual within-group variances of every "
-     "population (CSV)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.vtResultsPath, "vt-results", v);
-     }},
-    {"chart",
-     "FILE",
-     "the first two principal coordinates as a 7 x 7 inch chart; FILE ends in .png (300 "
-     "dots per inch) or .svg (only in builds with Qt)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (!isChartFileName(v)) {
-             return "--chart " + quoted(v) + ": the file name must end in .png or .svg";
-         }
-         o.chartPath = std::string(v);
-         return {};
-     }},
-    {"chart-matrix",
-     "r|scaled-r",
-     "what --chart draws: the coordinates of the R matrix (r, the default) or of the scaled "
-     "R matrix (scaled-r, which needs --scaled and census sizes that differ)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (v == "r") {
-             o.chartMatrix = MatrixKind::R;
-         } else if (v == "scaled-r") {
-             o.chartMatrix = MatrixKind::ScaledR;
-         } else {
-             return "--chart-matrix " + quoted(v) + ": expected r or scaled-r";
-         }
-         return {};
-     }},
-    {"json",
-     "FILE",
-     "every number of the run in one JSON document: settings, populations, matrices with "
-     "their standard errors, Fst, Velbrand-Torvane values, principal coordinates, and the "
-     "sweep and bootstrap when asked for",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.jsonPath, "json", v);
-     }},
-    {"vt-chart",
-     "FILE",
-     "every population's residual within-group variance against its r(ii) as a 7 x 7 inch "
-     "chart, filled markers above the zero line, open ones below; FILE ends in .png (300 dots "
-     "per inch) or .svg (only in builds with Qt)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (!isChartFileName(v)) {
-             return "--vt-chart " + quoted(v) + ": the file name must end in .png or .svg";
-         }
-         o.vtChartPath = std::string(v);
-         return {};
-     }},
-    {"heritability-sweep",
-     "FROM:TO:STEP",
-     "recompute Fst, unbiased Fst, its se and every unbiased r(ii) for the heritabilities "
-     "FROM, FROM+STEP, ... up to TO (plain decimals, e.g. 0.2:1:0.05); needs --sweep-output",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         auto points = heritabilityRange(v);
-         if (!points) {
-             return points.error().message;
-         }
-         o.sweepSpec = std::string(v);
-         o.sweepPoints = std::move(*points);
-         return {};
-     }},
-    {"sweep-output",
-     "FILE",
-     "the heritability sweep as CSV, one line per heritability",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.sweepOutputPath, "sweep-output", v);
-     }},
-    {"sweep-chart",
-     "FILE",
-     "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE ends in "
-     ".png (300 dots per inch) or .svg (only in builds with Qt); needs --heritability-sweep",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (!isChartFileName(v)) {
-             return "--sweep-chart " + quoted(v) + ": the file name must end in .png or .svg";
-         }
-         o.sweepChartPath = std::string(v);
-         return {};
-     }},
-    {"bootstrap",
-     "N",
-     "N bootstrap replicates (records resampled within each population); the summary "
-     "follows the report",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         std::size_t n = 0;
-         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-         if (ec != std::errc{} || end != v.data() + v.size() || n < 2 || n > maxReplicates) {
-             return "--bootstrap " + quoted(v) +
-                    ": expected a whole number of replicates from 2 "
-                    "to " +
-                    std::to_string(maxReplicates);
-         }
-         o.bootstrapReplicates = n;
-         return {};
-     }},
-    {"seed",
-     "S",
-     "seed of the generator of the bootstrap and of the Mantel test's permutations, a whole "
-     "number from 0 to 2^64-1 (default 20261207)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         std::uint64_t seed = 0;
-         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seed);
-         if (ec != std::errc{} || end != v.data() + v.size() || v.empty()) {
-             return "--seed " + quoted(v) +
-                    ": expected a whole number from 0 to "
-                    "18446744073709551615";
-         }
-         o.bootstrapSeed = seed;
-         return {};
-     }},
-    {"bootstrap-output",
-     "FILE",
-     "the bootstrap standard errors and the 2.5% and 97.5% percentiles as CSV",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.bootstrapOutputPath, "bootstrap-output", v);
-     }},
-    {"mantel",
-     "FILE.csv",
-     "Mantel test of the D-square matrix (and the scaled one) against geography: FILE.csv "
-     "holds population,latitude,longitude or a square distance matrix; the summary follows "
-     "the report",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.mantelPath, "mantel", v);
-     }},
-    {"permutations",
-     "N|all",
-     "permutations of the Mantel test, 1 to 10000000 (default 9999), or all: every order of "
-     "at most 9 populations, for an exact p-value",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (v == "all") {
-             o.mantelExhaustive = true;
-             o.mantelPermutations.reset();
-             return {};
-         }
-         std::size_t n = 0;
-         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-         if (ec != std::errc{} || end != v.data() + v.size() || n < 1 ||
-             n > maxMantelPermutations) {
-             return "--permutations " + quoted(v) + ": expected a whole number from 1 to " +
-                    std::to_string(maxMantelPermutations) + ", or all";
-         }
-         o.mantelPermutations = n;
-         o.mantelExhaustive = false;
-         return {};
-     }},
-    {"mantel-method",
-     "pearson|spearman",
-     "the Mantel test's correlation: Pearson's r of the distances (the default) or Spearman's "
-     "of their ranks",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (v == "pearson") {
-             o.mantelMethod = MantelMethod::Pearson;
-         } else if (v == "spearman") {
-             o.mantelMethod = MantelMethod::Spearman;
-         } else {
-             return "--mantel-method " + quoted(v) + ": expected pearson or spearman";
-         }
-         return {};
-     }},
-    {"mantel-output",
-     "FILE",
-     "the Mantel test's summary and the distances of every pair of populations (text)",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.mantelOutputPath, "mantel-output", v);
-     }},
-    {"threads",
-     "N",
-     "threads that read the data file and run the bootstrap and the Mantel test (default: "
-     "every core; 1 reads the file sequentially); the results do not depend on it",
-     Section::Results,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         unsigned n = 0;
-         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-         if (ec != std::errc{} || end != v.data() + v.size() || n < 1 || n > 1024) {
-             return "--threads " + quoted(v) + ": expected a whole number from 1 to 1024";
-         }
-         o.threads = n;
-         return {};
-     }},
-    {"import-csv",
-     "IN.csv",
-     "convert IN.csv, one row per individual under a header row of column names, into a "
-     "data file; no analysis is run",
-     Section::Import,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.importCsv, "import-csv", v);
-     }},
-    {"population-column",
-     "NAME",
-     "the column that gives each row's population (required)",
-     Section::Import,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         if (v.empty()) {
-             return "--population-column needs a column name";
-         }
-         o.populationColumn = std::string(v);
-         return {};
-     }},
-    {"output",
-     "OUT.tvk",
-     "the data file to write (required); - is standard output",
-     Section::Import,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.outputPath, "output", v);
-     }},
-    {"census-sizes",
-     "FILE",
-     "CSV of population name and census size, one row per population (default: 100 for "
-     "every population)",
-     Section::Import,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         return setPath(o.censusSizesPath, "census-sizes", v);
-     }},
-    {"title",
-     "TEXT",
-     "title of the data set (default: the CSV file's name without its extension)",
-     Section::Import,
-     [](BatchOptions& o, std::string_view v) -> std::string {
-         o.title = std::string(v);
-         return {};
-     }},
-    {"leave-out-bad-rows",
-     {},
-     "leave out the rows with a value that is not a number or no population, instead of "
-     "stopping",
-     Section::Import,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.leaveOutBadRows = true;
-         return {};
-     }},
-    {"help",
-     {},
-     "show this help and exit",
-     Section::General,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.help = true;
-         return {};
-     }},
-    {"version",
-     {},
-     "show the version and exit",
-     Section::General,
-     [](BatchOptions& o, std::string_view) -> std::string {
-         o.version = true;
-         return {};
-     }},
-};
-
-struct NamedKind
-{
-    std::string_view name;
-    MatrixKind kind;
-    std::string_view described; // for messages
-};
-constexpr NamedKind matrixKinds[] = {
-    {"r", MatrixKind::R, "the R matrix"},
-    {"d2", MatrixKind::DSquare, "the D-square matrix"},
-    {"scaled-r", MatrixKind::ScaledR, "the scaled R matrix"},
-    {"scaled-d2", MatrixKind::ScaledDSquare, "the scaled D-square matrix"},
-};
-
-struct NamedLayout
-{
-    std::string_view name;
-    MatrixLayout layout;
-};
-constexpr NamedLayout matrixLayouts[] = {
-    {"list-space", MatrixLayout::ListSpace},
-    {"list-comma", MatrixLayout::ListComma},
-    {"square-space", MatrixLayout::SquareSpace},
-    {"square-comma", MatrixLayout::SquareComma},
-    {"ntsys", MatrixLayout::NtSys},
-    {"phylip", MatrixLayout::Phylip},
-};
-
-const OptionSpec* findOption(std::string_view name)
-{
-    for (const OptionSpec& entry : optionTable) {
-        if (entry.name == name) {
-            return &entry;
-        }
-    }
-    return nullptr;
 }
 
 Error usageError(std::string message)
@@ -485,9 +54,377 @@ Error usageError(std::string message)
     return Error{ErrorKind::Usage, std::move(message), {}, 0, {}};
 }
 
-std::string optionName(const OptionSpec& entry)
+// A whole number from min to max, written in digits only.
+template <typename Number>
+std::optional<Number> wholeNumber(std::string_view text, Number min, Number max)
 {
-    return "--" + std::string(entry.name);
+    Number n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc{} || end != text.data() + text.size() || text.empty() || n < min ||
+        n > max) {
+        return std::nullopt;
+    }
+    return n;
+}
+
+// Adds the options to a CLI11 application, section by section, in the order of the help text.
+struct OptionTable
+{
+    CLI::App& app;
+    std::string group; // the heading of the section being filled
+
+    void flag(const std::string& name, const std::string& help, std::function<void()> set)
+    {
+        app.add_flag_callback("--" + name, std::move(set), help)->group(group)->trigger_on_parse();
+    }
+
+    // take checks the value: it throws a Refusal or keeps it.
+    void value(const std::string& name,
+               const std::string& valueName,
+               const std::string& help,
+               std::function<void(const std::string&)> take)
+    {
+        app.add_option_function<std::string>("--" + name, std::move(take), help)
+            ->type_name(valueName)
+            ->group(group)
+            ->trigger_on_parse();
+    }
+
+    // An option whose value must not be empty: "--NAME needs " what, otherwise.
+    template <typename Slot>
+    void nonEmpty(const std::string& name,
+                  const std::string& valueName,
+                  const std::string& help,
+                  Slot& slot,
+                  const std::string& what = "a file name")
+    {
+        value(name, valueName, help, [name, what, &slot](const std::string& v) {
+            if (v.empty()) {
+                throw Refusal{"--" + name + " needs " + what};
+            }
+            slot = v;
+        });
+    }
+
+    // An option whose value parse reads; one it cannot read is refused as
+    // --NAME "VALUE": expected.
+    template <typename T, typename Parse>
+    void parsed(const std::string& name,
+                const std::string& valueName,
+                const std::string& help,
+                std::optional<T>& slot,
+                Parse parse,
+                const std::string& expected)
+    {
+        value(name, valueName, help, [name, parse, expected, &slot](const std::string& v) {
+            slot = parse(v);
+            if (!slot) {
+                throw Refusal{"--" + name + " " + inQuotes(v) + ": " + expected};
+            }
+        });
+    }
+};
+
+void describeOptions(CLI::App& app, BatchOptions& o)
+{
+    app.set_help_flag(); // ours is a plain flag, and the help text is ours too
+    app.allow_extras();  // the operands are left to us
+    OptionTable t{app, {}};
+    const auto chartName = [](std::string_view v) {
+        return isChartFileName(v) ? std::optional<std::string>(v) : std::nullopt;
+    };
+    const std::string chartExpected = "the file name must end in .png or .svg";
+
+    t.group = heading(Section::Analysis);
+    t.value("heritability",
+            "H",
+            "heritability of the traits, 0 < H <= 1 (default 1)",
+            [&o](const std::string& v) {
+                const std::optional<float> h = parseHeritability(v);
+                if (!h) {
+                    throw Refusal{"heritability " + inQuotes(v) +
+                                  " is not a number in the range 0 < H <= 1"};
+                }
+                o.settings.heritability = *h;
+            });
+    t.flag("no-bias-correction", "do not correct r(ii) and the distances for sampling bias", [&o] {
+        o.settings.biasCorrection = 0;
+    });
+    t.flag("scaled",
+           "also analyse the R matrix scaled by the population weights (only when the census "
+           "sizes differ)",
+           [&o] { o.settings.scaledAnalysis = 1; });
+    t.flag("show-matrices",
+           "append the matrix listing to the report when both fit in 24000 bytes",
+           [&o] { o.settings.showMatrices = 1; });
+    t.value("population",
+            "NAME",
+            "use the population of this exact name; repeat for more (default: all)",
+            [&o](const std::string& v) { o.populations.push_back(v); });
+    t.value("variable",
+            "NAME",
+            "use the variable of this exact name; repeat for more (default: all)",
+            [&o](const std::string& v) { o.variables.push_back(v); });
+    t.nonEmpty("report",
+               "FILE",
+               "write the report to FILE; - is standard output (the default)",
+               o.reportPath);
+    t.nonEmpty(
+        "listing", "FILE", "write the matrix listing to FILE; - is standard output", o.listingPath);
+    t.flag("progress", "print the progress lines on standard error", [&o] { o.progress = true; });
+    t.parsed("memory-budget",
+             "SIZE",
+             "memory for keeping the records between the two passes, so that the data file is "
+             "read once: bytes, or with a K, M or G suffix; 0 reads the file twice (default: a "
+             "quarter of the physical memory, at most 4G)",
+             o.memoryBudget,
+             parseByteSize,
+             "expected a size in bytes, optionally with K, M or G (as 512M)");
+
+    t.group = heading(Section::Results);
+    t.nonEmpty("save-output",
+               "FILE",
+               "the report, one line end, then the matrix listing unless --show-matrices put it in "
+               "the report: the file the desktop's Save Output As writes",
+               o.saveOutputPath);
+    t.value("matrix",
+            "WHICH:LAYOUT:FILE",
+            "one matrix in one layout (see below); repeat for more",
+            [&o](const std::string& v) {
+                Result<MatrixRequest> request = parseMatrixRequest(v);
+                if (!request) {
+                    throw Refusal{request.error().message};
+                }
+                o.matrices.push_back(std::move(*request));
+            });
+    t.nonEmpty("pc-scores",
+               "FILE",
+               "scores on the first two principal coordinates of the R matrix (CSV)",
+               o.pcScoresPath);
+    t.nonEmpty("scaled-pc-scores",
+               "FILE",
+               "the same for the scaled R matrix (needs --scaled)",
+               o.scaledPcScoresPath);
+    t.nonEmpty("vt-results",
+               "FILE",
+               "r(ii) and the observed, expected and residual within-group variances of every "
+               "population (CSV)",
+               o.vtResultsPath);
+    t.parsed("chart",
+             "FILE",
+             "the first two principal coordinates as a 7 x 7 inch chart; FILE ends in .png (300 "
+             "dots per inch) or .svg (only in builds with Qt)",
+             o.chartPath,
+             chartName,
+             chartExpected);
+    t.parsed(
+        "chart-matrix",
+        "r|scaled-r",
+        "what --chart draws: the coordinates of the R matrix (r, the default) or of the scaled R "
+        "matrix (scaled-r, which needs --scaled and census sizes that differ)",
+        o.chartMatrix,
+        [](std::string_view v) -> std::optional<MatrixKind> {
+            if (v == "r" || v == "scaled-r") {
+                return v == "r" ? MatrixKind::R : MatrixKind::ScaledR;
+            }
+            return std::nullopt;
+        },
+        "expected r or scaled-r");
+    t.nonEmpty(
+        "json",
+        "FILE",
+        "every number of the run in one JSON document: settings, populations, matrices with "
+        "their standard errors, Fst, Velbrand-Torvane values, principal coordinates, and the "
+        "sweep and bootstrap when asked for",
+        o.jsonPath);
+    t.parsed("vt-chart",
+             "FILE",
+             "every population's residual within-group variance against its r(ii) as a 7 x 7 "
+             "inch chart, filled markers above the zero line, open ones below; FILE ends in .png "
+             "(300 dots per inch) or .svg (only in builds with Qt)",
+             o.vtChartPath,
+             chartName,
+             chartExpected);
+    t.value("heritability-sweep",
+            "FROM:TO:STEP",
+            "recompute Fst, unbiased Fst, its se and every unbiased r(ii) for the heritabilities "
+            "FROM, FROM+STEP, ... up to TO (plain decimals, e.g. 0.2:1:0.05); needs "
+            "--sweep-output",
+            [&o](const std::string& v) {
+                auto points = heritabilityRange(v);
+                if (!points) {
+                    throw Refusal{points.error().message};
+                }
+                o.sweepSpec = v;
+                o.sweepPoints = std::move(*points);
+            });
+    t.nonEmpty("sweep-output",
+               "FILE",
+               "the heritability sweep as CSV, one line per heritability",
+               o.sweepOutputPath);
+    t.parsed("sweep-chart",
+             "FILE",
+             "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE "
+             "ends in .png (300 dots per inch) or .svg (only in builds with Qt); needs "
+             "--heritability-sweep",
+             o.sweepChartPath,
+             chartName,
+             chartExpected);
+    t.parsed(
+        "bootstrap",
+        "N",
+        "N bootstrap replicates (records resampled within each population); the summary "
+        "follows the report",
+        o.bootstrapReplicates,
+        [](std::string_view v) { return wholeNumber<std::size_t>(v, 2, maxReplicates); },
+        "expected a whole number of replicates from 2 to " + std::to_string(maxReplicates));
+    t.parsed(
+        "seed",
+        "S",
+        "seed of the generator of the bootstrap and of the Mantel test's permutations, a whole "
+        "number from 0 to 2^64-1 (default 20261207)",
+        o.bootstrapSeed,
+        [](std::string_view v) { return wholeNumber<std::uint64_t>(v, 0, UINT64_MAX); },
+        "expected a whole number from 0 to 18446744073709551615");
+    t.nonEmpty("bootstrap-output",
+               "FILE",
+               "the bootstrap standard errors and the 2.5% and 97.5% percentiles as CSV",
+               o.bootstrapOutputPath);
+    t.nonEmpty("mantel",
+               "FILE.csv",
+               "Mantel test of the D-square matrix (and the scaled one) against geography: "
+               "FILE.csv holds population,latitude,longitude or a square distance matrix; the "
+               "summary follows the report",
+               o.mantelPath);
+    t.value("permutations",
+            "N|all",
+            "permutations of the Mantel test, 1 to 10000000 (default 9999), or all: every order "
+            "of at most 9 populations, for an exact p-value",
+            [&o](const std::string& v) {
+                if (v == "all") {
+                    o.mantelExhaustive = true;
+                    o.mantelPermutations.reset();
+                    return;
+                }
+                const std::optional<std::size_t> n =
+                    wholeNumber<std::size_t>(v, 1, maxMantelPermutations);
+                if (!n) {
+                    throw Refusal{"--permutations " + inQuotes(v) +
+                                  ": expected a whole number from 1 to " +
+                                  std::to_string(maxMantelPermutations) + ", or all"};
+                }
+                o.mantelPermutations = n;
+                o.mantelExhaustive = false;
+            });
+    t.parsed(
+        "mantel-method",
+        "pearson|spearman",
+        "the Mantel test's correlation: Pearson's r of the distances (the default) or "
+        "Spearman's of their ranks",
+        o.mantelMethod,
+        [](std::string_view v) -> std::optional<MantelMethod> {
+            if (v == "pearson" || v == "spearman") {
+                return v == "pearson" ? MantelMethod::Pearson : MantelMethod::Spearman;
+            }
+            return std::nullopt;
+        },
+        "expected pearson or spearman");
+    t.nonEmpty("mantel-output",
+               "FILE",
+               "the Mantel test's summary and the distances of every pair of populations (text)",
+               o.mantelOutputPath);
+    t.value("threads",
+            "N",
+            "threads that read the data file and run the bootstrap and the Mantel test (default: "
+            "every core; 1 reads the file sequentially); the results do not depend on it",
+            [&o](const std::string& v) {
+                const std::optional<unsigned> n = wholeNumber(v, 1u, 1024u);
+                if (!n) {
+                    throw Refusal{"--threads " + inQuotes(v) +
+                                  ": expected a whole number from 1 to 1024"};
+                }
+                o.threads = *n;
+            });
+
+    t.group = heading(Section::Import);
+    t.nonEmpty("import-csv",
+               "IN.csv",
+               "convert IN.csv, one row per individual under a header row of column names, into a "
+               "data file; no analysis is run",
+               o.importCsv);
+    t.nonEmpty("population-column",
+               "NAME",
+               "the column that gives each row's population (required)",
+               o.populationColumn,
+               "a column name");
+    t.nonEmpty("output",
+               "OUT.tvk",
+               "the data file to write (required); - is standard output",
+               o.outputPath);
+    t.nonEmpty("census-sizes",
+               "FILE",
+               "CSV of population name and census size, one row per population (default: 100 for "
+               "every population)",
+               o.censusSizesPath);
+    t.value("title",
+            "TEXT",
+            "title of the data set (default: the CSV file's name without its extension)",
+            [&o](const std::string& v) { o.title = v; });
+    t.flag("leave-out-bad-rows",
+           "leave out the rows with a value that is not a number or no population, instead of "
+           "stopping",
+           [&o] { o.leaveOutBadRows = true; });
+
+    t.group = heading(Section::General);
+    t.flag("help", "show this help and exit", [&o] { o.help = true; });
+    t.flag("version", "show the version and exit", [&o] { o.version = true; });
+}
+
+// The arguments as CLI11 is to read them, in reverse order, and the complaint about the first
+// one it must not see: an unknown option, a flag given a value, an option without its value
+// at the end. CLI11 reads "--name=" as "--name" followed by the next argument, so every
+// "--name=VALUE" is split here. The arguments after the complaint are left out: a bad value
+// before it is named first, as the line is read.
+struct CommandLine
+{
+    std::vector<std::string> reversed;
+    std::optional<std::string> complaint;
+};
+
+CommandLine commandLineFor(const CLI::App& app, std::span<const std::string_view> args)
+{
+    CommandLine line;
+    std::vector<std::string>& out = line.reversed;
+    for (std::size_t i = 0; i < args.size() && !line.complaint; ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--") {
+            out.insert(out.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        const std::size_t eq = arg.find('=');
+        const std::string name(arg.substr(0, eq));
+        const CLI::Option* option = arg.starts_with("--") ? app.get_option_no_throw(name) : nullptr;
+        const bool takesValue = option != nullptr && !option->get_type_name().empty();
+        if (option == nullptr && arg != "-" && arg.starts_with('-')) {
+            line.complaint = "unknown option " + inQuotes(arg);
+        } else if (option == nullptr) {
+            out.emplace_back(arg);
+        } else if (eq != std::string_view::npos && !takesValue) {
+            line.complaint = "option " + name + " takes no value";
+        } else if (eq != std::string_view::npos) {
+            out.push_back(name);
+            out.emplace_back(arg.substr(eq + 1));
+        } else if (takesValue && i + 1 == args.size()) {
+            line.complaint = "option " + name + " needs a value (" + option->get_type_name() + ")";
+        } else {
+            out.push_back(name);
+            if (takesValue) {
+                out.emplace_back(args[++i]);
+            }
+        }
+    }
+    std::reverse(out.begin(), out.end());
+    return line;
 }
 
 bool isScaled(MatrixKind kind)
@@ -496,19 +433,21 @@ bool isScaled(MatrixKind kind)
 }
 
 // The checks that need every option: what the import needs and refuses, or what a run needs.
+// firstRunOnly and firstImportOnly are the first options given that only a run, or only the
+// import, takes (empty when there is none).
 Status checkCombination(const BatchOptions& options,
-                        const std::vector<std::string_view>& operands,
-                        const OptionSpec* firstRunOnly,
-                        const OptionSpec* firstImportOnly)
+                        const std::vector<std::string>& operands,
+                        const std::string& firstRunOnly,
+                        const std::string& firstImportOnly)
 {
     if (options.importCsv) {
-        if (firstRunOnly != nullptr) {
-            return usageError("option " + optionName(*firstRunOnly) +
+        if (!firstRunOnly.empty()) {
+            return usageError("option " + firstRunOnly +
                               " belongs to an analysis run and cannot be used with --import-csv");
         }
         if (!operands.empty()) {
             return usageError("--import-csv takes no data file, found also " +
-                              quoted(operands.front()));
+                              inQuotes(operands.front()));
         }
         if (!options.populationColumn) {
             return usageError("--import-csv needs --population-column NAME, the column that "
@@ -519,15 +458,15 @@ Status checkCombination(const BatchOptions& options,
         }
         return Done{};
     }
-    if (firstImportOnly != nullptr) {
-        return usageError("option " + optionName(*firstImportOnly) +
+    if (!firstImportOnly.empty()) {
+        return usageError("option " + firstImportOnly +
                           " belongs to the CSV import and needs --import-csv");
     }
     if (operands.empty()) {
         return usageError("no data file given");
     }
     if (operands.size() > 1) {
-        return usageError("one data file expected, found also " + quoted(operands[1]));
+        return usageError("one data file expected, found also " + inQuotes(operands[1]));
     }
     if (options.sweepSpec.has_value() != options.sweepOutputPath.has_value()) {
         return usageError(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
@@ -616,10 +555,35 @@ bool isChartFileName(std::string_view path)
 
 Result<MatrixRequest> parseMatrixRequest(std::string_view text)
 {
+    struct NamedKind
+    {
+        std::string_view name;
+        MatrixKind kind;
+    };
+    static constexpr NamedKind kinds[] = {
+        {"r", MatrixKind::R},
+        {"d2", MatrixKind::DSquare},
+        {"scaled-r", MatrixKind::ScaledR},
+        {"scaled-d2", MatrixKind::ScaledDSquare},
+    };
+    struct NamedLayout
+    {
+        std::string_view name;
+        MatrixLayout layout;
+    };
+    static constexpr NamedLayout layouts[] = {
+        {"list-space", MatrixLayout::ListSpace},
+        {"list-comma", MatrixLayout::ListComma},
+        {"square-space", MatrixLayout::SquareSpace},
+        {"square-comma", MatrixLayout::SquareComma},
+        {"ntsys", MatrixLayout::NtSys},
+        {"phylip", MatrixLayout::Phylip},
+    };
+
     const std::size_t first = text.find(':');
     const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
     if (second == std::string_view::npos) {
-        return usageError("--matrix needs WHICH:LAYOUT:FILE, found " + quoted(text));
+        return usageError("--matrix needs WHICH:LAYOUT:FILE, found " + inQuotes(text));
     }
     MatrixRequest request;
     request.given = std::string(text);
@@ -627,27 +591,27 @@ Result<MatrixRequest> parseMatrixRequest(std::string_view text)
     const std::string_view layout = text.substr(first + 1, second - first - 1);
     request.path = std::string(text.substr(second + 1));
 
-    const auto kind = std::find_if(std::begin(matrixKinds),
-                                   std::end(matrixKinds),
-                                   [which](const NamedKind& k) { return k.name == which; });
-    if (kind == std::end(matrixKinds)) {
-        return usageError("--matrix " + quoted(text) + ": unknown matrix " + quoted(which) +
+    const auto* kind = std::find_if(std::begin(kinds),
+                                    std::end(kinds),
+                                    [which](const NamedKind& k) { return k.name == which; });
+    if (kind == std::end(kinds)) {
+        return usageError("--matrix " + inQuotes(text) + ": unknown matrix " + inQuotes(which) +
                           "; WHICH is r, d2, scaled-r or scaled-d2");
     }
-    const auto named = std::find_if(std::begin(matrixLayouts),
-                                    std::end(matrixLayouts),
-                                    [layout](const NamedLayout& l) { return l.name == layout; });
-    if (named == std::end(matrixLayouts)) {
-        return usageError("--matrix " + quoted(text) + ": unknown layout " + quoted(layout) +
+    const auto* named = std::find_if(std::begin(layouts),
+                                     std::end(layouts),
+                                     [layout](const NamedLayout& l) { return l.name == layout; });
+    if (named == std::end(layouts)) {
+        return usageError("--matrix " + inQuotes(text) + ": unknown layout " + inQuotes(layout) +
                           "; LAYOUT is list-space, list-comma, square-space, square-comma, "
                           "ntsys or phylip");
     }
     if (!layoutFitsKind(named->layout, kind->kind)) {
-        return usageError("--matrix " + quoted(text) +
+        return usageError("--matrix " + inQuotes(text) +
                           ": the phylip layout holds distances only; WHICH is d2 or scaled-d2");
     }
     if (request.path.empty()) {
-        return usageError("--matrix " + quoted(text) + " names no file");
+        return usageError("--matrix " + inQuotes(text) + " names no file");
     }
     request.kind = kind->kind;
     request.layout = named->layout;
@@ -676,76 +640,6 @@ std::optional<float> parseHeritability(std::string_view text)
     return h;
 }
 
-Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
-{
-    BatchOptions options;
-    std::vector<std::string_view> operands;
-    bool optionsEnded = false;
-    const OptionSpec* firstRunOnly = nullptr;
-    const OptionSpec* firstImportOnly = nullptr;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
-            operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (!arg.starts_with("--")) {
-            return usageError("unknown option " + quoted(arg));
-        }
-        std::string_view name = arg.substr(2);
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t eq = name.find('='); eq != std::string_view::npos) {
-            inlineValue = name.substr(eq + 1);
-            name = name.substr(0, eq);
-        }
-        const OptionSpec* entry = findOption(name);
-        if (entry == nullptr) {
-            return usageError("unknown option " + quoted(arg));
-        }
-        std::string_view value;
-        if (entry->valueName.empty()) {
-            if (inlineValue) {
-                return usageError("option --" + std::string(name) + " takes no value");
-            }
-        } else if (inlineValue) {
-            value = *inlineValue;
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return usageError("option --" + std::string(name) + " needs a value (" +
-                              std::string(entry->valueName) + ")");
-        }
-        if (std::string complaint = entry->apply(options, value); !complaint.empty()) {
-            return usageError(std::move(complaint));
-        }
-        const bool runOnly = (entry->section == Section::Analysis && !entry->alsoImport) ||
-                             entry->section == Section::Results;
-        if (runOnly && firstRunOnly == nullptr) {
-            firstRunOnly = entry;
-        }
-        if (entry->section == Section::Import && firstImportOnly == nullptr) {
-            firstImportOnly = entry;
-        }
-    }
-
-    if (options.help || options.version) {
-        return options;
-    }
-    if (Status combined = checkCombination(options, operands, firstRunOnly, firstImportOnly);
-        !combined) {
-        return combined.error();
-    }
-    if (!options.importCsv) {
-        options.dataFile = operands.front();
-    }
-    return options;
-}
-
 std::optional<std::uint64_t> parseByteSize(std::string_view text)
 {
     std::uint64_t number = 0;
@@ -770,10 +664,63 @@ std::optional<std::uint64_t> parseByteSize(std::string_view text)
     return number << shift;
 }
 
+Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
+{
+    BatchOptions options;
+    CLI::App app;
+    describeOptions(app, options);
+    CommandLine line = commandLineFor(app, args);
+    try {
+        app.parse(std::move(line.reversed));
+    } catch (const Refusal& refusal) {
+        return usageError(refusal.message);
+    } catch (const CLI::ParseError& error) {
+        return usageError(error.what()); // not expected: the line was checked above
+    }
+    if (line.complaint) {
+        return usageError(*line.complaint);
+    }
+    // What CLI11 left: the operands, and the first "--" if one ended the options.
+    std::vector<std::string> operands = app.remaining();
+    if (const auto end = std::find(operands.begin(), operands.end(), "--"); end != operands.end()) {
+        operands.erase(end);
+    }
+    if (options.help || options.version) {
+        return options;
+    }
+
+    std::string firstRunOnly;
+    std::string firstImportOnly;
+    for (const CLI::Option* option : app.parse_order()) {
+        const std::string& group = option->get_group();
+        const bool runOnly =
+            (group == heading(Section::Analysis) && option->get_name() != sharedOption) ||
+            group == heading(Section::Results);
+        if (runOnly && firstRunOnly.empty()) {
+            firstRunOnly = option->get_name();
+        }
+        if (group == heading(Section::Import) && firstImportOnly.empty()) {
+            firstImportOnly = option->get_name();
+        }
+    }
+    if (Status combined = checkCombination(options, operands, firstRunOnly, firstImportOnly);
+        !combined) {
+        return combined.error();
+    }
+    if (!options.importCsv) {
+        options.dataFile = operands.front();
+    }
+    return options;
+}
+
 std::string batchUsage()
 {
     constexpr std::size_t helpColumn = 30;
     constexpr std::size_t lineWidth = 79;
+    BatchOptions unused;
+    CLI::App app;
+    describeOptions(app, unused);
+
     std::string text =
         "Usage: tavrik-batch [OPTIONS] DATAFILE\n"
         "       tavrik-batch --import-csv IN.csv --population-column NAME --output OUT.tvk\n"
@@ -793,38 +740,28 @@ std::string batchUsage()
         text += left;
         appendWrapped(text, help, helpColumn, lineWidth);
     };
-    const auto section = [&](Section which, std::string_view heading) {
-        text += "\n" + std::string(heading) + "\n";
-        for (const OptionSpec& entry : optionTable) {
-            if (entry.section == which) {
-                std::string left = optionName(entry);
-                if (!entry.valueName.empty()) {
-                    left += " " + std::string(entry.valueName);
-                }
-                row(std::move(left), entry.help);
+    const auto section = [&](Section which) {
+        text += "\n" + heading(which) + "\n";
+        for (const CLI::Option* option : app.get_options()) {
+            if (option->get_group() == heading(which)) {
+                const std::string valueName = option->get_type_name();
+                row(option->get_name() + (valueName.empty() ? "" : " " + valueName),
+                    option->get_description());
             }
         }
     };
-    section(Section::Analysis, "Analysis options:");
-    section(Section::Results,
-            "Result files, written only when the run succeeds (- is standard output):");
-    text += "\n  ";
-    appendWrapped(text,
-                  "WHICH is r, d2, scaled-r or scaled-d2; the scaled matrices need --scaled "
-                  "and census sizes that differ.",
-                  2,
-                  lineWidth);
-    text += "  ";
-    appendWrapped(text,
-                  "LAYOUT is list-space, list-comma, square-space, square-comma, ntsys or "
-                  "phylip (d2 and scaled-d2 only).",
-                  2,
-                  lineWidth);
-    section(Section::Import, "Import options:");
+    section(Section::Analysis);
+    section(Section::Results);
+    text += "\n"
+            "  WHICH is r, d2, scaled-r or scaled-d2; the scaled matrices need --scaled and\n"
+            "  census sizes that differ.\n"
+            "  LAYOUT is list-space, list-comma, square-space, square-comma, ntsys or phylip\n"
+            "  (d2 and scaled-d2 only).\n";
+    section(Section::Import);
     row("--variable NAME",
         "a column to import as a variable; repeat for more, in the order the data file is to "
         "list them (default: every numeric column but the population column)");
-    section(Section::General, "Other options:");
+    section(Section::General);
     text += "\n"
             "Exit status: 0 done; 1 the analysis cannot proceed or an output file cannot be\n"
             "written; 2 a usage error; 3 the data file, the CSV file, the census file or the\n"
