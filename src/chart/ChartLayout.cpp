@@ -13,6 +13,8 @@
 #include <tuple>
 #include <utility>
 
+#include "chart/ChartAxes.h"
+
 namespace tavrik {
 
 namespace {
@@ -220,24 +222,6 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         layout.labels[i].box = boxes[i];
     }
-}
-
-int tickDecimals(double step)
-{
-    const int magnitude = static_cast<int>(std::floor(std::log10(step) + 1e-9));
-    return std::max(0, -magnitude);
-}
-
-// The multiples of step from lo to hi (both inclusive, with a little tolerance).
-std::vector<double> multiples(double lo, double hi, double step)
-{
-    std::vector<double> values;
-    for (auto k = static_cast<long>(std::ceil(lo / step - 1e-9));
-         static_cast<double>(k) <= hi / step + 1e-9;
-         ++k) {
-        values.push_back(static_cast<double>(k) * step);
-    }
-    return values;
 }
 
 // The smallest and largest finite value together with zero, widened when they coincide and
@@ -513,8 +497,6 @@ layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const Chart
     layout.canvas = input.canvas;
     const double m = style.margin;
     const double w = input.canvas.width;
-    const double h = input.canvas.height;
-    const double tl = style.tickLength;
     const double r = style.pointRadius;
 
     // r(ii) from zero, the distance of a population at the centroid; the residuals on both
@@ -526,7 +508,6 @@ layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const Chart
     layout.yTitle = "Residual variance (observed minus expected)";
     const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
     const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
-    const double tickHeight = measure("0", ChartFont::Tick).height;
 
     double top = m;
     if (!input.title.empty()) {
@@ -558,48 +539,7 @@ layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const Chart
         top += rowHeight + legendSpacing;
     }
     const double frameTop = top - legendSpacing + titleGap;
-    const double frameBottom = h - m - xTitleSize.height - titleGap - tickHeight - tl - 1.0;
-    const double frameHeight = std::max(1.0, frameBottom - frameTop);
-
-    // The vertical ticks first: their numbers' width decides where the frame begins.
-    layout.yStep = niceStep(style.tickSpacing * (layout.yMax - layout.yMin) / frameHeight);
-    const int yDecimals = tickDecimals(layout.yStep);
-    double yLabelWidth = 0.0;
-    for (double v : multiples(layout.yMin, layout.yMax, layout.yStep)) {
-        ChartTick t;
-        t.value = v;
-        t.label = tickText(v, yDecimals);
-        const ChartSize s = measure(t.label, ChartFont::Tick);
-        t.labelBox = {0.0, 0.0, s.width, s.height};
-        yLabelWidth = std::max(yLabelWidth, s.width);
-        layout.yTicks.push_back(std::move(t));
-    }
-    const double frameLeft = m + yTitleSize.height + titleGap + yLabelWidth + tl + 2.0;
-    layout.frame = {frameLeft, frameTop, std::max(1.0, w - m - frameLeft), frameHeight};
-    const ChartRect& f = layout.frame;
-    for (ChartTick& t : layout.yTicks) {
-        t.position = layout.toCanvas({layout.xMin, t.value}).y;
-        t.labelBox.left = f.left - tl - 2.0 - t.labelBox.width;
-        t.labelBox.top = t.position - t.labelBox.height / 2.0;
-    }
-    layout.xStep = niceStep(style.tickSpacing * (layout.xMax - layout.xMin) / f.width);
-    const int xDecimals = tickDecimals(layout.xStep);
-    for (double v : multiples(layout.xMin, layout.xMax, layout.xStep)) {
-        ChartTick t;
-        t.value = v;
-        t.position = layout.toCanvas({v, layout.yMin}).x;
-        t.label = tickText(v, xDecimals);
-        const ChartSize s = measure(t.label, ChartFont::Tick);
-        t.labelBox = {t.position - s.width / 2.0, f.bottom() + tl + 1.0, s.width, s.height};
-        layout.xTicks.push_back(std::move(t));
-    }
-    layout.xTitleBox = {f.left + (f.width - xTitleSize.width) / 2.0,
-                        f.bottom() + tl + 1.0 + tickHeight + titleGap,
-                        xTitleSize.width,
-                        xTitleSize.height};
-    // turned a quarter left: the text's height runs along x, its width along y
-    layout.yTitleBox = {
-        m, f.top + (f.height - yTitleSize.width) / 2.0, yTitleSize.height, yTitleSize.width};
+    layOutFreeAxes(layout, frameTop, xTitleSize, yTitleSize, measure);
     layout.zeroY = layout.toCanvas({0.0, 0.0}).y;
 
     std::vector<ChartSize> sizes;
@@ -610,6 +550,7 @@ layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const Chart
         sizes.push_back(measure(input.names[i], ChartFont::PointLabel));
     }
     // The numbers are outside the frame, so only the points and the zero line are in the way.
+    const ChartRect& f = layout.frame;
     Obstacles obstacles;
     obstacles.markers = discBoxes(layout.points, r);
     obstacles.axisLines.push_back({f.left, layout.zeroY - 0.5, f.width, 1.0});

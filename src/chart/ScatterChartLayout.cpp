@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "chart/ChartAxes.h"
+
 namespace tavrik {
 
 namespace {
@@ -16,24 +18,6 @@ constexpr double titleGap = 6.0;     // between a title and what it names
 constexpr double legendLine = 18.0;  // length of the legend's line sample
 constexpr double legendGap = 4.0;    // between the sample and the text
 constexpr double dataPadding = 0.04; // of a span, kept free at the far end of an axis
-
-int decimalsFor(double step)
-{
-    const int magnitude = static_cast<int>(std::floor(std::log10(step) + 1e-9));
-    return std::max(0, -magnitude);
-}
-
-// The multiples of step from lo to hi (both inclusive, with a little tolerance).
-std::vector<double> multiples(double lo, double hi, double step)
-{
-    std::vector<double> values;
-    for (auto k = static_cast<long>(std::ceil(lo / step - 1e-9));
-         static_cast<double>(k) <= hi / step + 1e-9;
-         ++k) {
-        values.push_back(static_cast<double>(k) * step);
-    }
-    return values;
-}
 
 // An axis from zero (or from below it, for negative values) to a little past the largest.
 void axisRange(
@@ -88,8 +72,6 @@ ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
     layout.canvas = input.canvas;
     const double m = style.margin;
     const double w = input.canvas.width;
-    const double h = input.canvas.height;
-    const double tl = style.tickLength;
     const std::size_t n = input.x.size();
 
     // The least-squares line of y on x, over the points' x range.
@@ -132,7 +114,6 @@ ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
     layout.yTitle = input.yTitle;
     const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
     const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
-    const double tickHeight = measure("0", ChartFont::Tick).height;
 
     double top = m;
     if (!input.title.empty()) {
@@ -151,50 +132,7 @@ ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
         layout.legendBox = {x + legendLine + legendGap, top, s.width, s.height};
         top = layout.legendBox.bottom() + titleGap;
     }
-    const double frameBottom = h - m - xTitleSize.height - titleGap - tickHeight - tl - 1.0;
-    const double frameHeight = std::max(1.0, frameBottom - top);
-
-    // The vertical ticks first: their numbers' width decides where the frame begins.
-    layout.yStep = niceStep(style.tickSpacing * (layout.yMax - layout.yMin) / frameHeight);
-    const int yDecimals = decimalsFor(layout.yStep);
-    double yLabelWidth = 0.0;
-    for (double v : multiples(layout.yMin, layout.yMax, layout.yStep)) {
-        ChartTick t;
-        t.value = v;
-        t.label = tickText(v, yDecimals);
-        const ChartSize s = measure(t.label, ChartFont::Tick);
-        t.labelBox = {0.0, 0.0, s.width, s.height};
-        yLabelWidth = std::max(yLabelWidth, s.width);
-        layout.yTicks.push_back(std::move(t));
-    }
-    const double frameLeft = m + yTitleSize.height + titleGap + yLabelWidth + tl + 2.0;
-    layout.frame = {frameLeft, top, std::max(1.0, w - m - frameLeft), frameHeight};
-    const ChartRect& f = layout.frame;
-    for (ChartTick& t : layout.yTicks) {
-        t.position = layout.toCanvas({layout.xMin, t.value}).y;
-        t.labelBox.left = f.left - tl - 2.0 - t.labelBox.width;
-        t.labelBox.top = t.position - t.labelBox.height / 2.0;
-    }
-
-    layout.xStep = niceStep(style.tickSpacing * (layout.xMax - layout.xMin) / f.width);
-    const int xDecimals = decimalsFor(layout.xStep);
-    for (double v : multiples(layout.xMin, layout.xMax, layout.xStep)) {
-        ChartTick t;
-        t.value = v;
-        t.position = layout.toCanvas({v, layout.yMin}).x;
-        t.label = tickText(v, xDecimals);
-        const ChartSize s = measure(t.label, ChartFont::Tick);
-        t.labelBox = {t.position - s.width / 2.0, f.bottom() + tl + 1.0, s.width, s.height};
-        layout.xTicks.push_back(std::move(t));
-    }
-
-    layout.xTitleBox = {f.left + (f.width - xTitleSize.width) / 2.0,
-                        f.bottom() + tl + 1.0 + tickHeight + titleGap,
-                        xTitleSize.width,
-                        xTitleSize.height};
-    // turned a quarter left: the text's height runs along x, its width along y
-    layout.yTitleBox = {
-        m, f.top + (f.height - yTitleSize.width) / 2.0, yTitleSize.height, yTitleSize.width};
+    layOutFreeAxes(layout, top, xTitleSize, yTitleSize, measure);
 
     for (std::size_t k = 0; k < n; ++k) {
         layout.points.push_back(layout.toCanvas({input.x[k], input.y[k]}));
