@@ -169,6 +169,34 @@ void drawText(QPainter& painter, const ChartRect& box, const std::string& text)
     painter.drawText(qt(box), Qt::AlignCenter | Qt::TextDontClip, qt(text));
 }
 
+// Saves the painter's state and starts a chart on a white canvas, drawn antialiased.
+void beginCanvas(QPainter& painter, ChartSize canvas)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRectF(0, 0, canvas.width, canvas.height), Qt::white);
+}
+
+// The ticks below and left of the frame of a chart with free axes, with their numbers.
+void drawFreeAxisTicks(QPainter& painter,
+                       const ChartRect& f,
+                       const std::vector<ChartTick>& xTicks,
+                       const std::vector<ChartTick>& yTicks,
+                       const ChartStyle& st)
+{
+    painter.setFont(chartFont(ChartFont::Tick, st, *painter.device()));
+    for (const ChartTick& t : xTicks) {
+        painter.drawLine(QPointF(t.position, f.bottom()),
+                         QPointF(t.position, f.bottom() + st.tickLength));
+        drawText(painter, t.labelBox, t.label);
+    }
+    for (const ChartTick& t : yTicks) {
+        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
+        drawText(painter, t.labelBox, t.label);
+    }
+}
+
 // The axis titles (the vertical one turned a quarter) and the title, alike in every chart.
 template <typename Layout>
 void drawTitles(QPainter& painter,
@@ -207,10 +235,7 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+    beginCanvas(painter, layout.canvas);
 
     const ChartRect& f = layout.frame;
     painter.setBrush(Qt::NoBrush);
@@ -268,10 +293,7 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+    beginCanvas(painter, layout.canvas);
 
     const ChartRect& f = layout.frame;
     painter.setBrush(Qt::NoBrush);
@@ -282,16 +304,7 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
     painter.setPen(QPen(axisColour, 0.8));
     painter.drawRect(qt(f));
 
-    painter.setFont(chartFont(ChartFont::Tick, st, device));
-    for (const ChartTick& t : layout.xTicks) {
-        painter.drawLine(QPointF(t.position, f.bottom()),
-                         QPointF(t.position, f.bottom() + st.tickLength));
-        drawText(painter, t.labelBox, t.label);
-    }
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
-        drawText(painter, t.labelBox, t.label);
-    }
+    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
 
     const QColor colours[] = {pointColour, centroidColour};
     const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine};
@@ -331,10 +344,7 @@ void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+    beginCanvas(painter, layout.canvas);
 
     const ChartRect& f = layout.frame;
     painter.setBrush(Qt::NoBrush);
@@ -345,16 +355,7 @@ void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
     painter.setPen(QPen(axisColour, 0.8));
     painter.drawRect(qt(f));
 
-    painter.setFont(chartFont(ChartFont::Tick, st, device));
-    for (const ChartTick& t : layout.xTicks) {
-        painter.drawLine(QPointF(t.position, f.bottom()),
-                         QPointF(t.position, f.bottom() + st.tickLength));
-        drawText(painter, t.labelBox, t.label);
-    }
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
-        drawText(painter, t.labelBox, t.label);
-    }
+    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
 
     painter.setPen(QPen(Qt::black, 0.4));
     painter.setBrush(pointColour);
@@ -385,10 +386,7 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(QRectF(0, 0, layout.canvas.width, layout.canvas.height), Qt::white);
+    beginCanvas(painter, layout.canvas);
 
     const ChartRect& f = layout.frame;
     painter.setBrush(Qt::NoBrush);
@@ -397,16 +395,7 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout)
     painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
     painter.drawLine(QPointF(f.left, layout.zeroY), QPointF(f.right(), layout.zeroY));
 
-    painter.setFont(chartFont(ChartFont::Tick, st, device));
-    for (const ChartTick& t : layout.xTicks) {
-        painter.drawLine(QPointF(t.position, f.bottom()),
-                         QPointF(t.position, f.bottom() + st.tickLength));
-        drawText(painter, t.labelBox, t.label);
-    }
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left - st.tickLength, t.position), QPointF(f.left, t.position));
-        drawText(painter, t.labelBox, t.label);
-    }
+    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
 
     // Filled against open rather than two colours, so that a grey print still tells them apart.
     const auto marker = [&painter, &st](ChartPoint p, bool above) {
