@@ -18,9 +18,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
+
+#include "ProcessUsage.h"
 
 namespace {
+
+using tavrik::bench::cpuSeconds;
+using tavrik::bench::peakRssMiB;
 
 // Any box or dialog the run would show means the measurement failed: say what it was and stop
 // instead of waiting for a user.
@@ -61,23 +65,6 @@ private:
         std::_Exit(1);
     }
 };
-
-double peakRssMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0; // KiB on Linux
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 } // namespace
 

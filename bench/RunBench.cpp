@@ -20,10 +20,11 @@
 #include <string>
 #include <string_view>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include "ProcessUsage.h"
 
 #if __has_include(<fast_float/fast_float.h>)
 #include <fast_float/fast_float.h>
@@ -32,24 +33,8 @@
 
 namespace {
 
-double peakRssMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0; // KiB on Linux
-}
-
-// Processor time of every thread, user and system: on a machine that others keep busy it
-// varies less than the wall time.
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using tavrik::bench::cpuSeconds;
+using tavrik::bench::peakRssMiB;
 
 bool isSeparator(char c)
 {
@@ -62,6 +47,38 @@ bool isLineEnd(char c)
 }
 
 enum class Parser { FromChars, FastFloat };
+
+// The sum of every field of [p, e), counted in fields: the bare parse, nothing checked.
+double sumFields(const char* p, const char* const e, Parser parser, long& fields)
+{
+    double sum = 0.0;
+    while (p < e) {
+        while (p < e && isSeparator(*p)) {
+            ++p;
+        }
+        const char* t = p;
+        while (t < e && !isSeparator(*t)) {
+            ++t;
+        }
+        if (t > p) {
+            double v = 0.0;
+#ifdef TAVRIK_BENCH_FAST_FLOAT
+            if (parser == Parser::FastFloat) {
+                fast_float::from_chars(p, t, v);
+            } else {
+                std::from_chars(p, t, v);
+            }
+#else
+            (void)parser;
+            std::from_chars(p, t, v);
+#endif
+            sum += v;
+            ++fields;
+        }
+        p = t;
+    }
+    return sum;
+}
 
 // Parses every field of bytes [from, to) of the file, read 1 MiB at a time and cut after the
 // last line end of each read; returns the sum of the values so nothing is optimised away.
@@ -85,33 +102,7 @@ double floorRange(int fd, off_t from, off_t to, Parser parser, long& fields)
                 used = static_cast<std::size_t>(got); // a line longer than a read
             }
         }
-        const char* p = buf.data();
-        const char* const e = p + used;
-        while (p < e) {
-            while (p < e && isSeparator(*p)) {
-                ++p;
-            }
-            const char* t = p;
-            while (t < e && !isSeparator(*t)) {
-                ++t;
-            }
-            if (t > p) {
-                double v = 0.0;
-#ifdef TAVRIK_BENCH_FAST_FLOAT
-                if (parser == Parser::FastFloat) {
-                    fast_float::from_chars(p, t, v);
-                } else {
-                    std::from_chars(p, t, v);
-                }
-#else
-                (void)parser;
-                std::from_chars(p, t, v);
-#endif
-                sum += v;
-                ++fields;
-            }
-            p = t;
-        }
+        sum += sumFields(buf.data(), buf.data() + used, parser, fields);
         from += static_cast<off_t>(used);
     }
     return sum;
@@ -120,26 +111,7 @@ double floorRange(int fd, off_t from, off_t to, Parser parser, long& fields)
 // Every field of text[from, to), cut as floorRange cuts its reads.
 double floorMapped(const char* text, std::size_t from, std::size_t to, long& fields)
 {
-    double sum = 0.0;
-    const char* p = text + from;
-    const char* const e = text + to;
-    while (p < e) {
-        while (p < e && isSeparator(*p)) {
-            ++p;
-        }
-        const char* t = p;
-        while (t < e && !isSeparator(*t)) {
-            ++t;
-        }
-        if (t > p) {
-            double v = 0.0;
-            std::from_chars(p, t, v);
-            sum += v;
-            ++fields;
-        }
-        p = t;
-    }
-    return sum;
+    return sumFields(text + from, text + to, Parser::FromChars, fields);
 }
 
 // Start of part i of n: just after the first line end at or after i * size / n - 1.
