@@ -172,65 +172,57 @@ template <typename Layout> void expectLabelsApart(const Layout& layout)
     }
 }
 
-TEST(ChartLabels, KeepApartInATightCluster)
+TEST(ChartLabels, KeepApartInClustersRowsAndAtTheFrameEdges)
 {
-    // Two columns of three, 0.03 units apart (about 12 points), far from one outlier that sets
-    // the scale; each label is 20 points wide, wider than the gaps.
-    ChartInput in = input({{0.0, 0.0},
-                           {0.03, 0.0},
-                           {0.0, 0.03},
-                           {0.03, 0.03},
-                           {0.0, 0.06},
-                           {0.03, 0.06},
-                           {-1.0, -1.0}});
-    const ChartLayout layout = layoutChart(in, fixedWidth);
-    expectLabelsApart(layout);
-}
-
-TEST(ChartLabels, KeepApartOnARowCloserThanALabelIsWide)
-{
-    // five points 0.03 units (12 points) apart on a line; room only above and below in turn
-    ChartInput in = input({{0.0, 0.0}, {0.03, 0.0}, {0.06, 0.0}, {0.09, 0.0}, {0.12, 0.0}});
-    in.scores.push_back({-1.0, 1.0});
-    in.names.push_back("Far");
-    const ChartLayout layout = layoutChart(in, fixedWidth);
-    expectLabelsApart(layout);
-}
-
-TEST(ChartLabels, StayInsideTheFrameAtItsEdges)
-{
-    // the extreme points sit near every side of the frame, with names longer than the free
-    // margin around the data (about 28 points)
-    ChartInput in =
+    // the extreme points sit near every side of the frame, with names of 29 characters (116
+    // points), longer than the free margin around the data (about 28 points)
+    ChartInput edges =
         input({{1.0, 0.0}, {-1.0, 0.0}, {0.0, 1.0}, {0.0, -1.0}, {0.9, 0.9}, {-0.9, -0.9}});
-    for (std::string& name : in.names) {
-        name += " of the far eastern coast"; // 29 characters, 116 points
+    for (std::string& name : edges.names) {
+        name += " of the far eastern coast";
     }
-    const ChartLayout layout = layoutChart(in, fixedWidth);
-    expectLabelsApart(layout);
+    // five points 12 points apart on a line and one far away: room only above and below
+    ChartInput row = input({{0.0, 0.0}, {0.03, 0.0}, {0.06, 0.0}, {0.09, 0.0}, {0.12, 0.0}});
+    row.scores.push_back({-1.0, 1.0});
+    row.names.push_back("Far");
+    const struct
+    {
+        const char* what;
+        ChartInput in;
+    } cases[] = {
+        // two columns of three, 0.03 units apart (about 12 points), far from one outlier that
+        // sets the scale; each label is 20 points wide, wider than the gaps
+        {"tight cluster",
+         input({{0.0, 0.0},
+                {0.03, 0.0},
+                {0.0, 0.03},
+                {0.03, 0.03},
+                {0.0, 0.06},
+                {0.03, 0.06},
+                {-1.0, -1.0}})},
+        {"row", row},
+        {"frame edges", edges},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectLabelsApart(layoutChart(c.in, fixedWidth));
+    }
 }
 
 // The kept shares against the report's own lines for the same run, whose text comes from an
-// independent model of the analysis.
-RunInput smallScaledRun()
+// independent model of the analysis; the Velbrand-Torvane chart shows the report table's r(ii)
+// column (the corrected diagonal, not its "Biased r(ii)" column) and its residuals.
+TEST(ChartInputs, MatchTheReportedSharesRiiAndResiduals)
 {
     RunInput in;
     auto dataSet = loadDataSet(std::string(TAVRIK_TEST_DATA) + "/golden/small_scaled.tvk");
-    EXPECT_TRUE(dataSet.ok());
-    if (dataSet.ok()) {
-        in.dataSet = dataSet.value();
-    }
+    ASSERT_TRUE(dataSet.ok()) << dataSet.error().message;
+    in.dataSet = dataSet.value();
     in.settings.scaledAnalysis = 1;
     in.selection.popSelected.assign(4, 1);
     in.selection.varSelected.assign(3, 1);
     in.selection.selPopCount = 4;
     in.selection.selVarCount = 3;
-    return in;
-}
-
-TEST(ChartShares, MatchTheReportedShareOfEachAxis)
-{
-    RunInput in = smallScaledRun();
     NullProgress progress;
     const Clock clock = fixedUtcClock(1765000000);
     auto run = runAnalysis(in, clock, progress);
@@ -248,6 +240,22 @@ TEST(ChartShares, MatchTheReportedShareOfEachAxis)
     ASSERT_EQ(scaled.scores.size(), 4u);
     EXPECT_EQ(scaled.scores[3].y, r.scaledPcScores(3, 1));
     EXPECT_EQ(scaled.names[0], "North");
+
+    const VtChartInput chart = vtChartInputFrom(run->results, "");
+    EXPECT_EQ(chart.names, (std::vector<std::string>{"North", "Coast", "Hills", "Lakes"}));
+    ASSERT_EQ(chart.rii.size(), 4u);
+    ASSERT_EQ(chart.residual.size(), 4u);
+    const char* rii[] = {"0.019814", "0.291204", "0.242987", "0.526160"};
+    const char* residual[] = {"-0.170", " 0.218", "-0.184", " 0.034"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(formatNumber(chart.rii[i], "0.000000"), rii[i]) << chart.names[i];
+        EXPECT_EQ(formatNumber(chart.residual[i], " 0.000;-0.000"), residual[i]) << chart.names[i];
+    }
+    EXPECT_EQ(layoutVtChart(chart, fixedWidth).above,
+              (std::vector<bool>{false, true, false, true}));
+
+    // a run that has not happened draws nothing
+    EXPECT_TRUE(vtChartInputFrom(AnalysisResults{}, "").names.empty());
 
     in.settings.scaledAnalysis = 0;
     auto single = runAnalysis(in, clock, progress);
@@ -336,33 +344,6 @@ TEST(VtChartLabels, KeepApartInATightClusterAndAlongTheZeroLine)
                               {0.01, 0.01, 0.03, 0.03, 0.05, 0.05, -0.5, 0.0, 0.0, 0.0, 0.0});
     in.names[6] = "Far away on the eastern coast";
     expectLabelsApart(layoutVtChart(in, fixedWidth));
-}
-
-// The chart shows what the report's Velbrand-Torvane table shows: its r(ii) column (the
-// corrected diagonal, not the report's "Biased r(ii)" column) and its residuals, as the golden
-// report of an independent model of the analysis prints them.
-TEST(VtChartInput, TakesTheReportedCorrectedRiiAndResiduals)
-{
-    RunInput in = smallScaledRun();
-    NullProgress progress;
-    auto run = runAnalysis(in, fixedUtcClock(1765000000), progress);
-    ASSERT_TRUE(run.ok()) << run.error().message;
-
-    const VtChartInput chart = vtChartInputFrom(run->results, "");
-    EXPECT_EQ(chart.names, (std::vector<std::string>{"North", "Coast", "Hills", "Lakes"}));
-    ASSERT_EQ(chart.rii.size(), 4u);
-    ASSERT_EQ(chart.residual.size(), 4u);
-    const char* rii[] = {"0.019814", "0.291204", "0.242987", "0.526160"};
-    const char* residual[] = {"-0.170", " 0.218", "-0.184", " 0.034"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(formatNumber(chart.rii[i], "0.000000"), rii[i]) << chart.names[i];
-        EXPECT_EQ(formatNumber(chart.residual[i], " 0.000;-0.000"), residual[i]) << chart.names[i];
-    }
-    EXPECT_EQ(layoutVtChart(chart, fixedWidth).above,
-              (std::vector<bool>{false, true, false, true}));
-
-    // a run that has not happened draws nothing
-    EXPECT_TRUE(vtChartInputFrom(AnalysisResults{}, "").names.empty());
 }
 
 } // namespace
