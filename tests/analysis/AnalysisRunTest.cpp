@@ -7,27 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
+using test::dataFile;
+using test::RecordingProgress;
+using test::run;
+
 constexpr double closeTolerance = 1e-12;
-
-class RecordingProgress final : public ProgressSink
-{
-public:
-    void status(std::string_view line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
-
-Clock fixedClock()
-{
-    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
-}
-
-std::string dataFile(const std::string& name)
-{
-    return std::string(TAVRIK_TEST_DATA) + "/" + name;
-}
 
 RunInput
 makeInput(const std::string& file, std::vector<std::int16_t> pops, std::vector<std::int16_t> vars)
@@ -39,12 +28,6 @@ makeInput(const std::string& file, std::vector<std::int16_t> pops, std::vector<s
     in.selection.popSelected = std::move(pops);
     in.selection.varSelected = std::move(vars);
     return in;
-}
-
-Result<RunOutput> run(const RunInput& in)
-{
-    NullProgress progress;
-    return runAnalysis(in, fixedClock(), progress);
 }
 
 bool contains(const std::string& text, const std::string& part)
@@ -60,7 +43,7 @@ TEST(WholeRun, MirrorPairWithoutCorrection)
     RunInput in = makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0});
     in.settings.biasCorrection = 0;
     RecordingProgress progress;
-    auto out = runAnalysis(in, fixedClock(), progress);
+    auto out = run(in, progress);
     ASSERT_TRUE(out.ok()) << out.error().message;
     EXPECT_EQ(progress.lines,
               (std::vector<std::string>{"...computing...",
@@ -111,7 +94,7 @@ TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
     RunInput in = makeInput("run_weighted.tvk", {1, 1, 1}, {1, 1});
     in.settings.scaledAnalysis = 1;
     RecordingProgress progress;
-    auto out = runAnalysis(in, fixedClock(), progress);
+    auto out = run(in, progress);
     ASSERT_TRUE(out.ok()) << out.error().message;
     EXPECT_EQ(out->matrixCount, 2);
     const AnalysisResults& r = out->results;

@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-std::string dataFile(const std::string& name)
-{
-    return std::string(TAVRIK_TEST_DATA) + "/" + name;
-}
+using test::dataFile;
 
 TEST(GreatCircle, MatchesKnownCityPairsAndTheSphere)
 {

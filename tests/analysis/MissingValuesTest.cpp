@@ -8,18 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-Clock fixedClock()
-{
-    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
-}
-
-std::string dataFile(const std::string& name)
-{
-    return std::string(TAVRIK_TEST_DATA) + "/" + name;
-}
+using test::dataFile;
+using test::fixedClock;
+using test::run;
 
 RunInput input(const std::string& file, int pops, std::vector<std::int16_t> vars)
 {
@@ -30,12 +26,6 @@ RunInput input(const std::string& file, int pops, std::vector<std::int16_t> vars
     in.selection.popSelected.assign(static_cast<std::size_t>(pops), 1);
     in.selection.varSelected = std::move(vars);
     return in;
-}
-
-Result<RunOutput> run(const RunInput& in)
-{
-    NullProgress progress;
-    return runAnalysis(in, fixedClock(), progress);
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to)

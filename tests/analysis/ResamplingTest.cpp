@@ -12,18 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-Clock fixedClock()
-{
-    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
-}
-
-std::string dataFile(const std::string& name)
-{
-    return std::string(TAVRIK_TEST_DATA) + "/" + name;
-}
+using test::dataFile;
+using test::run;
 
 std::string highland()
 {
@@ -46,8 +41,7 @@ RunInput allOf(const std::string& path, int pops, int vars)
 
 RunOutput mustRun(const RunInput& in)
 {
-    NullProgress progress;
-    auto out = runAnalysis(in, fixedClock(), progress);
+    auto out = run(in);
     EXPECT_TRUE(out.ok()) << (out.ok() ? "" : out.error().message);
     return out.ok() ? std::move(*out) : RunOutput{};
 }

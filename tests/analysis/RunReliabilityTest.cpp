@@ -18,15 +18,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-namespace fs = std::filesystem;
+using test::fixedClock;
+using test::RecordingProgress;
+using test::run;
 
-Clock fixedClock()
-{
-    return [] { return LocalTime{2026, 12, 5, 6, 15, 7}; };
-}
+namespace fs = std::filesystem;
 
 void writeFile(const fs::path& path, const std::string& text)
 {
@@ -83,17 +84,6 @@ protected:
     fs::path m_dir;
     fs::path m_data;
 };
-
-Result<RunOutput> run(const RunInput& in, ProgressSink& progress)
-{
-    return runAnalysis(in, fixedClock(), progress);
-}
-
-Result<RunOutput> run(const RunInput& in)
-{
-    NullProgress quiet;
-    return run(in, quiet);
-}
 
 TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
 {
@@ -157,19 +147,6 @@ TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
         }
     }
 }
-
-// Records every status line.
-class RecordingProgress final : public ProgressSink
-{
-public:
-    void status(std::string_view line) override { lines.emplace_back(line); }
-    void passProgress(int pass, std::uint64_t done, std::uint64_t total) override
-    {
-        bytes.push_back({static_cast<std::uint64_t>(pass), done, total});
-    }
-    std::vector<std::string> lines;
-    std::vector<std::array<std::uint64_t, 3>> bytes; // pass, done, total
-};
 
 // The bytes of every stored result, so that two runs compare to the last bit.
 std::string resultBytes(const AnalysisResults& r)
