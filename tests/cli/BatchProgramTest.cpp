@@ -13,11 +13,10 @@ namespace {
 
 using namespace tavrik::test;
 
+// Unknown options and flags given a value: see NamesTheFirstFaultOfTheLineInItsOwnWords.
 TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
 {
     const std::vector<std::vector<std::string>> cases = {
-        {"--colour", data("cli_three_pops.tvk")},
-        {"-x", data("cli_three_pops.tvk")},
         {"--heritability", "0", data("cli_three_pops.tvk")},
         {"--heritability", "1.5", data("cli_three_pops.tvk")},
         {"--heritability", "-0.5", data("cli_three_pops.tvk")},
@@ -27,7 +26,6 @@ TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
         {"--heritability", "nan", data("cli_three_pops.tvk")},
         {"--heritability", "1e300", data("cli_three_pops.tvk")},
         {"--heritability", "1e-45", data("cli_three_pops.tvk")},
-        {"--scaled=1", data("cli_three_pops.tvk")},
         {data("cli_three_pops.tvk"), "--report"},
         {"--report", "out.txt"},
         {data("cli_three_pops.tvk"), data("cli_one_population.tvk")},
@@ -53,10 +51,6 @@ TEST_F(BatchProgram, RefusesBadOptionsWithStatusTwoAndWritesNothing)
         EXPECT_TRUE(o.err.starts_with("tavrik-batch: ")) << o.err;
         EXPECT_EQ(filesIn(), std::vector<std::string>{});
     }
-    EXPECT_NE(run({"--heritability", "1.5", data("cli_three_pops.tvk")}).err.find("\"1.5\""),
-              std::string::npos);
-    EXPECT_NE(run({"--colour", data("cli_three_pops.tvk")}).err.find("--colour"),
-              std::string::npos);
 }
 
 TEST_F(BatchProgram, HelpAndVersionNeedNoDataFile)
@@ -64,17 +58,7 @@ TEST_F(BatchProgram, HelpAndVersionNeedNoDataFile)
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: tavrik-batch [OPTIONS] DATAFILE\n"));
-    for (const char* option : {"--heritability H",
-                               "--population NAME",
-                               "--listing FILE",
-                               "--matrix WHICH:LAYOUT:FILE",
-                               "--vt-results FILE",
-                               "--chart FILE",
-                               "--chart-matrix r|scaled-r",
-                               "--import-csv IN.csv",
-                               "--leave-out-bad-rows"}) {
-        EXPECT_NE(help.out.find(option), std::string::npos) << option;
-    }
+    // every option is listed: see ManualPageAndHelpListTheSameOptions
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.substr(0, version.out.find('\n') + 1), "tavrik-batch 5.0\n");
