@@ -104,7 +104,6 @@ private slots:
         QCOMPARE(items.indexOf(h->window->mnuFileImport),
                  items.indexOf(h->window->mnuFileOpen) + 1);
         QCOMPARE(h->window->mnuFileImport->text(), QString("&Import CSV..."));
-        QCOMPARE(h->window->mnuFileImport->objectName(), QString("mnuFileImport"));
 
         h->prompts.queueOpenFileName(std::nullopt);
         QVERIFY(h->trigger("mnuFileImport"));
@@ -188,9 +187,6 @@ private slots:
         d->btnCancel->click();
 
         // nothing numeric besides the populations: Import is off, and the dialog says why
-        d = startImport("words.csv", "Site,Note,Stature\nNorth,x,\nCoast,y,1,5\n");
-        QVERIFY(d == nullptr); // ragged: refused before any dialog
-        h->prompts.clearShown();
         d = startImport("words.csv", "Site,Note,Stature\nNorth,x,tall\nCoast,y,\n");
         QVERIFY(d != nullptr);
         QVERIFY(!d->btnImport->isEnabled());
@@ -359,26 +355,19 @@ private slots:
         QVERIFY(h->prompts.shown().isEmpty());
     }
 
-    void aBadCsvNamesTheLineAndShowsNoDialog()
+    void aBadCsvOrAnUnwritableFileIsNamedAndNothingChanges()
     {
-        QVERIFY(startImport("bad.csv", "Pop,X,Y\nA,1,2\nB,3\n") == nullptr);
-        QCOMPARE(h->prompts.shown().size(), 1);
-        const ScriptedPrompts::Shown& box = h->prompts.shown().front();
-        QCOMPARE(box.icon, UserPrompts::Icon::Critical);
-        QVERIFY2(box.text.contains("bad.csv") && box.text.contains("line 3"), qPrintable(box.text));
-        QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
-        QVERIFY(!h->enabled("mnuRun"));
-    }
-
-    void aFileThatCannotBeWrittenIsNamedAndNothingChanges()
-    {
+        QVERIFY(startImport("bad.csv", "Pop,X,Y\nA,1,2\nB,3\n") == nullptr); // no dialog
         ImportCsvDialog* d = startImport("pops.csv", sites);
         QVERIFY(d != nullptr);
         h->prompts.queueSaveFileName(h->dir.filePath("missing-dir/pops.tvk"));
         d->btnImport->click();
-        QCOMPARE(h->prompts.shown().size(), 1);
-        QVERIFY2(h->prompts.shown().front().text.contains("missing-dir"),
-                 qPrintable(h->prompts.shown().front().text));
+        QCOMPARE(h->prompts.shown().size(), 2);
+        const ScriptedPrompts::Shown& box = h->prompts.shown().front();
+        QCOMPARE(box.icon, UserPrompts::Icon::Critical);
+        QVERIFY2(box.text.contains("bad.csv") && box.text.contains("line 3"), qPrintable(box.text));
+        QVERIFY2(h->prompts.shown().back().text.contains("missing-dir"),
+                 qPrintable(h->prompts.shown().back().text));
         QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
         QVERIFY(!h->enabled("mnuRun"));
     }
