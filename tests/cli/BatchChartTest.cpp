@@ -92,6 +92,7 @@ TEST_F(BatchChart, PngIsSevenInchesSquareAt300DotsPerInch)
 
 TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
 {
+    const std::string sweep = "--heritability-sweep 0.2:1:0.2 --sweep-output s.csv ";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"--chart c.pdf", "must end in .png or .svg"},
         {"--chart svg", "must end in .png or .svg"},
@@ -102,6 +103,11 @@ TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
         {"--chart c.svg --pc-scores ./c.svg", "--pc-scores and --chart name the same file"},
         {"--vt-chart v.SVGZ", "--vt-chart \"v.SVGZ\": the file name must end in .png or .svg"},
         {"--vt-chart c.svg --chart c.svg", "--chart and --vt-chart name the same file"},
+        {sweep + "--sweep-chart s.pdf", "--sweep-chart \"s.pdf\": the file name must"},
+        {sweep + "--sweep-chart -", "must end in .png or .svg"},
+        {"--sweep-chart s.svg", "--sweep-chart needs --heritability-sweep"},
+        {sweep + "--sweep-chart c.svg --chart c.svg",
+         "--chart and --sweep-chart name the same file"},
     };
     for (const auto& [options, complaint] : cases) {
         expectRefused("@cli_three_pops.tvk --report r.txt " + options, 2, complaint);
@@ -113,16 +119,24 @@ TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
         "same census size");
 }
 
-TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
+TEST_F(BatchChart, ChartsAreWrittenWithTheOtherResultFilesOrNotAtAll)
 {
-    // The chart cannot be written: the other files stay as they were.
-    writeFile(m_dir / "vt.csv", "the previous results\r\n");
-    const Outcome chartFails = run(args("@cli_three_pops.tvk --report r.txt --vt-results vt.csv "
-                                        "--chart no-such-folder/c.svg"));
-    EXPECT_EQ(chartFails.status, 1);
-    EXPECT_NE(chartFails.err.find("no-such-folder/c.svg"), std::string::npos) << chartFails.err;
-    EXPECT_EQ(readFile(m_dir / "vt.csv"), "the previous results\r\n");
-    EXPECT_EQ(filesIn(), std::vector<std::string>{"vt.csv"});
+    // A chart cannot be written: the other result file stays as it was.
+    const std::string cases[] = {
+        "--report r.txt --vt-results o.txt --chart no-such-folder/c.svg",
+        "--report o.txt --vt-chart no-such-folder/v.svg",
+        "--report r.txt --heritability-sweep 0.2:1:0.2 --sweep-output o.txt "
+        "--sweep-chart no-such-folder/s.svg",
+    };
+    writeFile(m_dir / "o.txt", "the previous results\r\n");
+    for (const std::string& options : cases) {
+        SCOPED_TRACE(options);
+        const Outcome fails = run(args("@cli_three_pops.tvk " + options));
+        EXPECT_EQ(fails.status, 1);
+        EXPECT_NE(fails.err.find("no-such-folder/"), std::string::npos) << fails.err;
+        EXPECT_EQ(readFile(m_dir / "o.txt"), "the previous results\r\n");
+        EXPECT_EQ(filesIn(), std::vector<std::string>{"o.txt"});
+    }
 
     // Another file cannot be written: the chart already drawn is removed, the old one kept.
     writeFile(m_dir / "c.png", "the previous chart");
@@ -130,10 +144,10 @@ TEST_F(BatchChart, ChartIsWrittenWithTheOtherResultFilesOrNotAtAll)
                                         "--matrix d2:ntsys:no-such-folder/d.nts"));
     EXPECT_EQ(otherFails.status, 1);
     EXPECT_EQ(readFile(m_dir / "c.png"), "the previous chart");
-    EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.png", "vt.csv"}));
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.png", "o.txt"}));
 }
 
-TEST_F(BatchChart, VtChartShowsEveryPopulationWithTheKeyAndIsWrittenWithTheOthers)
+TEST_F(BatchChart, VtChartShowsEveryPopulationWithTheKey)
 {
     const Outcome o = run({example(), "--report", "r.txt", "--vt-chart", "v.svg"});
     ASSERT_EQ(o.status, 0) << o.err;
@@ -148,14 +162,6 @@ TEST_F(BatchChart, VtChartShowsEveryPopulationWithTheKeyAndIsWrittenWithTheOther
                              "(less gene flow from outside)</text>"}) {
         EXPECT_NE(svg.find(text), std::string::npos) << text;
     }
-
-    // it cannot be written: the other result files stay as they were
-    writeFile(m_dir / "r.txt", "the previous report\r\n");
-    const Outcome fails =
-        run(args("@cli_three_pops.tvk --report r.txt --vt-chart no-such-folder/v.svg"));
-    EXPECT_EQ(fails.status, 1);
-    EXPECT_NE(fails.err.find("no-such-folder/v.svg"), std::string::npos) << fails.err;
-    EXPECT_EQ(readFile(m_dir / "r.txt"), "the previous report\r\n");
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"r.txt", "v.svg"}));
 }
 
@@ -196,27 +202,6 @@ TEST_F(BatchChart, SweepChartShowsBothFstLinesAndIsSevenByFiveInches)
     EXPECT_EQ(bigEndian(bytes, 16), 2100u); // width
     EXPECT_EQ(bigEndian(bytes, 20), 1500u); // height
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"Sweep.PNG", "r.txt", "s.csv", "s.svg"}));
-}
-
-TEST_F(BatchChart, SweepChartIsRefusedOrWrittenWithTheOtherFiles)
-{
-    const std::string sweep = "@cli_three_pops.tvk --report r.txt --heritability-sweep "
-                              "0.2:1:0.2 --sweep-output s.csv ";
-    expectRefused(sweep + "--sweep-chart s.pdf", 2, "--sweep-chart \"s.pdf\": the file name must");
-    expectRefused(sweep + "--sweep-chart -", 2, "must end in .png or .svg");
-    expectRefused("@cli_three_pops.tvk --report r.txt --sweep-chart s.svg",
-                  2,
-                  "--sweep-chart needs --heritability-sweep");
-    expectRefused(sweep + "--sweep-chart c.svg --chart c.svg",
-                  2,
-                  "--chart and --sweep-chart name the same file");
-
-    writeFile(m_dir / "s.csv", "the previous sweep\r\n");
-    const Outcome fails = run(args(sweep + "--sweep-chart no-such-folder/s.svg"));
-    EXPECT_EQ(fails.status, 1);
-    EXPECT_NE(fails.err.find("no-such-folder/s.svg"), std::string::npos) << fails.err;
-    EXPECT_EQ(readFile(m_dir / "s.csv"), "the previous sweep\r\n");
-    EXPECT_EQ(filesIn(), std::vector<std::string>{"s.csv"});
 }
 
 #else
