@@ -5,7 +5,7 @@
 namespace tavrik::test {
 namespace {
 
-TEST(DataFileHeader, ReadsTheExampleFileWithoutTouchingItsRecords)
+TEST(DataFileHeader, ReadsTheExampleFileWithoutTouchingItsRecordsAndLoadsItsDataSet)
 {
     Result<DataFileReader> reader = DataFileReader::open(dataFile("header_example.tvk"));
     ASSERT_TRUE(reader.ok());
@@ -15,19 +15,13 @@ TEST(DataFileHeader, ReadsTheExampleFileWithoutTouchingItsRecords)
     EXPECT_EQ(h->popCount, 3);
     EXPECT_EQ(h->varCount, 2);
     ASSERT_EQ(h->populations.size(), 3u);
-    EXPECT_EQ(h->populations[0].name, "North");
-    EXPECT_EQ(h->populations[1].name, "Coast");
-    EXPECT_EQ(h->populations[2].name, "Hills");
     EXPECT_EQ(h->populations[0].code, 1);
     EXPECT_EQ(h->populations[2].code, 3);
     EXPECT_EQ(h->populations[0].size, 150.0f);
     EXPECT_EQ(h->populations[1].size, 300.0f);
     EXPECT_EQ(h->varNames, (std::vector<std::string>{"Stature", "Head length"}));
     EXPECT_EQ(reader->recordsRead(), 0);
-}
 
-TEST(DataFileHeader, LoadBuildsTheDataSetWithAbsolutePathAndNames)
-{
     Result<DataSet> d = loadDataSet(dataFile("header_example.tvk"));
     ASSERT_TRUE(d.ok()) << d.error().message;
     EXPECT_TRUE(std::filesystem::path(d->dataPath).is_absolute());
@@ -35,7 +29,7 @@ TEST(DataFileHeader, LoadBuildsTheDataSetWithAbsolutePathAndNames)
     EXPECT_EQ(d->popCount, 3);
     EXPECT_EQ(d->varCount, 2);
     EXPECT_EQ(d->popNames, (std::vector<std::string>{"North", "Coast", "Hills"}));
-    EXPECT_EQ(d->varNames, (std::vector<std::string>{"Stature", "Head length"}));
+    EXPECT_EQ(d->varNames, h->varNames);
     EXPECT_EQ(d->equalSizes, 0); // 150, 300, 300
 }
 
