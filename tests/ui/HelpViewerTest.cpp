@@ -32,7 +32,7 @@ class HelpViewerTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void showsTheGuideWithItsMainHeadingsAndEveryInternalLinkHasItsTarget();
+    void showsTheGuideWithTheProgramsTextsAndEveryInternalLinkHasItsTarget();
     void linksCanBeFollowedBackAndForward();
     void missingGuideNamesTheFileItLookedFor();
     void guideIsFoundBesideOrAboveTheProgramAndTheBuildPutsItThere();
@@ -62,27 +62,12 @@ void HelpViewerTest::searchFindsTextAndWrapsAround()
     QVERIFY(!viewer.findNext());
 }
 
-void HelpViewerTest::showsTheGuideWithItsMainHeadingsAndEveryInternalLinkHasItsTarget()
+void HelpViewerTest::showsTheGuideWithTheProgramsTextsAndEveryInternalLinkHasItsTarget()
 {
     HelpViewer viewer(sourceGuide);
     QVERIFY(viewer.guideLoaded());
     QVERIFY(viewer.windowFlags() & Qt::Window);
     const QString text = viewer.helpBrowser->toPlainText();
-    for (const char* heading : {"Contents",
-                                "What TAVRIK does",
-                                "The data file",
-                                "Opening a data file",
-                                "Options",
-                                "The Analysis dialog",
-                                "The report",
-                                "Velbrand-Torvane",
-                                "Principal coordinates",
-                                "The matrix listing",
-                                "Saving the results",
-                                "tavrik-batch",
-                                "Messages"}) {
-        QVERIFY2(text.contains(QLatin1String(heading)), heading);
-    }
     // Program texts quoted by the guide must be the program's own, blanks included.
     QVERIFY(text.contains(QStringLiteral("Heritability out of range")));
     QVERIFY(text.contains(QStringLiteral("At least 2 populations must be selected")));
@@ -103,7 +88,7 @@ void HelpViewerTest::showsTheGuideWithItsMainHeadingsAndEveryInternalLinkHasItsT
             }
         }
     }
-    QVERIFY2(links.size() >= 20, "the contents list links every section");
+    QVERIFY2(links.size() >= 20, "the contents list links every section"); // its headings
     QVERIFY(targets.contains(QStringLiteral("contents")));
     for (const QString& link : links) {
         QVERIFY2(targets.contains(link), qPrintable(QStringLiteral("#") + link));
