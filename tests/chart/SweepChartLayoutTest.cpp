@@ -11,20 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "ChartTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-constexpr double tolerance = 1e-9;
-
-ChartSize fixedWidth(std::string_view utf8, ChartFont font)
-{
-    std::size_t characters = 0;
-    for (unsigned char c : utf8) {
-        characters += (c & 0xC0) != 0x80 ? 1 : 0;
-    }
-    const double size = ChartStyle{}.fontSize(font);
-    return {0.5 * size * static_cast<double>(characters), 1.2 * size};
-}
+using test::fixedWidth;
+using test::tickLabels;
+using test::tolerance;
 
 SweepChartInput threeHeritabilities()
 {
@@ -33,15 +27,6 @@ SweepChartInput threeHeritabilities()
     in.fst = {0.15, 0.10, 0.05};
     in.fstUnbiased = {0.14, 0.09, 0.04};
     return in;
-}
-
-std::vector<std::string> tickLabels(const std::vector<ChartTick>& ticks)
-{
-    std::vector<std::string> labels;
-    for (const ChartTick& t : ticks) {
-        labels.push_back(t.label);
-    }
-    return labels;
 }
 
 TEST(SweepChartGeometry, PlacesTheFrameTicksAndLinesAsWorkedOutByHand)
