@@ -65,26 +65,20 @@ TEST_F(BatchProgram, HelpAndVersionNeedNoDataFile)
     EXPECT_NE(version.out.find("License GPL-3.0-or-later"), std::string::npos) << version.out;
 }
 
-TEST_F(BatchProgram, RefusesNamesThatChooseNothingOrMoreThanOneEntry)
+TEST_F(BatchProgram, RefusesNamesThatChooseNothingOrMoreThanOneEntryOrOnePopulation)
 {
-    const Outcome unknown =
-        run({data("cli_three_pops.tvk"), "--population", "Aven", "--population", "aven"});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("no population named \"aven\""), std::string::npos) << unknown.err;
-
-    const Outcome unknownVariable = run({data("cli_three_pops.tvk"), "--variable=Width"});
-    EXPECT_EQ(unknownVariable.status, 2);
-    EXPECT_NE(unknownVariable.err.find("no variable named \"Width\""), std::string::npos);
-
-    const Outcome shared = run({"--population", "Aven", data("cli_duplicate_names.tvk")});
-    EXPECT_EQ(shared.status, 2);
-    EXPECT_NE(shared.err.find("population name \"Aven\" is ambiguous: populations 1 and 3"),
-              std::string::npos)
-        << shared.err;
-
-    const Outcome sharedVariable = run({"--variable", "Length", data("cli_duplicate_names.tvk")});
-    EXPECT_EQ(sharedVariable.status, 2);
-    EXPECT_NE(sharedVariable.err.find("variable name \"Length\" is ambiguous"), std::string::npos);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"@cli_three_pops.tvk --population Aven --population aven", "no population named \"aven\""},
+        {"@cli_three_pops.tvk --variable=Width", "no variable named \"Width\""},
+        {"--population Aven @cli_duplicate_names.tvk",
+         "population name \"Aven\" is ambiguous: populations 1 and 3"},
+        {"--variable Length @cli_duplicate_names.tvk", "variable name \"Length\" is ambiguous"},
+        {"@cli_one_population.tvk", "at least 2 populations must be selected"},
+        {"@cli_three_pops.tvk --population Brisk --population Brisk", "found 1"},
+    };
+    for (const auto& [line, complaint] : cases) {
+        expectRefused(line, 2, complaint);
+    }
 }
 
 TEST_F(BatchProgram, NamesFromTheFileArePrintedHarmlessAndLongListsAreCut)
@@ -151,20 +145,6 @@ TEST_F(BatchProgram, RefusesADataFileThatIsNotARegularFileWithoutWaiting)
                          "file twice and needs a regular file"),
               std::string::npos)
         << o.err;
-}
-
-TEST_F(BatchProgram, NeedsTwoPopulations)
-{
-    const Outcome onePop = run({data("cli_one_population.tvk")});
-    EXPECT_EQ(onePop.status, 2);
-    EXPECT_NE(onePop.err.find("at least 2 populations must be selected"), std::string::npos);
-
-    const Outcome oneChosenTwice =
-        run({data("cli_three_pops.tvk"), "--population", "Brisk", "--population", "Brisk"});
-    EXPECT_EQ(oneChosenTwice.status, 2);
-    EXPECT_NE(oneChosenTwice.err.find("found 1"), std::string::npos) << oneChosenTwice.err;
-
-    EXPECT_EQ(filesIn(), std::vector<std::string>{});
 }
 
 TEST_F(BatchProgram, UnreadableDataFileGivesStatusThreeNamingLineAndField)
