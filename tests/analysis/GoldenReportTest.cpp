@@ -109,60 +109,6 @@ std::vector<std::int16_t> chooseByName(const std::vector<std::string>& fileNames
     return flags;
 }
 
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end + 1 - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string visible(std::string s)
-{
-    std::string out;
-    for (char ch : s) {
-        if (ch == '\r') {
-            out += "\\r";
-        } else if (ch == '\n') {
-            out += "\\n";
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
-// Byte-for-byte comparison that names the first differing line (1-based, lines kept with
-// their CR LF so a missing CR shows too).
-testing::AssertionResult
-sameText(const std::string& what, const std::string& expected, const std::string& actual)
-{
-    if (expected == actual) {
-        return testing::AssertionSuccess();
-    }
-    const auto e = splitLines(expected);
-    const auto a = splitLines(actual);
-    std::size_t i = 0;
-    while (i < e.size() && i < a.size() && e[i] == a[i]) {
-        ++i;
-    }
-    auto result = testing::AssertionFailure();
-    result << what << " differs at line " << (i + 1) << " (expected " << e.size() << " lines, got "
-           << a.size() << ")\n  expected: ";
-    result << (i < e.size() ? "\"" + visible(e[i]) + "\"" : "<end of text>");
-    result << "\n  actual:   ";
-    result << (i < a.size() ? "\"" + visible(a[i]) + "\"" : "<end of text>");
-    return result;
-}
-
 // The golden files were written with the data file's bare name; this run gives the full path.
 std::string withDataPath(std::string text, const std::string& fileName, const std::string& path)
 {
@@ -305,35 +251,26 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
         withDataPath(readBytes(goldenDir + name + ".report.txt"), c.dataFile, shownPath);
     const std::string screen =
         withDataPath(readBytes(goldenDir + name + ".screen.txt"), c.dataFile, shownPath);
-    EXPECT_TRUE(sameText("report", report, run->report));
-    EXPECT_TRUE(
-        sameText("matrix listing", readBytes(goldenDir + name + ".matrices.txt"), run->matrixFile));
-    EXPECT_TRUE(sameText("screen text", screen, run->screenText));
+    // byte for byte; a failure shows the lines that differ
+    EXPECT_EQ(run->report, report);
+    EXPECT_EQ(run->matrixFile, readBytes(goldenDir + name + ".matrices.txt"));
+    EXPECT_EQ(run->screenText, screen);
 
     const auto values = readValues(goldenDir + name + ".values");
     const auto& results = run->results;
+    const std::map<std::string, tavrik::Matrix> actual{
+        {"rMatrix", results.rMatrix},
+        {"dSquare", results.dSquare},
+        {"scaledRMatrix", results.scaledRMatrix},
+        {"scaledDSquare", results.scaledDSquare},
+        {"pcScores", results.pcScores},
+        {"scaledPcScores", results.scaledPcScores},
+        {"observedVariance", column(results.observedVariance)},
+        {"expectedVariance", column(results.expectedVariance)},
+        {"residualVariance", column(results.residualVariance)}};
     for (const auto& [block, expected] : values) {
-        if (block == "rMatrix") {
-            EXPECT_TRUE(sameBits(block, expected, results.rMatrix));
-        } else if (block == "dSquare") {
-            EXPECT_TRUE(sameBits(block, expected, results.dSquare));
-        } else if (block == "scaledRMatrix") {
-            EXPECT_TRUE(sameBits(block, expected, results.scaledRMatrix));
-        } else if (block == "scaledDSquare") {
-            EXPECT_TRUE(sameBits(block, expected, results.scaledDSquare));
-        } else if (block == "pcScores") {
-            EXPECT_TRUE(sameBits(block, expected, results.pcScores));
-        } else if (block == "scaledPcScores") {
-            EXPECT_TRUE(sameBits(block, expected, results.scaledPcScores));
-        } else if (block == "observedVariance") {
-            EXPECT_TRUE(sameBits(block, expected, column(results.observedVariance)));
-        } else if (block == "expectedVariance") {
-            EXPECT_TRUE(sameBits(block, expected, column(results.expectedVariance)));
-        } else if (block == "residualVariance") {
-            EXPECT_TRUE(sameBits(block, expected, column(results.residualVariance)));
-        } else {
-            ADD_FAILURE() << "unknown block " << block << " in " << name << ".values";
-        }
+        ASSERT_TRUE(actual.contains(block)) << "unknown block " << block << " in " << name;
+        EXPECT_TRUE(sameBits(block, expected, actual.at(block)));
     }
     EXPECT_EQ(values.size(), run->matrixCount == 2 ? 9u : 7u);
 
@@ -344,8 +281,7 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
     EXPECT_EQ(readBytes(goldenDir + name + ".flags"), flags.str());
 
     if (c.exports) {
-        EXPECT_TRUE(sameText(
-            "export files", readBytes(goldenDir + name + ".exports.txt"), exportsText(*run)));
+        EXPECT_EQ(exportsText(*run), readBytes(goldenDir + name + ".exports.txt"));
     }
 }
 
