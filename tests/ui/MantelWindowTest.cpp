@@ -26,14 +26,6 @@ class MantelWindowTest : public WindowTest
 {
     Q_OBJECT
 
-    void expectSaved(const QString& file)
-    {
-        QCOMPARE(h->prompts.shown().size(), 1);
-        QCOMPARE(h->prompts.shown().front().text, QString("File has been saved."));
-        QVERIFY(QFileInfo(file).isFile());
-        h->prompts.clearShown();
-    }
-
 private slots:
     void testsBothMatricesAndSavesWhatItShows()
     {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -225,6 +226,14 @@ void WindowTest::startWindow()
 {
     h = std::make_unique<WindowHarness>();
     QVERIFY(h->dir.isValid());
+}
+
+void WindowTest::expectSaved(const QString& file)
+{
+    QCOMPARE(h->prompts.shown().size(), 1);
+    QCOMPARE(h->prompts.shown().front().text, QString("File has been saved."));
+    QVERIFY(QFileInfo(file).isFile());
+    h->prompts.clearShown();
 }
 
 void WindowTest::cleanup()

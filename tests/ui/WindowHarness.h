@@ -85,6 +85,8 @@ class WindowTest : public QObject
 
 protected:
     void startWindow();
+    // The one message after a save, and the file it names; clears the messages shown.
+    void expectSaved(const QString& file);
 
     std::unique_ptr<WindowHarness> h;
 
