@@ -7,6 +7,7 @@
 #include "analysis/ScaledMatrix.h"
 #include "analysis/VtAnalysis.h"
 
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
@@ -40,28 +41,21 @@ TEST(PopulationWeights, SumTheFloatSizesInDoubleSoSmallSizesAreNotLost)
     EXPECT_EQ(w[0], 1e8 / 100000002.0);
 }
 
-TEST(MatrixInversion, MatchesTheClosedFormTwoByTwoInverse)
+TEST(MatrixInversion, MatchesTheClosedFormTwoByTwoInverseAndInterchangesRows)
 {
-    // [[4,7],[2,6]]^-1 = 1/10 [[6,-7],[-2,4]]
-    auto inv = invertMatrix(fromRows({{4, 7}, {2, 6}}));
-    ASSERT_TRUE(inv.ok());
-    EXPECT_NEAR((*inv)(0, 0), 0.6, closeTolerance);
-    EXPECT_NEAR((*inv)(0, 1), -0.7, closeTolerance);
-    EXPECT_NEAR((*inv)(1, 0), -0.2, closeTolerance);
-    EXPECT_NEAR((*inv)(1, 1), 0.4, closeTolerance);
-}
-
-TEST(MatrixInversion, InterchangesRowsWhenTheLeadingPivotIsBelowTheTolerance)
-{
-    // [[0,1],[2,3]]^-1 = -1/2 [[3,-1],[-2,0]]; and a leading entry of 1e-11 counts as zero.
-    for (const double lead : {0.0, 1e-11}) {
-        auto inv = invertMatrix(fromRows({{lead, 1}, {2, 3}}));
-        ASSERT_TRUE(inv.ok()) << lead;
-        const double det = lead * 3 - 2;
-        EXPECT_NEAR((*inv)(0, 0), 3 / det, closeTolerance);
-        EXPECT_NEAR((*inv)(0, 1), -1 / det, closeTolerance);
-        EXPECT_NEAR((*inv)(1, 0), -2 / det, closeTolerance);
-        EXPECT_NEAR((*inv)(1, 1), lead / det, closeTolerance);
+    // [[a, b], [c, d]]^-1 = 1 / (ad - bc) [[d, -b], [-c, a]]; a leading entry of 0 or of 1e-11,
+    // below the tolerance, makes the inversion interchange the rows
+    for (const auto [a, b, c, d] : {std::array{4.0, 7.0, 2.0, 6.0},
+                                    std::array{0.0, 1.0, 2.0, 3.0},
+                                    std::array{1e-11, 1.0, 2.0, 3.0}}) {
+        SCOPED_TRACE(a);
+        auto inv = invertMatrix(fromRows({{a, b}, {c, d}}));
+        ASSERT_TRUE(inv.ok());
+        const double det = a * d - b * c;
+        EXPECT_NEAR((*inv)(0, 0), d / det, closeTolerance);
+        EXPECT_NEAR((*inv)(0, 1), -b / det, closeTolerance);
+        EXPECT_NEAR((*inv)(1, 0), -c / det, closeTolerance);
+        EXPECT_NEAR((*inv)(1, 1), a / det, closeTolerance);
     }
 }
 
