@@ -38,15 +38,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<float>("typedValue"); // stored while typing
         QTest::addColumn<bool>("accepted");
+        // the text's reading and the range are pinned by the state tests; here what OK does
         QTest::newRow("one") << "1" << 1.0f << true;
         QTest::newRow("half") << "0.5" << 0.5f << true;
-        QTest::newRow("leading point") << ".5" << 0.5f << true;
-        QTest::newRow("exponent") << "1e-3" << 0.001f << true;
         QTest::newRow("trailing letters") << "0.5abc" << 0.5f << true;
         QTest::newRow("zero") << "0" << 0.0f << false;
-        QTest::newRow("negative") << "-0.5" << -0.5f << false;
         QTest::newRow("above one") << "1.01" << 1.01f << false;
-        QTest::newRow("not a number") << "abc" << 0.0f << false;
         QTest::newRow("empty") << "" << 0.0f << false;
     }
 
