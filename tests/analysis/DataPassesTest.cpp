@@ -59,12 +59,6 @@ TEST(DataPasses, SecondPassMustMeetTheRecordsOfTheFirst)
     // one record of A moved to B: the total is the same, the populations' counts are not
     feed(acc, {{1, {0, 1}}, {2, {4, 1}}, {2, {1, 1}}, {2, {6, 1}}}, 2);
     EXPECT_FALSE(acc.passesSawSameRecords());
-
-    PassAccumulator same(mirrorSetup());
-    feed(same, mirrorRecords, 1);
-    ASSERT_TRUE(same.finishPass1().ok());
-    feed(same, mirrorRecords, 2);
-    EXPECT_TRUE(same.passesSawSameRecords());
 }
 
 TEST(DataPasses, HandWorkedMeansAndVariances)
@@ -73,6 +67,7 @@ TEST(DataPasses, HandWorkedMeansAndVariances)
     feed(acc, mirrorRecords, 1);
     ASSERT_TRUE(acc.finishPass1().ok());
     feed(acc, mirrorRecords, 2);
+    EXPECT_TRUE(acc.passesSawSameRecords());
     ASSERT_TRUE(acc.finishPass2().ok());
 
     const PassResults& r = acc.results();
