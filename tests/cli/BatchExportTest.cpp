@@ -190,15 +190,4 @@ TEST_F(BatchExport, RefusesMalformedOrCollidingResultOptions)
     }
 }
 
-TEST_F(BatchExport, AFileThatCannotBeWrittenLeavesEveryOtherFileAsItWas)
-{
-    writeFile(m_dir / "vt.csv", "the previous results\r\n");
-    const Outcome o = run(args("@cli_three_pops.tvk --report r.txt --vt-results vt.csv "
-                               "--matrix d2:ntsys:no-such-folder/d.nts"));
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("no-such-folder/d.nts"), std::string::npos) << o.err;
-    EXPECT_EQ(readFile(m_dir / "vt.csv"), "the previous results\r\n");
-    EXPECT_EQ(filesIn(), std::vector<std::string>{"vt.csv"});
-}
-
 } // namespace
