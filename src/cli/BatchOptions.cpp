@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 namespace tavrik {
 
@@ -123,6 +124,29 @@ struct OptionTable
             }
         });
     }
+
+    // An option whose value is one of two words, shown as first|second in the help text and
+    // refused as --NAME "VALUE": expected first or second.
+    template <typename T>
+    void either(const std::string& name,
+                const std::string& help,
+                std::optional<T>& slot,
+                std::pair<std::string, T> first,
+                std::pair<std::string, T> second)
+    {
+        parsed(
+            name,
+            first.first + "|" + second.first,
+            help,
+            slot,
+            [first, second](std::string_view v) -> std::optional<T> {
+                if (v == first.first || v == second.first) {
+                    return v == first.first ? first.second : second.second;
+                }
+                return std::nullopt;
+            },
+            "expected " + first.first + " or " + second.first);
+    }
 };
 
 void describeOptions(CLI::App& app, BatchOptions& o)
@@ -217,19 +241,12 @@ void describeOptions(CLI::App& app, BatchOptions& o)
              o.chartPath,
              chartName,
              chartExpected);
-    t.parsed(
-        "chart-matrix",
-        "r|scaled-r",
-        "what --chart draws: the coordinates of the R matrix (r, the default) or of the scaled R "
-        "matrix (scaled-r, which needs --scaled and census sizes that differ)",
-        o.chartMatrix,
-        [](std::string_view v) -> std::optional<MatrixKind> {
-            if (v == "r" || v == "scaled-r") {
-                return v == "r" ? MatrixKind::R : MatrixKind::ScaledR;
-            }
-            return std::nullopt;
-        },
-        "expected r or scaled-r");
+    t.either("chart-matrix",
+             "what --chart draws: the coordinates of the R matrix (r, the default) or of the "
+             "scaled R matrix (scaled-r, which needs --scaled and census sizes that differ)",
+             o.chartMatrix,
+             {"r", MatrixKind::R},
+             {"scaled-r", MatrixKind::ScaledR});
     t.nonEmpty(
         "json",
         "FILE",
@@ -316,19 +333,12 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                 o.mantelPermutations = n;
                 o.mantelExhaustive = false;
             });
-    t.parsed(
-        "mantel-method",
-        "pearson|spearman",
-        "the Mantel test's correlation: Pearson's r of the distances (the default) or "
-        "Spearman's of their ranks",
-        o.mantelMethod,
-        [](std::string_view v) -> std::optional<MantelMethod> {
-            if (v == "pearson" || v == "spearman") {
-                return v == "pearson" ? MantelMethod::Pearson : MantelMethod::Spearman;
-            }
-            return std::nullopt;
-        },
-        "expected pearson or spearman");
+    t.either("mantel-method",
+             "the Mantel test's correlation: Pearson's r of the distances (the default) or "
+             "Spearman's of their ranks",
+             o.mantelMethod,
+             {"pearson", MantelMethod::Pearson},
+             {"spearman", MantelMethod::Spearman});
     t.nonEmpty("mantel-output",
                "FILE",
                "the Mantel test's summary and the distances of every pair of populations (text)",
