@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Build the fuzz targets (the data file reader, the CSV import) with clang in build-fuzz/ and
-# run each for a bounded time.
+# Build the fuzz targets (the data file reader, the CSV import, the two readers compared) with
+# clang in build-fuzz/ and run each for a bounded time.
 #   tools/fuzz.sh [SECONDS]    default 60 for each target; extra arguments go to libFuzzer
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -9,7 +9,7 @@ shift || true
 dir="$root/build-fuzz"
 CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_FUZZ=ON \
     -DTAVRIK_GUI=OFF -DTAVRIK_TESTS=OFF >/dev/null
-cmake --build "$dir" --target datafile_fuzz csv_import_fuzz -j 2
+cmake --build "$dir" --target datafile_fuzz csv_import_fuzz reader_paths_fuzz -j 2
 mkdir -p "$dir/crashes"
 cd "$dir"
 # target, then the test files that seed its corpus
@@ -22,3 +22,4 @@ run() {
 }
 run datafile_fuzz '*.tvk' "$@"
 run csv_import_fuzz '*.csv' "$@"
+run reader_paths_fuzz '*.tvk' "$@"

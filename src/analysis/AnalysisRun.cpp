@@ -10,12 +10,14 @@
 #include "analysis/RunMemory.h"
 #include "analysis/ScaledMatrix.h"
 #include "analysis/VtAnalysis.h"
+#include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
 #include "datafile/TextEncoding.h"
 #include "report/ReportWriter.h"
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -158,9 +160,23 @@ std::int16_t matrixCountFromSizes(const DataFileHeader& header)
     return pops.empty() || equal == pops.size() - 1 ? 1 : 2;
 }
 
+Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressSink& progress);
+
 } // namespace
 
 Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress)
+{
+    // Memory the system will not give ends the run with a message, never the program.
+    try {
+        return runStages(input, clock, progress);
+    } catch (const std::bad_alloc&) {
+        return memoryShortage("this analysis");
+    }
+}
+
+namespace {
+
+Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressSink& progress)
 {
     const DataSet& ds = input.dataSet;
     const Selection& sel = input.selection;
@@ -424,6 +440,7 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     out.basis.biasCorrection = bias;
     out.basis.scaledAnalysis = settings.scaledAnalysis != 0;
     out.basis.dataTitle = header.title;
+    out.basis.dataStamp = stamp;
     out.basis.fst = rel.fst;
     out.basis.fstUnbiased = rel.fstUnbiased;
     out.basis.fstSe = rel.fstSe;
@@ -453,6 +470,8 @@ Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, Progres
     res.residualVariance = std::move(vt.residualVariance);
     return out;
 }
+
+} // namespace
 
 void applyRunOutput(ProgramState& state, RunOutput&& output)
 {

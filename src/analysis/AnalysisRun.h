@@ -4,6 +4,7 @@
 
 #include "analysis/DataPasses.h"
 #include "analysis/ProgressSink.h"
+#include "datafile/InputFile.h"
 #include "report/Clock.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
@@ -51,6 +52,9 @@ struct RunBasis
     bool biasCorrection = true;
     bool scaledAnalysis = false; // asked for; RunOutput::matrixCount says whether it was made
     std::string dataTitle;
+    // The data file as the run read it: a later read of its records (the bootstrap) must
+    // find the very same file.
+    FileStamp dataStamp;
     double fst = 0.0;
     double fstUnbiased = 0.0;
     double fstSe = 0.0;

@@ -1,6 +1,8 @@
 #include "analysis/Bootstrap.h"
 
 #include "analysis/HeritabilitySweep.h"
+#include "analysis/RunMemory.h"
+#include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
 #include "datafile/TextEncoding.h"
 
@@ -149,6 +151,48 @@ Replicate runReplicate(const RecordTable& records,
     return rep;
 }
 
+// The bytes a bootstrap holds at its peak: every replicate's statistics until the end, and on
+// each thread the draws of one replicate (an index per record) and its accumulator and
+// relationship matrices.
+std::uint64_t bootstrapMemoryBytes(const RecordTable& records,
+                                   std::size_t statistics,
+                                   std::size_t replicates,
+                                   unsigned threads)
+{
+    const std::uint64_t g = records.populations.size();
+    const std::uint64_t t = g > 0 ? records.populations.front().cols() : 0;
+    std::uint64_t n = 0;
+    for (const Matrix& m : records.populations) {
+        n += m.rows();
+    }
+    constexpr std::uint64_t allocationOverhead = 16;
+    const std::uint64_t perReplicate = sizeof(Replicate) + sizeof(std::vector<double>) +
+                                       statistics * sizeof(double) * 2 + allocationOverhead;
+    const std::uint64_t perThread =
+        n * sizeof(std::size_t) + (4 * g * t + 4 * t * t + 8 * g * g) * sizeof(double);
+    return std::uint64_t{replicates} * perReplicate + std::uint64_t{threads} * perThread;
+}
+
+Status checkBootstrapMemory(const RecordTable& records,
+                            std::size_t statistics,
+                            std::size_t replicates,
+                            unsigned threads)
+{
+    const std::uint64_t available = availableMemoryBytes();
+    const std::uint64_t need = bootstrapMemoryBytes(records, statistics, replicates, threads);
+    if (available == 0 || need <= available / 2) {
+        return Done{};
+    }
+    return Error{ErrorKind::Analysis,
+                 "The bootstrap needs about " + memoryText(need) + " for " +
+                     std::to_string(replicates) + " replicates of " + std::to_string(statistics) +
+                     " statistics, more than half of the " + memoryText(available) +
+                     " of memory this program may use; ask for fewer replicates.",
+                 {},
+                 0,
+                 "bootstrap"};
+}
+
 } // namespace
 
 Result<RecordTable>
@@ -180,6 +224,10 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
     auto reader = DataFileReader::open(path);
     if (!reader) {
         return reader.error();
+    }
+    // the file of the run, or nothing: a file rewritten since would mix two data sets
+    if (reader->fileStamp() != basis.dataStamp) {
+        return changedFile(path);
     }
     auto header = readRunHeader(*reader, path, dataSet.popCount, dataSet.varCount);
     if (!header) {
@@ -225,6 +273,9 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
             m(filled[i], k) = v;
         }
         ++filled[i];
+    }
+    if (reader->fileStamp() != basis.dataStamp) {
+        return changedFile(path);
     }
     for (std::size_t i = 0; i < g; ++i) {
         if (filled[i] != table.populations[i].rows()) {
@@ -294,14 +345,30 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
         }
     }
 
+    unsigned threads =
+        settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
+    threads = std::max(1u, threads);
+    if (threads > settings.replicates) {
+        threads = static_cast<unsigned>(std::max<std::size_t>(1, settings.replicates));
+    }
+    if (auto st =
+            checkBootstrapMemory(records, res.statistics.size(), settings.replicates, threads);
+        !st) {
+        return st.error();
+    }
     std::vector<Replicate> reps(settings.replicates);
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     std::atomic<bool> stopped{false};
+    std::atomic<bool> cancelled{false};
     const std::thread::id caller = std::this_thread::get_id();
     const auto work = [&] {
         for (std::size_t r = next++; r < reps.size(); r = next++) {
-            if (stopped.load(std::memory_order_relaxed) || progress.cancelled()) {
+            if (stopped.load(std::memory_order_relaxed)) {
+                return;
+            }
+            if (progress.cancelled()) {
+                cancelled = true;
                 stopped = true;
                 return;
             }
@@ -312,20 +379,10 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
             }
         }
     };
-    unsigned threads =
-        settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
-    threads = std::max(1u, threads);
-    if (threads > reps.size()) {
-        threads = static_cast<unsigned>(std::max<std::size_t>(1, reps.size()));
+    if (auto st = runOnThreads(threads, stopped, "the bootstrap", work); !st) {
+        return st.error();
     }
-    {
-        std::vector<std::jthread> pool;
-        for (unsigned w = 1; w < threads; ++w) {
-            pool.emplace_back(work);
-        }
-        work();
-    }
-    if (stopped) {
+    if (cancelled) {
         return cancelledRun();
     }
     progress.stepProgress(reps.size(), reps.size());

@@ -1,5 +1,6 @@
 #include "analysis/DataPasses.h"
 
+#include "analysis/WorkerPool.h"
 #include "datafile/TextEncoding.h"
 #include "report/NumberFormat.h"
 
@@ -8,6 +9,8 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -537,8 +540,14 @@ void RecordCache::add(double code,
             giveUp();
             return;
         }
-        m_chunks.emplace_back();
-        m_chunks.back().reserve(m_chunkRecords * m_stride);
+        // Memory the system will not give is a smaller budget: the records are read again.
+        try {
+            m_chunks.emplace_back();
+            m_chunks.back().reserve(m_chunkRecords * m_stride);
+        } catch (const std::bad_alloc&) {
+            giveUp();
+            return;
+        }
     }
     std::vector<double>& chunk = m_chunks.back();
     chunk.push_back(code);
@@ -610,6 +619,7 @@ Status replayPass2(const RecordCache& cache,
     // element of the matrix is still summed by one thread, in record order.
     std::size_t split = threads > 1 && t > 1 ? sharedRowsFrom(t) : t;
     std::atomic<bool> stop{false};
+    std::exception_ptr helperFailure;
     std::thread helper;
     // A pass that ends early (cancelled, or an exception on its way out) stops the helper
     // before its records go.
@@ -628,14 +638,18 @@ Status replayPass2(const RecordCache& cache,
     if (split < t) {
         try {
             helper = std::thread([&, part = acc.pass2Part(split, t, false)]() mutable {
-                std::vector<double> values(setup.fileVarCount, 0.0);
-                cache.forEach([&](double code, std::span<const double> chosen) {
-                    if (stop.load(std::memory_order_relaxed)) {
-                        return false;
-                    }
-                    feed(values, acc, part, code, chosen);
-                    return true;
-                });
+                try {
+                    std::vector<double> values(setup.fileVarCount, 0.0);
+                    cache.forEach([&](double code, std::span<const double> chosen) {
+                        if (stop.load(std::memory_order_relaxed)) {
+                            return false;
+                        }
+                        feed(values, acc, part, code, chosen);
+                        return true;
+                    });
+                } catch (...) {
+                    helperFailure = std::current_exception(); // read after the join
+                }
             });
         } catch (const std::system_error&) {
             split = t; // no thread to be had: this one takes every row
@@ -661,6 +675,9 @@ Status replayPass2(const RecordCache& cache,
     }
     if (helper.joinable()) {
         helper.join(); // its rows are done
+    }
+    if (helperFailure) {
+        return errorFromException(helperFailure, "the second pass over the data");
     }
     progress.status(passProgressLine(2, count));
     progress.passProgress(2, fileBytes, fileBytes);

@@ -1,5 +1,7 @@
 #include "analysis/Mantel.h"
 
+#include "analysis/WorkerPool.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -225,6 +227,7 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     std::atomic<bool> stopped{false};
+    std::atomic<bool> cancelled{false};
     const std::size_t total = res.permutations;
     const std::thread::id caller = std::this_thread::get_id();
     const auto countPermutation = [&](const std::vector<std::size_t>& perm,
@@ -242,7 +245,11 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
         std::vector<std::size_t> local(matrices);
         for (std::size_t first = next.fetch_add(permutationBatch); first < total;
              first = next.fetch_add(permutationBatch)) {
-            if (stopped.load(std::memory_order_relaxed) || progress.cancelled()) {
+            if (stopped.load(std::memory_order_relaxed)) {
+                return;
+            }
+            if (progress.cancelled()) {
+                cancelled = true;
                 stopped = true;
                 return;
             }
@@ -286,13 +293,10 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
         const std::size_t batches = (total + permutationBatch - 1) / permutationBatch;
         threads = static_cast<unsigned>(
             std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, batches)));
-        std::vector<std::jthread> pool;
-        for (unsigned w = 1; w < threads; ++w) {
-            pool.emplace_back(work);
+        if (auto st = runOnThreads(threads, stopped, "the Mantel test", work); !st) {
+            return st.error();
         }
-        work();
-        pool.clear(); // joins
-        if (stopped) {
+        if (cancelled) {
             return cancelledRun();
         }
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -61,6 +62,21 @@ std::uint64_t physicalMemoryBytes()
     }
 #endif
     return 0;
+}
+
+std::uint64_t availableMemoryBytes()
+{
+    std::uint64_t most = physicalMemoryBytes();
+#ifndef _WIN32
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        rlimit limit{};
+        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+            const auto bytes = static_cast<std::uint64_t>(limit.rlim_cur);
+            most = most == 0 ? bytes : std::min(most, bytes);
+        }
+    }
+#endif
+    return most;
 }
 
 std::uint64_t defaultMemoryBudget()

@@ -19,6 +19,10 @@ std::uint64_t runMemoryBytes(std::size_t g, std::size_t t, bool scaled);
 // The computer's physical memory in bytes; 0 when the system does not tell.
 std::uint64_t physicalMemoryBytes();
 
+// The memory this process may take: the physical memory, or less where a limit on the
+// process's address space or data says so; 0 when nothing tells.
+std::uint64_t availableMemoryBytes();
+
 // The default budget for the records kept between the passes: a quarter of the physical
 // memory, at most 4 GiB (256 MiB when the system does not tell).
 std::uint64_t defaultMemoryBudget();

@@ -117,13 +117,19 @@ void DataFileReader::Impl::fill()
         atEof = memoryPos == memory.size();
         return;
     }
-    const std::size_t got = std::fread(buf.get() + end, 1, want, file.get());
-    end += got;
-    fetched += got;
-    if (got < want) {
-        if (std::ferror(file.get()) != 0) {
-            readErrno = errno != 0 ? errno : EIO;
-        }
+    // at the reader's own offset: the file's shared offset belongs to nobody, so a reader
+    // working beside this one (on a duplicated descriptor) cannot move it
+    int reason = 0;
+    const std::optional<std::size_t> got =
+        readFileAt(fileno(file.get()), buf.get() + end, want, fetched, reason);
+    if (!got) {
+        readErrno = reason;
+        atEof = true;
+        return;
+    }
+    end += *got;
+    fetched += *got;
+    if (*got < want) {
         atEof = true;
     }
 }
@@ -234,6 +240,12 @@ Error DataFileReader::Impl::readFailure()
     e.line = line;
     e.message =
         "cannot read " + path + ", line " + std::to_string(line) + ": " + std::strerror(readErrno);
+    if (isMemoryShortage(readErrno)) {
+        // the file is not at fault: say so, and let the run end as one that cannot proceed
+        e.kind = ErrorKind::Analysis;
+        e.message = "cannot read " + path + ": the computer has not enough memory for this run (" +
+                    std::strerror(readErrno) + ")";
+    }
     failure = e;
     return e;
 }

@@ -2,8 +2,13 @@
 
 #include "datafile/TextEncoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -53,11 +58,88 @@ FileStamp stampOf(std::FILE* file)
         stamp.size = static_cast<std::int64_t>(st.st_size);
         stamp.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
         stamp.modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+        stamp.changedSeconds = static_cast<std::int64_t>(st.st_ctim.tv_sec);
+        stamp.changedNanoseconds = static_cast<std::int64_t>(st.st_ctim.tv_nsec);
     }
 #else
     (void)file;
 #endif
     return stamp;
+}
+
+std::optional<std::uint64_t> openFileSize(int fd)
+{
+#ifndef _WIN32
+    struct stat st
+    {
+    };
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+#else
+    const __int64 size = _filelengthi64(fd);
+    if (size < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size);
+#endif
+}
+
+std::optional<std::size_t>
+readFileAt(int fd, char* into, std::size_t bytes, std::uint64_t offset, int& errorNumber)
+{
+    std::size_t done = 0;
+    while (done < bytes) {
+#ifndef _WIN32
+        const ssize_t got = pread(fd, into + done, bytes - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+#else
+        // the descriptor's own offset: only the reader that owns it reads through it
+        if (_lseeki64(fd, static_cast<__int64>(offset + done), SEEK_SET) < 0) {
+            errorNumber = errno != 0 ? errno : EIO;
+            return std::nullopt;
+        }
+        const int want = static_cast<int>(std::min<std::size_t>(bytes - done, 1u << 30));
+        const int got = _read(fd, into + done, static_cast<unsigned>(want));
+#endif
+        if (got < 0) {
+            errorNumber = errno != 0 ? errno : EIO;
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+int duplicateDescriptor(int fd)
+{
+#ifndef _WIN32
+    return dup(fd);
+#else
+    return _dup(fd);
+#endif
+}
+
+void closeDescriptor(int fd)
+{
+    if (fd >= 0) {
+#ifndef _WIN32
+        ::close(fd);
+#else
+        _close(fd);
+#endif
+    }
+}
+
+bool isMemoryShortage(int errorNumber)
+{
+    return errorNumber == ENOMEM || errorNumber == ENOBUFS;
 }
 
 Result<InputFile> openInputFile(const std::filesystem::path& path,

@@ -5,11 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
-
-#ifndef _WIN32
-#include <cerrno>
-#include <unistd.h>
-#endif
+#include <optional>
 
 namespace tavrik {
 
@@ -47,19 +43,16 @@ ParallelRecordReader::ParallelRecordReader(int fd,
     , m_valuesPerRecord(valuesPerRecord)
     , m_blockBytes(std::max<std::size_t>(1, blockBytes))
 {
-#ifndef _WIN32
-    m_fd = dup(fd);
-    const off_t size = m_fd >= 0 ? lseek(m_fd, 0, SEEK_END) : -1;
-    if (size < 0) {
+    m_fd = duplicateDescriptor(fd);
+    // The size from the system, never by seeking: a duplicated descriptor shares the file's
+    // offset with the sequential reader that may take the pass over.
+    const std::optional<std::uint64_t> size =
+        m_fd >= 0 ? openFileSize(m_fd) : std::optional<std::uint64_t>();
+    if (!size) {
         m_needsSequential = true;
         return;
     }
-    m_size = static_cast<std::uint64_t>(size);
-#else
-    (void)fd;
-    m_needsSequential = true;
-    return;
-#endif
+    m_size = *size;
     const std::uint64_t bytes = m_size > m_start ? m_size - m_start : 0;
     m_blockCount = static_cast<std::size_t>((bytes + m_blockBytes - 1) / m_blockBytes);
     const unsigned workers = std::max(1u, threads);
@@ -77,9 +70,7 @@ ParallelRecordReader::ParallelRecordReader(int fd,
         for (std::thread& w : m_workers) {
             w.join();
         }
-#ifndef _WIN32
-        close(m_fd);
-#endif
+        closeDescriptor(m_fd);
         throw;
     }
 }
@@ -94,11 +85,7 @@ ParallelRecordReader::~ParallelRecordReader()
     for (std::thread& w : m_workers) {
         w.join();
     }
-#ifndef _WIN32
-    if (m_fd >= 0) {
-        close(m_fd);
-    }
-#endif
+    closeDescriptor(m_fd);
 }
 
 void ParallelRecordReader::work()
@@ -131,23 +118,10 @@ void ParallelRecordReader::work()
 bool ParallelRecordReader::readRange(std::uint64_t from, std::uint64_t to, std::string& text) const
 {
     text.resize(static_cast<std::size_t>(to - from));
-#ifndef _WIN32
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t got =
-            pread(m_fd, text.data() + done, text.size() - done, static_cast<off_t>(from + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false; // an error, or a file that shrank: the caller's checks will tell
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-#else
-    return false;
-#endif
+    int reason = 0;
+    const std::optional<std::size_t> got = readFileAt(m_fd, text.data(), text.size(), from, reason);
+    // an error, or a file that shrank: the sequential reader's checks will tell
+    return got && *got == text.size();
 }
 
 bool ParallelRecordReader::lineEndFrom(std::uint64_t pos,

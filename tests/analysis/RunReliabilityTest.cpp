@@ -2,19 +2,25 @@
 // the two passes, a run cancelled in either pass or in the eigen stage, and sizes the computer
 // cannot hold.
 #include "analysis/AnalysisRun.h"
+#include "analysis/Bootstrap.h"
 #include "analysis/Eigen.h"
 #include "analysis/RunMemory.h"
+#include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <new>
 #include <span>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -52,6 +58,22 @@ std::string generatedFile(int g, int perPopulation)
         }
     }
     return text;
+}
+
+// Rewrites the file in place with other values of the same length (the records' codes and
+// counts stay, every ".1" becomes ".2") and sets its modification time back, as a careless
+// tool might.
+void rewriteKeepingTime(const fs::path& p, const std::string& text)
+{
+    const auto modified = fs::last_write_time(p);
+    std::string changed = text;
+    for (std::size_t at = changed.find(".1"); at != std::string::npos;
+         at = changed.find(".1", at)) {
+        changed[at + 1] = '2';
+    }
+    ASSERT_NE(changed, text);
+    std::fstream(p, std::ios::binary | std::ios::in | std::ios::out) << changed;
+    fs::last_write_time(p, modified);
 }
 
 class RunReliability : public ::testing::Test
@@ -105,6 +127,8 @@ TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
         {"appended to",
          [&](const fs::path& p) { std::ofstream(p, std::ios::app) << "1, 11.5, 24\n"; }},
         {"emptied", [&](const fs::path& p) { fs::resize_file(p, 0); }},
+        {"rewritten in place, same size, modification time set back",
+         [&](const fs::path& p) { rewriteKeepingTime(p, original); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -146,6 +170,54 @@ TEST_F(RunReliability, DataFileChangedBetweenThePassesStopsTheRun)
             EXPECT_EQ(changed->report, plain->report);
         }
     }
+}
+
+TEST_F(RunReliability, TheBootstrapReadsTheRecordsOfTheRunsOwnFileOrNothing)
+{
+    const std::string original = generatedFile(3, 6);
+    RunInput in = inputFor(original);
+    auto out = run(in);
+    ASSERT_TRUE(out.ok()) << out.error().message;
+    EXPECT_TRUE(loadChosenRecords(in.dataSet, out->basis, bootstrapMemoryBudget).ok());
+
+    rewriteKeepingTime(m_data, original);
+    auto changed = loadChosenRecords(in.dataSet, out->basis, bootstrapMemoryBudget);
+    ASSERT_FALSE(changed.ok());
+    EXPECT_EQ(changed.error().message, dataFileChangedMessage);
+
+    // the same bytes written back are still not the file the run read
+    writeFile(m_data, original);
+    EXPECT_FALSE(loadChosenRecords(in.dataSet, out->basis, bootstrapMemoryBudget).ok());
+}
+
+TEST(WorkerPool, ATaskThatThrowsStopsTheOthersAndComesBackAsAnError)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> pieces{0};
+    const auto work = [&] {
+        while (!stop.load()) {
+            if (++pieces == 50) {
+                throw std::bad_alloc();
+            }
+            std::this_thread::yield();
+        }
+    };
+    const Status failed = runOnThreads(4, stop, "the bootstrap", work);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().kind, ErrorKind::Analysis);
+    EXPECT_EQ(failed.error().message,
+              "The computer has not enough memory for the bootstrap; close other programs, or "
+              "ask for less.");
+    EXPECT_TRUE(stop.load());
+
+    std::atomic<bool> keepOn{false};
+    std::atomic<int> done{0};
+    EXPECT_TRUE(runOnThreads(3, keepOn, "the Mantel test", [&] { ++done; }).ok());
+    EXPECT_EQ(done.load(), 3);
+    const Status other = runOnThreads(
+        2, keepOn, "the Mantel test", [] { throw std::runtime_error("no such permutation"); });
+    ASSERT_FALSE(other.ok());
+    EXPECT_EQ(other.error().message, "The Mantel test failed: no such permutation");
 }
 
 // The bytes of every stored result, so that two runs compare to the last bit.

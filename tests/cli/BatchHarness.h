@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -90,6 +91,10 @@ protected:
                 !freopen(errPath.c_str(), "wb", stderr)) {
                 _exit(127);
             }
+            if (m_childAddressSpace != 0) {
+                const rlimit limit{m_childAddressSpace, m_childAddressSpace};
+                setrlimit(RLIMIT_AS, &limit);
+            }
             // Charts are drawn without a display, whatever the session offers.
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             if (epoch.empty()) {
@@ -161,6 +166,7 @@ protected:
     }
 
     fs::path m_dir;
+    rlim_t m_childAddressSpace = 0; // a limit on the program's address space, when not 0
 };
 
 } // namespace tavrik::test
