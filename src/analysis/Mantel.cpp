@@ -1,5 +1,6 @@
 #include "analysis/Mantel.h"
 
+#include "analysis/RunMemory.h"
 #include "analysis/WorkerPool.h"
 
 #include <algorithm>
@@ -59,6 +60,25 @@ std::size_t factorial(std::size_t n)
         f *= k;
     }
     return f;
+}
+
+// The memory of a test of g populations, estimated before anything is allocated: the series of
+// the distances (each matrix's, its ranks and the geographic ones) and a g x g matrix of the
+// compared geography, and one permuted series per thread.
+Status checkMantelMemory(std::size_t g, std::size_t matrices, unsigned threads)
+{
+    const std::uint64_t pairs = std::uint64_t{g} * (g > 0 ? g - 1 : 0) / 2;
+    const unsigned workers = threads != 0 ? threads : std::thread::hardware_concurrency();
+    const std::uint64_t need =
+        ((3 * std::uint64_t{matrices} + 3 + workers) * pairs + std::uint64_t{g} * g) *
+        sizeof(double);
+    const std::uint64_t available = availableMemoryBytes();
+    if (available == 0 || need <= available / 2) {
+        return Done{};
+    }
+    return mantelError("The Mantel test of " + std::to_string(g) + " populations needs about " +
+                       memoryText(need) + ", more than half of the " + memoryText(available) +
+                       " of memory this program may use");
 }
 
 } // namespace
@@ -177,6 +197,9 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
         return mantelError("Every order of the populations can be tried for at most " +
                            std::to_string(exhaustiveMantelLimit) + " populations; the run has " +
                            std::to_string(g) + ". Give a number of permutations instead.");
+    }
+    if (auto st = checkMantelMemory(g, input.matrices.size(), settings.threads); !st) {
+        return st.error();
     }
     const bool ranked = settings.method == MantelMethod::Spearman;
     MantelResult res;
