@@ -16,7 +16,9 @@
 #include "export/ResultJson.h"
 #include "export/SavedOutput.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -571,15 +573,27 @@ int runBatch(const BatchOptions& options,
         }
         files.push_back({*options.vtChartPath, std::move(*drawn)});
     }
-    if (Status written = writeOutputs(files); !written) {
+    // Standard output is written, and found complete, before any file is put in place: a
+    // closed or full standard output, or a reader gone, leaves every file as it was.
+    const auto writeStdout = [&out, &toStdout]() -> Status {
+        errno = 0;
+        out.write(toStdout.data(), static_cast<std::streamsize>(toStdout.size()));
+        out.flush();
+        if (out) {
+            return Done{};
+        }
+        const int reason = errno;
+        return Error{ErrorKind::Io,
+                     "cannot write to standard output" +
+                         (reason != 0 ? ": " + std::string(std::strerror(reason)) : "") +
+                         "; the output files are left as they were",
+                     {},
+                     0,
+                     {}};
+    };
+    if (Status written = writeOutputs(files, writeStdout); !written) {
         printBatchMessage(err, written.error().message);
         return exitStatusFor(written.error().kind);
-    }
-    out.write(toStdout.data(), static_cast<std::streamsize>(toStdout.size()));
-    out.flush();
-    if (!out) {
-        printBatchMessage(err, "cannot write the report to standard output");
-        return static_cast<int>(BatchExit::CannotProceed);
     }
     return static_cast<int>(BatchExit::Done);
 }

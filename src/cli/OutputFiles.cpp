@@ -23,31 +23,29 @@ bool isCharacterDevice(const std::filesystem::path& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
-Status writeOutputs(std::span<const PendingOutput> outputs)
+Status writeOutputs(std::span<const PendingOutput> outputs, const std::function<Status()>& lastStep)
 {
-    // Checked first, so that nothing is written when one target is refused. Then written in this
-    // order: files beside their targets (nothing shows yet), devices and FIFOs, and last the
-    // regular files written in place, which are the only ones a later failure would harm.
+    // Checked first, so that nothing is written when one target is refused. Files are opened
+    // first, so that their bytes wait aside; devices and FIFOs, which take their bytes at once,
+    // come after them.
     std::vector<const PendingOutput*> order;
     std::vector<const PendingOutput*> devices;
-    std::vector<const PendingOutput*> sharedFiles;
     for (const PendingOutput& output : outputs) {
         Result<OutputTarget> target = checkOutputTarget(output.target);
         if (!target) {
             return target.error();
         }
         struct stat st = {};
-        if (target->kind != OutputKind::InPlace) {
+        const bool regular =
+            target->descriptor < 0 && ::stat(target->file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        if (target->kind != OutputKind::InPlace || regular) {
             order.push_back(&output);
-        } else if (target->descriptor < 0 && ::stat(target->file.c_str(), &st) == 0 &&
-                   S_ISREG(st.st_mode)) {
-            sharedFiles.push_back(&output);
         } else {
             devices.push_back(&output);
         }
     }
+    const std::size_t fileCount = order.size();
     order.insert(order.end(), devices.begin(), devices.end());
-    order.insert(order.end(), sharedFiles.begin(), sharedFiles.end());
 
     // Files not yet committed are discarded when this vector goes out of scope.
     std::vector<AtomicFile> files;
@@ -65,17 +63,29 @@ Status writeOutputs(std::span<const PendingOutput> outputs)
         }
         files.push_back(std::move(file.value()));
     }
-    // In-place outputs are complete once closed; only then do the others replace their targets.
-    for (AtomicFile& file : files) {
-        if (file.kind() == OutputKind::InPlace) {
-            if (Status committed = file.commit(); !committed) {
+    // A device is complete once closed.
+    for (std::size_t i = fileCount; i < files.size(); ++i) {
+        if (Status committed = files[i].commit(); !committed) {
+            return committed;
+        }
+    }
+    if (lastStep) {
+        if (Status done = lastStep(); !done) {
+            return done;
+        }
+    }
+    // Files written in place first: copying their bytes over them can still fail, a rename
+    // hardly can.
+    for (std::size_t i = 0; i < fileCount; ++i) {
+        if (files[i].kind() == OutputKind::InPlace) {
+            if (Status committed = files[i].commit(); !committed) {
                 return committed;
             }
         }
     }
-    for (AtomicFile& file : files) {
-        if (file.kind() != OutputKind::InPlace) {
-            if (Status committed = file.commit(); !committed) {
+    for (std::size_t i = 0; i < fileCount; ++i) {
+        if (files[i].kind() != OutputKind::InPlace) {
+            if (Status committed = files[i].commit(); !committed) {
                 return committed;
             }
         }

@@ -1,5 +1,5 @@
 // tavrik-batch: the analysis from the command line. Parses the options and hands over to
-// runBatch (or runImport); nothing else happens here.
+// runBatch (or runImport); nothing else happens here but settling the standard descriptors.
 #include "cli/BatchImport.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
@@ -8,12 +8,15 @@
 #endif
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <new>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -65,10 +68,31 @@ int batchMain(int argc, char** argv)
     return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart, sweepChart);
 }
 
+// A standard descriptor the program was started without is taken by a file that refuses
+// writes, so that no file the program opens later takes its number and receives its messages
+// or its report. A reader gone from a pipe is reported as a failed write, not by the signal.
+void settleStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            int placeholder = ::open("/dev/null", O_RDONLY);
+            if (placeholder < 0) {
+                placeholder = ::open("/", O_RDONLY | O_DIRECTORY);
+            }
+            if (placeholder >= 0 && placeholder != fd) {
+                ::dup2(placeholder, fd);
+                ::close(placeholder);
+            }
+        }
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    settleStandardDescriptors();
     try {
         return batchMain(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -1,5 +1,6 @@
 #include "export/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -13,6 +14,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tavrik {
 
@@ -116,11 +118,11 @@ fs::path temporaryName(const fs::path& folder, int attempt)
     return folder / (".tvk" + std::to_string(::getpid()) + "-" + std::to_string(attempt));
 }
 
-int createNamedTemporary(const fs::path& folder, fs::path& temporary)
+int createNamedTemporary(const fs::path& folder, fs::path& temporary, int access = O_WRONLY)
 {
     for (int attempt = 0; attempt < 1000; ++attempt) {
         temporary = temporaryName(folder, attempt);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(temporary.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             if (fd < 0) {
                 temporary.clear();
@@ -131,6 +133,52 @@ int createNamedTemporary(const fs::path& folder, fs::path& temporary)
     temporary.clear();
     errno = EEXIST;
     return -1;
+}
+
+bool noUnnamedFiles(int err)
+{
+    return err == EOPNOTSUPP || err == EISDIR || err == EINVAL;
+}
+
+// A file without a name to write and read back, in folder; -1 and errno when it cannot be made.
+int openScratch(const fs::path& folder)
+{
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0 && noUnnamedFiles(errno)) {
+        fs::path name;
+        fd = createNamedTemporary(folder, name, O_RDWR);
+        if (fd >= 0) {
+            ::unlink(name.c_str());
+        }
+    }
+    return fd;
+}
+
+// Where the bytes for a file written in place wait: beside it, so that they count against the
+// same disk, or in the system's temporary folder when its folder takes no new files.
+int openStaging(const fs::path& file)
+{
+    const int fd = openScratch(folderOf(file));
+    if (fd >= 0) {
+        return fd;
+    }
+    const int err = errno;
+    std::error_code ec;
+    const fs::path system = fs::temp_directory_path(ec);
+    const int fallback = ec ? -1 : openScratch(system);
+    errno = err;
+    return fallback;
+}
+
+// Claims the disk blocks for the first size bytes of a file without changing its length; 0 or
+// the errno. File systems that cannot claim them ahead are written without the claim.
+int claimSpace(int fd, std::size_t size)
+{
+    if (size == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0 ||
+        errno == EOPNOTSUPP || errno == ENOSYS) {
+        return 0;
+    }
+    return errno;
 }
 
 // Gives the unnamed file open at fd the name name; 0 or the errno.
@@ -251,12 +299,18 @@ Result<AtomicFile> AtomicFile::open(const fs::path& target)
         }
         struct stat st = {};
         f.m_regularInPlace = t.descriptor < 0 && ::fstat(f.m_fd, &st) == 0 && S_ISREG(st.st_mode);
+        if (f.m_regularInPlace) {
+            f.m_staged = openStaging(t.file);
+            if (f.m_staged < 0) {
+                return saveError(t.given, errno);
+            }
+        }
         return f;
     }
 
     const fs::path folder = folderOf(t.file);
     f.m_fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (f.m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    if (f.m_fd < 0 && noUnnamedFiles(errno)) {
         f.m_fd = createNamedTemporary(folder, f.m_temporary);
     }
     if (f.m_fd < 0) {
@@ -280,6 +334,7 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     , m_fd(std::exchange(other.m_fd, -1))
     , m_temporary(std::exchange(other.m_temporary, {}))
     , m_regularInPlace(other.m_regularInPlace)
+    , m_staged(std::exchange(other.m_staged, -1))
     , m_written(other.m_written)
 {}
 
@@ -291,6 +346,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
         m_fd = std::exchange(other.m_fd, -1);
         m_temporary = std::exchange(other.m_temporary, {});
         m_regularInPlace = other.m_regularInPlace;
+        m_staged = std::exchange(other.m_staged, -1);
         m_written = other.m_written;
     }
     return *this;
@@ -307,6 +363,10 @@ void AtomicFile::discard() noexcept
         ::close(m_fd);
         m_fd = -1;
     }
+    if (m_staged >= 0) {
+        ::close(m_staged);
+        m_staged = -1;
+    }
     if (!m_temporary.empty()) {
         ::unlink(m_temporary.c_str());
         m_temporary.clear();
@@ -315,12 +375,11 @@ void AtomicFile::discard() noexcept
 
 Status AtomicFile::reserve(std::size_t size)
 {
-    if (!m_regularInPlace || size == 0) {
+    if (!m_regularInPlace) {
         return Done{};
     }
-    if (::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS) {
-        return saveError(m_target.given, errno);
+    if (const int err = claimSpace(m_fd, size); err != 0) {
+        return saveError(m_target.given, err);
     }
     return Done{};
 }
@@ -328,7 +387,7 @@ Status AtomicFile::reserve(std::size_t size)
 Status AtomicFile::write(std::string_view bytes)
 {
     assert(m_fd >= 0);
-    if (const int err = writeAll(m_fd, bytes); err != 0) {
+    if (const int err = writeAll(m_regularInPlace ? m_staged : m_fd, bytes); err != 0) {
         return saveError(m_target.given, err);
     }
     m_written += bytes.size();
@@ -340,8 +399,13 @@ Status AtomicFile::commit()
     assert(m_fd >= 0);
     const fs::path& given = m_target.given;
     if (m_target.kind == OutputKind::InPlace) {
-        int err = 0;
-        if (m_regularInPlace) {
+        // The file's blocks are claimed before its first byte changes: a full disk then
+        // leaves it whole. A crash during the copy is the one thing that can still cut it.
+        int err = m_regularInPlace ? claimSpace(m_fd, m_written) : 0;
+        if (m_regularInPlace && err == 0) {
+            err = copyStaged();
+        }
+        if (m_regularInPlace && err == 0) {
             if (::ftruncate(m_fd, static_cast<off_t>(m_written)) != 0 || ::fsync(m_fd) != 0) {
                 err = errno;
             }
@@ -398,6 +462,29 @@ Status AtomicFile::commit()
     }
     syncFolder(file);
     return Done{};
+}
+
+int AtomicFile::copyStaged()
+{
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (std::size_t at = 0; at < m_written;) {
+        const ssize_t n = ::pread(m_staged,
+                                  buffer.data(),
+                                  std::min(buffer.size(), m_written - at),
+                                  static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO; // shorter than what was written to it
+        }
+        if (const int err = writeAll(m_fd, {buffer.data(), static_cast<std::size_t>(n)});
+            err != 0) {
+            return err;
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    return 0;
 }
 
 Status writeFileAtomically(const fs::path& target, std::string_view bytes)

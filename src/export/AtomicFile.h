@@ -36,8 +36,10 @@ struct OutputTarget
 // One output while it is written. The bytes of a new or replaced file go to an unnamed temporary
 // file in its folder (a short-named one where the file system has no unnamed files), which
 // commit() puts in place; an AtomicFile destroyed before commit() leaves the target as it was and
-// no temporary behind. An in-place target receives the bytes as they are written; a regular file
-// written in place is cut to its new length only by commit().
+// no temporary behind. A regular file written in place (one with several hard links) is kept
+// the same way: its bytes wait in an unnamed file until commit() copies them over it, so that a
+// writer that stops half-way leaves every name of it as it was. Devices and FIFOs receive the
+// bytes as they are written.
 class AtomicFile
 {
 public:
@@ -58,11 +60,13 @@ public:
 private:
     AtomicFile() = default;
     void discard() noexcept;
+    [[nodiscard]] int copyStaged();
 
     OutputTarget m_target;
     int m_fd = -1;
     std::filesystem::path m_temporary; // a named temporary, when the file system has no unnamed
     bool m_regularInPlace = false;
+    int m_staged = -1; // where the bytes of a regular file written in place wait for commit()
     std::size_t m_written = 0;
 };
 

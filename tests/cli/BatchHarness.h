@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -80,8 +81,12 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    // Runs the program in m_dir with SOURCE_DATE_EPOCH set unless epoch is empty.
-    Outcome run(const std::vector<std::string>& args, const std::string& epoch = "1000000000") const
+    // Runs the program in m_dir with SOURCE_DATE_EPOCH set unless epoch is empty; prepare is
+    // called in the child just before the program starts (to break its standard output, or to
+    // limit it). A program ended by a signal gives 128 plus its number, as a shell shows it.
+    Outcome run(const std::vector<std::string>& args,
+                const std::string& epoch = "1000000000",
+                const std::function<void()>& prepare = {}) const
     {
         const fs::path outPath = m_dir / ".stdout";
         const fs::path errPath = m_dir / ".stderr";
@@ -102,6 +107,9 @@ protected:
             } else {
                 setenv("SOURCE_DATE_EPOCH", epoch.c_str(), 1);
             }
+            if (prepare) {
+                prepare();
+            }
             std::vector<char*> argv{const_cast<char*>(TAVRIK_BATCH)};
             for (const std::string& a : args) {
                 argv.push_back(const_cast<char*>(a.c_str()));
@@ -112,8 +120,8 @@ protected:
         }
         Outcome outcome;
         int raw = 0;
-        if (pid > 0 && waitpid(pid, &raw, 0) == pid && WIFEXITED(raw)) {
-            outcome.status = WEXITSTATUS(raw);
+        if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
+            outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
         }
         outcome.out = readFile(outPath);
         outcome.err = readFile(errPath);

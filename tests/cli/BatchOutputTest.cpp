@@ -1,8 +1,12 @@
 // Where tavrik-batch may write: every target is checked before the analysis, devices, links and
 // standard output are written as a shell's redirection would, and a failure replaces nothing.
+#include <algorithm>
+#include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <vector>
@@ -28,37 +32,45 @@ protected:
         struct stat st = {};
         return ::lstat((m_dir / name).c_str(), &st) == 0 && S_ISCHR(st.st_mode);
     }
-};
 
-// Runs the program with standard output on /dev/full, or closed when full is false; returns
-// the exit status.
-int runWithBrokenStdout(const std::vector<std::string>& args, bool full)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Standard error first: a descriptor opened after closing standard output would take
-        // its number.
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, STDERR_FILENO);
-        if (full) {
-            const int fd = ::open("/dev/full", O_WRONLY);
-            if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) {
-                _exit(127);
-            }
-        } else {
-            ::close(STDOUT_FILENO);
-        }
-        std::vector<char*> argv{const_cast<char*>(TAVRIK_BATCH)};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(TAVRIK_BATCH, argv.data());
-        _exit(127);
+    Outcome run(const std::vector<std::string>& args, const std::function<void()>& prepare) const
+    {
+        return BatchProgram::run(args, "1000000000", prepare);
     }
-    int raw = 0;
-    return pid > 0 && waitpid(pid, &raw, 0) == pid && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
+    using BatchProgram::run;
+
+    // Ways for standard output to fail, with the reason the program gives: closed, on a pipe
+    // whose reader is gone, and on the full device where the test may make one.
+    std::vector<std::pair<std::function<void()>, std::string>> brokenStdouts() const
+    {
+        std::vector<std::pair<std::function<void()>, std::string>> ways = {
+            {[] { ::close(STDOUT_FILENO); }, "Bad file descriptor"},
+            {[] { pipeWithoutReader(STDOUT_FILENO); }, "Broken pipe"},
+        };
+        if (isCharacterDevice("full") || makeDevice("full", 7)) {
+            ways.emplace_back(
+                [full = m_dir / "full"] {
+                    const int fd = ::open(full.c_str(), O_WRONLY);
+                    if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::close(fd) != 0) {
+                        _exit(127);
+                    }
+                },
+                "No space left on device");
+        }
+        return ways;
+    }
+
+    // Puts on descriptor fd the writing end of a pipe that nobody reads.
+    static void pipeWithoutReader(int fd)
+    {
+        int ends[2] = {-1, -1};
+        if (::pipe(ends) != 0 || ::dup2(ends[1], fd) < 0) {
+            _exit(127);
+        }
+        ::close(ends[0]);
+        ::close(ends[1]);
+    }
+};
 
 TEST_F(BatchOutput, ABadTargetIsReportedBeforeTheAnalysisAndReplacesNothing)
 {
@@ -128,11 +140,90 @@ TEST_F(BatchOutput, StandardOutputLinksAndDevicesAreWrittenAsAShellWould)
 
 TEST_F(BatchOutput, HelpAndVersionFailOnAFullOrClosedStandardOutput)
 {
-    for (const char* option : {"--help", "--version"}) {
-        SCOPED_TRACE(option);
-        EXPECT_EQ(runWithBrokenStdout({option}, true), 1);
-        EXPECT_EQ(runWithBrokenStdout({option}, false), 1);
+    for (const auto& [prepare, reason] : brokenStdouts()) {
+        for (const char* option : {"--help", "--version"}) {
+            SCOPED_TRACE(std::string(option) + ", " + reason);
+            const Outcome o = run({option}, prepare);
+            EXPECT_EQ(o.status, 1);
+            EXPECT_EQ(o.err, "tavrik-batch: cannot write to standard output: " + reason + "\n");
+        }
     }
+}
+
+TEST_F(BatchOutput, AFailingStandardOutputLeavesEveryFileAsItWas)
+{
+    const std::vector<std::string> old = {"r.txt", "l.txt", "p.csv", "j.json", "m.phy"};
+    for (const auto& [prepare, reason] : brokenStdouts()) {
+        // the report on standard output, or the results document
+        for (const std::string layout : {"--listing l.txt --pc-scores p.csv --json j.json",
+                                         "--report r.txt --listing l.txt --json - "
+                                         "--matrix d2:phylip:m.phy --pc-scores p.csv"}) {
+            SCOPED_TRACE(layout + ", " + reason);
+            for (const std::string& name : old) {
+                writeFile(m_dir / name, "kept " + name);
+            }
+            const Outcome o = run(args("@cli_three_pops.tvk " + layout), prepare);
+            EXPECT_EQ(o.status, 1);
+            EXPECT_EQ(o.err,
+                      "tavrik-batch: cannot write to standard output: " + reason +
+                          "; the output files are left as they were\n");
+            for (const std::string& name : old) {
+                EXPECT_EQ(readFile(m_dir / name), "kept " + name);
+            }
+            std::vector<std::string> left = old;
+            if (isCharacterDevice("full")) {
+                left.push_back("full");
+            }
+            std::sort(left.begin(), left.end());
+            EXPECT_EQ(filesIn(), left);
+        }
+    }
+    // with standard output working, the same run replaces them
+    const Outcome done =
+        run(args("@cli_three_pops.tvk --listing l.txt --pc-scores p.csv --json j.json"));
+    ASSERT_EQ(done.status, 0) << done.err;
+    EXPECT_NE(readFile(m_dir / "l.txt"), "kept l.txt");
+}
+
+TEST_F(BatchOutput, AnImportOntoAGoneReaderOrIntoAFullDiskSaysSoAndKeepsTheFile)
+{
+    std::string csv = "Pop,X,Y\n";
+    for (int i = 0; i < 2000; ++i) {
+        csv += (i % 3 == 0 ? "North," : "South,") + std::to_string(i) + ".5," +
+               std::to_string(2 * i) + "\n";
+    }
+    csv += "South,NA,1\n"; // a missing value, which the import notes after the file is written
+    writeFile(m_dir / "big.csv", csv);
+    const std::string import = "--import-csv big.csv --population-column Pop --output ";
+
+    const Outcome piped = run(args(import + "-"), [] { pipeWithoutReader(STDOUT_FILENO); });
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.err, "tavrik-batch: cannot write the data file to standard output\n");
+
+    // A file with a second name is written in place, so that both names see the new file; a
+    // full disk (here a file size limit) leaves both as they were.
+    writeFile(m_dir / "data.tvk", "kept\r\n");
+    fs::create_hard_link(m_dir / "data.tvk", m_dir / "copy.tvk");
+    const Outcome full = run(args(import + "data.tvk"), [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 8192;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "tavrik-batch: Cannot save \"data.tvk\": File too large\n");
+    EXPECT_EQ(readFile(m_dir / "data.tvk"), "kept\r\n");
+    EXPECT_EQ(readFile(m_dir / "copy.tvk"), "kept\r\n");
+    EXPECT_EQ(filesIn(), (std::vector<std::string>{"big.csv", "copy.tvk", "data.tvk"}));
+
+    // Notes on a standard error that nobody reads cost the import nothing.
+    const Outcome imported =
+        run(args(import + "data.tvk"), [] { pipeWithoutReader(STDERR_FILENO); });
+    EXPECT_EQ(imported.status, 0);
+    const std::string written = readFile(m_dir / "data.tvk");
+    EXPECT_TRUE(written.starts_with("\"big\"\r\n2, 2\r\n")) << written.substr(0, 40);
+    EXPECT_EQ(readFile(m_dir / "copy.tvk"), written);
 }
 
 } // namespace

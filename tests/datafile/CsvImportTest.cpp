@@ -8,12 +8,15 @@
 #include "datafile/DataFileReader.h"
 #include "datafile/InputFile.h"
 #include "datafile/TvkWriter.h"
+#include "export/AtomicFile.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -181,6 +184,45 @@ TEST(CsvReader, RefusesAFileThatChangedAfterItsFirstPass)
     ASSERT_FALSE(text.ok());
     EXPECT_EQ(text.error().message,
               "scratch.tvk changed while it was being imported; import it again");
+}
+
+TEST(CsvReader, ATableChangedDuringTheImportLeavesEveryNameOfItsDataFileAsItWas)
+{
+    // Enough rows for the data file to be handed on in several pieces before the change shows.
+    std::string csv = "Pop,X\n";
+    for (int i = 0; i < 20000; ++i) {
+        csv += (i % 2 == 0 ? "A," : "B,") + std::to_string(i) + ".25\n";
+    }
+    ScratchFile file(csv);
+    const std::filesystem::path folder = file.path().parent_path();
+    std::ofstream(folder / "kept.tvk", std::ios::binary) << "the data file kept before\r\n";
+    std::filesystem::create_hard_link(folder / "kept.tvk", folder / "backup.tvk");
+    auto t = tavrik::readCsv(file.path());
+    ASSERT_TRUE(t.ok()) << t.error().message;
+    ImportPlan plan;
+    plan.variableColumns = {1};
+    {
+        tavrik::Result<tavrik::AtomicFile> target = tavrik::AtomicFile::open(folder / "kept.tvk");
+        ASSERT_TRUE(target.ok()) << target.error().message;
+        int pieces = 0;
+        const tavrik::Status written =
+            tavrik::writeTvk(*t, plan, [&](std::string_view piece) -> tavrik::Status {
+                if (++pieces == 1) {
+                    std::ofstream(file.path(), std::ios::binary | std::ios::app) << "C,1\n";
+                }
+                return target->write(piece);
+            });
+        ASSERT_FALSE(written.ok());
+        EXPECT_GT(pieces, 1);
+        EXPECT_EQ(written.error().message,
+                  "scratch.tvk changed while it was being imported; import it again");
+    }
+    const std::string kept = "the data file kept before\r\n";
+    for (const char* name : {"kept.tvk", "backup.tvk"}) {
+        std::ifstream in(folder / name, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(bytes.substr(0, 2 * kept.size()), kept) << name; // a short excerpt if not
+    }
 }
 
 // ---- numbers and columns ----

@@ -15,6 +15,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tavrik {
 namespace {
@@ -133,8 +134,10 @@ TEST_F(AtomicFileTest, MissingFolderNamesTheFileAndTheReason)
 
 TEST_F(AtomicFileTest, FailedWriteLeavesTheEarlierFileIntact)
 {
-    const fs::path target = m_dir / "scores.csv";
-    put(target, "earlier\r\n");
+    // A file with a second name is written in place: both names keep the earlier bytes too.
+    put(m_dir / "scores.csv", "earlier\r\n");
+    put(m_dir / "shared.csv", "shared\r\n");
+    fs::create_hard_link(m_dir / "shared.csv", m_dir / "backup.csv");
 
     // A file size limit makes the write fail part way, as a full disk would.
     rlimit saved{};
@@ -142,15 +145,24 @@ TEST_F(AtomicFileTest, FailedWriteLeavesTheEarlierFileIntact)
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
     small.rlim_cur = 16;
+    std::vector<Status> written;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const Status written = writeFileAtomically(target, std::string(4096, 'x'));
+    for (const char* name : {"scores.csv", "shared.csv"}) {
+        written.push_back(writeFileAtomically(m_dir / name, std::string(4096, 'x')));
+    }
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     std::signal(SIGXFSZ, previousHandler);
 
-    ASSERT_FALSE(written.ok());
-    EXPECT_EQ(written.error().message, "Cannot save \"" + target.string() + "\": File too large");
-    EXPECT_EQ(contents(target), "earlier\r\n");
-    EXPECT_EQ(entries(), std::set<std::string>{"scores.csv"});
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const fs::path target = m_dir / (i == 0 ? "scores.csv" : "shared.csv");
+        ASSERT_FALSE(written[i].ok()) << target;
+        EXPECT_EQ(written[i].error().message,
+                  "Cannot save \"" + target.string() + "\": File too large");
+    }
+    EXPECT_EQ(contents(m_dir / "scores.csv"), "earlier\r\n");
+    EXPECT_EQ(contents(m_dir / "shared.csv"), "shared\r\n");
+    EXPECT_EQ(contents(m_dir / "backup.csv"), "shared\r\n");
+    EXPECT_EQ(entries(), (std::set<std::string>{"backup.csv", "scores.csv", "shared.csv"}));
 }
 
 TEST_F(AtomicFileTest, LongFileNamesNeedNoLongerTemporaryNames)
@@ -217,6 +229,14 @@ TEST_F(AtomicFileTest, AFileWithSeveralNamesIsWrittenInPlace)
     }
     EXPECT_EQ(info(m_dir / "a.txt").st_ino, inode);
     EXPECT_EQ(info(m_dir / "a.txt").st_nlink, 2u);
+
+    // A writer that stops half-way (its source turned out to be bad) changes neither name.
+    {
+        Result<AtomicFile> file = AtomicFile::open(m_dir / "b.txt");
+        ASSERT_TRUE(file.ok()) << file.error().message;
+        ASSERT_TRUE(file->write("the first half of a file that never ends").ok());
+    }
+    EXPECT_EQ(contents(m_dir / "a.txt"), "a longer content than the one before it");
     EXPECT_EQ(entries(), (std::set<std::string>{"a.txt", "b.txt"}));
 }
 
