@@ -96,10 +96,6 @@ protected:
                 !freopen(errPath.c_str(), "wb", stderr)) {
                 _exit(127);
             }
-            if (m_childAddressSpace != 0) {
-                const rlimit limit{m_childAddressSpace, m_childAddressSpace};
-                setrlimit(RLIMIT_AS, &limit);
-            }
             // Charts are drawn without a display, whatever the session offers.
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             if (epoch.empty()) {
@@ -173,8 +169,16 @@ protected:
         return (dataDir / name).lexically_normal().string();
     }
 
+    // A prepare step for run: the program may map at most `bytes` of address space.
+    static std::function<void()> addressSpaceLimit(rlim_t bytes)
+    {
+        return [bytes] {
+            const rlimit limit{bytes, bytes};
+            setrlimit(RLIMIT_AS, &limit);
+        };
+    }
+
     fs::path m_dir;
-    rlim_t m_childAddressSpace = 0; // a limit on the program's address space, when not 0
 };
 
 } // namespace tavrik::test

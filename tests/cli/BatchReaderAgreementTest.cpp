@@ -171,7 +171,7 @@ protected:
         std::string report, listing, json;
     };
 
-    Run runWith(const std::string& threads)
+    Run runWith(const std::string& threads, const std::function<void()>& prepare = {}) const
     {
         for (const char* name : {"r.txt", "l.txt", "j.json"}) {
             fs::remove(m_dir / name);
@@ -185,7 +185,9 @@ protected:
                                          "--listing",
                                          "l.txt",
                                          "--json",
-                                         "j.json"});
+                                         "j.json"},
+                                        "1000000000",
+                                        prepare);
         run.report = readFile(m_dir / "r.txt");
         run.listing = readFile(m_dir / "l.txt");
         run.json = readFile(m_dir / "j.json");
@@ -194,7 +196,7 @@ protected:
 
     // The parallel and the sequential run of the data file agree byte for byte; a run that
     // succeeds counts `complete` records.
-    void expectAgreement(const std::string& text, long complete)
+    void expectAgreement(const std::string& text, long complete) const
     {
         writeFile(m_dir / "data.tvk", text);
         const Run parallel = runWith("3");
@@ -286,9 +288,7 @@ TEST_F(BatchReaderAgreement, AnAddressSpaceLimitGivesTheWholeResultOrAMessageAbo
     int started = 0;
     for (rlim_t megabytes = 48; megabytes <= 160; megabytes += 8) {
         SCOPED_TRACE(std::to_string(megabytes) + " MB of address space");
-        m_childAddressSpace = megabytes << 20;
-        const Run limited = runWith("3");
-        m_childAddressSpace = 0;
+        const Run limited = runWith("3", addressSpaceLimit(megabytes << 20));
         if (limited.outcome.status == 127) {
             continue; // the system could not load the program itself
         }

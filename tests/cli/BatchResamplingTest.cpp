@@ -102,19 +102,20 @@ TEST_F(BatchResampling, RefusesIncompleteOrMalformedRequests)
                   "name the same file");
 }
 
-} // namespace
-
 TEST_F(BatchResampling, ABootstrapBeyondTheMemoryEndsWithAMessageNotAnAbort)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
 #else
     // ten million replicates keep about 4 GB of statistics: refused before they start
-    m_childAddressSpace = rlim_t{400} << 20;
-    const Outcome o = runOn("--bootstrap 10000000 --listing l.txt");
+    std::vector<std::string> a = args("--bootstrap 10000000 --listing l.txt");
+    a.insert(a.begin(), highland());
+    const Outcome o = run(a, "1000000000", addressSpaceLimit(rlim_t{400} << 20));
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_NE(o.err.find("The bootstrap needs about "), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("ask for fewer replicates"), std::string::npos) << o.err;
     EXPECT_FALSE(fs::exists(m_dir / "l.txt"));
 #endif
 }
+
+} // namespace
