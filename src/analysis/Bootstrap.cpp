@@ -7,6 +7,7 @@
 #include "datafile/TextEncoding.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -62,6 +63,145 @@ double percentile(const std::vector<double>& sorted, double p)
 
 namespace {
 
+// Wichura's AS 241 coefficients, constant term first.
+constexpr std::array<double, 8> centralNum{3.3871328727963666080e0,
+                                           1.3314166789178437745e+2,
+                                           1.9715909503065514427e+3,
+                                           1.3731693765509461125e+4,
+                                           4.5921953931549871457e+4,
+                                           6.7265770927008700853e+4,
+                                           3.3430575583588128105e+4,
+                                           2.5090809287301226727e+3};
+constexpr std::array<double, 8> centralDen{1.0,
+                                           4.2313330701600911252e+1,
+                                           6.8718700749205790830e+2,
+                                           5.3941960214247511077e+3,
+                                           2.1213794301586595867e+4,
+                                           3.9307895800092710610e+4,
+                                           2.8729085735721942674e+4,
+                                           5.2264952788528545610e+3};
+constexpr std::array<double, 8> nearNum{1.42343711074968357734e0,
+                                        4.63033784615654529590e0,
+                                        5.76949722146069140550e0,
+                                        3.64784832476320460504e0,
+                                        1.27045825245236838258e0,
+                                        2.41780725177450611770e-1,
+                                        2.27238449892691845833e-2,
+                                        7.74545014278341407640e-4};
+constexpr std::array<double, 8> nearDen{1.0,
+                                        2.05319162663775882187e0,
+                                        1.67638483018380384940e0,
+                                        6.89767334985100004550e-1,
+                                        1.48103976427480074590e-1,
+                                        1.51986665636164571966e-2,
+                                        5.47593808499534494600e-4,
+                                        1.05075007164441684324e-9};
+constexpr std::array<double, 8> farNum{6.65790464350110377720e0,
+                                       5.46378491116411436990e0,
+                                       1.78482653991729133580e0,
+                                       2.96560571828504891230e-1,
+                                       2.65321895265761230930e-2,
+                                       1.24266094738807843860e-3,
+                                       2.71155556874348757815e-5,
+                                       2.01033439929228813265e-7};
+constexpr std::array<double, 8> farDen{1.0,
+                                       5.99832206555887937690e-1,
+                                       1.36929880922735805310e-1,
+                                       1.48753612908506148525e-2,
+                                       7.86869131145613259100e-4,
+                                       1.84631831751005468180e-5,
+                                       1.42151175831644588870e-7,
+                                       2.04426310338993978564e-15};
+
+double horner(const std::array<double, 8>& c, double x)
+{
+    double v = c[7];
+    for (std::size_t k = 7; k-- > 0;) {
+        v = v * x + c[k];
+    }
+    return v;
+}
+
+} // namespace
+
+double normalCdf(double x)
+{
+    return 0.5 * std::erfc(-x / std::sqrt(2.0));
+}
+
+double normalQuantile(double p)
+{
+    if (!(p > 0.0)) {
+        return p == 0.0 ? -std::numeric_limits<double>::infinity()
+                        : std::numeric_limits<double>::quiet_NaN();
+    }
+    if (!(p < 1.0)) {
+        return p == 1.0 ? std::numeric_limits<double>::infinity()
+                        : std::numeric_limits<double>::quiet_NaN();
+    }
+    const double q = p - 0.5;
+    if (std::fabs(q) <= 0.425) {
+        const double r = 0.180625 - q * q;
+        return q * horner(centralNum, r) / horner(centralDen, r);
+    }
+    double r = std::sqrt(-std::log(q < 0.0 ? p : 1.0 - p));
+    double v = 0.0;
+    if (r <= 5.0) {
+        r -= 1.6;
+        v = horner(nearNum, r) / horner(nearDen, r);
+    } else {
+        r -= 5.0;
+        v = horner(farNum, r) / horner(farDen, r);
+    }
+    return q < 0.0 ? -v : v;
+}
+
+double jackknifeAcceleration(const std::vector<double>& jackknife)
+{
+    if (jackknife.empty()) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    double sum = 0.0;
+    for (const double v : jackknife) {
+        sum += v;
+    }
+    const double mean = sum / static_cast<double>(jackknife.size());
+    double squares = 0.0;
+    double cubes = 0.0;
+    for (const double v : jackknife) {
+        const double d = mean - v;
+        squares += d * d;
+        cubes += d * d * d;
+    }
+    const double a = cubes / (6.0 * std::pow(squares, 1.5));
+    return std::isfinite(a) ? a : std::numeric_limits<double>::quiet_NaN();
+}
+
+BcaLevels bcaLevels(const std::vector<double>& replicates, double estimate, double acceleration)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::size_t below = 0;
+    for (const double x : replicates) {
+        below += x < estimate ? 1 : 0;
+    }
+    BcaLevels levels;
+    levels.z0 = normalQuantile(static_cast<double>(below) / static_cast<double>(replicates.size()));
+    if (!std::isfinite(levels.z0) || !std::isfinite(acceleration)) {
+        levels.lower = nan;
+        levels.upper = nan;
+        return levels;
+    }
+    const auto adjusted = [&](double alpha) {
+        const double z = levels.z0 + normalQuantile(alpha);
+        return normalCdf(levels.z0 + z / (1.0 - acceleration * z));
+    };
+    levels.lower = adjusted(0.025);
+    levels.upper = adjusted(0.975);
+    return levels;
+}
+
+namespace {
+
 Error changedFile(const std::string& dataPath)
 {
     return Error{ErrorKind::DataFile, dataFileChangedMessage, dataPath, 0, {}};
@@ -78,14 +218,17 @@ struct Replicate
     std::string message;
 };
 
-// Fst, unbiased Fst, the diagonal of R, and the distances above the diagonal, row by row.
-std::vector<double> statisticValues(const Relationship& rel)
+// Fst, unbiased Fst (with the correction only: without it, it is Fst again), the diagonal of
+// R, and the distances above the diagonal, row by row.
+std::vector<double> statisticValues(const Relationship& rel, bool biasCorrection)
 {
     const std::size_t g = rel.r.rows();
     std::vector<double> v;
     v.reserve(2 + g + g * (g - 1) / 2);
     v.push_back(rel.fst);
-    v.push_back(rel.fstUnbiased);
+    if (biasCorrection) {
+        v.push_back(rel.fstUnbiased);
+    }
     for (std::size_t i = 0; i < g; ++i) {
         v.push_back(rel.r(i, i));
     }
@@ -97,25 +240,16 @@ std::vector<double> statisticValues(const Relationship& rel)
     return v;
 }
 
-// The replicate's records go through the accumulator population by population, each in the
-// order drawn: as the records of a data file holding them in that order would.
-Replicate runReplicate(const RecordTable& records,
-                       const RunBasis& basis,
-                       const PassSetup& local,
-                       std::uint64_t seed,
-                       std::size_t r)
+// The chosen records go through the accumulator population by population, each in the order
+// given (drawn[i] holds row numbers of population i): as the records of a data file holding
+// them in that order would.
+Replicate analyseRows(const RecordTable& records,
+                      const RunBasis& basis,
+                      const PassSetup& local,
+                      const std::vector<std::vector<std::size_t>>& drawn)
 {
     const std::size_t g = records.populations.size();
     const std::size_t t = local.varPositions.size();
-    SplitMix64 gen(replicateStreamStart(seed, r));
-    std::vector<std::vector<std::size_t>> drawn(g);
-    for (std::size_t i = 0; i < g; ++i) {
-        const std::size_t n = records.populations[i].rows();
-        drawn[i].resize(n);
-        for (std::size_t d = 0; d < n; ++d) {
-            drawn[i][d] = static_cast<std::size_t>(uniformBelow(gen, n));
-        }
-    }
     const auto row = [&](std::size_t i, std::size_t d) {
         return std::span<const double>(records.populations[i].data().data() + drawn[i][d] * t, t);
     };
@@ -147,8 +281,91 @@ Replicate runReplicate(const RecordTable& records,
         return rep;
     }
     rep.outcome = Outcome::Used;
-    rep.values = statisticValues(*rel);
+    rep.values = statisticValues(*rel, basis.biasCorrection);
     return rep;
+}
+
+Replicate runReplicate(const RecordTable& records,
+                       const RunBasis& basis,
+                       const PassSetup& local,
+                       std::uint64_t seed,
+                       std::size_t r)
+{
+    const std::size_t g = records.populations.size();
+    SplitMix64 gen(replicateStreamStart(seed, r));
+    std::vector<std::vector<std::size_t>> drawn(g);
+    for (std::size_t i = 0; i < g; ++i) {
+        const std::size_t n = records.populations[i].rows();
+        drawn[i].resize(n);
+        for (std::size_t d = 0; d < n; ++d) {
+            drawn[i][d] = static_cast<std::size_t>(uniformBelow(gen, n));
+        }
+    }
+    return analyseRows(records, basis, local, drawn);
+}
+
+// Leave-out `group` of a jackknife with `groups` groups: record k (0-based, counted over the
+// populations in file order) belongs to group k mod groups.
+Replicate runJackknife(const RecordTable& records,
+                       const RunBasis& basis,
+                       const PassSetup& local,
+                       std::size_t groups,
+                       std::size_t group)
+{
+    const std::size_t g = records.populations.size();
+    std::vector<std::vector<std::size_t>> kept(g);
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < g; ++i) {
+        const std::size_t n = records.populations[i].rows();
+        kept[i].reserve(n);
+        for (std::size_t d = 0; d < n; ++d, ++k) {
+            if (k % groups != group) {
+                kept[i].push_back(d);
+            }
+        }
+    }
+    return analyseRows(records, basis, local, kept);
+}
+
+// Runs task(0..count-1) on the threads; cancelled between tasks. Steps are reported from the
+// caller's thread when report is set.
+template <typename Task>
+Status runTasks(std::size_t count,
+                unsigned threads,
+                ProgressSink& progress,
+                bool report,
+                const std::string& what,
+                Task task)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> cancelled{false};
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto work = [&] {
+        for (std::size_t r = next++; r < count; r = next++) {
+            if (stopped.load(std::memory_order_relaxed)) {
+                return;
+            }
+            if (progress.cancelled()) {
+                cancelled = true;
+                stopped = true;
+                return;
+            }
+            task(r);
+            const std::size_t finished = ++done;
+            if (report && std::this_thread::get_id() == caller) {
+                progress.stepProgress(finished, count);
+            }
+        }
+    };
+    if (auto st = runOnThreads(threads, stopped, what, work); !st) {
+        return st.error();
+    }
+    if (cancelled) {
+        return cancelledRun();
+    }
+    return Done{};
 }
 
 // The bytes a bootstrap holds at its peak: every replicate's statistics until the end, and on
@@ -321,7 +538,8 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
     BootstrapResult res;
     res.seed = settings.seed;
     res.replicates = settings.replicates;
-    const std::vector<double> estimates = statisticValues(*point);
+    res.interval = settings.interval;
+    const std::vector<double> estimates = statisticValues(*point, basis.biasCorrection);
     const auto add = [&](StatisticKind kind, std::string p1, std::string p2, double se) {
         BootstrapStatistic st;
         st.kind = kind;
@@ -332,7 +550,9 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
         res.statistics.push_back(std::move(st));
     };
     add(StatisticKind::Fst, {}, {}, basis.fstSe);
-    add(StatisticKind::FstUnbiased, {}, {}, basis.fstSe);
+    if (basis.biasCorrection) {
+        add(StatisticKind::FstUnbiased, {}, {}, basis.fstSe);
+    }
     for (std::size_t i = 0; i < g; ++i) {
         add(StatisticKind::RDiagonal, basis.setup.popNames[i], {}, basis.seDiagonal[i]);
     }
@@ -342,6 +562,14 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
                 basis.setup.popNames[i],
                 basis.setup.popNames[j],
                 basis.seDSquare(i, j));
+        }
+    }
+    std::size_t recordCount = 0;
+    for (std::size_t i = 0; i < g; ++i) {
+        const std::size_t n = records.populations[i].rows();
+        recordCount += n;
+        if (n < fewRecordsLimit) {
+            res.smallPopulations.push_back({basis.setup.popNames[i], n});
         }
     }
 
@@ -357,35 +585,40 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
         return st.error();
     }
     std::vector<Replicate> reps(settings.replicates);
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    std::atomic<bool> stopped{false};
-    std::atomic<bool> cancelled{false};
-    const std::thread::id caller = std::this_thread::get_id();
-    const auto work = [&] {
-        for (std::size_t r = next++; r < reps.size(); r = next++) {
-            if (stopped.load(std::memory_order_relaxed)) {
-                return;
-            }
-            if (progress.cancelled()) {
-                cancelled = true;
-                stopped = true;
-                return;
-            }
-            reps[r] = runReplicate(records, basis, local, settings.seed, r);
-            const std::size_t finished = ++done;
-            if (std::this_thread::get_id() == caller) {
-                progress.stepProgress(finished, reps.size());
-            }
-        }
-    };
-    if (auto st = runOnThreads(threads, stopped, "the bootstrap", work); !st) {
+    if (auto st = runTasks(reps.size(),
+                           threads,
+                           progress,
+                           true,
+                           "the bootstrap",
+                           [&](std::size_t r) {
+                               reps[r] = runReplicate(records, basis, local, settings.seed, r);
+                           });
+        !st) {
         return st.error();
     }
-    if (cancelled) {
-        return cancelledRun();
-    }
     progress.stepProgress(reps.size(), reps.size());
+
+    std::vector<Replicate> jack;
+    if (settings.interval == IntervalKind::Bca) {
+        res.jackknifeGrouped = recordCount > jackknifeGroupLimit;
+        res.jackknifeGroups = res.jackknifeGrouped ? jackknifeGroupLimit : recordCount;
+        jack.resize(res.jackknifeGroups);
+        if (auto st = runTasks(jack.size(),
+                               threads,
+                               progress,
+                               false,
+                               "the bootstrap's jackknife",
+                               [&](std::size_t k) {
+                                   jack[k] =
+                                       runJackknife(records, basis, local, res.jackknifeGroups, k);
+                               });
+            !st) {
+            return st.error();
+        }
+        for (const Replicate& j : jack) {
+            res.jackknifeFailed += j.outcome == Outcome::Used ? 0 : 1;
+        }
+    }
 
     // Everything below runs in replicate order, so no sum depends on the threads.
     res.replicateValues.resize(reps.size());
@@ -408,6 +641,7 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
     }
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<double> xs;
+    std::vector<double> jackValues;
     for (std::size_t s = 0; s < res.statistics.size(); ++s) {
         xs.clear();
         for (const auto& v : res.replicateValues) {
@@ -416,27 +650,60 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
             }
         }
         BootstrapStatistic& st = res.statistics[s];
+        st.bootstrapMean = nan;
+        st.bias = nan;
         st.bootstrapSe = nan;
         st.lower = nan;
         st.upper = nan;
+        st.z0 = nan;
+        st.acceleration = nan;
+        st.lowerLevel = nan;
+        st.upperLevel = nan;
         if (xs.empty()) {
             continue;
         }
+        double sum = 0.0;
+        for (const double x : xs) {
+            sum += x;
+        }
+        st.bootstrapMean = sum / static_cast<double>(xs.size());
+        st.bias = st.bootstrapMean - st.estimate;
         if (xs.size() >= 2) {
-            double sum = 0.0;
-            for (const double x : xs) {
-                sum += x;
-            }
-            const double mean = sum / static_cast<double>(xs.size());
             double squares = 0.0;
             for (const double x : xs) {
-                squares += (x - mean) * (x - mean);
+                squares += (x - st.bootstrapMean) * (x - st.bootstrapMean);
             }
             st.bootstrapSe = std::sqrt(squares / static_cast<double>(xs.size() - 1));
         }
+        if (settings.interval == IntervalKind::Bca) {
+            jackValues.clear();
+            for (const Replicate& j : jack) {
+                if (j.outcome == Outcome::Used) {
+                    jackValues.push_back(j.values[s]);
+                }
+            }
+            st.acceleration = jackknifeAcceleration(jackValues);
+            const BcaLevels levels = bcaLevels(xs, st.estimate, st.acceleration);
+            st.z0 = levels.z0;
+            st.lowerLevel = levels.lower;
+            st.upperLevel = levels.upper;
+        } else {
+            st.lowerLevel = 0.025;
+            st.upperLevel = 0.975;
+        }
         std::sort(xs.begin(), xs.end());
-        st.lower = percentile(xs, 0.025);
-        st.upper = percentile(xs, 0.975);
+        if (!std::isfinite(st.lowerLevel) || !std::isfinite(st.upperLevel)) {
+            continue;
+        }
+        const double low = percentile(xs, st.lowerLevel);
+        const double high = percentile(xs, st.upperLevel);
+        if (settings.interval == IntervalKind::Basic) {
+            st.lower = 2.0 * st.estimate - high;
+            st.upper = 2.0 * st.estimate - low;
+        } else {
+            st.lower = low;
+            st.upper = high;
+        }
     }
     return res;
 }

@@ -55,11 +55,29 @@ struct RecordTable
 [[nodiscard]] Result<RecordTable>
 loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t budgetBytes);
 
+// The 95 % interval a bootstrap reports:
+// - Percentile: the 2.5 % and 97.5 % points of the replicates;
+// - Basic: 2 x estimate minus the 97.5 % and the 2.5 % points;
+// - Bca: bias-corrected and accelerated (Efron 1987), the points at the adjusted levels.
+enum class IntervalKind { Percentile, Basic, Bca };
+
+// The acceleration of the BCa interval comes from a jackknife that leaves out one record at a
+// time (within its population); above this many records, the records are dealt in file order
+// into this many groups and one group is left out at a time.
+inline constexpr std::size_t jackknifeGroupLimit = 2000;
+
+// Populations with fewer records than this make every interval unreliable.
+inline constexpr std::size_t fewRecordsLimit = 10;
+// Bias (bootstrap mean - estimate) beyond this many bootstrap standard errors is noted for Fst
+// and r(ii).
+inline constexpr double notedBiasShare = 0.25;
+
 struct BootstrapSettings
 {
     std::size_t replicates = 1000;
     std::uint64_t seed = defaultBootstrapSeed;
     unsigned threads = 0; // 0: every core
+    IntervalKind interval = IntervalKind::Bca;
 };
 
 enum class StatisticKind { Fst, FstUnbiased, RDiagonal, DSquare };
@@ -71,9 +89,24 @@ struct BootstrapStatistic
     std::string population2; // D-square
     double estimate = 0.0;   // the run's value
     double analyticSe = 0.0; // the run's standard error
+    double bootstrapMean = 0.0;
+    double bias = 0.0; // bootstrap mean - estimate
     double bootstrapSe = 0.0;
-    double lower = 0.0; // 2.5 % percentile of the replicates
-    double upper = 0.0; // 97.5 % percentile
+    double lower = 0.0; // the interval of the result's kind; NaN when it cannot be formed
+    double upper = 0.0;
+    // BCa only: the bias correction z0, the acceleration and the adjusted levels (NaN when
+    // they cannot be computed: every replicate on one side of the estimate, or a jackknife
+    // without spread)
+    double z0 = 0.0;
+    double acceleration = 0.0;
+    double lowerLevel = 0.025;
+    double upperLevel = 0.975;
+};
+
+struct SmallPopulation
+{
+    std::string name;
+    std::size_t records = 0;
 };
 
 struct BootstrapResult
@@ -84,6 +117,13 @@ struct BootstrapResult
     std::size_t singular = 0;   // the matrix could not be inverted
     std::size_t failed = 0;     // other reasons (a variable without variance, a value not finite)
     std::string firstFailure;   // the message of the first failed replicate, by index
+    IntervalKind interval = IntervalKind::Bca;
+    // BCa: the jackknife's estimates (one per record, or per group above jackknifeGroupLimit
+    // records) and how many of them could not be computed
+    std::size_t jackknifeGroups = 0;
+    bool jackknifeGrouped = false;
+    std::size_t jackknifeFailed = 0;
+    std::vector<SmallPopulation> smallPopulations; // fewer than fewRecordsLimit records
     // Fst, unbiased Fst, r(ii) per population, D-square for i < j (row by row).
     std::vector<BootstrapStatistic> statistics;
     // replicateValues[r]: the statistics of replicate r in that order; empty when it failed.
@@ -94,6 +134,27 @@ struct BootstrapResult
 // between order statistics: h = (B - 1) p, x(floor h) + (h - floor h) (x(floor h + 1) - x(floor
 // h)).
 double percentile(const std::vector<double>& sorted, double p);
+
+// The standard normal distribution function and its inverse (Wichura's AS 241; p in (0, 1),
+// infinite at 0 and 1).
+double normalCdf(double x);
+double normalQuantile(double p);
+
+// The BCa acceleration from jackknife estimates theta(i) with mean m:
+// sum((m - theta(i))^3) / (6 (sum((m - theta(i))^2))^1.5); NaN without spread.
+double jackknifeAcceleration(const std::vector<double>& jackknife);
+
+struct BcaLevels
+{
+    double z0 = 0.0;
+    double lower = 0.0; // the adjusted levels of the 2.5 % and 97.5 % points
+    double upper = 0.0;
+};
+
+// z0 = Phi^-1(share of the replicates strictly below the estimate; ties count as not below),
+// level(alpha) = Phi(z0 + (z0 + z(alpha)) / (1 - a (z0 + z(alpha)))). NaN levels when every
+// replicate lies on one side of the estimate or a is not finite.
+BcaLevels bcaLevels(const std::vector<double>& replicates, double estimate, double acceleration);
 
 // Reports the replicates done through progress.stepProgress and stops with an error of kind
 // Cancelled when progress.cancelled() turns true (asked between replicates, from every thread).

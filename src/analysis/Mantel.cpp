@@ -202,11 +202,17 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
         return st.error();
     }
     const bool ranked = settings.method == MantelMethod::Spearman;
+    const bool twoSided = settings.alternative == MantelAlternative::TwoSided;
+    // 20! is the largest factorial below 2^64
+    constexpr std::size_t factorialLimit = 20;
+    const bool exhaustive =
+        settings.exhaustive || (g <= factorialLimit && factorial(g) <= settings.permutations);
     MantelResult res;
     res.method = settings.method;
     res.seed = settings.seed;
-    res.exhaustive = settings.exhaustive;
-    res.permutations = settings.exhaustive ? factorial(g) : settings.permutations;
+    res.exhaustive = exhaustive;
+    res.alternative = settings.alternative;
+    res.permutations = exhaustive ? factorial(g) : settings.permutations;
     res.populations = input.populations;
     res.notes = input.notes;
     res.geographyName = input.geographyName;
@@ -258,7 +264,9 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
                                       std::vector<std::size_t>& local) {
         permutedUpperTriangle(geoCompared, perm, permuted);
         for (std::size_t m = 0; m < matrices; ++m) {
-            if (pearsonCorrelation(compared[m], permuted) >= observed[m] - mantelTieTolerance) {
+            const double r = pearsonCorrelation(compared[m], permuted);
+            if ((twoSided ? std::fabs(r) >= std::fabs(observed[m]) - mantelTieTolerance
+                          : r >= observed[m] - mantelTieTolerance)) {
                 ++local[m];
             }
         }
@@ -290,7 +298,7 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
             }
         }
     };
-    if (settings.exhaustive) {
+    if (exhaustive) {
         // every order once, the identity first; small enough for one thread
         std::vector<std::size_t> perm(g);
         std::iota(perm.begin(), perm.end(), std::size_t{0});
@@ -328,9 +336,8 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
     for (std::size_t m = 0; m < matrices; ++m) {
         MantelMatrixResult& mr = res.matrices[m];
         mr.atLeast = reached[m];
-        mr.p = settings.exhaustive
-                   ? static_cast<double>(mr.atLeast) / static_cast<double>(total)
-                   : static_cast<double>(mr.atLeast + 1) / static_cast<double>(total + 1);
+        mr.p = exhaustive ? static_cast<double>(mr.atLeast) / static_cast<double>(total)
+                          : static_cast<double>(mr.atLeast + 1) / static_cast<double>(total + 1);
     }
     return res;
 }

@@ -19,6 +19,10 @@ namespace tavrik {
 
 enum class MantelMethod { Pearson, Spearman };
 
+// Greater: p counts the permutations whose r reaches the observed r; TwoSided: those whose |r|
+// reaches the observed |r|.
+enum class MantelAlternative { Greater, TwoSided };
+
 inline constexpr std::size_t defaultMantelPermutations = 9999;
 inline constexpr std::size_t maxMantelPermutations = 10000000;
 // Up to this many populations every order of them can be tried (9! = 362880).
@@ -32,6 +36,7 @@ struct MantelSettings
     MantelMethod method = MantelMethod::Pearson;
     std::size_t permutations = defaultMantelPermutations;
     bool exhaustive = false; // every order of the populations instead of random ones
+    MantelAlternative alternative = MantelAlternative::Greater;
     std::uint64_t seed = defaultBootstrapSeed; // the bootstrap's seed is the Mantel test's too
     unsigned threads = 0;                      // 0: every core
 };
@@ -68,6 +73,7 @@ struct MantelResult
     std::uint64_t seed = 0;
     std::size_t permutations = 0; // tried: as asked, or g! when exhaustive
     bool exhaustive = false;
+    MantelAlternative alternative = MantelAlternative::Greater;
     std::vector<std::string> populations;
     std::vector<std::string> notes;
     std::string geographyName;
@@ -93,7 +99,9 @@ std::vector<std::size_t> mantelPermutation(std::uint64_t seed, std::uint64_t k, 
 
 // The test of every matrix of the input. The geographic matrix's rows and columns are
 // permuted together; p = (permutations reaching the observed r + 1) / (permutations + 1), or,
-// when exhaustive, (orders reaching it) / g!, the identity among them. Spearman ranks both
+// when exhaustive, (orders reaching it) / g!, the identity among them. When g! is not more
+// than the permutations asked for, every order is tried instead (an exact p for less work).
+// Spearman ranks both
 // upper triangles first. Needs at least 3 populations, no constant series, and at most
 // exhaustiveMantelLimit populations when exhaustive. Reports the permutations done through
 // progress.stepProgress and stops with a Cancelled error when progress.cancelled() turns true.

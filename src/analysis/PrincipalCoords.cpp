@@ -26,6 +26,8 @@ constexpr char emptyCell = ' ';
 constexpr char centroidMark = '+';
 constexpr std::string_view frameLine = "          :---------------------------------------:";
 constexpr std::string_view plotIndent = "          :";
+// an eigenvalue further below zero than rounding leaves one
+constexpr double negativeEigenvalueThreshold = 5E-07;
 
 // Cell 1..20 of value v on the common axis; halves go to the higher cell. A range of zero (all
 // values equal) or a value that is not a number puts the point in the middle cell.
@@ -145,6 +147,28 @@ void writePlot(ReportWriter& out, const Matrix& ev, const std::vector<std::strin
     out.emptyLines(2);
 }
 
+// The shares are of the listed (positive) eigenvalues; a double-centred matrix that is not
+// positive semi-definite also has clearly negative ones, and the reader is told how much.
+void writeNegativeEigenvalueNote(ReportWriter& out, const Matrix& lambda, std::size_t g)
+{
+    std::size_t negative = 0;
+    double sum = 0.0;
+    for (std::size_t k = 0; k < g; ++k) {
+        if (lambda(k, k) < -negativeEigenvalueThreshold) {
+            ++negative;
+            sum += lambda(k, k);
+        }
+    }
+    if (negative == 0) {
+        return;
+    }
+    out.text("Note: " + std::to_string(negative) + " negative eigenvalue" +
+             (negative > 1 ? "s" : "") + ", sum " + formatNumber(sum, "0.0000") +
+             "; the shares below are of the listed eigenvalues")
+        .endLine();
+    out.emptyLines(1);
+}
+
 } // namespace
 
 void writePrincipalCoordsSection(ReportWriter& out,
@@ -191,6 +215,7 @@ void writePrincipalCoordsSection(ReportWriter& out,
         eigenvalueSum += lambda(k, k);
     }
     out.emptyLines(1);
+    writeNegativeEigenvalueNote(out, lambda, g);
 
     // An eigenvalue that is not listed has no share; with one listed, the first two together
     // account for the first's share.

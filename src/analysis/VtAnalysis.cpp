@@ -60,6 +60,19 @@ void writeVtSection(ReportWriter& out,
             .text(formatNumber(vt.residualVariance[i], " 0.000;-0.000"))
             .endLine();
     }
+    // 1 - r(ii) < 0 makes E(i) negative: say so rather than print it as a variance
+    bool noted = false;
+    for (std::size_t i = 0; i < populationNames.size(); ++i) {
+        if (r(i, i) > 1.0) {
+            if (!noted) {
+                out.endLine();
+                noted = true;
+            }
+            out.text("Note: r(ii) of " + populationNames[i] +
+                     " is above 1, so its expected variance is below zero and not meaningful")
+                .endLine();
+        }
+    }
     out.endLine();
     out.endLine();
 }

@@ -221,6 +221,12 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                 }
                 o.matrices.push_back(std::move(*request));
             });
+    t.either("phylip-names",
+             "names in phylip files that do not fit in 10 bytes: 10-byte codes with a name map "
+             "FILE.names.csv beside the file (codes, the default), or written whole (relaxed)",
+             o.phylipNames,
+             {"codes", PhylipNames::Codes},
+             {"relaxed", PhylipNames::Relaxed});
     t.nonEmpty("pc-scores",
                "FILE",
                "scores on the first two principal coordinates of the R matrix (CSV)",
@@ -305,8 +311,28 @@ void describeOptions(CLI::App& app, BatchOptions& o)
         "expected a whole number from 0 to 18446744073709551615");
     t.nonEmpty("bootstrap-output",
                "FILE",
-               "the bootstrap standard errors and the 2.5% and 97.5% percentiles as CSV",
+               "the bootstrap's estimates, means, biases, standard errors and intervals as CSV",
                o.bootstrapOutputPath);
+    t.parsed(
+        "bootstrap-interval",
+        "percentile|basic|bca",
+        "the bootstrap's 95% interval: bias-corrected and accelerated (bca, the default), the "
+        "2.5% and 97.5% points of the replicates (percentile), or 2 x estimate minus them "
+        "(basic)",
+        o.bootstrapInterval,
+        [](std::string_view v) -> std::optional<IntervalKind> {
+            if (v == "percentile") {
+                return IntervalKind::Percentile;
+            }
+            if (v == "basic") {
+                return IntervalKind::Basic;
+            }
+            if (v == "bca") {
+                return IntervalKind::Bca;
+            }
+            return std::nullopt;
+        },
+        "expected percentile, basic or bca");
     t.nonEmpty("mantel",
                "FILE.csv",
                "Mantel test of the D-square matrix (and the scaled one) against geography: "
@@ -339,6 +365,12 @@ void describeOptions(CLI::App& app, BatchOptions& o)
              o.mantelMethod,
              {"pearson", MantelMethod::Pearson},
              {"spearman", MantelMethod::Spearman});
+    t.either("mantel-alternative",
+             "the Mantel test's p: permutations whose r reaches the observed r (greater, the "
+             "default) or whose |r| reaches the observed |r| (two-sided)",
+             o.mantelAlternative,
+             {"greater", MantelAlternative::Greater},
+             {"two-sided", MantelAlternative::TwoSided});
     t.nonEmpty("mantel-output",
                "FILE",
                "the Mantel test's summary and the distances of every pair of populations (text)",
@@ -489,15 +521,25 @@ Status checkCombination(const BatchOptions& options,
     if (!options.bootstrapReplicates && options.bootstrapOutputPath) {
         return usageError("--bootstrap-output needs --bootstrap N");
     }
+    if (!options.bootstrapReplicates && options.bootstrapInterval) {
+        return usageError("--bootstrap-interval needs --bootstrap N");
+    }
+    if (options.phylipNames &&
+        std::none_of(options.matrices.begin(), options.matrices.end(), [](const auto& m) {
+            return m.layout == MatrixLayout::Phylip;
+        })) {
+        return usageError("--phylip-names needs --matrix WHICH:phylip:FILE");
+    }
     if (!options.bootstrapReplicates && !options.mantelPath && options.bootstrapSeed) {
         return usageError("--seed needs --bootstrap N or --mantel FILE.csv");
     }
     if (!options.mantelPath) {
         const char* needsMantel = options.mantelPermutations || options.mantelExhaustive
                                       ? "--permutations"
-                                  : options.mantelMethod     ? "--mantel-method"
-                                  : options.mantelOutputPath ? "--mantel-output"
-                                                             : nullptr;
+                                  : options.mantelMethod      ? "--mantel-method"
+                                  : options.mantelAlternative ? "--mantel-alternative"
+                                  : options.mantelOutputPath  ? "--mantel-output"
+                                                              : nullptr;
         if (needsMantel != nullptr) {
             return usageError(std::string(needsMantel) + " needs --mantel FILE.csv");
         }

@@ -61,12 +61,15 @@ struct BatchOptions
     std::optional<std::size_t> bootstrapReplicates;
     std::optional<std::uint64_t> bootstrapSeed; // absent: the default seed; the Mantel test's too
     std::optional<std::string> bootstrapOutputPath;
-    std::optional<std::string> mantelPath; // the geography file
+    std::optional<IntervalKind> bootstrapInterval; // absent: BCa
+    std::optional<std::string> mantelPath;         // the geography file
     std::optional<std::size_t> mantelPermutations;
     bool mantelExhaustive = false; // --permutations all
     std::optional<MantelMethod> mantelMethod;
     std::optional<std::string> mantelOutputPath;
-    unsigned threads = 0; // 0: every core
+    std::optional<MantelAlternative> mantelAlternative;
+    std::optional<PhylipNames> phylipNames; // absent: codes when a name does not fit
+    unsigned threads = 0;                   // 0: every core
 
     // Conversion of a CSV table into a data file instead of a run.
     std::optional<std::string> importCsv;

@@ -233,6 +233,25 @@ Status checkScaledMatrices(const BatchOptions& options, std::int16_t matrixCount
     return Done{};
 }
 
+// A phylip file whose names do not fit is written with codes and a name map beside it, which
+// standard output cannot have.
+Result<PhylipFile>
+phylipOutput(const MatrixRequest& m, const AnalysisResults& results, PhylipNames names)
+{
+    PhylipFile file = phylipFile(resultMatrix(results, m.kind), results.populationNames, names);
+    if (!file.nameMap.empty() && m.path == standardOutputPath) {
+        return Error{ErrorKind::Usage,
+                     "--matrix " + m.given +
+                         ": a population name does not fit in 10 bytes, so the file holds codes "
+                         "and a name map file beside it; give a file name, or --phylip-names "
+                         "relaxed",
+                     {},
+                     0,
+                     {}};
+    }
+    return file;
+}
+
 } // namespace
 
 void printBatchMessage(std::ostream& err, std::string_view message)
@@ -475,6 +494,7 @@ int runBatch(const BatchOptions& options,
         settings.replicates = *options.bootstrapReplicates;
         settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
         settings.threads = options.threads;
+        settings.interval = options.bootstrapInterval.value_or(IntervalKind::Bca);
         Result<BootstrapResult> boot = runBootstrap(*records, run->basis, settings);
         if (!boot) {
             printBatchMessage(err, boot.error().message);
@@ -499,6 +519,7 @@ int runBatch(const BatchOptions& options,
         settings.method = options.mantelMethod.value_or(MantelMethod::Pearson);
         settings.permutations = options.mantelPermutations.value_or(defaultMantelPermutations);
         settings.exhaustive = options.mantelExhaustive;
+        settings.alternative = options.mantelAlternative.value_or(MantelAlternative::Greater);
         settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
         settings.threads = options.threads;
         Result<MantelResult> mantel = runMantel(*mantelInput, settings);
@@ -526,6 +547,23 @@ int runBatch(const BatchOptions& options,
               savedOutputText(toCrLf(run->screenText), run->matrixFile, withListing));
     }
     for (const MatrixRequest& m : options.matrices) {
+        if (m.layout == MatrixLayout::Phylip) {
+            Result<PhylipFile> phylip =
+                phylipOutput(m, results, options.phylipNames.value_or(PhylipNames::Codes));
+            if (!phylip) {
+                printBatchMessage(err, phylip.error().message);
+                return exitStatusFor(phylip.error().kind);
+            }
+            const std::string shown = m.path == standardOutputPath ? "standard output" : m.path;
+            for (const std::string& note : phylipNotes(*phylip, shown)) {
+                printBatchMessage(err, "note: " + note);
+            }
+            route(m.path, phylip->text);
+            if (!phylip->nameMap.empty()) {
+                files.push_back({phylipNameMapPath(m.path), phylip->nameMap});
+            }
+            continue;
+        }
         route(m.path, matrixFileText(results, m.kind, m.layout));
     }
     if (options.pcScoresPath) {

@@ -53,10 +53,14 @@ std::string mantelSummaryText(const MantelResult& result)
            std::string(result.greatCircle ? "great-circle km from the coordinates in "
                                           : "the distance matrix in ") +
            result.geographyName + "\r\n";
-    out += result.exhaustive
-               ? "p (one-sided) = orders whose r reaches the observed r / " + n + "\r\n"
-               : "p (one-sided) = (permutations whose r reaches the observed r + 1) / (" + n +
-                     " + 1)\r\n";
+    const bool twoSided = result.alternative == MantelAlternative::TwoSided;
+    const std::string side = twoSided ? "two-sided" : "one-sided, greater";
+    const std::string reaches =
+        twoSided ? "|r| reaches the observed |r|" : "r reaches the observed r";
+    out +=
+        result.exhaustive
+            ? "p (" + side + ", exact) = orders whose " + reaches + " / " + n + "\r\n"
+            : "p (" + side + ") = (permutations whose " + reaches + " + 1) / (" + n + " + 1)\r\n";
     for (const std::string& note : result.notes) {
         out += "Note: " + note + "\r\n";
     }

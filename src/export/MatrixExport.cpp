@@ -105,29 +105,70 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-void writePhylip(std::string& out, const Matrix& m, const std::vector<std::string>& names)
+// Characters that tree programs read as part of a tree or a comment.
+bool isReserved(char c)
+{
+    return std::string_view("():;,[]'\"").find(c) != std::string_view::npos;
+}
+
+// The longest start of name with at most width bytes that does not cut a UTF-8 sequence.
+std::string leadingBytes(const std::string& name, std::size_t width)
+{
+    std::size_t n = std::min(width, name.size());
+    while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    return name.substr(0, n);
+}
+
+} // namespace
+
+PhylipFile phylipFile(const Matrix& m, const std::vector<std::string>& names, PhylipNames mode)
 {
     const std::size_t g = names.size();
-    const bool strict = std::all_of(names.begin(), names.end(), [](const std::string& name) {
-        return name.size() <= phylipNameWidth && std::none_of(name.begin(), name.end(), isBlank);
+    assert(m.rows() == g && m.cols() == g);
+    PhylipFile file;
+    std::vector<std::string> labels(g);
+    for (std::size_t i = 0; i < g; ++i) {
+        labels[i] = names[i];
+        std::replace_if(labels[i].begin(), labels[i].end(), isBlank, '_');
+        if (std::any_of(labels[i].begin(), labels[i].end(), isReserved)) {
+            std::replace_if(labels[i].begin(), labels[i].end(), isReserved, '_');
+            file.renamed.push_back({names[i], labels[i]});
+        }
+    }
+    const bool fits = std::all_of(labels.begin(), labels.end(), [](const std::string& label) {
+        return label.size() <= phylipNameWidth;
     });
+    std::vector<std::string> sorted = labels;
+    std::sort(sorted.begin(), sorted.end());
+    const bool distinct = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+    if (mode == PhylipNames::Codes && !(fits && distinct)) {
+        // a readable start of the name and the population's number, 10 bytes in all
+        const std::size_t digits = std::to_string(g).size();
+        file.nameMap = "Code,Name\r\n";
+        for (std::size_t i = 0; i < g; ++i) {
+            std::string number = std::to_string(i + 1);
+            number.insert(0, digits - number.size(), '0');
+            labels[i] = leadingBytes(labels[i], phylipNameWidth - digits) + number;
+            file.nameMap += labels[i] + "," + commaFileName(names[i]) + "\r\n";
+        }
+    }
+    std::string& out = file.text;
     out.append(std::to_string(g)).append(lineEnd);
     for (std::size_t i = 0; i < g; ++i) {
-        std::string name = names[i];
-        if (strict) {
-            name.resize(phylipNameWidth, ' ');
-        } else {
-            std::replace_if(name.begin(), name.end(), isBlank, '_');
+        std::string label = labels[i];
+        if (label.size() < phylipNameWidth) {
+            label.resize(phylipNameWidth, ' ');
         }
-        out.append(name);
+        out.append(label);
         for (std::size_t j = 0; j < g; ++j) {
             out.append(" ").append(formatNumber(m(i, j), valuePattern));
         }
         out.append(lineEnd);
     }
+    return file;
 }
-
-} // namespace
 
 std::string matrixFileText(const Matrix& m,
                            const std::vector<std::string>& names,
@@ -155,29 +196,46 @@ std::string matrixFileText(const Matrix& m,
         break;
     case MatrixLayout::Phylip:
         assert(!rType);
-        writePhylip(out, m, names);
+        out = phylipFile(m, names, PhylipNames::Codes).text;
         break;
     }
     return out;
 }
 
-std::string matrixFileText(const AnalysisResults& results, MatrixKind kind, MatrixLayout layout)
+const Matrix& resultMatrix(const AnalysisResults& results, MatrixKind kind)
 {
-    const Matrix* m = &results.rMatrix;
     switch (kind) {
     case MatrixKind::R:
         break;
     case MatrixKind::DSquare:
-        m = &results.dSquare;
-        break;
+        return results.dSquare;
     case MatrixKind::ScaledR:
-        m = &results.scaledRMatrix;
-        break;
+        return results.scaledRMatrix;
     case MatrixKind::ScaledDSquare:
-        m = &results.scaledDSquare;
-        break;
+        return results.scaledDSquare;
     }
-    return matrixFileText(*m, results.populationNames, kind, layout);
+    return results.rMatrix;
+}
+
+std::string matrixFileText(const AnalysisResults& results, MatrixKind kind, MatrixLayout layout)
+{
+    return matrixFileText(resultMatrix(results, kind), results.populationNames, kind, layout);
+}
+
+std::vector<std::string> phylipNotes(const PhylipFile& file, const std::string& path)
+{
+    std::vector<std::string> notes;
+    for (const PhylipRename& r : file.renamed) {
+        notes.push_back("Population \"" + r.name +
+                        "\" holds characters that tree programs reserve; " + path + " names it " +
+                        r.label + ".");
+    }
+    if (!file.nameMap.empty()) {
+        notes.push_back("The population names do not all fit in 10 bytes: " + path +
+                        " holds 10-byte codes, and " + phylipNameMapPath(path) +
+                        " maps them to the names.");
+    }
+    return notes;
 }
 
 std::string_view matrixFileFilter(MatrixLayout layout)

@@ -33,10 +33,8 @@ constexpr bool isRType(MatrixKind kind)
 // they would break the file). Every line ends in CR LF.
 //
 // The PHYLIP layout is the distance matrix that tree programs read: the count on the first
-// line, then per population its name and its whole row. When every name has at most
-// phylipNameWidth bytes and no blank or tab, names are padded with spaces to that width
-// (strict form); otherwise every name is written whole with each blank or tab replaced by
-// '_' (relaxed form). One space follows the name and separates the values. It suits the
+// line, then per population its label and its whole row; phylipFile says how the labels are
+// made (matrixFileText uses PhylipNames::Codes and leaves out the name map). It suits the
 // D-square matrices only; callers refuse it for R matrices.
 std::string matrixFileText(const Matrix& m,
                            const std::vector<std::string>& names,
@@ -44,6 +42,7 @@ std::string matrixFileText(const Matrix& m,
                            MatrixLayout layout);
 // The run's own matrix of that kind, with the run's population names.
 std::string matrixFileText(const AnalysisResults& results, MatrixKind kind, MatrixLayout layout);
+const Matrix& resultMatrix(const AnalysisResults& results, MatrixKind kind);
 
 // File dialog filter for a layout, in the toolkit's "Description (*.EXT)" form.
 std::string_view matrixFileFilter(MatrixLayout layout);
@@ -54,6 +53,42 @@ inline constexpr std::string_view ntSysFileFilter = "NT-SYS Files (*.NTS)";
 inline constexpr std::string_view phylipFileFilter = "PHYLIP Distance Files (*.DIST)";
 
 inline constexpr std::size_t phylipNameWidth = 10; // bytes of a name in strict PHYLIP
+
+enum class PhylipNames {
+    Codes,   // names that do not fit in 10 bytes: every population gets a 10-byte code
+    Relaxed, // names that do not fit are written whole, for programs that read them so
+};
+
+struct PhylipRename
+{
+    std::string name;  // the population's name
+    std::string label; // as the file writes it
+};
+
+struct PhylipFile
+{
+    std::string text;
+    std::string nameMap; // "Code,Name" lines when the file holds codes; empty otherwise
+    std::vector<PhylipRename> renamed; // names whose reserved characters became '_'
+};
+
+// Blanks in a name become '_', and so do the characters tree programs reserve
+// ( ) : ; , [ ] ' " (those populations are listed in renamed). When every label then fits in
+// phylipNameWidth bytes and no two are equal, each is padded with spaces to that width (the
+// strict layout). Otherwise, with Codes, population i (1-based) gets the label's start and i
+// with as many digits as g has, 10 bytes in all, padded; with Relaxed, longer labels are
+// written whole. One space follows the label and separates the values.
+PhylipFile phylipFile(const Matrix& m, const std::vector<std::string>& names, PhylipNames mode);
+
+// The name map beside a phylip file: FILE.names.csv.
+inline std::string phylipNameMapPath(const std::string& path)
+{
+    return path + ".names.csv";
+}
+
+// What the user is told about a phylip file written to path: one sentence per population
+// whose reserved characters were replaced, and one when the file holds codes.
+std::vector<std::string> phylipNotes(const PhylipFile& file, const std::string& path);
 
 // Whether a layout may hold a matrix of that kind (PHYLIP holds distances only).
 constexpr bool layoutFitsKind(MatrixLayout layout, MatrixKind kind)

@@ -10,17 +10,26 @@
 
 namespace tavrik {
 
-// "Heritability,Fst,Unbiased Fst,Fst se," then one column "r[ii] NAME" per population; one
-// line per heritability, the heritability as generated (e.g. 0.25).
+// "Heritability,Fst,Unbiased Fst,Fst se," (no "Unbiased Fst" without the bias correction)
+// then one column "r[ii] NAME" per population; one line per heritability, the heritability as
+// generated (e.g. 0.25).
 std::string sweepCsvText(const SweepTable& table);
 
-// "Statistic,Population,Population2,Estimate,Analytic se,Bootstrap se,P2.5,P97.5"; one line
-// per statistic; a value that could not be computed is written NA.
+// "Statistic,Population,Population2,Estimate,Analytic se,Bootstrap mean,Bias,Bootstrap se,"
+// the two limits (named for the interval kind), then the run's interval kind, seed and
+// replicate counts on every line; a value that could not be computed is written NA.
 std::string bootstrapCsvText(const BootstrapResult& result);
 
-// The summary that follows the report: seed, replicates used and failed, and per statistic
-// the estimate, the two standard errors and the percentile interval, six decimals.
+// The summary that follows the report: seed, interval and its definition, replicates used and
+// failed, notes on what makes the intervals unreliable, and per statistic the estimate, the
+// analytic se, the bootstrap mean, bias and se, and the interval, six decimals.
 std::string bootstrapSummaryText(const BootstrapResult& result);
+
+// "percentile", "basic" or "bca", as the option and the files name it.
+std::string intervalKeyword(IntervalKind kind);
+
+// One line defining the result's interval (the jackknife's grouping included).
+std::string intervalDefinition(const BootstrapResult& result);
 
 // Shortest round-trip text of a double; NA for a value that is not finite.
 std::string exactNumberText(double value);

@@ -1,5 +1,7 @@
 #include "export/ResultJson.h"
 
+#include "export/ResamplingText.h"
+
 #include <algorithm>
 #include <cassert>
 #include <charconv>
@@ -18,6 +20,7 @@ using Json = nlohmann::ordered_json;
 constexpr std::string_view formatName = "tavrik-results";
 constexpr int formatVersion = 1;
 constexpr std::string_view programName = "TAVRIK 5.0";
+constexpr std::string_view noCorrectionNote = "no correction for sampling bias was requested";
 
 Json number(double v)
 {
@@ -119,16 +122,17 @@ Json optionalName(const std::string& name)
     return name.empty() ? Json(nullptr) : Json(name);
 }
 
-Json sweepJson(const SweepTable& sweep)
+Json sweepJson(const SweepTable& sweep, bool biasCorrection)
 {
     Json out;
     out["populations"] = sweep.popNames;
+    out["fstUnbiasedNote"] = biasCorrection ? Json(nullptr) : Json(noCorrectionNote);
     Json points = Json::array();
     for (const SweepRow& row : sweep.rows) {
         Json point;
         point["heritability"] = floatNumber(row.point.heritability);
         point["fst"] = number(row.fst);
-        point["fstUnbiased"] = number(row.fstUnbiased);
+        point["fstUnbiased"] = biasCorrection ? number(row.fstUnbiased) : Json(nullptr);
         point["fstSe"] = number(row.fstSe);
         point["rDiagonal"] = numbers(row.rDiagonal);
         points.push_back(std::move(point));
@@ -137,7 +141,7 @@ Json sweepJson(const SweepTable& sweep)
     return out;
 }
 
-Json bootstrapJson(const BootstrapResult& boot)
+Json bootstrapJson(const BootstrapResult& boot, bool biasCorrection)
 {
     Json out;
     out["seed"] = boot.seed;
@@ -146,6 +150,26 @@ Json bootstrapJson(const BootstrapResult& boot)
     out["singular"] = boot.singular;
     out["failed"] = boot.failed;
     out["firstFailure"] = optionalName(boot.firstFailure);
+    out["interval"] = intervalKeyword(boot.interval);
+    out["intervalDefinition"] = intervalDefinition(boot);
+    out["confidenceLevel"] = 0.95;
+    if (boot.interval == IntervalKind::Bca) {
+        Json& jack = out["jackknife"];
+        jack["estimates"] = boot.jackknifeGroups;
+        jack["grouped"] = boot.jackknifeGrouped;
+        jack["failed"] = boot.jackknifeFailed;
+    } else {
+        out["jackknife"] = nullptr;
+    }
+    Json small = Json::array();
+    for (const SmallPopulation& p : boot.smallPopulations) {
+        Json one;
+        one["population"] = p.name;
+        one["records"] = p.records;
+        small.push_back(std::move(one));
+    }
+    out["fewRecords"] = std::move(small);
+    out["unbiasedFstNote"] = biasCorrection ? Json(nullptr) : Json(noCorrectionNote);
     Json statistics = Json::array();
     for (const BootstrapStatistic& s : boot.statistics) {
         Json stat;
@@ -154,9 +178,17 @@ Json bootstrapJson(const BootstrapResult& boot)
         stat["population2"] = optionalName(s.population2);
         stat["estimate"] = number(s.estimate);
         stat["analyticSe"] = number(s.analyticSe);
+        stat["bootstrapMean"] = number(s.bootstrapMean);
+        stat["bias"] = number(s.bias);
         stat["bootstrapSe"] = number(s.bootstrapSe);
         stat["lower"] = number(s.lower);
         stat["upper"] = number(s.upper);
+        stat["lowerLevel"] = number(s.lowerLevel);
+        stat["upperLevel"] = number(s.upperLevel);
+        if (boot.interval == IntervalKind::Bca) {
+            stat["z0"] = number(s.z0);
+            stat["acceleration"] = number(s.acceleration);
+        }
         statistics.push_back(std::move(stat));
     }
     out["statistics"] = std::move(statistics);
@@ -169,6 +201,7 @@ Json mantelJson(const MantelResult& m)
     out["method"] = m.method == MantelMethod::Spearman ? "spearman" : "pearson";
     out["permutations"] = m.permutations;
     out["exhaustive"] = m.exhaustive;
+    out["alternative"] = m.alternative == MantelAlternative::TwoSided ? "two-sided" : "greater";
     out["seed"] = m.seed;
     out["geographyFile"] = m.geographyName;
     out["greatCircleKm"] = m.greatCircle;
@@ -186,6 +219,73 @@ Json mantelJson(const MantelResult& m)
     }
     out["matrices"] = std::move(matrices);
     return out;
+}
+
+// A double in the shortest form that reads back to it (std::to_chars without a precision);
+// a whole number keeps a ".0" so that it still reads as a floating-point value.
+std::string shortestText(double v)
+{
+    if (!std::isfinite(v)) {
+        return "null";
+    }
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    assert(ec == std::errc{});
+    std::string text(buffer, end);
+    if (text.find_first_of(".eE") == std::string::npos) {
+        text += ".0";
+    }
+    return text;
+}
+
+// The layout of dump(2): members and elements one to a line, indented by two blanks per
+// level, empty objects and arrays as {} and []; only the doubles are written differently.
+void writeJson(const Json& v, std::size_t level, std::string& out)
+{
+    const auto quoted = [](const std::string& text) {
+        return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+    };
+    const std::string inner((level + 1) * 2, ' ');
+    switch (v.type()) {
+    case Json::value_t::object: {
+        if (v.empty()) {
+            out += "{}";
+            return;
+        }
+        out += "{\n";
+        bool first = true;
+        for (const auto& [key, member] : v.items()) {
+            out += first ? "" : ",\n";
+            first = false;
+            out += inner + quoted(key) + ": ";
+            writeJson(member, level + 1, out);
+        }
+        out += "\n" + std::string(level * 2, ' ') + "}";
+        return;
+    }
+    case Json::value_t::array: {
+        if (v.empty()) {
+            out += "[]";
+            return;
+        }
+        out += "[\n";
+        bool first = true;
+        for (const Json& element : v) {
+            out += first ? "" : ",\n";
+            first = false;
+            out += inner;
+            writeJson(element, level + 1, out);
+        }
+        out += "\n" + std::string(level * 2, ' ') + "]";
+        return;
+    }
+    case Json::value_t::number_float:
+        out += shortestText(v.get<double>());
+        return;
+    default:
+        out += v.dump(-1, ' ', false, Json::error_handler_t::replace);
+        return;
+    }
 }
 
 } // namespace
@@ -213,6 +313,8 @@ std::string resultJsonText(const JsonRun& run)
 
     Json& settings = doc["settings"];
     settings["heritability"] = floatNumber(basis.heritability);
+    // the 32-bit value the run computed with, exactly
+    settings["heritabilityUsed"] = static_cast<double>(basis.heritability);
     settings["biasCorrection"] = basis.biasCorrection;
     settings["scaledAnalysis"] = basis.scaledAnalysis;
 
@@ -240,7 +342,8 @@ std::string resultJsonText(const JsonRun& run)
 
     Json& fst = doc["fst"];
     fst["fst"] = number(basis.fst);
-    fst["unbiased"] = number(basis.fstUnbiased);
+    fst["unbiased"] = basis.biasCorrection ? number(basis.fstUnbiased) : Json(nullptr);
+    fst["unbiasedNote"] = basis.biasCorrection ? Json(nullptr) : Json(noCorrectionNote);
     fst["se"] = number(basis.fstSe);
 
     Json& r = doc["rMatrix"];
@@ -275,17 +378,18 @@ std::string resultJsonText(const JsonRun& run)
     }
 
     if (run.sweep != nullptr) {
-        doc["heritabilitySweep"] = sweepJson(*run.sweep);
+        doc["heritabilitySweep"] = sweepJson(*run.sweep, basis.biasCorrection);
     }
     if (run.bootstrap != nullptr) {
-        doc["bootstrap"] = bootstrapJson(*run.bootstrap);
+        doc["bootstrap"] = bootstrapJson(*run.bootstrap, basis.biasCorrection);
     }
     if (run.mantel != nullptr) {
         doc["mantel"] = mantelJson(*run.mantel);
     }
 
     // Names are UTF-8 by the time they get here; anything else is replaced, never thrown.
-    std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace);
+    std::string text;
+    writeJson(doc, 0, text);
     text += '\n';
     return text;
 }

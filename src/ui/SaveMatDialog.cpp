@@ -183,10 +183,27 @@ void SaveMatDialog::saveClicked()
     if (!fileName) {
         return;
     }
-    const std::string text = matrixFileText(m_state.results, kind, layout);
+    QString saved = tr("File has been saved.");
+    std::string text;
+    if (layout == MatrixLayout::Phylip) {
+        const PhylipFile file = phylipFile(resultMatrix(m_state.results, kind),
+                                           m_state.results.populationNames,
+                                           PhylipNames::Codes);
+        // the name map first: a matrix of codes without it would be no use
+        if (!file.nameMap.empty() &&
+            !writeExportFile(
+                m_prompts, toQt(phylipNameMapPath(toStd(*fileName))), file.nameMap, btnClose)) {
+            return;
+        }
+        for (const std::string& note : phylipNotes(file, toStd(*fileName))) {
+            saved += "\n" + toQt(note);
+        }
+        text = file.text;
+    } else {
+        text = matrixFileText(m_state.results, kind, layout);
+    }
     if (writeExportFile(m_prompts, *fileName, text, btnClose)) {
-        m_prompts.message(
-            btnClose, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
+        m_prompts.message(btnClose, UserPrompts::Icon::None, tr("TAVRIK"), saved);
     }
 }
 

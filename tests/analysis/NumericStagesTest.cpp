@@ -1,6 +1,6 @@
 // Hand-worked cases for the numeric stages: weights, inversion, R matrix, bias correction,
-// distances and the scaled matrix. Expected values come from hand calculation or closed
-// forms written out here.
+// distances, the scaled matrix and the Velbrand-Torvane section's notes. Expected values come from
+// hand calculation or closed forms written out here.
 #include "analysis/DataPasses.h"
 #include "analysis/Inversion.h"
 #include "analysis/RMatrix.h"
@@ -207,6 +207,35 @@ TEST(VelbrandTorvane, ExpectedVarianceUsesCorrectedDiagonalAndUnbiasedFst)
     EXPECT_NEAR(vt.expectedVariance[1], 0.2, closeTolerance);
     EXPECT_NEAR(vt.residualVariance[0], 0.1, closeTolerance);
     EXPECT_NEAR(vt.residualVariance[1], -0.1, closeTolerance);
+}
+
+TEST(VelbrandTorvane, NotesEachPopulationWhoseDiagonalIsAboveOneAfterTheTable)
+{
+    // r(ii) of exactly 1 gives E = 0, which is still a variance: no note
+    const Matrix r = fromRows({{2.25, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.5}});
+    const std::vector<double> observed{0.5, 0.4, 0.3};
+    const VtValues vt = computeVt(observed, 0.3, r, 0.25);
+    const std::string rows = "setosa         2.250000      0.500      -0.500     1.000\r\n"
+                             "versicolor     1.000000      0.400      0.000      0.400\r\n"
+                             "virginica      1.500000      0.300      -0.200     0.500\r\n";
+    ReportWriter out;
+    writeVtSection(out, {"setosa", "versicolor", "virginica"}, r, observed, vt, 0.3);
+    const std::string text = out.str();
+    const std::size_t at = text.find(rows);
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.substr(at + rows.size()),
+              "\r\n"
+              "Note: r(ii) of setosa is above 1, so its expected variance is below zero and not "
+              "meaningful\r\n"
+              "Note: r(ii) of virginica is above 1, so its expected variance is below zero and "
+              "not meaningful\r\n"
+              "\r\n\r\n");
+
+    const Matrix below = fromRows({{1.0, 0.0}, {0.0, 0.2}});
+    ReportWriter plain;
+    writeVtSection(
+        plain, {"A", "B"}, below, {0.5, 0.4}, computeVt({0.5, 0.4}, 0.3, below, 0.25), 0.3);
+    EXPECT_EQ(plain.str().substr(plain.str().size() - 11), "0.080\r\n\r\n\r\n");
 }
 
 } // namespace

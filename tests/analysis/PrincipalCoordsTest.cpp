@@ -1,5 +1,6 @@
 // The principal coordinates section where the golden reports do not reach: plot cells on
-// exact halves, symbols running out, and no eigenvalue at all, and a single cell for all.
+// exact halves, symbols running out, and no eigenvalue at all, a single cell for all, and the
+// note on clearly negative eigenvalues.
 #include "analysis/PrincipalCoords.h"
 
 #include "analysis/Eigen.h"
@@ -158,6 +159,47 @@ TEST(PrincipalCoordsDegenerate, EqualCoordinatesAllGoToTheMiddleCell)
         EXPECT_EQ(plot[n], n == 10 ? indent + blanks(18) + "A" + blanks(20) + ":" : emptyRow);
     }
     EXPECT_EQ(s.lines[s.lines.size() - 3], "The symbol A also marks the centroid");
+}
+
+TEST(PrincipalCoordsNegative, NotesClearlyNegativeEigenvaluesAfterTheListOnly)
+{
+    struct Case
+    {
+        std::vector<double> lambda;
+        std::string note; // empty: no note, the section as before
+    };
+    const std::vector<Case> cases{
+        // -5E-07 itself is rounding, as the listing's threshold is
+        {{0.5, 0.2, -5E-07, 0.0}, ""},
+        {{0.5, 0.2, -0.00620001, 0.0},
+         "Note: 1 negative eigenvalue, sum -0.0062; the shares below are of the listed "
+         "eigenvalues"},
+        {{0.5, 0.2, -0.01, -0.0047},
+         "Note: 2 negative eigenvalues, sum -0.0147; the shares below are of the listed "
+         "eigenvalues"},
+    };
+    for (const Case& c : cases) {
+        for (const int pass : {1, 2}) {
+            EigenDecomposition eig =
+                handMade(c.lambda, {{0.5, -0.5, 0.5, -0.5}, {0.5, 0.5, -0.5, -0.5}}, 2);
+            const Section s = write(pass, eig, {"A", "B", "C", "D"});
+            const std::size_t title = pass == 1 ? 1 : 4;
+            ASSERT_GT(s.lines.size(), title + 8);
+            EXPECT_EQ(s.lines[title + 1], "There are  2  non-zero eigenvalues, listed below:");
+            EXPECT_EQ(s.lines[title + 3], "   0.5000");
+            EXPECT_EQ(s.lines[title + 4], "   0.2000");
+            EXPECT_EQ(s.lines[title + 5], "");
+            if (c.note.empty()) {
+                EXPECT_EQ(s.lines[title + 6],
+                          "The first eigenvalue accounts for 71.4 % of the variation");
+            } else {
+                EXPECT_EQ(s.lines[title + 6], c.note);
+                EXPECT_EQ(s.lines[title + 7], "");
+                EXPECT_EQ(s.lines[title + 8],
+                          "The first eigenvalue accounts for 71.4 % of the variation");
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,14 +1,19 @@
 // The analyses beyond a single run: the heritability sweep against single runs at each
 // heritability, the range of heritabilities it generates, and the bootstrap against the
 // generator's reference implementation (tools/bootstrap_reference.py wrote the replicate data
-// files), thread counts, failing replicates and the memory budget.
+// files), thread counts, failing replicates and the memory budget; its intervals against R's
+// boot.ci on the same replicate values (tools/reference/bca_reference.py wrote them).
 #include "analysis/AnalysisRun.h"
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
+#include "export/ResamplingText.h"
 
 #include <atomic>
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -191,7 +196,11 @@ struct Booted
     BootstrapResult result;
 };
 
-Booted boot(const RunInput& in, std::size_t replicates, std::uint64_t seed, unsigned threads)
+Booted boot(const RunInput& in,
+            std::size_t replicates,
+            std::uint64_t seed,
+            unsigned threads,
+            IntervalKind interval = IntervalKind::Bca)
 {
     Booted b;
     b.run = mustRun(in);
@@ -204,6 +213,7 @@ Booted boot(const RunInput& in, std::size_t replicates, std::uint64_t seed, unsi
     settings.replicates = replicates;
     settings.seed = seed;
     settings.threads = threads;
+    settings.interval = interval;
     auto result = runBootstrap(*records, b.run.basis, settings);
     EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
     if (result.ok()) {
@@ -362,6 +372,180 @@ TEST(Bootstrap, RefusesRecordsAboveTheMemoryBudgetNamingTheSizeNeeded)
               std::string::npos)
         << refused.error().message;
     EXPECT_TRUE(loadChosenRecords(in.dataSet, run.basis, 20608).ok());
+}
+
+TEST(BootstrapInterval, NormalQuantilesMatchRToTheLastBits)
+{
+    // R 4.2: qnorm(c(0.975, 0.025, 0.2, 1e-6, 1e-12, 1e-20)), print(digits = 17)
+    EXPECT_DOUBLE_EQ(normalQuantile(0.975), 1.95996398454005361);
+    EXPECT_DOUBLE_EQ(normalQuantile(0.025), -1.95996398454005383);
+    EXPECT_DOUBLE_EQ(normalQuantile(0.2), -0.84162123357291418);
+    EXPECT_DOUBLE_EQ(normalQuantile(1e-6), -4.75342430882289868);
+    EXPECT_DOUBLE_EQ(normalQuantile(1e-12), -7.03448382530113214);
+    EXPECT_DOUBLE_EQ(normalQuantile(1e-20), -9.26234008979840517);
+    EXPECT_EQ(normalQuantile(0.0), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(normalQuantile(1.0), std::numeric_limits<double>::infinity());
+    // pnorm(c(1.959963984540054, -0.5, 3))
+    EXPECT_NEAR(normalCdf(1.959963984540054), 0.97499999999999998, 1e-16);
+    EXPECT_NEAR(normalCdf(-0.5), 0.30853753872598694, 1e-16);
+    EXPECT_NEAR(normalCdf(3.0), 0.99865010196836990, 1e-16);
+}
+
+TEST(BootstrapInterval, CountsTiesWithTheEstimateAsNotBelowAndGivesUpWhenAllAreOnOneSide)
+{
+    // one of five strictly below 2: z0 = qnorm(0.2); with a = 0 the levels are
+    // Phi(2 z0 -+ 1.96)
+    const BcaLevels tied = bcaLevels({1.0, 2.0, 2.0, 2.0, 3.0}, 2.0, 0.0);
+    EXPECT_DOUBLE_EQ(tied.z0, -0.84162123357291418);
+    EXPECT_NEAR(tied.lower, normalCdf(2 * -0.84162123357291418 - 1.95996398454005361), 1e-15);
+    EXPECT_NEAR(tied.upper, normalCdf(2 * -0.84162123357291418 + 1.95996398454005361), 1e-15);
+    for (const double estimate : {1.0, 0.5, 3.5}) {
+        const BcaLevels oneSided = bcaLevels({1.0, 2.0, 3.0}, estimate, 0.0);
+        EXPECT_TRUE(std::isnan(oneSided.lower) && std::isnan(oneSided.upper)) << estimate;
+    }
+    EXPECT_TRUE(std::isnan(bcaLevels({1.0, 2.0, 3.0}, 2.0, std::nan("")).lower));
+
+    // {0, 0, 3}: deviations from the mean 1, 1, -2; a = -6 / (6 * 6^1.5)
+    EXPECT_DOUBLE_EQ(jackknifeAcceleration({0.0, 0.0, 3.0}), -1.0 / std::pow(6.0, 1.5));
+    EXPECT_EQ(jackknifeAcceleration({-1.0, 0.0, 1.0}), 0.0);
+    EXPECT_TRUE(std::isnan(jackknifeAcceleration({0.5, 0.5})));
+}
+
+// tests/data/bca_reference.csv: per statistic, from the replicates and jackknife of
+// cli_three_pops.tvk with seed 21 and 300 replicates.
+struct ReferenceRow
+{
+    std::vector<double> v; // estimate, z0, a, levels, BCa, percentile and basic limits
+};
+
+std::vector<ReferenceRow> readReference()
+{
+    std::ifstream in(dataFile("bca_reference.csv"));
+    std::vector<ReferenceRow> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.starts_with("statistic")) {
+            continue;
+        }
+        std::stringstream fields(line);
+        std::string field;
+        std::getline(fields, field, ','); // the statistic's number
+        ReferenceRow row;
+        while (std::getline(fields, field, ',')) {
+            row.v.push_back(field == "NA" ? std::nan("") : std::stod(field));
+        }
+        EXPECT_EQ(row.v.size(), 11u) << line;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void expectClose(double actual, double expected, const std::string& what)
+{
+    if (std::isnan(expected)) {
+        EXPECT_TRUE(std::isnan(actual)) << what << ": " << actual;
+        return;
+    }
+    EXPECT_NEAR(actual, expected, 1e-12 * std::max(1.0, std::fabs(expected))) << what;
+}
+
+TEST(BootstrapInterval, LimitsAgreeWithRsBootCiOnTheSameReplicates)
+{
+    const std::vector<ReferenceRow> ref = readReference();
+    const RunInput in = allOf(dataFile("cli_three_pops.tvk"), 3, 2);
+    for (const IntervalKind kind :
+         {IntervalKind::Bca, IntervalKind::Percentile, IntervalKind::Basic}) {
+        const Booted b = boot(in, 300, 21, 2, kind);
+        ASSERT_EQ(b.result.statistics.size(), ref.size());
+        EXPECT_EQ(b.result.jackknifeGroups, kind == IntervalKind::Bca ? 45u : 0u);
+        for (std::size_t s = 0; s < ref.size(); ++s) {
+            const BootstrapStatistic& st = b.result.statistics[s];
+            const std::vector<double>& r = ref[s].v;
+            const std::string what = intervalKeyword(kind) + " statistic " + std::to_string(s + 1);
+            EXPECT_EQ(st.estimate, r[0]) << what;
+            if (kind == IntervalKind::Bca) {
+                expectClose(st.z0, r[1], what + " z0");
+                expectClose(st.acceleration, r[2], what + " a");
+                expectClose(st.lowerLevel, r[3], what + " lower level");
+                expectClose(st.upperLevel, r[4], what + " upper level");
+            }
+            const std::size_t at = kind == IntervalKind::Bca          ? 5
+                                   : kind == IntervalKind::Percentile ? 7
+                                                                      : 9;
+            expectClose(st.lower, r[at], what + " lower");
+            expectClose(st.upper, r[at + 1], what + " upper");
+        }
+    }
+}
+
+TEST(BootstrapInterval, WithoutTheCorrectionThereIsNoUnbiasedFstToResample)
+{
+    RunInput in = allOf(dataFile("cli_three_pops.tvk"), 3, 2);
+    in.settings.biasCorrection = 0;
+    const Booted b = boot(in, 20, 3, 1, IntervalKind::Percentile);
+    ASSERT_EQ(b.result.statistics.size(), 1u + 3u + 3u);
+    for (const BootstrapStatistic& s : b.result.statistics) {
+        EXPECT_NE(s.kind, StatisticKind::FstUnbiased);
+    }
+    EXPECT_EQ(b.result.replicateValues.front().size(), 7u);
+    const std::string summary = bootstrapSummaryText(b.result);
+    EXPECT_EQ(summary.find("Unbiased"), std::string::npos) << summary;
+}
+
+TEST(BootstrapInterval, SummarySaysWhereTheIntervalsCannotBeTrusted)
+{
+    BootstrapResult r;
+    r.seed = 9;
+    r.replicates = 100;
+    r.used = 97;
+    r.singular = 2;
+    r.failed = 1;
+    r.firstFailure = "replicate 4: Matrix could not be inverted";
+    r.interval = IntervalKind::Bca;
+    r.jackknifeGroups = 2000;
+    r.jackknifeGrouped = true;
+    r.smallPopulations = {{"Holm Orran", 7}};
+    const auto stat = [](StatisticKind kind, std::string pop, double bias, double se) {
+        BootstrapStatistic s;
+        s.kind = kind;
+        s.population = std::move(pop);
+        s.estimate = 0.03;
+        s.bootstrapMean = 0.03 + bias;
+        s.bias = bias;
+        s.bootstrapSe = se;
+        s.lower = 0.01;
+        s.upper = 0.05;
+        return s;
+    };
+    r.statistics = {stat(StatisticKind::Fst, "", 0.0081, 0.0054),
+                    stat(StatisticKind::RDiagonal, "Kelmoth", -0.00025, 0.001), // exactly 0.25 se
+                    stat(StatisticKind::RDiagonal, "Tull", -0.0003, 0.001),
+                    stat(StatisticKind::DSquare, "Kelmoth", 0.5, 0.1)}; // distances not watched
+    r.statistics[3].population2 = "Tull";
+    r.statistics[3].lower = std::nan("");
+    const std::string text = bootstrapSummaryText(r);
+    const std::string expected =
+        "\r\nBootstrap of the R matrix: 100 replicates, seed 9; 95 % BCa intervals\r\n"
+        "BCa interval: bias-corrected and accelerated points of the replicates (Efron 1987); "
+        "acceleration from a jackknife over 2000 groups of records (record k in group k mod "
+        "2000)\r\n"
+        "Replicates used: 97; matrix could not be inverted: 2; other failures: 1\r\n"
+        "First failed replicate 4: Matrix could not be inverted\r\n"
+        "Note: 3 of the 100 replicates could not be analysed and were left out; the intervals "
+        "are conditional on the 97 replicates that could be computed\r\n"
+        "Note: Holm Orran has only 7 records; with fewer than 10 records in a population the "
+        "intervals are unreliable\r\n"
+        "Note: the bootstrap mean of Fst lies 1.500 bootstrap standard errors above the "
+        "estimate: it is biased under resampling, and its interval is unreliable\r\n"
+        "Note: the bootstrap mean of r(ii) Tull lies 0.300 bootstrap standard errors below the "
+        "estimate: it is biased under resampling, and its interval is unreliable\r\n"
+        "Note: NA marks an interval that cannot be formed (every replicate on one side of the "
+        "estimate, or a jackknife without spread)\r\n"
+        "\r\n";
+    ASSERT_TRUE(text.starts_with(expected)) << text;
+    EXPECT_NE(text.find("\r\nD-square Kelmoth / Tull" + std::string(16, ' ') + "0.030000"),
+              std::string::npos)
+        << text;
 }
 
 } // namespace

@@ -31,21 +31,23 @@ TEST_F(BatchMantel, SummaryFollowsTheUnchangedReportWhateverTheThreads)
 {
     const Outcome plain = runOn("");
     ASSERT_EQ(plain.status, 0) << plain.err;
-    const Outcome o = runOn("--mantel " + geography() + " --seed 5 --mantel-output m.txt");
+    // fewer than the 720 orders of the six populations: drawn at random
+    const Outcome o =
+        runOn("--mantel " + geography() + " --seed 5 --permutations 500 --mantel-output m.txt");
     ASSERT_EQ(o.status, 0) << o.err;
     ASSERT_TRUE(o.out.starts_with(plain.out));
     const std::string summary = o.out.substr(plain.out.size());
     const std::vector<std::string> rows = lines(summary);
     ASSERT_EQ(rows.size(), 8u) << summary;
     EXPECT_EQ(rows[1],
-              "Mantel test against geography: Pearson correlation, 9999 permutations, "
+              "Mantel test against geography: Pearson correlation, 500 permutations, "
               "seed 5\r");
     EXPECT_EQ(rows[2],
               "Geographic distances: great-circle km from the coordinates in "
               "highland_geography.csv\r");
     EXPECT_EQ(rows[3],
-              "p (one-sided) = (permutations whose r reaches the observed r + 1) / "
-              "(9999 + 1)\r");
+              "p (one-sided, greater) = (permutations whose r reaches the observed r + 1) / "
+              "(500 + 1)\r");
     EXPECT_TRUE(rows[7].starts_with("D-square ")) << rows[7];
 
     const std::string pairs = readFile(m_dir / "m.txt");
@@ -55,8 +57,8 @@ TEST_F(BatchMantel, SummaryFollowsTheUnchangedReportWhateverTheThreads)
     ASSERT_EQ(pairRows.size(), 3u + 15u) << pairs;
     EXPECT_TRUE(pairRows[3].starts_with("Ostvarrin    Kelmoth ")) << pairRows[3];
 
-    const Outcome again =
-        runOn("--mantel " + geography() + " --seed 5 --threads 1 --mantel-output n.txt");
+    const Outcome again = runOn("--mantel " + geography() +
+                                " --seed 5 --permutations 500 --threads 1 --mantel-output n.txt");
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out, o.out);
     EXPECT_EQ(readFile(m_dir / "n.txt"), pairs);
@@ -64,15 +66,18 @@ TEST_F(BatchMantel, SummaryFollowsTheUnchangedReportWhateverTheThreads)
 
 TEST_F(BatchMantel, ScaledRunTestsBothMatricesAndAllOrdersGiveTheExactP)
 {
-    const Outcome o = runOn("--scaled --mantel " + geography() +
-                            " --permutations all --mantel-method spearman --json m.json");
+    // the default 9999 permutations are more than the 720 orders: every order is tried
+    const Outcome o =
+        runOn("--scaled --mantel " + geography() + " --mantel-method spearman --json m.json");
     ASSERT_EQ(o.status, 0) << o.err;
     const std::size_t at = o.out.find("\r\nMantel test against geography: Spearman correlation, "
                                       "all 720 orders of the 6 populations\r\n");
     ASSERT_NE(at, std::string::npos) << o.out;
     const std::string summary = o.out.substr(at);
-    EXPECT_NE(summary.find("p (one-sided) = orders whose r reaches the observed r / 720\r\n"),
-              std::string::npos);
+    EXPECT_NE(summary.find("p (one-sided, greater, exact) = orders whose r reaches the observed "
+                           "r / 720\r\n"),
+              std::string::npos)
+        << summary;
     EXPECT_NE(summary.find("\r\nD-square "), std::string::npos);
     EXPECT_NE(summary.find("\r\nScaled D-square "), std::string::npos);
     // the results document carries the same test
@@ -80,9 +85,20 @@ TEST_F(BatchMantel, ScaledRunTestsBothMatricesAndAllOrdersGiveTheExactP)
     for (const char* member : {"\"method\": \"spearman\"",
                                "\"permutations\": 720",
                                "\"exhaustive\": true",
+                               "\"alternative\": \"greater\"",
                                "\"matrix\": \"Scaled D-square\""}) {
         EXPECT_NE(json.find(member), std::string::npos) << member;
     }
+
+    // two-sided: |r| against |r|, said so in the summary and the document
+    const Outcome two = runOn("--mantel " + geography() +
+                              " --permutations all --mantel-alternative two-sided --json t.json");
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_NE(two.out.find("\r\np (two-sided, exact) = orders whose |r| reaches the observed |r| "
+                           "/ 720\r\n"),
+              std::string::npos)
+        << two.out;
+    EXPECT_NE(readFile(m_dir / "t.json").find("\"alternative\": \"two-sided\""), std::string::npos);
 }
 
 TEST_F(BatchMantel, RefusesWhatCannotBeTested)
@@ -91,6 +107,11 @@ TEST_F(BatchMantel, RefusesWhatCannotBeTested)
     expectRefused("@cli_three_pops.tvk --permutations 99", 2, "--permutations needs --mantel");
     expectRefused("@cli_three_pops.tvk --mantel-method spearman", 2, "--mantel-method needs");
     expectRefused("@cli_three_pops.tvk --mantel-output m.txt", 2, "--mantel-output needs");
+    expectRefused(
+        "@cli_three_pops.tvk --mantel-alternative two-sided", 2, "--mantel-alternative needs");
+    expectRefused("@cli_three_pops.tvk --mantel g.csv --mantel-alternative less",
+                  2,
+                  "\"less\": expected greater or two-sided");
     expectRefused("@cli_three_pops.tvk --mantel g.csv --permutations 0", 2, "\"0\"");
     expectRefused("@cli_three_pops.tvk --mantel g.csv --mantel-method kendall", 2, "\"kendall\"");
     expectRefused("@cli_three_pops.tvk --mantel g.csv", 3, "g.csv");

@@ -55,8 +55,16 @@ TEST_F(BatchResampling, BootstrapSummaryFollowsTheUnchangedReport)
     ASSERT_EQ(o.status, 0) << o.err;
     ASSERT_TRUE(o.out.starts_with(plain.out));
     const std::string summary = o.out.substr(plain.out.size());
-    EXPECT_TRUE(summary.starts_with("\r\nBootstrap of the R matrix: 200 replicates, seed 5\r\n"))
+    EXPECT_TRUE(summary.starts_with("\r\nBootstrap of the R matrix: 200 replicates, seed 5; 95 % "
+                                    "BCa intervals\r\nBCa interval: bias-corrected and "
+                                    "accelerated points of the replicates (Efron 1987); "
+                                    "acceleration from a jackknife leaving out one record at a "
+                                    "time\r\n"))
         << summary;
+    // Fst is biased upward under resampling, and the summary says so
+    EXPECT_NE(summary.find("Note: the bootstrap mean of Fst lies 1.446 bootstrap standard errors "
+                           "above the estimate"),
+              std::string::npos);
     EXPECT_NE(summary.find("Replicates used: 200; matrix could not be inverted: 0; other "
                            "failures: 0\r\n"),
               std::string::npos);
@@ -67,7 +75,9 @@ TEST_F(BatchResampling, BootstrapSummaryFollowsTheUnchangedReport)
     const std::vector<std::string> rows = lines(csv);
     ASSERT_EQ(rows.size(), 1u + 2u + 6u + 15u);
     EXPECT_EQ(rows[0],
-              "Statistic,Population,Population2,Estimate,Analytic se,Bootstrap se,P2.5,P97.5\r");
+              "Statistic,Population,Population2,Estimate,Analytic se,Bootstrap mean,Bias,"
+              "Bootstrap se,BCa lower,BCa upper,Interval,Seed,Replicates,Used,Not invertible,"
+              "Other failures\r");
     EXPECT_TRUE(rows[1].starts_with("Fst,,,0.0345627"));
     EXPECT_TRUE(rows[3].starts_with("r(ii),Ostvarrin,,"));
     EXPECT_TRUE(rows[9].starts_with("D-square,Ostvarrin,Kelmoth,"));

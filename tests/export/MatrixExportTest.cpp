@@ -82,27 +82,75 @@ TEST(MatrixNtSysLayout, DistanceMatrixOfTwelvePopulations)
 
 const Matrix threeD = square({{0.0, 1.5, 2.0}, {1.5, 0.0, 2.5}, {2.0, 2.5, 0.0}});
 
-TEST(MatrixPhylipLayout, ShortNamesArePaddedToTenBytes)
+TEST(MatrixPhylipLayout, NamesThatFitArePaddedToTenBytesWithBlanksAsUnderscores)
 {
-    // "Åland" holds six bytes; "Tenletters" fills the width exactly.
+    // "Åland" holds six bytes; "Holm Orran" fills the width exactly, and its blank would end
+    // the name for a program that reads names up to a blank.
     EXPECT_EQ(
         matrixFileText(
-            threeD, {"North", "Åland", "Tenletters"}, MatrixKind::DSquare, MatrixLayout::Phylip),
+            threeD, {"North", "Åland", "Holm Orran"}, MatrixKind::DSquare, MatrixLayout::Phylip),
         "3\r\n"
         "North      0.000000 1.500000 2.000000\r\n"
         "Åland     1.500000 0.000000 2.500000\r\n"
-        "Tenletters 2.000000 2.500000 0.000000\r\n");
+        "Holm_Orran 2.000000 2.500000 0.000000\r\n");
 }
 
-TEST(MatrixPhylipLayout, OneLongOrBlankNameTurnsEveryNameRelaxed)
+TEST(MatrixPhylipLayout, NamesThatDoNotFitBecomeNumberedCodesWithAMap)
 {
-    const std::string longName = matrixFileText(
-        twoD, {"North", "Elevenchars"}, MatrixKind::ScaledDSquare, MatrixLayout::Phylip);
-    EXPECT_EQ(longName, "2\r\nNorth 0.000000 1.500000\r\nElevenchars 1.500000 0.000000\r\n");
+    struct Case
+    {
+        std::vector<std::string> names;
+        PhylipNames mode;
+        std::vector<std::string> labels; // as written, before the values
+        std::string map;
+    };
+    const std::vector<Case> cases{
+        // one long name gives every population a code
+        {{"North", "Saundry Fell", "Tenletters"},
+         PhylipNames::Codes,
+         {"North1    ", "Saundry_F2", "Tenletter3"},
+         "Code,Name\r\nNorth1,North\r\nSaundry_F2,Saundry Fell\r\nTenletter3,Tenletters\r\n"},
+        // the prefix stops before a cut UTF-8 sequence: four Å are 8 bytes, a fifth would be 10
+        {{"ÅÅÅÅÅÅ", "B"},
+         PhylipNames::Codes,
+         {"ÅÅÅÅ1 ", "B2        "},
+         "Code,Name\r\nÅÅÅÅ1,ÅÅÅÅÅÅ\r\nB2,B\r\n"},
+        // two names that are equal once written
+        {{"A b", "A_b"},
+         PhylipNames::Codes,
+         {"A_b1      ", "A_b2      "},
+         "Code,Name\r\nA_b1,A b\r\nA_b2,A_b\r\n"},
+        // relaxed: the long name whole, no map
+        {{"North", "Saundry Fell"}, PhylipNames::Relaxed, {"North     ", "Saundry_Fell"}, ""},
+    };
+    for (const Case& c : cases) {
+        const std::size_t g = c.names.size();
+        const Matrix d = g == 3 ? threeD : twoD;
+        const PhylipFile file = phylipFile(d, c.names, c.mode);
+        const std::vector<std::string> lines = crLfLines(file.text);
+        ASSERT_EQ(lines.size(), g + 1) << c.names[0];
+        for (std::size_t i = 0; i < g; ++i) {
+            EXPECT_EQ(lines[i + 1].substr(0, c.labels[i].size() + 1), c.labels[i] + " ")
+                << c.names[i];
+        }
+        EXPECT_EQ(file.nameMap, c.map);
+        EXPECT_TRUE(file.renamed.empty());
+    }
+}
 
-    const std::string blanks =
-        matrixFileText(twoD, {"Blue lake", "Red\tHill"}, MatrixKind::DSquare, MatrixLayout::Phylip);
-    EXPECT_EQ(blanks, "2\r\nBlue_lake 0.000000 1.500000\r\nRed_Hill 1.500000 0.000000\r\n");
+TEST(MatrixPhylipLayout, ReservedCharactersBecomeUnderscoresAndAreNamed)
+{
+    const PhylipFile file = phylipFile(twoD, {"Blue,_male", "Red (a)"}, PhylipNames::Codes);
+    EXPECT_EQ(file.text, "2\r\nBlue__male 0.000000 1.500000\r\nRed__a_    1.500000 0.000000\r\n");
+    ASSERT_EQ(file.renamed.size(), 2u);
+    EXPECT_EQ(file.renamed[0].name, "Blue,_male");
+    EXPECT_EQ(file.renamed[0].label, "Blue__male");
+    const std::vector<std::string> notes = phylipNotes(file, "d.dist");
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[1],
+              "Population \"Red (a)\" holds characters that tree programs reserve; "
+              "d.dist names it Red__a_.");
+    EXPECT_EQ(file.nameMap, "");
 }
 
 TEST(MatrixPhylipLayout, RowsCarryEveryValueOfTheirRow)

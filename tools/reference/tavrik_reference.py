@@ -593,6 +593,12 @@ def run(
         out.text(names[i]).tab(16).text(fmt(R[i][i], "0.000000"))
         out.tab(30).text(fmt(observed[i], "0.000")).tab(41).text(fmt(expected[i], "0.000"))
         out.tab(51).line(fmt(residual[i], " 0.000;-0.000"))
+    above = [i for i in range(g) if R[i][i] > 1.0]
+    if above:
+        out.empty()
+        for i in above:
+            out.line("Note: r(ii) of " + names[i] + " is above 1, so its expected variance is "
+                     "below zero and not meaningful")
     out.empty(2)
 
     pc_scores = []
@@ -833,6 +839,15 @@ def write_pca_section(out, pass_no, lam, vec, nz, names, g):
     for k in range(nz):
         out.tab(4).line(fmt(lam[k], "0.0000"))
     out.empty()
+    negative = [v for v in lam[:g] if v < -5e-07]
+    if negative:
+        s = 0.0
+        for v in negative:
+            s = s + v
+        out.line("Note: " + str(len(negative)) + " negative eigenvalue" +
+                 ("s" if len(negative) > 1 else "") + ", sum " + fmt(s, "0.0000") +
+                 "; the shares below are of the listed eigenvalues")
+        out.empty()
     total = 0.0
     for k in range(nz):
         total = total + lam[k]
