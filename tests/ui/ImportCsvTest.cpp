@@ -295,6 +295,81 @@ private slots:
         QCOMPARE(h->state.dataSet.equalSizes, 0);
     }
 
+    void aCensusCellKeepsExactlyTheKeysTyped()
+    {
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        setChecked(d->lstVariables, "ID", false);
+        QTableWidget* table = d->tblPopulations;
+        table->setFocus();
+        table->setCurrentCell(1, 2);
+        const auto editor = [table] { return table->findChild<QLineEdit*>(); };
+
+        // a bad keystroke is named, and the next ones go on from it
+        QTest::keyClick(table, Qt::Key_F2);
+        QVERIFY(editor() != nullptr);
+        QTest::keyClick(editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(editor(), Qt::Key_X);
+        QCOMPARE(editor()->text(), QString("x"));
+        QVERIFY(d->lblCensus->text().contains("\"x\""));
+        QTest::keyClick(editor(), Qt::Key_Backspace);
+        QTest::keyClicks(editor(), "250");
+        QCOMPARE(editor()->text(), QString("250"));
+        QTest::keyClick(editor(), Qt::Key_Return);
+        QTRY_COMPARE(table->item(1, 2)->text(), QString("250"));
+        QVERIFY(d->isVisible()); // Enter ends the edit, it does not press Import
+        QVERIFY(d->btnImport->isEnabled());
+
+        // Esc leaves the cell as it was, and the note with it
+        QTest::keyClick(table, Qt::Key_F2);
+        QTest::keyClick(editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor(), "abc");
+        QVERIFY(!d->btnImport->isEnabled());
+        QTest::keyClick(editor(), Qt::Key_Escape);
+        QTRY_VERIFY(editor() == nullptr);
+        QCOMPARE(table->item(1, 2)->text(), QString("250"));
+        QCOMPARE(d->lblCensus->text(), QString());
+        QVERIFY(d->btnImport->isEnabled());
+
+        const QString tvk = h->dir.filePath("pops.tvk");
+        h->prompts.queueSaveFileName(tvk);
+        d->btnImport->click();
+        QVERIFY(fileBytes(tvk).contains("\"Coast\", 2, 250\r\n"));
+    }
+
+    void namesAFileCannotHoldAreFlaggedAndItsErrorsStayWithTheDialog()
+    {
+        // a binary file is no table: no garbled column names
+        QVERIFY(startImport("sheet.csv", "PK\x03\x04\x14,\x00\x06\x00\x08\n1,2\n") == nullptr);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY2(h->prompts.shown().front().text.contains("not a CSV text file"),
+                 qPrintable(h->prompts.shown().front().text));
+        h->prompts.clearShown();
+
+        // a name with a double quote and a comma cannot be written to a data file
+        ImportCsvDialog* d = startImport("quoted.csv",
+                                         "Site,Stature\n"
+                                         "\"North, \"\"upper\"\"\",170\n"
+                                         "Coast,168\n");
+        QVERIFY(d != nullptr);
+        QVERIFY(!d->btnImport->isEnabled());
+        QVERIFY2(d->lblCensus->text().contains("North, \"upper\""),
+                 qPrintable(d->lblCensus->text()));
+        QCOMPARE(d->tblPopulations->item(0, 0)->foreground().color(), QColor(Qt::red));
+        d->btnCancel->click();
+
+        // an error found on Import belongs to the dialog, which stays to put it right
+        d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        d->txtTitle->setText("Two \"sites\", and more");
+        d->btnImport->click();
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY(h->prompts.shown().front().owner != nullptr);
+        QCOMPARE(h->prompts.shown().front().owner->window(), d);
+        QVERIFY(d->isVisible());
+        d->btnCancel->click();
+    }
+
     void theWrittenFileIsOpenedAsFileOpenOpensIt()
     {
         // a finished run first: the imported file must take its Output menu away
