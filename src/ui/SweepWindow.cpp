@@ -138,6 +138,7 @@ void SweepWindow::followRun(std::shared_ptr<const RunBasis> basis, const QString
     if (basis == m_basis) {
         return;
     }
+    m_job.stop();
     m_basis = std::move(basis);
     clear();
     if (m_basis) {
@@ -172,10 +173,22 @@ void SweepWindow::compute()
                           rangeMessage(points.error().message));
         return;
     }
-    Result<SweepTable> sweep = heritabilitySweep(*m_basis, *points);
+    btnCompute->setEnabled(false);
+    m_job.start<SweepTable>(
+        [basis = m_basis, points = *points](ProgressSink&) {
+            return heritabilitySweep(*basis, points);
+        },
+        [this](Result<SweepTable>&& sweep) { finish(std::move(sweep)); },
+        "The computer has not enough memory for this range; choose a larger step.");
+}
+
+void SweepWindow::finish(Result<SweepTable> sweep)
+{
+    btnCompute->setEnabled(m_basis != nullptr);
     if (!sweep) {
         m_prompts.message(
             btnCompute, UserPrompts::Icon::Critical, tr("Error"), toQt(sweep.error().message));
+        emit computed(false);
         return;
     }
     m_table = std::move(*sweep);
@@ -186,6 +199,7 @@ void SweepWindow::compute()
     btnSaveCsv->setEnabled(true);
     btnSavePng->setEnabled(true);
     btnSaveSvg->setEnabled(true);
+    emit computed(true);
 }
 
 void SweepWindow::fillTable()

@@ -96,7 +96,7 @@ private slots:
 
         const QString csv = h->writeFile("table.csv", "Population,Stature\nNorth,170\nNorth,171\n");
         dropFile(h->window->txtBox->viewport(), csv);
-        QVERIFY(h->window->ImportCsv != nullptr);
+        QTRY_VERIFY(h->window->ImportCsv != nullptr);
         QVERIFY(h->window->ImportCsv->isVisible());
         h->window->ImportCsv->reject();
         QTRY_VERIFY(h->window->ImportCsv == nullptr);

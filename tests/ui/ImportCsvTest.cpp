@@ -87,6 +87,10 @@ class ImportCsvTest : public WindowTest
         if (!h->trigger("mnuFileImport")) {
             return nullptr;
         }
+        // the table is read in the background first
+        if (!QTest::qWaitFor([this] { return !h->window->isRunning(); }, 10000)) {
+            return nullptr;
+        }
         return h->window->ImportCsv;
     }
 

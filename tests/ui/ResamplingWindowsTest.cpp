@@ -2,6 +2,7 @@
 // only, their tables equal the files they save, and a bootstrap can be cancelled.
 
 #include "export/ResamplingText.h"
+#include "ui/AnalysisDialog.h"
 #include "ui/BootstrapWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/SweepWindow.h"
@@ -65,7 +66,7 @@ private slots:
         // another data file: the windows keep nothing of the earlier run
         QVERIFY(h->trigger("mnuSweep"));
         SweepWindow* sweep = h->window->sweepWindow;
-        QVERIFY(sweep->tblSweep->rowCount() > 0);
+        QTRY_VERIFY(sweep->tblSweep->rowCount() > 0);
         QVERIFY(h->open(h->writeFile("other.tvk", equalSizes)));
         QVERIFY(!h->enabled("mnuSweep"));
         QCOMPARE(sweep->tblSweep->rowCount(), 0);
@@ -81,7 +82,7 @@ private slots:
         SweepWindow* sweep = h->window->sweepWindow;
         QVERIFY(sweep->isVisible());
         // 0.20, 0.25, ..., 1.00 by default
-        QCOMPARE(sweep->tblSweep->rowCount(), 17);
+        QTRY_COMPARE(sweep->tblSweep->rowCount(), 17);
         QCOMPARE(sweep->tblSweep->columnCount(), 4 + 3);
         QCOMPARE(sweep->tblSweep->item(16, 0)->text(), QString("1.00"));
         const QByteArray csv = QByteArray::fromStdString(sweepCsvText(sweep->table()));
@@ -100,7 +101,7 @@ private slots:
         sweep->txtTo->setText("1");
         sweep->txtStep->setText("0.25");
         QTest::mouseClick(sweep->btnCompute, Qt::LeftButton);
-        QCOMPARE(sweep->tblSweep->rowCount(), 3);
+        QTRY_COMPARE(sweep->tblSweep->rowCount(), 3);
         QCOMPARE(sweep->tblSweep->item(1, 0)->text(), QString("0.75"));
 
         const QString csvFile = h->dir.filePath("sweep.csv");
@@ -153,6 +154,32 @@ private slots:
         expectSaved(file);
         QCOMPARE(fileBytes(file), QByteArray::fromStdString(bootstrapCsvText(result)));
 
+        boot->close();
+    }
+
+    void aBootstrapOfTheRunBeforeNeverShowsUnderANewRun()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuBootstrap"));
+        BootstrapWindow* boot = h->window->bootstrapWindow;
+        boot->spnReplicates->setValue(40);
+        QSignalSpy ended(boot, &BootstrapWindow::bootstrapFinished);
+        QTest::mouseClick(boot->btnRun, Qt::LeftButton);
+        // no events meanwhile: the bootstrap's result waits in the queue when the run starts
+        QTest::qSleep(1500);
+        QVERIFY(h->trigger("mnuRun"));
+        QTest::mouseClick(h->window->Analysis->btnRun, Qt::LeftButton);
+        QVERIFY(h->window->isRunning());
+        QVERIFY(!boot->isEnabled()); // nothing runs on the matrices being replaced
+        QVERIFY(h->waitForRun());
+        QVERIFY(h->lastRunSucceeded);
+        QTest::qWait(50);
+        QCOMPARE(ended.size(), 0);
+        QVERIFY(!boot->result().has_value());
+        QCOMPARE(boot->tblResults->rowCount(), 0);
+        QVERIFY(boot->isEnabled());
+        QVERIFY(!boot->btnSaveCsv->isEnabled());
+        QVERIFY(boot->btnRun->isEnabled());
         boot->close();
     }
 
