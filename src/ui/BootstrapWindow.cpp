@@ -5,6 +5,7 @@
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
+#include "ui/WindowFit.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -94,7 +95,7 @@ BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
     column->addLayout(progress);
     column->addWidget(lblSummary);
     column->addWidget(tblResults, 1);
-    resize(760, 560);
+    new WindowFit(this, QSize(760, 560), QStringLiteral("bootstrap"));
 
     connect(&m_job, &BackgroundJob::stepped, this, &BootstrapWindow::showProgress);
     connect(btnRun, &QPushButton::clicked, this, &BootstrapWindow::start);
@@ -222,6 +223,7 @@ void BootstrapWindow::fillResults()
     tblResults->clear();
     tblResults->setColumnCount(static_cast<int>(headers.size()));
     tblResults->setHorizontalHeaderLabels(headers);
+    tblResults->resizeColumnsToContents(); // the captions whole before any row comes
     if (!m_result) {
         tblResults->setRowCount(0);
         lblSummary->setText(!m_basis ? tr("There is no completed run: choose Analysis > "
@@ -247,11 +249,11 @@ void BootstrapWindow::fillResults()
         const QStringList cells{statisticName(s.kind),
                                 toQt(s.population),
                                 toQt(s.population2),
-                                toQt(exactNumberText(s.estimate)),
-                                toQt(exactNumberText(s.analyticSe)),
-                                toQt(exactNumberText(s.bootstrapSe)),
-                                toQt(exactNumberText(s.lower)),
-                                toQt(exactNumberText(s.upper))};
+                                tableNumber(s.estimate),
+                                tableNumber(s.analyticSe),
+                                tableNumber(s.bootstrapSe),
+                                tableNumber(s.lower),
+                                tableNumber(s.upper)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c >= 3) {

@@ -337,14 +337,21 @@ void ImportCsvDialog::showWarning()
     for (const std::string& note : m_table.notes) {
         lines << toQt(note);
     }
-    QStringList columns;
+    // a column the user ticked all the same is no longer "not ticked"
+    QStringList unticked;
+    QStringList ticked;
     for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
         if (c != m_populationColumn && !m_table.columns[c].numeric) {
-            columns << toQt(columnProblem(m_table, c));
+            (m_chosen[c] ? ticked : unticked) << toQt(columnProblem(m_table, c));
         }
     }
-    if (!columns.isEmpty()) {
-        lines << tr("Not numeric, so not ticked as variables:") << listed(columns);
+    if (!unticked.isEmpty()) {
+        lines << tr("Not numeric, so not ticked as variables:") << listed(unticked);
+    }
+    if (!ticked.isEmpty()) {
+        lines << tr("Ticked, though not numeric; rows with a value that is not a number are "
+                    "left out:")
+              << listed(ticked);
     }
     lblWarning->setText(lines.join(QLatin1Char('\n')));
     lblWarning->setVisible(!lines.isEmpty());

@@ -36,6 +36,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QUrl>
@@ -147,6 +148,7 @@ MainWindow::MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, Q
     txtBox->viewport()->installEventFilter(this);
     setCentralWidget(txtBox);
     setAcceptDrops(true);
+    statusBar(); // where a recent file's full path shows while its item is chosen
 
     buildFileMenu();
     buildEditMenu();
@@ -374,11 +376,22 @@ void MainWindow::fillRecentMenu()
         old->deleteLater();
     }
     const QStringList files = recentFiles();
+    QStringList names;
+    for (const QString& file : files) {
+        names << QFileInfo(file).fileName();
+    }
     for (int i = 0; i < files.size(); ++i) {
         const QString file = files.at(i);
-        // "&1 highland.tvk": the digit is the item's access key
+        // "&1 highland.tvk": the digit is the item's access key. Two files of one name are told
+        // apart by their folder: "&2 pops.tvk (survey)".
+        QString caption = names.at(i);
+        if (names.count(caption) > 1) {
+            const QFileInfo info(file);
+            caption += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(
+                info.dir().dirName().isEmpty() ? info.absolutePath() : info.dir().dirName()));
+        }
         QAction* item = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
-            QFileInfo(file).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"))));
+            caption.replace(QLatin1Char('&'), QStringLiteral("&&"))));
         item->setObjectName(QStringLiteral("mnuRecent%1").arg(i + 1));
         item->setToolTip(QDir::toNativeSeparators(file));
         item->setStatusTip(QDir::toNativeSeparators(file));
@@ -951,8 +964,8 @@ bool MainWindow::saveOutputAs()
 // Asks for the file name, writes, and from then on Save Output rewrites that file.
 bool MainWindow::saveOutputToChosenFile(SaveKind kind)
 {
-    const auto fileName =
-        m_prompts.saveFile({{tr("Text Files (*.TXT *.txt)")}, {}, {}, outputFolder, {}});
+    const auto fileName = m_prompts.saveFile(
+        {{tr("Text Files (*.TXT *.txt)")}, {}, QStringLiteral("txt"), outputFolder, {}});
     if (!fileName) {
         return false;
     }
@@ -1105,8 +1118,8 @@ void MainWindow::saveResultsJson()
 
 void MainWindow::saveCsv(const std::string& text, const QString& confirmation)
 {
-    const auto fileName =
-        m_prompts.saveFile({{qtFileFilter(csvFileFilter)}, {}, {}, resultsFolder, {}});
+    const auto fileName = m_prompts.saveFile(
+        {{qtFileFilter(csvFileFilter)}, {}, QStringLiteral("csv"), resultsFolder, {}});
     if (!fileName) {
         return;
     }

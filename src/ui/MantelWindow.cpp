@@ -7,6 +7,7 @@
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
+#include "ui/WindowFit.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -144,7 +145,7 @@ MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
     column->addWidget(lblSummary);
     column->addLayout(chartRow);
     column->addWidget(split, 1);
-    resize(760, 760);
+    new WindowFit(this, QSize(760, 760), QStringLiteral("mantel"));
 
     connect(&m_job, &BackgroundJob::stepped, this, &MantelWindow::showProgress);
     connect(btnBrowse, &QPushButton::clicked, this, &MantelWindow::browse);
@@ -304,6 +305,7 @@ void MantelWindow::fillResults()
     tblResults->clear();
     tblResults->setColumnCount(static_cast<int>(headers.size()));
     tblResults->setHorizontalHeaderLabels(headers);
+    tblResults->resizeColumnsToContents(); // the captions whole before any row comes
     {
         const QSignalBlocker quiet(cboChartMatrix);
         cboChartMatrix->clear();
@@ -336,10 +338,8 @@ void MantelWindow::fillResults()
     tblResults->setRowCount(static_cast<int>(r.matrices.size()));
     for (std::size_t i = 0; i < r.matrices.size(); ++i) {
         const MantelMatrixResult& m = r.matrices[i];
-        const QStringList cells{toQt(m.name),
-                                toQt(exactNumberText(m.r)),
-                                toQt(exactNumberText(m.p)),
-                                QString::number(m.atLeast)};
+        const QStringList cells{
+            toQt(m.name), tableNumber(m.r), tableNumber(m.p), QString::number(m.atLeast)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c >= 1) {

@@ -163,6 +163,13 @@ private slots:
         QCOMPARE(d->lblWarning->text(),
                  QString("Not numeric, so not ticked as variables:\n"
                          "column 4 (Note): line 2 holds \"ok\", which is not a number"));
+        // ticked all the same, it is no longer listed as not ticked
+        setChecked(d->lstVariables, "Note", true);
+        const QString warning = d->lblWarning->text();
+        QVERIFY2(!warning.section(QLatin1Char('\n'), 0, 1).contains("Note") ||
+                     !warning.startsWith("Not numeric, so not ticked"),
+                 qPrintable(warning));
+        QVERIFY2(warning.contains("(Note)"), qPrintable(warning));
         d->btnCancel->click();
 
         // a warning that appears once the dialog is up takes room of its own, also when the
