@@ -132,15 +132,22 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
     Decimal from;
     Decimal to;
     Decimal step;
-    if (!readDecimal(rangeText.substr(0, first), from) ||
-        !readDecimal(rangeText.substr(first + 1, second - first - 1), to) ||
-        !readDecimal(rangeText.substr(second + 1), step)) {
+    const auto notDecimal = [&form](const char* part) {
         return Error{ErrorKind::Usage,
                      form + "FROM, TO and STEP must be plain decimal numbers such as 0.05, with "
                             "at most 9 decimals",
                      {},
                      0,
-                     {}};
+                     part};
+    };
+    if (!readDecimal(rangeText.substr(0, first), from)) {
+        return notDecimal("FROM");
+    }
+    if (!readDecimal(rangeText.substr(first + 1, second - first - 1), to)) {
+        return notDecimal("TO");
+    }
+    if (!readDecimal(rangeText.substr(second + 1), step)) {
+        return notDecimal("STEP");
     }
     const int decimals = std::max({from.decimals, to.decimals, step.decimals});
     const auto inUnits = [decimals](const Decimal& d) {
@@ -151,8 +158,10 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
     const std::uint64_t s = inUnits(step);
     const std::uint64_t one = powerOfTen(decimals);
     if (f == 0 || f > l || l > one || s == 0) {
+        // the field names the first part found wrong
+        const char* part = f == 0 ? "FROM" : l > one || f > l ? "TO" : "STEP";
         return Error{
-            ErrorKind::Usage, form + "expected 0 < FROM <= TO <= 1 and STEP > 0", {}, 0, {}};
+            ErrorKind::Usage, form + "expected 0 < FROM <= TO <= 1 and STEP > 0", {}, 0, part};
     }
     const std::uint64_t count = (l - f) / s + 1;
     if (count > maxSweepPoints) {
@@ -161,7 +170,7 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
                          std::to_string(maxSweepPoints) + " are allowed",
                      {},
                      0,
-                     {}};
+                     "STEP"};
     }
     std::vector<SweepPoint> points;
     points.reserve(static_cast<std::size_t>(count));
@@ -175,7 +184,7 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
                          form + "heritability " + p.text + " is below the smallest one accepted",
                          {},
                          0,
-                         {}};
+                         "FROM"};
         }
         points.push_back(std::move(p));
     }

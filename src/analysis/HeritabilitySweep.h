@@ -37,7 +37,8 @@ inline constexpr std::size_t maxSweepPoints = 100000;
 // 0 < FROM <= TO <= 1 and STEP > 0. The points are FROM + i x STEP for i = 0, 1, ... while they
 // do not pass TO, computed exactly in whole units of the finest decimal place of the three
 // numbers (so 0.2:1:0.05 gives 0.20, 0.25, ..., 1.00 and never 0.30000000000000004), then
-// written with that many decimals and read as the --heritability option reads its value.
+// written with that many decimals and read as the --heritability option reads its value. An
+// error's field names the part found wrong: "FROM", "TO" or "STEP" (empty: the form).
 [[nodiscard]] Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText);
 
 struct SweepRow

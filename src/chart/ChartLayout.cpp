@@ -31,6 +31,8 @@ constexpr double tickLabelWeight = 20.0;
 constexpr double axisLineWeight = 2.0;
 constexpr double preferenceWeight = 1e-3; // per candidate rank: breaks ties only
 constexpr int repairRounds = 12;
+constexpr int leaderSteps = 24;       // label heights a crowded label may move outwards
+constexpr double tickClearance = 1.0; // kept free between a name and a tick's number
 
 // The Velbrand-Torvane chart's key above its frame.
 constexpr double legendGap = 4.0;     // between a sample marker and its text
@@ -121,6 +123,80 @@ double placementCost(const ChartRect& box,
     return cost;
 }
 
+ChartRect grown(const ChartRect& r, double by)
+{
+    return {r.left - by, r.top - by, r.width + 2.0 * by, r.height + 2.0 * by};
+}
+
+// Where the placement around the points leaves a label over another label, a marker or a
+// tick's number (or touching that number), the label moves outwards, away from the middle of
+// the points, to the nearest place clear of all of them; a leader line then joins it to its
+// point. A label with no such place within reach stays where it was.
+void moveCrowdedLabels(const std::vector<ChartPoint>& points,
+                       const std::vector<ChartSize>& sizes,
+                       double d,
+                       const Obstacles& obstacles,
+                       const ChartRect& frame,
+                       std::vector<ChartRect>& boxes,
+                       std::vector<bool>& leaders)
+{
+    const std::size_t g = points.size();
+    leaders.assign(g, false);
+    if (g == 0) {
+        return;
+    }
+    ChartPoint middle;
+    for (const ChartPoint& p : points) {
+        middle.x += p.x / static_cast<double>(g);
+        middle.y += p.y / static_cast<double>(g);
+    }
+    const auto clear = [&](const ChartRect& box, std::size_t self) {
+        if (!frame.contains(box)) {
+            return false;
+        }
+        for (std::size_t j = 0; j < g; ++j) {
+            if (j != self && overlapArea(box, boxes[j]) > 0.0) {
+                return false;
+            }
+        }
+        for (const ChartRect& m : obstacles.markers) {
+            if (overlapArea(box, m) > 0.0) {
+                return false;
+            }
+        }
+        const ChartRect near = grown(box, tickClearance);
+        return std::none_of(obstacles.tickLabels.begin(),
+                            obstacles.tickLabels.end(),
+                            [&near](const ChartRect& t) { return overlapArea(near, t) > 0.0; });
+    };
+    for (std::size_t i = 0; i < g; ++i) {
+        if (clear(boxes[i], i)) {
+            continue;
+        }
+        for (int step = 1; step <= leaderSteps && !leaders[i]; ++step) {
+            std::array<ChartRect, 8> options =
+                candidates(points[i], sizes[i], d + step * sizes[i].height);
+            // outwards first: the farther a box's centre from the middle, the better
+            const auto outwards = [&middle](const ChartRect& b) {
+                return std::hypot(b.left + b.width / 2.0 - middle.x,
+                                  b.top + b.height / 2.0 - middle.y);
+            };
+            std::stable_sort(options.begin(),
+                             options.end(),
+                             [&outwards](const ChartRect& a, const ChartRect& b) {
+                                 return outwards(a) > outwards(b);
+                             });
+            for (const ChartRect& option : options) {
+                if (clear(option, i)) {
+                    boxes[i] = option;
+                    leaders[i] = true;
+                    break;
+                }
+            }
+        }
+    }
+}
+
 // The boxes of labels of the given sizes next to points at distance d, inside frame wherever
 // there is room. Greedy placement, most crowded points first, then rounds in which every label
 // moves to its cheapest candidate given all the others; each move lowers the total cost, so
@@ -129,7 +205,8 @@ std::vector<ChartRect> placeLabels(const std::vector<ChartPoint>& points,
                                    const std::vector<ChartSize>& sizes,
                                    double d,
                                    const Obstacles& obstacles,
-                                   const ChartRect& frame)
+                                   const ChartRect& frame,
+                                   std::vector<bool>& leaders)
 {
     const std::size_t g = points.size();
     std::vector<ChartRect> boxes(g);
@@ -198,6 +275,7 @@ std::vector<ChartRect> placeLabels(const std::vector<ChartPoint>& points,
             break;
         }
     }
+    moveCrowdedLabels(points, sizes, d, obstacles, frame, boxes, leaders);
     return boxes;
 }
 
@@ -217,10 +295,12 @@ void placeLabels(ChartLayout& layout, const std::vector<ChartSize>& sizes)
     }
     obstacles.axisLines.push_back({layout.frame.left, layout.xAxisY - 0.5, layout.frame.width, 1});
     obstacles.axisLines.push_back({layout.yAxisX - 0.5, layout.frame.top, 1, layout.frame.height});
-    const std::vector<ChartRect> boxes =
-        placeLabels(layout.points, sizes, st.pointRadius + st.labelGap, obstacles, layout.frame);
+    std::vector<bool> leaders;
+    const std::vector<ChartRect> boxes = placeLabels(
+        layout.points, sizes, st.pointRadius + st.labelGap, obstacles, layout.frame, leaders);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         layout.labels[i].box = boxes[i];
+        layout.labels[i].leader = leaders[i];
     }
 }
 
@@ -461,7 +541,7 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
     placeLabels(layout, sizes);
     std::vector<ChartRect> labelBoxes;
     for (const ChartLabel& label : layout.labels) {
-        labelBoxes.push_back(label.box);
+        labelBoxes.push_back(grown(label.box, tickClearance)); // no name touches a number
     }
     dropTickLabels(layout, labelBoxes);
     return layout;
@@ -554,10 +634,12 @@ layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const Chart
     Obstacles obstacles;
     obstacles.markers = discBoxes(layout.points, r);
     obstacles.axisLines.push_back({f.left, layout.zeroY - 0.5, f.width, 1.0});
+    std::vector<bool> leaders;
     const std::vector<ChartRect> boxes =
-        placeLabels(layout.points, sizes, r + style.labelGap, obstacles, f);
+        placeLabels(layout.points, sizes, r + style.labelGap, obstacles, f, leaders);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         layout.labels[i].box = boxes[i];
+        layout.labels[i].leader = leaders[i];
     }
     return layout;
 }

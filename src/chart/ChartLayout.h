@@ -91,7 +91,8 @@ struct ChartTick
 struct ChartLabel
 {
     std::string text;
-    ChartRect box; // the text's rectangle
+    ChartRect box;       // the text's rectangle
+    bool leader = false; // moved away from its crowded point, and joined to it by a line
 };
 
 struct ChartLayout

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QSvgGenerator>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -28,6 +29,29 @@ const QColor axisColour(Qt::black);
 const QColor pointColour(0x1f, 0x4e, 0x79);
 const QColor centroidColour(0xb0, 0x1c, 0x1c);
 const QColor labelColour(0x20, 0x20, 0x20);
+
+// A thin line from the edge of a point's disc to the nearest spot of its label's box, for the
+// labels moved away from a crowd.
+void drawLeaders(QPainter& painter,
+                 const std::vector<ChartPoint>& points,
+                 const std::vector<ChartLabel>& labels,
+                 double radius)
+{
+    painter.setPen(QPen(labelColour, 0.3));
+    for (std::size_t i = 0; i < labels.size() && i < points.size(); ++i) {
+        if (!labels[i].leader) {
+            continue;
+        }
+        const ChartPoint p = points[i];
+        const ChartRect& b = labels[i].box;
+        const QPointF to(std::clamp(p.x, b.left, b.right()), std::clamp(p.y, b.top, b.bottom()));
+        const double length = std::hypot(to.x() - p.x, to.y() - p.y);
+        if (length > radius) {
+            const double k = radius / length;
+            painter.drawLine(QPointF(p.x + (to.x() - p.x) * k, p.y + (to.y() - p.y) * k), to);
+        }
+    }
+}
 const QColor gridColour(0xdd, 0xdd, 0xdd);
 
 QString qt(const std::string& utf8)
@@ -279,6 +303,7 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
     }
 
     painter.setBrush(Qt::NoBrush);
+    drawLeaders(painter, layout.points, layout.labels, st.pointRadius);
     painter.setPen(labelColour);
     painter.setFont(chartFont(ChartFont::PointLabel, st, device));
     for (const ChartLabel& label : layout.labels) {
@@ -416,6 +441,7 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout)
     }
 
     painter.setBrush(Qt::NoBrush);
+    drawLeaders(painter, layout.points, layout.labels, st.pointRadius);
     painter.setPen(labelColour);
     painter.setFont(chartFont(ChartFont::PointLabel, st, device));
     for (const ChartLabel& label : layout.labels) {

@@ -472,6 +472,27 @@ void settleHeader(CsvTable& table)
     }
 }
 
+// A control character other than a tab or a line end: text has none, binary files (a
+// spreadsheet's own format, a picture) are full of them.
+bool holdsControlCharacter(const std::string& cell)
+{
+    return std::any_of(cell.begin(), cell.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+    });
+}
+
+Error notText(const CsvTable& table, long line, std::size_t column)
+{
+    return dataFileError(table.path,
+                         table.displayName,
+                         line,
+                         "column " + std::to_string(column + 1),
+                         "holds control characters, so the file is not a CSV text file; save "
+                         "the table as CSV (comma- or semicolon-separated values) and import "
+                         "that");
+}
+
 // The first pass with one separator: the header, and what each column holds.
 std::optional<Error> scan(ByteSource& in, CsvTable& table)
 {
@@ -490,6 +511,11 @@ std::optional<Error> scan(ByteSource& in, CsvTable& table)
                              "the file is empty; expected a header row of column names");
     }
     std::for_each(table.header.begin(), table.header.end(), check);
+    for (std::size_t c = 0; c < table.header.size(); ++c) {
+        if (holdsControlCharacter(table.header[c])) {
+            return notText(table, table.headerLine, c);
+        }
+    }
     table.columns.assign(table.header.size(), CsvColumn{});
     std::vector<std::string> cells;
     long line = 0;
@@ -497,6 +523,9 @@ std::optional<Error> scan(ByteSource& in, CsvTable& table)
         ++table.rowCount;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             check(cells[c]);
+            if (holdsControlCharacter(cells[c])) {
+                return notText(table, line, c);
+            }
             CsvColumn& column = table.columns[c];
             double value = 0.0;
             const CellStatus s = parseCell(cells[c], table.separator, value);

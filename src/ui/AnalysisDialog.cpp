@@ -1,5 +1,6 @@
 #include "ui/AnalysisDialog.h"
 
+#include "state/HeritabilityText.h"
 #include "ui/QtText.h"
 
 #include <QGridLayout>
@@ -159,7 +160,7 @@ AnalysisDialog::AnalysisDialog(ProgramState& state, UserPrompts& prompts, QWidge
                               btnAll2,
                               btnClear2,
                               this));
-    auto* perform = new QLabel(tr("Step3: Perform Analysis"), this);
+    auto* perform = new QLabel(tr("Step 3: Perform Analysis"), this);
     QFont bold = perform->font();
     bold.setBold(true);
     perform->setFont(bold);
@@ -255,6 +256,13 @@ bool AnalysisDialog::eventFilter(QObject* watched, QEvent* event)
 
 void AnalysisDialog::runClicked()
 {
+    // The Options dialog stores the heritability as it is typed and checks it only on OK; a
+    // dialog closed another way leaves the typed value, which no run may use.
+    if (!heritabilityAccepted(m_state.settings.heritability)) {
+        m_prompts.message(
+            btnRun, UserPrompts::Icon::Critical, tr("ERROR"), tr("Heritability out of range"));
+        return;
+    }
     const QStringList messages = applyTo(m_state);
     for (const QString& text : messages) {
         m_prompts.message(btnRun, UserPrompts::Icon::Critical, tr("ERROR"), text);

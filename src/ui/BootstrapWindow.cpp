@@ -5,7 +5,9 @@
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
+#include "ui/WindowFit.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,44 +20,12 @@
 #include <QVBoxLayout>
 
 #include <charconv>
-#include <new>
 
 namespace tavrik {
 
 namespace {
 
 constexpr int maxReplicates = 1000000;
-
-// Tells the window how far the replicates are, in whole percents so that the event queue is
-// not flooded, and passes the window's Cancel on to the stage.
-class WorkerProgress final : public ProgressSink
-{
-public:
-    WorkerProgress(BootstrapWindow* window, std::shared_ptr<std::atomic<bool>> cancel)
-        : m_window(window)
-        , m_cancel(std::move(cancel))
-    {}
-    void status(std::string_view) override {}
-    bool cancelled() const override { return m_cancel->load(); }
-    void stepProgress(std::uint64_t done, std::uint64_t total) override
-    {
-        const std::uint64_t percent = total == 0 ? 100 : done * 100 / total;
-        if (percent == m_percent) {
-            return;
-        }
-        m_percent = percent;
-        // the window joins this thread before it goes, so it is alive here
-        QMetaObject::invokeMethod(
-            m_window,
-            [window = m_window, done, total] { window->showProgress(done, total); },
-            Qt::QueuedConnection);
-    }
-
-private:
-    BootstrapWindow* m_window;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
-    std::uint64_t m_percent = ~std::uint64_t{0};
-};
 
 QString statisticName(StatisticKind kind)
 {
@@ -125,8 +95,9 @@ BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
     column->addLayout(progress);
     column->addWidget(lblSummary);
     column->addWidget(tblResults, 1);
-    resize(760, 560);
+    new WindowFit(this, QSize(760, 560), QStringLiteral("bootstrap"));
 
+    connect(&m_job, &BackgroundJob::stepped, this, &BootstrapWindow::showProgress);
     connect(btnRun, &QPushButton::clicked, this, &BootstrapWindow::start);
     connect(btnCancel, &QPushButton::clicked, this, &BootstrapWindow::cancel);
     connect(btnSaveCsv, &QPushButton::clicked, this, &BootstrapWindow::saveCsv);
@@ -134,19 +105,17 @@ BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
     updateControls();
 }
 
-BootstrapWindow::~BootstrapWindow()
-{
-    stopWorker();
-}
+BootstrapWindow::~BootstrapWindow() = default;
 
-void BootstrapWindow::stopWorker()
+void BootstrapWindow::abandon()
 {
-    if (m_cancel) {
-        *m_cancel = true;
+    if (!isRunning()) {
+        return;
     }
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_job.stop();
+    prgReplicates->setValue(0);
+    fillResults();
+    updateControls();
 }
 
 void BootstrapWindow::followRun(std::shared_ptr<const RunBasis> basis, const DataSet& dataSet)
@@ -154,9 +123,12 @@ void BootstrapWindow::followRun(std::shared_ptr<const RunBasis> basis, const Dat
     if (basis == m_basis) {
         return;
     }
-    stopWorker();
+    m_job.stop();
     m_basis = std::move(basis);
     m_dataSet = dataSet;
+    const QString dataName = QFileInfo(toQt(m_dataSet.dataPath)).fileName();
+    setWindowTitle(m_basis && !dataName.isEmpty() ? tr("Bootstrap - %1").arg(dataName)
+                                                  : tr("Bootstrap"));
     m_result.reset();
     prgReplicates->setValue(0);
     fillResults();
@@ -195,40 +167,22 @@ void BootstrapWindow::start()
     settings.replicates = static_cast<std::size_t>(spnReplicates->value());
     settings.seed = seed;
     m_result.reset();
-    fillResults();
     prgReplicates->setValue(0);
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
-    m_worker = std::thread([this,
-                            basis = m_basis,
-                            dataSet = m_dataSet,
-                            settings,
-                            progress = std::make_shared<WorkerProgress>(this, m_cancel)] {
-        auto outcome = std::make_shared<Result<BootstrapResult>>(Error{});
-        try {
+    m_job.start<BootstrapResult>(
+        [basis = m_basis, dataSet = m_dataSet, settings](ProgressSink& progress) {
             Result<RecordTable> records = loadChosenRecords(dataSet, *basis, bootstrapMemoryBudget);
-            *outcome = records ? runBootstrap(*records, *basis, settings, *progress)
-                               : Result<BootstrapResult>(records.error());
-        } catch (const std::bad_alloc&) {
-            *outcome = Error{ErrorKind::Analysis,
-                             "The computer has not enough memory for this bootstrap; choose "
-                             "fewer replicates.",
-                             {},
-                             0,
-                             {}};
-        } catch (const std::exception& e) {
-            *outcome = Error{ErrorKind::Analysis, e.what(), {}, 0, {}};
-        }
-        QMetaObject::invokeMethod(
-            this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);
-    });
+            return records ? runBootstrap(*records, *basis, settings, progress)
+                           : Result<BootstrapResult>(records.error());
+        },
+        [this](Result<BootstrapResult>&& outcome) { finish(std::move(outcome)); },
+        "The computer has not enough memory for this bootstrap; choose fewer replicates.");
+    fillResults();
     updateControls();
 }
 
 void BootstrapWindow::cancel()
 {
-    if (m_cancel) {
-        *m_cancel = true;
-    }
+    m_job.cancel();
 }
 
 void BootstrapWindow::showProgress(quint64 done, quint64 total)
@@ -238,20 +192,17 @@ void BootstrapWindow::showProgress(quint64 done, quint64 total)
     }
 }
 
-void BootstrapWindow::finish(std::shared_ptr<Result<BootstrapResult>> outcome)
+void BootstrapWindow::finish(Result<BootstrapResult> outcome)
 {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-    const bool succeeded = outcome->ok();
+    const bool succeeded = outcome.ok();
     if (succeeded) {
-        m_result = std::move(outcome->value());
+        m_result = std::move(outcome.value());
         prgReplicates->setValue(100);
     } else {
         prgReplicates->setValue(0);
-        if (outcome->error().kind != ErrorKind::Cancelled) {
+        if (outcome.error().kind != ErrorKind::Cancelled) {
             m_prompts.message(
-                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome->error().message));
+                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome.error().message));
         }
     }
     fillResults();
@@ -272,11 +223,14 @@ void BootstrapWindow::fillResults()
     tblResults->clear();
     tblResults->setColumnCount(static_cast<int>(headers.size()));
     tblResults->setHorizontalHeaderLabels(headers);
+    tblResults->resizeColumnsToContents(); // the captions whole before any row comes
     if (!m_result) {
         tblResults->setRowCount(0);
-        lblSummary->setText(m_basis ? tr("Choose the replicates and the seed, then Run.")
-                                    : tr("There is no completed run: choose Analysis > Run... "
-                                         "first."));
+        lblSummary->setText(!m_basis ? tr("There is no completed run: choose Analysis > "
+                                          "Run... first.")
+                            : isRunning()
+                                ? tr("Drawing %1 replicates...").arg(spnReplicates->value())
+                                : tr("Choose the replicates and the seed, then Run."));
         return;
     }
     const BootstrapResult& r = *m_result;
@@ -295,11 +249,11 @@ void BootstrapWindow::fillResults()
         const QStringList cells{statisticName(s.kind),
                                 toQt(s.population),
                                 toQt(s.population2),
-                                toQt(exactNumberText(s.estimate)),
-                                toQt(exactNumberText(s.analyticSe)),
-                                toQt(exactNumberText(s.bootstrapSe)),
-                                toQt(exactNumberText(s.lower)),
-                                toQt(exactNumberText(s.upper))};
+                                tableNumber(s.estimate),
+                                tableNumber(s.analyticSe),
+                                tableNumber(s.bootstrapSe),
+                                tableNumber(s.lower),
+                                tableNumber(s.upper)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c >= 3) {

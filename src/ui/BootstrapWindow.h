@@ -1,17 +1,16 @@
-// Analysis > Bootstrap: resamples the records of the last run's populations, in a worker
-// thread with a progress bar and Cancel, and shows for every statistic the run's estimate and
+// Analysis > Bootstrap: resamples the records of the last run's populations, in the
+// background with a progress bar and Cancel, and shows for every statistic the run's estimate and
 // analytic standard error beside the bootstrap's standard error and 95 % percentile interval;
 // the table is saved as CSV. Without a completed run nothing can be started.
 #pragma once
 
 #include "analysis/Bootstrap.h"
+#include "ui/BackgroundJob.h"
 
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 
 class QLabel;
 class QLineEdit;
@@ -37,11 +36,10 @@ public:
     // Starts the bootstrap with the replicates and seed in the boxes.
     void start();
     void cancel();
+    // A new run starts: a bootstrap under way stops, and nothing of it shows.
+    void abandon();
 
-    // Replicates done out of total, from the worker through the event queue.
-    void showProgress(quint64 done, quint64 total);
-
-    bool isRunning() const { return m_worker.joinable(); }
+    bool isRunning() const { return m_job.isRunning(); }
     const std::optional<BootstrapResult>& result() const { return m_result; }
 
     QSpinBox* spnReplicates = nullptr;
@@ -58,18 +56,17 @@ signals:
     void bootstrapFinished(bool succeeded);
 
 private:
-    void finish(std::shared_ptr<Result<BootstrapResult>> outcome);
+    void showProgress(quint64 done, quint64 total);
+    void finish(Result<BootstrapResult> outcome);
     void fillResults();
     void updateControls();
-    void stopWorker();
     void saveCsv();
 
     UserPrompts& m_prompts;
     std::shared_ptr<const RunBasis> m_basis;
     DataSet m_dataSet;
     std::optional<BootstrapResult> m_result;
-    std::thread m_worker;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    BackgroundJob m_job; // last: it stops before the rest goes
 };
 
 } // namespace tavrik

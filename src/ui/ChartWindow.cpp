@@ -2,6 +2,7 @@
 
 #include "ui/QtText.h"
 #include "ui/UserPrompts.h"
+#include "ui/WindowFit.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -109,7 +110,7 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     auto* column = new QVBoxLayout(this);
     column->addLayout(controls);
     column->addWidget(chartView, 1);
-    resize(640, 680);
+    new WindowFit(this, QSize(640, 680), QStringLiteral("chart"));
 
     connect(cboChart, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);
     connect(cboMatrix, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);

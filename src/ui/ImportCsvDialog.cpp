@@ -32,7 +32,8 @@ enum TableColumn { NameColumn = 0, SampleColumn = 1, CensusColumn = 2 };
 constexpr int listedEntries = 6;
 
 // Census cells are edited in a line edit that reports every keystroke, so that a bad size is
-// named while it is typed, not only once the cell is left.
+// named while it is typed, not only once the cell is left. What is typed stays as typed: a
+// change of the cell's colour while it is edited does not put the cell's text back.
 class CensusDelegate : public QStyledItemDelegate
 {
 public:
@@ -53,6 +54,15 @@ public:
             });
         }
         return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (const auto* line = qobject_cast<QLineEdit*>(editor);
+            line != nullptr && line->isModified()) {
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
     }
 
 private:
@@ -148,10 +158,11 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     tblPopulations->horizontalHeader()->setStretchLastSection(true);
     tblPopulations->setSelectionMode(QAbstractItemView::SingleSelection);
     tblPopulations->setMinimumSize(320, 220);
-    tblPopulations->setItemDelegateForColumn(
-        CensusColumn,
-        new CensusDelegate([this](int row, const QString& text) { censusTyped(row, text); },
-                           tblPopulations));
+    auto* census = new CensusDelegate(
+        [this](int row, const QString& text) { censusTyped(row, text); }, tblPopulations);
+    tblPopulations->setItemDelegateForColumn(CensusColumn, census);
+    // an edit left with Esc leaves the cell as it was, and so the sizes checked
+    connect(census, &QAbstractItemDelegate::closeEditor, this, &ImportCsvDialog::censusClosed);
     auto* populationsBox = new QGroupBox(tr("Populations"), this);
     auto* populationsLayout = new QVBoxLayout(populationsBox);
     lblPopulationsHint = new QLabel(
@@ -260,6 +271,18 @@ void ImportCsvDialog::censusTyped(int row, const QString& text)
     checkCensus();
 }
 
+void ImportCsvDialog::censusClosed()
+{
+    for (int row = 0; row < tblPopulations->rowCount(); ++row) {
+        const auto at = static_cast<std::size_t>(row);
+        const QTableWidgetItem* cell = tblPopulations->item(row, CensusColumn);
+        if (at < m_preview.populations.size() && cell != nullptr) {
+            m_censusText[m_preview.populations[at].name] = cell->text();
+        }
+    }
+    checkCensus();
+}
+
 void ImportCsvDialog::checkCensus()
 {
     const QString defaultText = toQt(shortestText(defaultCensusSize));
@@ -286,8 +309,24 @@ void ImportCsvDialog::checkCensus()
             m_filling = false;
         }
     }
+    QStringList badNames;
+    for (std::size_t i = 0; i < m_preview.populations.size(); ++i) {
+        const std::string& name = m_preview.populations[i].name;
+        const std::string problem = tvkNameProblem(name);
+        if (!problem.empty()) {
+            badNames << tr("The population name \"%1\" cannot be written: %2.")
+                            .arg(toQt(name), toQt(problem));
+        }
+        if (QTableWidgetItem* cell = tblPopulations->item(static_cast<int>(i), NameColumn)) {
+            m_filling = true;
+            cell->setForeground(problem.empty() ? QBrush() : QBrush(Qt::red));
+            cell->setToolTip(toQt(problem));
+            m_filling = false;
+        }
+    }
     m_censusValid = refused.isEmpty();
-    lblCensus->setText(listed(refused + unweighted));
+    m_namesValid = badNames.isEmpty();
+    lblCensus->setText(listed(badNames + refused + unweighted));
     lblCensus->setVisible(!lblCensus->text().isEmpty());
     updateImportButton();
 }
@@ -298,14 +337,21 @@ void ImportCsvDialog::showWarning()
     for (const std::string& note : m_table.notes) {
         lines << toQt(note);
     }
-    QStringList columns;
+    // a column the user ticked all the same is no longer "not ticked"
+    QStringList unticked;
+    QStringList ticked;
     for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
         if (c != m_populationColumn && !m_table.columns[c].numeric) {
-            columns << toQt(columnProblem(m_table, c));
+            (m_chosen[c] ? ticked : unticked) << toQt(columnProblem(m_table, c));
         }
     }
-    if (!columns.isEmpty()) {
-        lines << tr("Not numeric, so not ticked as variables:") << listed(columns);
+    if (!unticked.isEmpty()) {
+        lines << tr("Not numeric, so not ticked as variables:") << listed(unticked);
+    }
+    if (!ticked.isEmpty()) {
+        lines << tr("Ticked, though not numeric; rows with a value that is not a number are "
+                    "left out:")
+              << listed(ticked);
     }
     lblWarning->setText(lines.join(QLatin1Char('\n')));
     lblWarning->setVisible(!lines.isEmpty());
@@ -421,6 +467,8 @@ void ImportCsvDialog::updateImportButton()
         why = tr("Import is off: no row would be left to import.");
     } else if (m_preview.leftOutCount > 0 && !chkLeaveOut->isChecked()) {
         why = tr("Import is off until you agree to leave the rows out.");
+    } else if (!m_namesValid) {
+        why = tr("Import is off: a population name cannot be written to a data file.");
     } else if (!m_censusValid) {
         why = tr("Import is off until every census size is a number of 0 or more.");
     }
@@ -442,6 +490,7 @@ void ImportCsvDialog::importClicked()
         if (const std::string problem = censusSizeProblem(toStd(text), m_table.separator, size);
             !problem.empty()) {
             m_prompts.message(
+                tblPopulations,
                 UserPrompts::Icon::Critical,
                 tr("ERROR"),
                 tr("The census size of population \"%1\": %2.").arg(toQt(name), toQt(problem)));
@@ -454,7 +503,9 @@ void ImportCsvDialog::importClicked()
 
     Result<std::string> text = tavrik::tvkText(m_table, plan);
     if (!text) {
-        m_prompts.message(UserPrompts::Icon::Critical, tr("ERROR"), toQt(text.error().message));
+        // the box belongs to this dialog, which stays open to change what is wrong
+        m_prompts.message(
+            btnImport, UserPrompts::Icon::Critical, tr("ERROR"), toQt(text.error().message));
         return;
     }
     m_tvkText = std::move(*text);

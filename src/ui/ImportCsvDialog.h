@@ -2,9 +2,9 @@
 // variables, the title, and a census size for every population. It names the columns that are
 // not numeric with their first bad cell, previews the populations with their sample sizes,
 // counts the missing values that become NA, by variable, names the rows that would be left
-// out (which the user must agree to), checks census sizes
-// as they are typed, and says why Import is off when it is. Column indices are 0-based, as in
-// the CSV table.
+// out (which the user must agree to), checks census sizes as they are typed and the
+// population names a data file cannot hold, and says why Import is off when it is. Column indices
+// are 0-based, as in the CSV table.
 #pragma once
 
 #include "datafile/CsvImport.h"
@@ -44,7 +44,7 @@ public:
     QTableWidget* tblPopulations = nullptr;
     QLabel* lblVariablesHint = nullptr;
     QLabel* lblPopulationsHint = nullptr;
-    QLabel* lblCensus = nullptr;  // census sizes refused, or of no weight
+    QLabel* lblCensus = nullptr;  // names and census sizes refused, sizes of no weight
     QLabel* lblWarning = nullptr; // columns that are not numeric, names changed
     QLabel* lblMissing = nullptr; // missing values written as NA, by variable
     QLabel* lblLeftOut = nullptr;
@@ -58,6 +58,7 @@ private:
     void variableToggled(QListWidgetItem* item);
     void censusEdited(QTableWidgetItem* item);
     void censusTyped(int row, const QString& text);
+    void censusClosed();
     void checkCensus();
     void showWarning();
     void showMissing();
@@ -74,6 +75,7 @@ private:
     ImportPreview m_preview;
     QString m_previewError; // the preview could not be made: the file cannot be read again
     bool m_censusValid = true;
+    bool m_namesValid = true;                    // every population name is one a data file holds
     std::vector<long> m_leftOutLines;            // the lines the leave-out tick was given for
     std::map<std::string, QString> m_censusText; // by population, as typed; kept over refreshes
     std::string m_tvkText;

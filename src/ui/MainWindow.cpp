@@ -36,13 +36,12 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QUrl>
 
-#include <exception>
 #include <memory>
-#include <new>
 
 namespace tavrik {
 
@@ -149,6 +148,7 @@ MainWindow::MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, Q
     txtBox->viewport()->installEventFilter(this);
     setCentralWidget(txtBox);
     setAcceptDrops(true);
+    statusBar(); // where a recent file's full path shows while its item is chosen
 
     buildFileMenu();
     buildEditMenu();
@@ -180,13 +180,7 @@ void MainWindow::restoreSettings()
     }
 }
 
-MainWindow::~MainWindow()
-{
-    // the worker posts to this window and its progress window: let it end before they go
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildFileMenu()
 {
@@ -308,6 +302,13 @@ void MainWindow::applyCommandStates()
     mnuBootstrap->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
     mnuMantel->setEnabled(idle && m_commands.analysisMenu && m_commands.outputMenu);
     txtBox->setReadOnly(!idle);
+    // the report has a pointer of its own, which would hide the busy one
+    txtBox->viewport()->setCursor(idle ? Qt::IBeamCursor : Qt::BusyCursor);
+    if (idle) {
+        unsetCursor();
+    } else {
+        setCursor(Qt::BusyCursor);
+    }
     Options->setEnabled(idle);
     if (SaveMat != nullptr) {
         SaveMat->setEnabled(idle);
@@ -316,8 +317,11 @@ void MainWindow::applyCommandStates()
         chartWindow->setEnabled(idle);
         chartWindow->followRun(m_commands.outputMenu);
     }
-    if (sweepWindow != nullptr) {
-        sweepWindow->setEnabled(idle);
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{sweepWindow, bootstrapWindow, mantelWindow}) {
+        if (window != nullptr) {
+            window->setEnabled(idle);
+        }
     }
     followRunInWindows();
     updateTitle();
@@ -372,11 +376,22 @@ void MainWindow::fillRecentMenu()
         old->deleteLater();
     }
     const QStringList files = recentFiles();
+    QStringList names;
+    for (const QString& file : files) {
+        names << QFileInfo(file).fileName();
+    }
     for (int i = 0; i < files.size(); ++i) {
         const QString file = files.at(i);
-        // "&1 highland.tvk": the digit is the item's access key
+        // "&1 highland.tvk": the digit is the item's access key. Two files of one name are told
+        // apart by their folder: "&2 pops.tvk (survey)".
+        QString caption = names.at(i);
+        if (names.count(caption) > 1) {
+            const QFileInfo info(file);
+            caption += QStringLiteral(" (%1)").arg(QDir::toNativeSeparators(
+                info.dir().dirName().isEmpty() ? info.absolutePath() : info.dir().dirName()));
+        }
         QAction* item = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
-            QFileInfo(file).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"))));
+            caption.replace(QLatin1Char('&'), QStringLiteral("&&"))));
         item->setObjectName(QStringLiteral("mnuRecent%1").arg(i + 1));
         item->setToolTip(QDir::toNativeSeparators(file));
         item->setStatusTip(QDir::toNativeSeparators(file));
@@ -448,15 +463,42 @@ void MainWindow::importCsvFile(const QString& csvName)
     if (m_running || ImportCsv) {
         return;
     }
+    // A table of many rows takes a while to read: it is read as a run works, with the progress
+    // window and Cancel, and every command but Help and About waits.
     const QString csvPath = QFileInfo(csvName).absoluteFilePath();
-    Result<CsvTable> table = readCsv(toPath(csvPath));
+    const QString shownName = QFileInfo(csvPath).fileName();
+    m_importSource = csvPath;
+    m_running = true;
+    m_runMark = tr("reading %1").arg(shownName);
+    applyCommandStates();
+    RunProgress& sink = running->startRun();
+    sink.status(toStd(tr("...reading %1...").arg(shownName)));
+    m_job.start<CsvTable>([path = toPath(csvPath)](ProgressSink&) { return readCsv(path); },
+                          [this](Result<CsvTable>&& table) { showImportDialog(std::move(table)); },
+                          "The computer has not enough memory to read this table.",
+                          &sink);
+}
+
+void MainWindow::showImportDialog(Result<CsvTable> table)
+{
+    const bool cancelled = running->cancelRequested();
+    running->endRun();
+    m_running = false;
+    m_runMark.clear();
+    applyCommandStates();
+    if (m_closeAfterRun) {
+        close();
+        return;
+    }
+    if (cancelled) {
+        return;
+    }
     if (!table) {
         m_prompts.message(
             UserPrompts::Icon::Critical, tr("Error"), messageText(table.error().message));
         return;
     }
     // Window-modal without a nested event loop: the command goes on in finishImport.
-    m_importSource = csvPath;
     ImportCsv = new ImportCsvDialog(std::move(table.value()), m_prompts, this);
     connect(ImportCsv, &QDialog::finished, this, &MainWindow::finishImport);
     ImportCsv->open();
@@ -566,9 +608,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
                           tr("TAVRIK"),
                           tr("An analysis is running. Stop it and close TAVRIK?"),
                           {UserPrompts::Answer::Yes, UserPrompts::Answer::No});
-        if (answer == UserPrompts::Answer::Yes && m_running) {
+        if (answer != UserPrompts::Answer::Yes) {
+            return;
+        }
+        if (m_running) {
             m_closeAfterRun = true;
             running->btnCancel->click();
+        } else {
+            // the run ended while the question was open: nothing is left to stop
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         }
         return;
     }
@@ -618,6 +666,17 @@ void MainWindow::dropEvent(QDropEvent* event)
     } else {
         openChosenFile(file);
     }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Esc stops a run wherever the focus is in the main window, not only in the progress window
+    if (event->key() == Qt::Key_Escape && m_running) {
+        running->btnCancel->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -806,42 +865,30 @@ void MainWindow::startRun()
     m_running = true;
     m_runMark = tr("running");
     applyCommandStates();
-    setCursor(Qt::BusyCursor);
 
+    // the further analyses' jobs belong to the run being replaced
+    if (bootstrapWindow != nullptr) {
+        bootstrapWindow->abandon();
+    }
+    if (mantelWindow != nullptr) {
+        mantelWindow->abandon();
+    }
     RunProgress& sink = running->startRun();
-    m_worker = std::thread([this, &sink, input = std::move(input), clock = m_clock] {
-        ProgressSink& progress = sink;
-        std::shared_ptr<Result<RunOutput>> result;
-        try {
-            result = std::make_shared<Result<RunOutput>>(runAnalysis(input, clock, progress));
-        } catch (const std::bad_alloc&) {
-            // the memory of the failed run is free again, so the message can be built
-            result = std::make_shared<Result<RunOutput>>(
-                Error{ErrorKind::Analysis,
-                      "The computer has not enough memory for this analysis; choose fewer "
-                      "populations or variables.",
-                      {},
-                      0,
-                      {}});
-        } catch (const std::exception& e) {
-            // out of memory and the like: reported as a failed run, never the end of the program
-            result = std::make_shared<Result<RunOutput>>(
-                Error{ErrorKind::Analysis, e.what(), {}, 0, {}});
-        }
-        QMetaObject::invokeMethod(
-            this, [this, result] { finishRun(std::move(*result)); }, Qt::QueuedConnection);
-    });
+    m_job.start<RunOutput>(
+        [input = std::move(input), clock = m_clock](ProgressSink& progress) {
+            return runAnalysis(input, clock, progress);
+        },
+        [this](Result<RunOutput>&& result) { finishRun(std::move(result)); },
+        "The computer has not enough memory for this analysis; choose fewer populations or "
+        "variables.",
+        &sink);
 }
 
 void MainWindow::finishRun(Result<RunOutput> result)
 {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
     running->endRun();
     m_running = false;
     m_runMark.clear();
-    unsetCursor();
 
     if (!result) {
         // a failed or cancelled run changes nothing: the earlier report, results and menus stay
@@ -917,8 +964,8 @@ bool MainWindow::saveOutputAs()
 // Asks for the file name, writes, and from then on Save Output rewrites that file.
 bool MainWindow::saveOutputToChosenFile(SaveKind kind)
 {
-    const auto fileName =
-        m_prompts.saveFile({{tr("Text Files (*.TXT *.txt)")}, {}, {}, outputFolder, {}});
+    const auto fileName = m_prompts.saveFile(
+        {{tr("Text Files (*.TXT *.txt)")}, {}, QStringLiteral("txt"), outputFolder, {}});
     if (!fileName) {
         return false;
     }
@@ -1071,8 +1118,8 @@ void MainWindow::saveResultsJson()
 
 void MainWindow::saveCsv(const std::string& text, const QString& confirmation)
 {
-    const auto fileName =
-        m_prompts.saveFile({{qtFileFilter(csvFileFilter)}, {}, {}, resultsFolder, {}});
+    const auto fileName = m_prompts.saveFile(
+        {{qtFileFilter(csvFileFilter)}, {}, QStringLiteral("csv"), resultsFolder, {}});
     if (!fileName) {
         return;
     }

@@ -4,16 +4,17 @@
 #pragma once
 
 #include "analysis/AnalysisRun.h"
+#include "datafile/CsvImport.h"
 #include "export/SavedOutput.h"
 #include "report/Clock.h"
 #include "state/ProgramState.h"
+#include "ui/BackgroundJob.h"
 #include "ui/UserPrompts.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <memory>
-#include <thread>
 
 class QAction;
 class QMenu;
@@ -59,7 +60,8 @@ public:
     // As File > Open with this file chosen (a recent file, a dropped file): asks about unsaved
     // edits first and disables the Output menu.
     void openChosenFile(const QString& fileName);
-    // File > Import CSV with this table chosen.
+    // File > Import CSV with this table chosen: it is read in the background, then the dialog
+    // opens.
     void importCsvFile(const QString& csvName);
     // The report holds edits of a run's output that were not saved.
     bool hasUnsavedEdits() const;
@@ -133,6 +135,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -156,6 +159,7 @@ private:
 
     void fileOpen();
     void fileImport();
+    void showImportDialog(Result<CsvTable> table);
     void finishImport(int result);
     void exitProgram();
     void cutText();
@@ -201,9 +205,9 @@ private:
     QString m_dataTitle;           // the title without the marks of edits or of a run
     QString m_runMark;             // the title's note of a run under way
     QString m_textBeforeRun;       // restored when a run fails
-    std::thread m_worker;
     std::shared_ptr<const RunBasis> m_lastBasis; // what the last completed run leaves behind
     QString m_importSource;                      // the CSV file of the import under way
+    BackgroundJob m_job; // last: the run stops before the windows it reports to go
 };
 
 } // namespace tavrik

@@ -7,6 +7,7 @@
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
+#include "ui/WindowFit.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -24,44 +25,12 @@
 
 #include <algorithm>
 #include <charconv>
-#include <new>
 
 #include "chart/ChartPainter.h"
 
 namespace tavrik {
 
 namespace {
-
-// Tells the window how far the permutations are, in whole percents so that the event queue is
-// not flooded, and passes the window's Cancel on to the stage.
-class WorkerProgress final : public ProgressSink
-{
-public:
-    WorkerProgress(MantelWindow* window, std::shared_ptr<std::atomic<bool>> cancel)
-        : m_window(window)
-        , m_cancel(std::move(cancel))
-    {}
-    void status(std::string_view) override {}
-    bool cancelled() const override { return m_cancel->load(); }
-    void stepProgress(std::uint64_t done, std::uint64_t total) override
-    {
-        const std::uint64_t percent = total == 0 ? 100 : done * 100 / total;
-        if (percent == m_percent) {
-            return;
-        }
-        m_percent = percent;
-        // the window joins this thread before it goes, so it is alive here
-        QMetaObject::invokeMethod(
-            m_window,
-            [window = m_window, done, total] { window->showProgress(done, total); },
-            Qt::QueuedConnection);
-    }
-
-private:
-    MantelWindow* m_window;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
-    std::uint64_t m_percent = ~std::uint64_t{0};
-};
 
 constexpr int spinLimit =
     static_cast<int>(std::min<std::size_t>(maxMantelPermutations, 2147483647));
@@ -176,8 +145,9 @@ MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
     column->addWidget(lblSummary);
     column->addLayout(chartRow);
     column->addWidget(split, 1);
-    resize(760, 760);
+    new WindowFit(this, QSize(760, 760), QStringLiteral("mantel"));
 
+    connect(&m_job, &BackgroundJob::stepped, this, &MantelWindow::showProgress);
     connect(btnBrowse, &QPushButton::clicked, this, &MantelWindow::browse);
     connect(btnRun, &QPushButton::clicked, this, &MantelWindow::start);
     connect(btnCancel, &QPushButton::clicked, this, &MantelWindow::cancel);
@@ -189,19 +159,17 @@ MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
     updateControls();
 }
 
-MantelWindow::~MantelWindow()
-{
-    stopWorker();
-}
+MantelWindow::~MantelWindow() = default;
 
-void MantelWindow::stopWorker()
+void MantelWindow::abandon()
 {
-    if (m_cancel) {
-        *m_cancel = true;
+    if (!isRunning()) {
+        return;
     }
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_job.stop();
+    prgPermutations->setValue(0);
+    fillResults();
+    updateControls();
 }
 
 void MantelWindow::followRun(std::shared_ptr<const RunBasis> basis,
@@ -211,7 +179,7 @@ void MantelWindow::followRun(std::shared_ptr<const RunBasis> basis,
     if (basis == m_basis) {
         return;
     }
-    stopWorker();
+    m_job.stop();
     m_basis = std::move(basis);
     m_results = m_basis ? std::make_shared<const AnalysisResults>(results) : nullptr;
     m_scaled = scaled;
@@ -283,40 +251,27 @@ void MantelWindow::start()
     settings.method =
         cboMethod->currentIndex() == 1 ? MantelMethod::Spearman : MantelMethod::Pearson;
     m_result.reset();
-    fillResults();
     prgPermutations->setValue(0);
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
-    m_worker = std::thread([this,
-                            path = std::filesystem::path(file.toStdU16String()),
-                            results = m_results,
-                            scaled = m_scaled,
-                            settings,
-                            progress = std::make_shared<WorkerProgress>(this, m_cancel)] {
-        auto outcome = std::make_shared<Result<MantelResult>>(Error{});
-        try {
+    m_job.start<MantelResult>(
+        [path = std::filesystem::path(file.toStdU16String()),
+         results = m_results,
+         scaled = m_scaled,
+         settings](ProgressSink& progress) {
             Result<Geography> geo = readGeography(path);
             Result<MantelInput> input =
                 geo ? mantelInputFrom(*results, scaled, *geo) : Result<MantelInput>(geo.error());
-            *outcome = input ? runMantel(*input, settings, *progress)
-                             : Result<MantelResult>(input.error());
-        } catch (const std::bad_alloc&) {
-            *outcome = Error{ErrorKind::Analysis,
-                             "The computer has not enough memory for this Mantel test.",
-                             {},
-                             0,
-                             {}};
-        }
-        QMetaObject::invokeMethod(
-            this, [this, outcome] { finish(outcome); }, Qt::QueuedConnection);
-    });
+            return input ? runMantel(*input, settings, progress)
+                         : Result<MantelResult>(input.error());
+        },
+        [this](Result<MantelResult>&& outcome) { finish(std::move(outcome)); },
+        "The computer has not enough memory for this Mantel test.");
+    fillResults();
     updateControls();
 }
 
 void MantelWindow::cancel()
 {
-    if (m_cancel) {
-        *m_cancel = true;
-    }
+    m_job.cancel();
 }
 
 void MantelWindow::showProgress(quint64 done, quint64 total)
@@ -326,20 +281,17 @@ void MantelWindow::showProgress(quint64 done, quint64 total)
     }
 }
 
-void MantelWindow::finish(std::shared_ptr<Result<MantelResult>> outcome)
+void MantelWindow::finish(Result<MantelResult> outcome)
 {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-    const bool succeeded = outcome->ok();
+    const bool succeeded = outcome.ok();
     if (succeeded) {
-        m_result = std::move(outcome->value());
+        m_result = std::move(outcome.value());
         prgPermutations->setValue(100);
     } else {
         prgPermutations->setValue(0);
-        if (outcome->error().kind != ErrorKind::Cancelled) {
+        if (outcome.error().kind != ErrorKind::Cancelled) {
             m_prompts.message(
-                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome->error().message));
+                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome.error().message));
         }
     }
     fillResults();
@@ -353,16 +305,19 @@ void MantelWindow::fillResults()
     tblResults->clear();
     tblResults->setColumnCount(static_cast<int>(headers.size()));
     tblResults->setHorizontalHeaderLabels(headers);
+    tblResults->resizeColumnsToContents(); // the captions whole before any row comes
     {
         const QSignalBlocker quiet(cboChartMatrix);
         cboChartMatrix->clear();
     }
     if (!m_result) {
         tblResults->setRowCount(0);
-        lblSummary->setText(m_basis ? tr("Choose the geography file, the permutations and the "
-                                         "seed, then Run.")
-                                    : tr("There is no completed run: choose Analysis > Run... "
-                                         "first."));
+        lblSummary->setText(!m_basis ? tr("There is no completed run: choose Analysis > Run... "
+                                          "first.")
+                            : isRunning()
+                                ? tr("Drawing %1 permutations...").arg(spnPermutations->value())
+                                : tr("Choose the geography file, the permutations and the "
+                                     "seed, then Run."));
         drawChart();
         return;
     }
@@ -383,10 +338,8 @@ void MantelWindow::fillResults()
     tblResults->setRowCount(static_cast<int>(r.matrices.size()));
     for (std::size_t i = 0; i < r.matrices.size(); ++i) {
         const MantelMatrixResult& m = r.matrices[i];
-        const QStringList cells{toQt(m.name),
-                                toQt(exactNumberText(m.r)),
-                                toQt(exactNumberText(m.p)),
-                                QString::number(m.atLeast)};
+        const QStringList cells{
+            toQt(m.name), tableNumber(m.r), tableNumber(m.p), QString::number(m.atLeast)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c >= 1) {

@@ -1,5 +1,5 @@
 // Analysis > Mantel Test: the last run's D-square matrix (and the scaled one after a scaled
-// run) against the distances of a geography file, in a worker thread with a progress bar and
+// run) against the distances of a geography file, in the background with a progress bar and
 // Cancel; r and p for every matrix, a scatter chart of the run's distance against the
 // geographic one with its least-squares line (saved as PNG or SVG), and the text of the test
 // with every pair's distances. Without a completed run nothing can be started.
@@ -7,13 +7,12 @@
 
 #include "analysis/AnalysisRun.h"
 #include "analysis/Mantel.h"
+#include "ui/BackgroundJob.h"
 
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "chart/ScatterChartLayout.h"
 
@@ -58,11 +57,10 @@ public:
     // Starts the test with the file, permutations, seed and method in the controls.
     void start();
     void cancel();
+    // A new run starts: a test under way stops, and nothing of it shows.
+    void abandon();
 
-    // Permutations done out of total, from the worker through the event queue.
-    void showProgress(quint64 done, quint64 total);
-
-    bool isRunning() const { return m_worker.joinable(); }
+    bool isRunning() const { return m_job.isRunning(); }
     const std::optional<MantelResult>& result() const { return m_result; }
     const ScatterChartLayout& chartLayout() const { return m_layout; }
 
@@ -88,11 +86,11 @@ signals:
 
 private:
     void browse();
-    void finish(std::shared_ptr<Result<MantelResult>> outcome);
+    void showProgress(quint64 done, quint64 total);
+    void finish(Result<MantelResult> outcome);
     void fillResults();
     void drawChart();
     void updateControls();
-    void stopWorker();
     void saveText();
     void saveChart(bool png);
 
@@ -102,8 +100,7 @@ private:
     bool m_scaled = false;
     std::optional<MantelResult> m_result;
     ScatterChartLayout m_layout;
-    std::thread m_worker;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    BackgroundJob m_job; // last: it stops before the rest goes
 };
 
 } // namespace tavrik

@@ -30,11 +30,11 @@ OptionsDialog::OptionsDialog(ProgramState& state, UserPrompts& prompts, QWidget*
     H2Text->setObjectName(QStringLiteral("H2Text"));
     Label1->setBuddy(H2Text);
 
-    CheckBias = new QCheckBox(tr("Correct for sampling bias"), this);
+    CheckBias = new QCheckBox(tr("Correct for sampling &bias"), this);
     CheckBias->setObjectName(QStringLiteral("CheckBias"));
-    CheckScaling = new QCheckBox(tr("Compute scaled R and distance matrices"), this);
+    CheckScaling = new QCheckBox(tr("Compute &scaled R and distance matrices"), this);
     CheckScaling->setObjectName(QStringLiteral("CheckScaling"));
-    CheckOutput = new QCheckBox(tr("Show matrices on screen"), this);
+    CheckOutput = new QCheckBox(tr("Show &matrices on screen"), this);
     CheckOutput->setObjectName(QStringLiteral("CheckOutput"));
 
     // No default button: Enter in the heritability box only moves the focus (keyPressEvent).
@@ -60,11 +60,12 @@ OptionsDialog::OptionsDialog(ProgramState& state, UserPrompts& prompts, QWidget*
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    setTabOrder(H2Text, btnOK);
-    setTabOrder(btnOK, btnDefault);
-    setTabOrder(btnDefault, CheckBias);
+    // top to bottom, as the controls are laid out
+    setTabOrder(H2Text, CheckBias);
     setTabOrder(CheckBias, CheckScaling);
     setTabOrder(CheckScaling, CheckOutput);
+    setTabOrder(CheckOutput, btnOK);
+    setTabOrder(btnOK, btnDefault);
 
     connect(H2Text, &QLineEdit::textChanged, this, &OptionsDialog::heritabilityEdited);
     connect(btnOK, &QPushButton::clicked, this, &OptionsDialog::okClicked);

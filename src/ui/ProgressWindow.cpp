@@ -108,6 +108,9 @@ RunProgress& ProgressWindow::startRun()
     }
     show();
     raise();
+    // Esc and the space bar reach Cancel at once
+    activateWindow();
+    btnCancel->setFocus(Qt::OtherFocusReason);
     m_repaint.start();
     return m_progress;
 }

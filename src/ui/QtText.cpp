@@ -1,8 +1,18 @@
 #include "ui/QtText.h"
 
+#include "report/NumberFormat.h"
+
 #include <QFile>
 
+#include <cmath>
+
 namespace tavrik {
+
+QString tableNumber(double value)
+{
+    return std::isfinite(value) ? toQt(formatNumber(value, "0.000000;-0.000000"))
+                                : QStringLiteral("NA");
+}
 
 QString toQt(std::string_view utf8)
 {

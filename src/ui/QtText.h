@@ -17,6 +17,10 @@ QString messageText(std::string_view utf8);
 std::string toStd(const QString& text);
 std::filesystem::path toPath(const QString& fileName);
 
+// A value in a window's table with the report's six decimals ("NA" when not finite); the saved
+// files keep every digit.
+QString tableNumber(double value);
+
 // Report text (CR LF line ends) as the text box holds it (LF line ends), and back.
 QString textFromReport(std::string_view report);
 std::string reportFromText(const QString& text);

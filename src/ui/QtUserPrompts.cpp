@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tavrik {
 
@@ -43,6 +44,21 @@ QMessageBox::StandardButton boxButton(UserPrompts::Answer answer)
         break;
     }
     return QMessageBox::Cancel;
+}
+
+// The platform's captions of these buttons may lack an access key.
+QString buttonCaption(UserPrompts::Answer answer)
+{
+    switch (answer) {
+    case UserPrompts::Answer::Save:
+        return QMessageBox::tr("&Save");
+    case UserPrompts::Answer::Discard:
+        return QMessageBox::tr("&Discard");
+    case UserPrompts::Answer::Cancel:
+        return QMessageBox::tr("&Cancel");
+    default:
+        return {};
+    }
 }
 
 // The focus goes back where the user was: a box closing hands it to its parent's window,
@@ -89,7 +105,10 @@ UserPrompts::Answer QtUserPrompts::ask(QWidget* owner,
     {
         QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, parentFor(owner));
         for (const Answer choice : choices) {
-            box.addButton(boxButton(choice));
+            QPushButton* button = box.addButton(boxButton(choice));
+            if (const QString caption = buttonCaption(choice); !caption.isEmpty()) {
+                button->setText(caption);
+            }
         }
         if (!choices.isEmpty()) {
             box.setDefaultButton(boxButton(choices.front()));

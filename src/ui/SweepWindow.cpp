@@ -6,6 +6,7 @@
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
+#include "ui/WindowFit.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -122,7 +123,7 @@ SweepWindow::SweepWindow(UserPrompts& prompts, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->addLayout(controls);
     column->addWidget(split, 1);
-    resize(760, 720);
+    new WindowFit(this, QSize(760, 720), QStringLiteral("sweep"));
 
     connect(btnCompute, &QPushButton::clicked, this, &SweepWindow::compute);
     connect(btnSaveCsv, &QPushButton::clicked, this, &SweepWindow::saveCsv);
@@ -138,6 +139,7 @@ void SweepWindow::followRun(std::shared_ptr<const RunBasis> basis, const QString
     if (basis == m_basis) {
         return;
     }
+    m_job.stop();
     m_basis = std::move(basis);
     clear();
     if (m_basis) {
@@ -166,16 +168,34 @@ void SweepWindow::compute()
                               txtStep->text().trimmed();
     const Result<std::vector<SweepPoint>> points = heritabilityRange(toStd(rangeText));
     if (!points) {
-        m_prompts.message(btnCompute,
+        // the box found wrong is named, and has the focus after the message
+        const std::string& part = points.error().field;
+        QLineEdit* box = part == "FROM" ? txtFrom : part == "TO" ? txtTo : txtStep;
+        const QString boxName = part == "FROM" ? tr("from") : part == "TO" ? tr("to") : tr("step");
+        const QString reason = rangeMessage(points.error().message);
+        m_prompts.message(part.empty() ? static_cast<QWidget*>(btnCompute) : box,
                           UserPrompts::Icon::Critical,
                           tr("Error"),
-                          rangeMessage(points.error().message));
+                          part.empty() ? reason
+                                       : tr("The box \"%1\" is wrong: %2").arg(boxName, reason));
         return;
     }
-    Result<SweepTable> sweep = heritabilitySweep(*m_basis, *points);
+    btnCompute->setEnabled(false);
+    m_job.start<SweepTable>(
+        [basis = m_basis, points = *points](ProgressSink&) {
+            return heritabilitySweep(*basis, points);
+        },
+        [this](Result<SweepTable>&& sweep) { finish(std::move(sweep)); },
+        "The computer has not enough memory for this range; choose a larger step.");
+}
+
+void SweepWindow::finish(Result<SweepTable> sweep)
+{
+    btnCompute->setEnabled(m_basis != nullptr);
     if (!sweep) {
         m_prompts.message(
             btnCompute, UserPrompts::Icon::Critical, tr("Error"), toQt(sweep.error().message));
+        emit computed(false);
         return;
     }
     m_table = std::move(*sweep);
@@ -186,6 +206,7 @@ void SweepWindow::compute()
     btnSaveCsv->setEnabled(true);
     btnSavePng->setEnabled(true);
     btnSaveSvg->setEnabled(true);
+    emit computed(true);
 }
 
 void SweepWindow::fillTable()
@@ -202,11 +223,11 @@ void SweepWindow::fillTable()
     for (std::size_t r = 0; r < m_table.rows.size(); ++r) {
         const SweepRow& row = m_table.rows[r];
         QStringList cells{toQt(row.point.text),
-                          toQt(exactNumberText(row.fst)),
-                          toQt(exactNumberText(row.fstUnbiased)),
-                          toQt(exactNumberText(row.fstSe))};
+                          tableNumber(row.fst),
+                          tableNumber(row.fstUnbiased),
+                          tableNumber(row.fstSe)};
         for (const double v : row.rDiagonal) {
-            cells << toQt(exactNumberText(v));
+            cells << tableNumber(v);
         }
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
+#include "ui/BackgroundJob.h"
 
 #include <QWidget>
 
@@ -44,9 +45,10 @@ public:
     // The last completed run (null: none) and its data file's name for the title. A new run
     // recomputes the table over the range shown.
     void followRun(std::shared_ptr<const RunBasis> basis, const QString& dataName);
-    // Recomputes the table and the chart over the range in the boxes; a range that cannot be
-    // read is reported and leaves them as they were.
+    // Recomputes the table and the chart over the range in the boxes, in the background; a
+    // range that cannot be read is reported and leaves them as they were.
     void compute();
+    bool isComputing() const { return m_job.isRunning(); }
 
     const SweepTable& table() const { return m_table; }
 
@@ -60,7 +62,12 @@ public:
     QPushButton* btnSavePng = nullptr;
     QPushButton* btnSaveSvg = nullptr;
 
+signals:
+    // A computation has ended, with a table or with the message shown.
+    void computed(bool succeeded);
+
 private:
+    void finish(Result<SweepTable> sweep);
     void clear();
     void fillTable();
     void saveCsv();
@@ -70,6 +77,7 @@ private:
     std::shared_ptr<const RunBasis> m_basis;
     SweepTable m_table;
     SweepChartLayout m_layout;
+    BackgroundJob m_job; // last: it stops before the rest goes
 };
 
 } // namespace tavrik

@@ -29,6 +29,7 @@ private slots:
     void savesUnderTheChosenNameWithItsExtensionOrNotAtAll();
     void failedSaveNamesTheFile();
     void theVelbrandTorvaneChartIsShownAndSavedInsteadWhenChosen();
+    void namesOfADenseClusterMoveOutwardsClearOfEachOtherAndOfTheNumbers();
 
 private:
     ProgramState m_state;
@@ -57,6 +58,59 @@ void ChartWindowTest::init()
     r.rMatrix(1, 1) = 0.05;
     r.residualVariance = {-0.1, 0.1};
     m_state.matrixCount = 1;
+}
+
+// Overlap of two boxes, strictly; touching counts when touching is asked about.
+bool meet(const ChartRect& a, const ChartRect& b, double margin = 0.0)
+{
+    return a.left < b.right() + margin && b.left < a.right() + margin &&
+           a.top < b.bottom() + margin && b.top < a.bottom() + margin;
+}
+
+void ChartWindowTest::namesOfADenseClusterMoveOutwardsClearOfEachOtherAndOfTheNumbers()
+{
+    // 29 populations within a few hundredths of each other and one far away, which sets the
+    // scale, as a run of thirty related populations gives
+    AnalysisResults& r = m_state.results;
+    const int g = 30;
+    r.populationNames.clear();
+    r.pcScores = Matrix(g, 2);
+    for (int i = 0; i < g - 1; ++i) {
+        r.populationNames.push_back("Population " + std::to_string(i + 1));
+        r.pcScores(static_cast<std::size_t>(i), 0) = 0.01 * (i % 6);
+        r.pcScores(static_cast<std::size_t>(i), 1) = 0.012 * (i / 6);
+    }
+    r.populationNames.push_back("Outlier");
+    r.pcScores(g - 1, 0) = -1.0;
+    r.pcScores(g - 1, 1) = -0.8;
+    r.pcShares = {70.0, 20.0};
+    ChartWindow window(m_state, m_prompts);
+    const ChartLayout& layout = window.chartLayout();
+    QCOMPARE(layout.labels.size(), std::size_t{30});
+
+    QStringList faults;
+    bool anyLeader = false;
+    for (std::size_t i = 0; i < layout.labels.size(); ++i) {
+        const ChartLabel& a = layout.labels[i];
+        anyLeader = anyLeader || a.leader;
+        if (!layout.frame.contains(a.box)) {
+            faults << QString::fromStdString(a.text) + " leaves the frame";
+        }
+        for (std::size_t j = i + 1; j < layout.labels.size(); ++j) {
+            if (meet(a.box, layout.labels[j].box)) {
+                faults << QString::fromStdString(a.text + " on " + layout.labels[j].text);
+            }
+        }
+        for (const auto* ticks : {&layout.xTicks, &layout.yTicks}) {
+            for (const ChartTick& t : *ticks) {
+                if (!t.label.empty() && meet(a.box, t.labelBox, 0.5)) {
+                    faults << QString::fromStdString(a.text + " touches " + t.label);
+                }
+            }
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    QVERIFY(anyLeader); // the cluster has no room for thirty names beside their points
 }
 
 void ChartWindowTest::cleanup()

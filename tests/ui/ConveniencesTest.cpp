@@ -4,12 +4,14 @@
 #include "ui/ImportCsvDialog.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 
@@ -72,6 +74,7 @@ private slots:
             QVERIFY(h->open(h->writeFile(QString("p%1.tvk").arg(i), threePopulations)));
         }
         QCOMPARE(recentCaptions(*h->window).size(), 8);
+
         QCOMPARE(recentCaptions(*h->window).constFirst(), QString("&1 p8.tvk"));
 
         // choosing an entry opens it; a file that has gone is taken off with a word
@@ -85,6 +88,20 @@ private slots:
         QCOMPARE(h->window->windowTitle(), title);
         QVERIFY(!recentCaptions(*h->window).join(' ').contains("p6.tvk"));
         QCOMPARE(recentCaptions(*h->window).size(), 7);
+
+        // two files of one name are told apart, and the status bar shows the full path
+        QVERIFY(QDir(h->dir.path()).mkpath("north/survey"));
+        QVERIFY(QDir(h->dir.path()).mkpath("south/survey2"));
+        const QString first = h->writeFile("north/survey/pops.tvk", threePopulations);
+        const QString second = h->writeFile("south/survey2/pops.tvk", threePopulations);
+        QVERIFY(h->open(first));
+        QVERIFY(h->open(second));
+        const QStringList captions = recentCaptions(*h->window);
+        QVERIFY2(captions[0].mid(3) != captions[1].mid(3), qPrintable(captions.join(" | ")));
+        QVERIFY2(captions[0].contains("survey2"), qPrintable(captions[0]));
+        // as the open menu tells its window when the item is under the pointer
+        h->window->mnuRecent->actions().at(1)->showStatusText(h->window.get());
+        QCOMPARE(h->window->statusBar()->currentMessage(), QDir::toNativeSeparators(first));
     }
 
     void aDroppedDataFileOpensAndADroppedTableStartsTheImport()
@@ -96,7 +113,7 @@ private slots:
 
         const QString csv = h->writeFile("table.csv", "Population,Stature\nNorth,170\nNorth,171\n");
         dropFile(h->window->txtBox->viewport(), csv);
-        QVERIFY(h->window->ImportCsv != nullptr);
+        QTRY_VERIFY(h->window->ImportCsv != nullptr);
         QVERIFY(h->window->ImportCsv->isVisible());
         h->window->ImportCsv->reject();
         QTRY_VERIFY(h->window->ImportCsv == nullptr);

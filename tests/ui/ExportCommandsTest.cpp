@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,8 +43,10 @@ private slots:
             fileBytes(plain),
             QByteArray::fromStdString(scoresCsvText(results.pcScores, results.populationNames)));
 
+        // a bare name gets the suffix of the filter, as the platform's dialog adds it
         const QString scaled = h->dir.filePath("pca-scaled.csv");
-        saveAndExpectConfirmation("mnuSavePCA2", scaled, "File has been saved.");
+        saveAndExpectConfirmation(
+            "mnuSavePCA2", h->dir.filePath("pca-scaled"), "File has been saved.");
         QCOMPARE(fileBytes(scaled),
                  QByteArray::fromStdString(
                      scoresCsvText(results.scaledPcScores, results.populationNames)));
@@ -51,8 +54,12 @@ private slots:
 
         // the Velbrand-Torvane results are confirmed without a full stop
         const QString vt = h->dir.filePath("vt.csv");
-        saveAndExpectConfirmation("mnuSaveRB1", vt, "File has been saved");
+        saveAndExpectConfirmation("mnuSaveRB1", h->dir.filePath("vt"), "File has been saved");
         QCOMPARE(fileBytes(vt), QByteArray::fromStdString(velbrandTorvaneCsvText(results)));
+
+        h->prompts.queueSaveFileName(h->dir.filePath("report"));
+        QVERIFY(h->trigger("mnuSaveOut"));
+        QVERIFY(QFileInfo(h->dir.filePath("report.txt")).isFile());
     }
 
     void cancelIsSilentAndAFailedWriteNamesTheFile()
@@ -63,8 +70,8 @@ private slots:
         QVERIFY(h->prompts.shown().isEmpty());
         QCOMPARE(QDir(h->dir.path()).entryList(QDir::Files), QStringList{"pops.tvk"});
 
-        const QString folder = h->dir.filePath("taken");
-        QVERIFY(QDir(h->dir.path()).mkdir("taken"));
+        const QString folder = h->dir.filePath("taken.csv");
+        QVERIFY(QDir(h->dir.path()).mkdir("taken.csv"));
         h->prompts.queueSaveFileName(folder);
         QVERIFY(h->trigger("mnuSaveRB1"));
         QCOMPARE(h->prompts.shown().size(), 1);
@@ -97,6 +104,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, true, false));
         QVERIFY(h->trigger("mnuSweep"));
+        QTRY_VERIFY(!h->window->sweepWindow->table().rows.empty());
         h->window->sweepWindow->close();
         const QString file = h->dir.filePath("results.json");
         h->prompts.queueSaveFileName(file);

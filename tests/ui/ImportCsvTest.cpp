@@ -87,6 +87,10 @@ class ImportCsvTest : public WindowTest
         if (!h->trigger("mnuFileImport")) {
             return nullptr;
         }
+        // the table is read in the background first
+        if (!QTest::qWaitFor([this] { return !h->window->isRunning(); }, 10000)) {
+            return nullptr;
+        }
         return h->window->ImportCsv;
     }
 
@@ -159,6 +163,13 @@ private slots:
         QCOMPARE(d->lblWarning->text(),
                  QString("Not numeric, so not ticked as variables:\n"
                          "column 4 (Note): line 2 holds \"ok\", which is not a number"));
+        // ticked all the same, it is no longer listed as not ticked
+        setChecked(d->lstVariables, "Note", true);
+        const QString warning = d->lblWarning->text();
+        QVERIFY2(!warning.section(QLatin1Char('\n'), 0, 1).contains("Note") ||
+                     !warning.startsWith("Not numeric, so not ticked"),
+                 qPrintable(warning));
+        QVERIFY2(warning.contains("(Note)"), qPrintable(warning));
         d->btnCancel->click();
 
         // a warning that appears once the dialog is up takes room of its own, also when the
@@ -293,6 +304,81 @@ private slots:
                             "1, 170.5, 191\r\n2, 168, 188.5\r\n1, 172.25, 193\r\n"
                             "3, 165, 186\r\n2, 164.5, 187\r\n"));
         QCOMPARE(h->state.dataSet.equalSizes, 0);
+    }
+
+    void aCensusCellKeepsExactlyTheKeysTyped()
+    {
+        ImportCsvDialog* d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        setChecked(d->lstVariables, "ID", false);
+        QTableWidget* table = d->tblPopulations;
+        table->setFocus();
+        table->setCurrentCell(1, 2);
+        const auto editor = [table] { return table->findChild<QLineEdit*>(); };
+
+        // a bad keystroke is named, and the next ones go on from it
+        QTest::keyClick(table, Qt::Key_F2);
+        QVERIFY(editor() != nullptr);
+        QTest::keyClick(editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(editor(), Qt::Key_X);
+        QCOMPARE(editor()->text(), QString("x"));
+        QVERIFY(d->lblCensus->text().contains("\"x\""));
+        QTest::keyClick(editor(), Qt::Key_Backspace);
+        QTest::keyClicks(editor(), "250");
+        QCOMPARE(editor()->text(), QString("250"));
+        QTest::keyClick(editor(), Qt::Key_Return);
+        QTRY_COMPARE(table->item(1, 2)->text(), QString("250"));
+        QVERIFY(d->isVisible()); // Enter ends the edit, it does not press Import
+        QVERIFY(d->btnImport->isEnabled());
+
+        // Esc leaves the cell as it was, and the note with it
+        QTest::keyClick(table, Qt::Key_F2);
+        QTest::keyClick(editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor(), "abc");
+        QVERIFY(!d->btnImport->isEnabled());
+        QTest::keyClick(editor(), Qt::Key_Escape);
+        QTRY_VERIFY(editor() == nullptr);
+        QCOMPARE(table->item(1, 2)->text(), QString("250"));
+        QCOMPARE(d->lblCensus->text(), QString());
+        QVERIFY(d->btnImport->isEnabled());
+
+        const QString tvk = h->dir.filePath("pops.tvk");
+        h->prompts.queueSaveFileName(tvk);
+        d->btnImport->click();
+        QVERIFY(fileBytes(tvk).contains("\"Coast\", 2, 250\r\n"));
+    }
+
+    void namesAFileCannotHoldAreFlaggedAndItsErrorsStayWithTheDialog()
+    {
+        // a binary file is no table: no garbled column names
+        QVERIFY(startImport("sheet.csv", "PK\x03\x04\x14,\x00\x06\x00\x08\n1,2\n") == nullptr);
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY2(h->prompts.shown().front().text.contains("not a CSV text file"),
+                 qPrintable(h->prompts.shown().front().text));
+        h->prompts.clearShown();
+
+        // a name with a double quote and a comma cannot be written to a data file
+        ImportCsvDialog* d = startImport("quoted.csv",
+                                         "Site,Stature\n"
+                                         "\"North, \"\"upper\"\"\",170\n"
+                                         "Coast,168\n");
+        QVERIFY(d != nullptr);
+        QVERIFY(!d->btnImport->isEnabled());
+        QVERIFY2(d->lblCensus->text().contains("North, \"upper\""),
+                 qPrintable(d->lblCensus->text()));
+        QCOMPARE(d->tblPopulations->item(0, 0)->foreground().color(), QColor(Qt::red));
+        d->btnCancel->click();
+
+        // an error found on Import belongs to the dialog, which stays to put it right
+        d = startImport("pops.csv", sites);
+        QVERIFY(d != nullptr);
+        d->txtTitle->setText("Two \"sites\", and more");
+        d->btnImport->click();
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY(h->prompts.shown().front().owner != nullptr);
+        QCOMPARE(h->prompts.shown().front().owner->window(), d);
+        QVERIFY(d->isVisible());
+        d->btnCancel->click();
     }
 
     void theWrittenFileIsOpenedAsFileOpenOpensIt()

@@ -5,6 +5,7 @@
 #include "ui/ProgressWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -111,6 +112,35 @@ private slots:
         QVERIFY(!h->lastRunSucceeded);
         QTRY_VERIFY(!h->window->isVisible());
         QCOMPARE(h->prompts.shown().size(), 0);
+    }
+
+    void escInTheMainWindowStopsTheRunAndTheReportShowsTheBusyPointer()
+    {
+        QVERIFY(h->open(h->writeFile("large.tvk", largeData())));
+        ProgressWindow* progress = h->window->running;
+        startRun();
+        QTRY_COMPARE(QApplication::activeWindow(), progress);
+        QCOMPARE(progress->focusWidget(), progress->btnCancel);
+        QCOMPARE(h->window->txtBox->viewport()->cursor().shape(), Qt::BusyCursor);
+
+        h->window->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), h->window.get());
+        QTest::keyClick(h->window->txtBox, Qt::Key_Escape);
+        QVERIFY(progress->cancelRequested());
+        QVERIFY(h->waitForRun());
+        QVERIFY(!h->lastRunSucceeded);
+        QCOMPARE(h->window->txtBox->viewport()->cursor().shape(), Qt::IBeamCursor);
+    }
+
+    void yesClosesTheProgramThoughTheRunEndedWhileItWasAsked()
+    {
+        QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
+        startRun();
+        h->prompts.whileNextAsked([this] { QVERIFY(h->waitForRun()); });
+        h->prompts.queueAnswer(UserPrompts::Answer::Yes);
+        h->window->close();
+        QVERIFY(h->lastRunSucceeded);
+        QTRY_VERIFY(!h->window->isVisible());
     }
 
     void theProgressWindowShowsTheLatestReportAtItsOwnPace()

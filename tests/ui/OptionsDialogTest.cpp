@@ -1,9 +1,13 @@
 #include "ui/OptionsDialog.h"
 
+#include "ui/AnalysisDialog.h"
+
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+#include <algorithm>
 
 #include "WindowHarness.h"
 
@@ -111,6 +115,65 @@ private slots:
         QCOMPARE(s.biasCorrection, 0);
         QCOMPARE(s.scaledAnalysis, 1);
         QCOMPARE(s.showMatrices, 1);
+    }
+
+    // The box stores what is typed; closing the dialog without OK must not let a run use it.
+    void aHeritabilityOutOfRangeLeftByTheCloseControlStartsNoRun_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("above 1") << "5";
+        QTest::newRow("zero") << "0";
+        QTest::newRow("negative") << "-0.5";
+    }
+
+    void aHeritabilityOutOfRangeLeftByTheCloseControlStartsNoRun()
+    {
+        QFETCH(QString, text);
+        const QString report = h->text();
+        type(text);
+        options->close();
+        QVERIFY(h->trigger("mnuRun"));
+        QTest::mouseClick(h->window->Analysis->btnRun, Qt::LeftButton);
+        QVERIFY(!h->window->isRunning());
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
+        QCOMPARE(h->prompts.shown().front().text, QString("Heritability out of range"));
+        QCOMPARE(h->text(), report);
+        h->window->Analysis->close();
+    }
+
+    void tabFollowsTheControlsTopToBottomAndTheBoxesHaveAccessKeys()
+    {
+        // the order the user sees: by row, then from the left
+        QList<QWidget*> shown{options->H2Text,
+                              options->CheckBias,
+                              options->CheckScaling,
+                              options->CheckOutput,
+                              options->btnOK,
+                              options->btnDefault};
+        std::sort(shown.begin(), shown.end(), [this](QWidget* a, QWidget* b) {
+            const QPoint pa = a->mapTo(options, QPoint(0, 0));
+            const QPoint pb = b->mapTo(options, QPoint(0, 0));
+            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+        });
+        QCOMPARE(options->focusWidget(), shown.front());
+        for (int i = 1; i < shown.size(); ++i) {
+            QTest::keyClick(options->focusWidget(), Qt::Key_Tab);
+            QCOMPARE(options->focusWidget(), shown[i]);
+        }
+
+        // Alt and the underlined letter toggles each box
+        options->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(options));
+        for (QCheckBox* box : {options->CheckBias, options->CheckScaling, options->CheckOutput}) {
+            const int amp = box->text().indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0, qPrintable(box->text()));
+            const bool before = box->isChecked();
+            QTest::keyClick(options->focusWidget(),
+                            box->text().at(amp + 1).toLower().toLatin1(),
+                            Qt::AltModifier);
+            QTRY_VERIFY2(box->isChecked() != before, qPrintable(box->text()));
+        }
     }
 
     void enterInTheHeritabilityBoxMovesToOkAndASecondEnterPressesIt()

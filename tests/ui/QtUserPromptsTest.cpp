@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <functional>
+#include <utility>
 
 using tavrik::FileRequest;
 using tavrik::QtUserPrompts;
@@ -81,6 +82,27 @@ private slots:
         QVERIFY2((boxCentre - dialog.geometry().center()).manhattanLength() < 40,
                  qPrintable(QString("%1,%2").arg(boxCentre.x()).arg(boxCentre.y())));
         QCOMPARE(dialog.focusWidget(), edit);
+    }
+
+    void theSaveQuestionAnswersToItsAccessKeys()
+    {
+        QtUserPrompts prompts;
+        const QList<UserPrompts::Answer> choices{
+            UserPrompts::Answer::Save, UserPrompts::Answer::Discard, UserPrompts::Answer::Cancel};
+        for (const auto& [key, expected] : {std::pair{Qt::Key_S, UserPrompts::Answer::Save},
+                                            std::pair{Qt::Key_D, UserPrompts::Answer::Discard},
+                                            std::pair{Qt::Key_C, UserPrompts::Answer::Cancel}}) {
+            whenShown<QMessageBox>([key](QMessageBox* box) {
+                box->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(box));
+                QTest::keyClick(box, key, Qt::AltModifier);
+                // a key that does nothing leaves the box open: close it so the test goes on
+                QTimer::singleShot(2000, box, [box] { box->done(QMessageBox::Ok); });
+            });
+            const UserPrompts::Answer answer = prompts.ask(
+                nullptr, UserPrompts::Icon::Warning, "TAVRIK", "Save the output?", choices);
+            QCOMPARE(answer, expected);
+        }
     }
 
     void aBareNameGetsTheSuffixBeforeTheOverwriteQuestion()

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <utility>
+
 namespace tavrik::test {
 
 namespace {
@@ -48,6 +50,9 @@ UserPrompts::Answer ScriptedPrompts::ask(QWidget* owner,
                                          const QList<Answer>& choices)
 {
     m_asked.append({icon, title, text, owner});
+    if (m_meanwhile) {
+        std::exchange(m_meanwhile, {})();
+    }
     if (m_answers.empty()) {
         QTest::qFail("question asked with no answer queued", __FILE__, __LINE__);
         return Answer::Cancel;

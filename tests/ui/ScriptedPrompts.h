@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <deque>
+#include <functional>
 
 namespace tavrik::test {
 
@@ -29,6 +30,9 @@ public:
     void queueSaveFileName(std::optional<QString> name) { m_saveNames.push_back(std::move(name)); }
     void queueFont(std::optional<QFont> font) { m_fonts.push_back(std::move(font)); }
     void queueAnswer(Answer answer) { m_answers.push_back(answer); }
+    // Runs while the next question is open, as the event loop of a real box would run what
+    // arrives meanwhile.
+    void whileNextAsked(std::function<void()> meanwhile) { m_meanwhile = std::move(meanwhile); }
 
     const QList<Shown>& shown() const { return m_shown; }
     QStringList shownTexts() const;
@@ -60,6 +64,7 @@ private:
     std::deque<std::optional<QString>> m_saveNames;
     std::deque<std::optional<QFont>> m_fonts;
     std::deque<Answer> m_answers;
+    std::function<void()> m_meanwhile;
     QList<Shown> m_shown;
     QList<Shown> m_asked;
     FileRequest m_lastRequest;

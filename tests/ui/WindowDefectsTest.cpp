@@ -1,10 +1,20 @@
 // The chart window against the state, the chart's saves and the menus' access keys.
+#include "ui/BootstrapWindow.h"
 #include "ui/ChartWindow.h"
+#include "ui/MantelWindow.h"
+#include "ui/SweepWindow.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 
 #include "WindowHarness.h"
@@ -49,6 +59,29 @@ QStringList accessKeyFaults(const QMenu* menu)
         }
     }
     return faults;
+}
+
+// Texts the window shows cut short: labels narrower than their text, table headers narrower
+// than their caption.
+QStringList clippedTexts(const QWidget* window)
+{
+    QStringList clipped;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty() &&
+            label->width() < label->minimumSizeHint().width()) {
+            clipped << label->text();
+        }
+    }
+    for (const QTableWidget* table : window->findChildren<QTableWidget*>()) {
+        const QHeaderView* header = table->horizontalHeader();
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QString caption = table->horizontalHeaderItem(c)->text();
+            if (header->sectionSize(c) < header->fontMetrics().horizontalAdvance(caption)) {
+                clipped << caption;
+            }
+        }
+    }
+    return clipped;
 }
 
 } // namespace
@@ -106,6 +139,62 @@ private slots:
         QCOMPARE(h->prompts.lastRequest().defaultSuffix, QString("svg"));
         QVERIFY(fileBytes(h->dir.filePath("chart1.svg")).contains("<svg"));
         chart->close();
+    }
+
+    // Also run at scale 1.5, where the screen holds fewer pixels of the program's own.
+    void furtherWindowsOpenWithinTheScreenReadWholeAndKeepTheirSize()
+    {
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        const QRect area = h->window->screen()->availableGeometry();
+        const auto openAll = [this] {
+            for (const char* item : {"mnuSweep", "mnuBootstrap", "mnuMantel", "mnuChart"}) {
+                QVERIFY(h->trigger(item));
+            }
+        };
+        openAll();
+        const QList<QWidget*> windows{h->window->sweepWindow,
+                                      h->window->bootstrapWindow,
+                                      h->window->mantelWindow,
+                                      h->window->chartWindow};
+        for (QWidget* w : windows) {
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            QVERIFY2(area.contains(w->frameGeometry()),
+                     qPrintable(w->objectName() + QStringLiteral(" %1,%2 %3x%4")
+                                                      .arg(w->x())
+                                                      .arg(w->y())
+                                                      .arg(w->width())
+                                                      .arg(w->height())));
+            QVERIFY2(clippedTexts(w).isEmpty(),
+                     qPrintable(w->objectName() + ": " + clippedTexts(w).join(" | ")));
+        }
+        // a Mantel test's table
+        const QString geo = h->writeFile("geo.csv",
+                                         "Population,Latitude,Longitude\n"
+                                         "Hills,56.9,-4.1\nNorth,58.4,-4.6\nCoast,57.1,-2.1\n");
+        MantelWindow* mantel = h->window->mantelWindow;
+        mantel->txtGeography->setText(geo);
+        mantel->spnPermutations->setValue(20);
+        QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
+        mantel->btnRun->click();
+        QVERIFY(ended.wait(30000));
+        QVERIFY2(clippedTexts(mantel).isEmpty(), qPrintable(clippedTexts(mantel).join(" | ")));
+
+        const QSize chosen =
+            QSize(area.width() / 2, area.height() / 2).expandedTo(mantel->minimumSize());
+        mantel->resize(chosen);
+        for (QWidget* w : windows) {
+            w->close();
+        }
+        h->restartWindow();
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        openAll();
+        QCOMPARE(h->window->mantelWindow->size(), chosen);
+        for (QWidget* w : {static_cast<QWidget*>(h->window->sweepWindow),
+                           static_cast<QWidget*>(h->window->bootstrapWindow),
+                           static_cast<QWidget*>(h->window->mantelWindow),
+                           static_cast<QWidget*>(h->window->chartWindow)}) {
+            w->close();
+        }
     }
 
     void everyMenuItemHasAnAccessKeyOfItsOwn()
