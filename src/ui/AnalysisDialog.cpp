@@ -160,7 +160,7 @@ AnalysisDialog::AnalysisDialog(ProgramState& state, UserPrompts& prompts, QWidge
                               btnAll2,
                               btnClear2,
                               this));
-    auto* perform = new QLabel(tr("Step 3: Perform Analysis"), this);
+    auto* perform = new QLabel(tr("Step3: Perform Analysis"), this);
     QFont bold = perform->font();
     bold.setBold(true);
     perform->setFont(bold);

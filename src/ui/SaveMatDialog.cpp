@@ -81,7 +81,7 @@ SaveMatDialog::SaveMatDialog(ProgramState& state, UserPrompts& prompts, QWidget*
     Option1 = addOption(Frame1, tr("R"), "Option1");
     Option2 = addOption(Frame1, tr("D-Square"), "Option2");
     Option9 = addOption(Frame1, tr("Scaled R"), "Option9");
-    Option3 = addOption(Frame1, tr("Scaled D-Square"), "Option3");
+    Option3 = addOption(Frame1, tr("Scaled D-Squared"), "Option3");
     Frame2 = addFrame(this, tr("Output Format"), "Frame2");
     Option4 = addOption(Frame2, tr("List (space delimited)"), "Option4");
     Option5 = addOption(Frame2, tr("List (comma delimited)"), "Option5");
