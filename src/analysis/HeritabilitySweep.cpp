@@ -150,8 +150,11 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
         return notDecimal("STEP");
     }
     const int decimals = std::max({from.decimals, to.decimals, step.decimals});
+    // 18 digits times 10^9 need not fit in 64 bits; what does not fit is far above 1, so it
+    // counts as the largest number (a FROM or TO so large is refused, a STEP gives one point).
     const auto inUnits = [decimals](const Decimal& d) {
-        return d.digits * powerOfTen(decimals - d.decimals);
+        const std::uint64_t scale = powerOfTen(decimals - d.decimals);
+        return d.digits > UINT64_MAX / scale ? UINT64_MAX : d.digits * scale;
     };
     const std::uint64_t f = inUnits(from);
     const std::uint64_t l = inUnits(to);

@@ -125,6 +125,10 @@ TEST(HeritabilityRange, CountsInDecimalStepsAsTheUserWouldTypeThem)
     ASSERT_EQ(uneven.size(), 3u);
     EXPECT_EQ(uneven.back().text, "0.45");
     EXPECT_EQ(range("1:1:0.5").size(), 1u);
+    // a step beyond 1 leaves FROM alone, even one that 64 bits would wrap to 0.000512
+    const auto wide = range("0.100000000:0.2:35380855133374920");
+    ASSERT_EQ(wide.size(), 1u);
+    EXPECT_EQ(wide[0].text, "0.100000000");
 }
 
 TEST(HeritabilityRange, RefusesWhatIsNotARangeWithinZeroToOne)
@@ -138,7 +142,10 @@ TEST(HeritabilityRange, RefusesWhatIsNotARangeWithinZeroToOne)
                             "1e-1:1:0.1",
                             "-0.2:1:0.1",
                             "0.2:1:0.0000000001",
-                            "0.000001:1:0.000001"}) {
+                            "0.000001:1:0.000001",
+                            // in units of 10^-9, 64 bits would wrap it to 0.500000256
+                            "10105753592876599:0.6:0.000000001",
+                            "0.5:10105753592876599:0.000000001"}) {
         SCOPED_TRACE(bad);
         auto r = heritabilityRange(bad);
         ASSERT_FALSE(r.ok());
