@@ -18,14 +18,30 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace {
 
-tavrik::Clock reportClock()
+// A SOURCE_DATE_EPOCH that cannot be a report's time is refused: the user is told, and the
+// reports show the local time.
+tavrik::Clock reportClock(tavrik::UserPrompts& prompts)
 {
-    bool ok = false;
-    const long long epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&ok);
-    return ok ? tavrik::fixedUtcClock(epoch) : tavrik::systemClock();
+    const QByteArray value = qgetenv("SOURCE_DATE_EPOCH");
+    if (value.isEmpty()) {
+        return tavrik::systemClock();
+    }
+    tavrik::Result<tavrik::Clock> fixed =
+        tavrik::sourceDateClock(std::string_view(value.constData(), value.size()));
+    if (fixed) {
+        return std::move(*fixed);
+    }
+    const std::string text = fixed.error().message + "; the reports show the local time.";
+    std::fprintf(stderr, "tavrik: %s\n", text.c_str());
+    prompts.message(
+        tavrik::UserPrompts::Icon::Warning, QStringLiteral("Warning"), tavrik::toQt(text));
+    return tavrik::systemClock();
 }
 
 } // namespace
@@ -52,7 +68,7 @@ int main(int argc, char* argv[])
     tavrik::ProgramState state;
     state.helpPath = tavrik::toStd(tavrik::defaultGuidePath());
     tavrik::QtUserPrompts prompts;
-    tavrik::MainWindow window(state, prompts, reportClock());
+    tavrik::MainWindow window(state, prompts, reportClock(prompts));
     prompts.setParentWidget(&window);
     window.show();
 

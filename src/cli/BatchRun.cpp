@@ -17,7 +17,6 @@
 #include "export/SavedOutput.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -289,18 +288,7 @@ Result<Clock> reportClock(const char* sourceDateEpoch)
     if (sourceDateEpoch == nullptr || *sourceDateEpoch == '\0') {
         return systemClock();
     }
-    const std::string_view text(sourceDateEpoch);
-    long long seconds = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (ec != std::errc{} || end != text.data() + text.size() || seconds < 0) {
-        return Error{ErrorKind::Usage,
-                     "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, found \"" +
-                         std::string(text) + "\"",
-                     {},
-                     0,
-                     {}};
-    }
-    return fixedUtcClock(seconds);
+    return sourceDateClock(sourceDateEpoch);
 }
 
 Result<Selection> selectByName(const DataSet& dataSet,

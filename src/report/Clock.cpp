@@ -1,6 +1,9 @@
 #include "report/Clock.h"
 
+#include "datafile/TextEncoding.h"
+
 #include <array>
+#include <charconv>
 #include <ctime>
 
 namespace tavrik {
@@ -52,6 +55,25 @@ Clock fixedUtcClock(long long epochSecs)
 #endif
         return fromTm(tm);
     };
+}
+
+Result<Clock> sourceDateClock(std::string_view text)
+{
+    long long seconds = -1;
+    const char* last = text.data() + text.size();
+    // from_chars takes a minus sign, which the digits-only rule refuses
+    const bool digits = !text.empty() && text.front() >= '0' && text.front() <= '9';
+    const auto [end, ec] = std::from_chars(text.data(), last, seconds);
+    if (!digits || ec != std::errc{} || end != last || seconds > lastReportSecond) {
+        return Error{ErrorKind::Usage,
+                     "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, at most " +
+                         std::to_string(lastReportSecond) + " (the end of the year 9999), found " +
+                         quoteFound(text),
+                     {},
+                     0,
+                     {}};
+    }
+    return fixedUtcClock(seconds);
 }
 
 // English names whatever the locale, so reports do not depend on the machine's settings

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 #include "BatchHarness.h"
@@ -254,6 +255,38 @@ TEST_F(BatchProgram, ChoiceFollowsFileOrderAndRepeatedRunsAreByteIdentical)
     EXPECT_NE(lines(clocked.out)[1], lines(fixed.out)[1]);
     EXPECT_EQ(clocked.out.substr(clocked.out.find("Data file")),
               fixed.out.substr(fixed.out.find("Data file")));
+}
+
+TEST_F(BatchProgram, SourceDateEpochIsAWholeSecondFrom1970ToTheEndOf9999)
+{
+    const std::vector<std::pair<std::string, std::string>> accepted = {
+        {"0", "Thursday, January 01, 1970"},
+        {"253402300799", "Friday, December 31, 9999"},
+    };
+    for (const auto& [epoch, date] : accepted) {
+        const Outcome o = run({data("cli_three_pops.tvk")}, epoch);
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_NE(lines(o.out).at(1).find(date), std::string::npos) << lines(o.out).at(1);
+    }
+    for (const std::string epoch : {"253402300800",
+                                    "99999999999999999",
+                                    "99999999999999999999",
+                                    "-1",
+                                    "+5",
+                                    " 5",
+                                    "1.5",
+                                    "1e9",
+                                    "12\x1b]0;x"}) {
+        SCOPED_TRACE(epoch);
+        const Outcome o = run({data("cli_three_pops.tvk"), "--report", "r.txt"}, epoch);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_TRUE(o.err.starts_with("tavrik-batch: SOURCE_DATE_EPOCH must be a whole number of "
+                                      "seconds since 1970, at most 253402300799 (the end of the "
+                                      "year 9999), found \""))
+            << o.err;
+        EXPECT_EQ(o.err.find('\x1b'), std::string::npos) << o.err;
+        EXPECT_EQ(filesIn(), std::vector<std::string>{});
+    }
 }
 
 TEST_F(BatchProgram, ProgressLinesGoToStandardErrorOnlyWhenAskedFor)
