@@ -195,7 +195,9 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                o.reportPath);
     t.nonEmpty(
         "listing", "FILE", "write the matrix listing to FILE; - is standard output", o.listingPath);
-    t.flag("progress", "print the progress lines on standard error", [&o] { o.progress = true; });
+    t.flag("progress",
+           "print the progress lines on standard error, at most about ten a second",
+           [&o] { o.progress = true; });
     t.parsed("memory-budget",
              "SIZE",
              "memory for keeping the records between the two passes, so that the data file is "

@@ -4,6 +4,7 @@
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
 #include "analysis/Mantel.h"
+#include "cli/BatchProgress.h"
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
 #include "datafile/GeographyFile.h"
@@ -30,19 +31,6 @@
 namespace tavrik {
 
 namespace {
-
-class StderrProgress final : public ProgressSink
-{
-public:
-    explicit StderrProgress(std::ostream& err)
-        : m_err(err)
-    {}
-    // One status line per output line: a terminal or a log both read it.
-    void status(std::string_view line) override { m_err << line << '\n' << std::flush; }
-
-private:
-    std::ostream& m_err;
-};
 
 // Names a message lists before it says how many more there are.
 constexpr std::size_t namesListed = 5;
@@ -424,6 +412,7 @@ int runBatch(const BatchOptions& options,
     ProgressSink& progress =
         options.progress ? static_cast<ProgressSink&>(toStderr) : static_cast<ProgressSink&>(quiet);
     Result<RunOutput> run = runAnalysis(input, clock, progress);
+    toStderr.flush(); // the line the run ended on, before any message
     if (!run) {
         printBatchMessage(err, run.error().message);
         return exitStatusFor(run.error().kind);
