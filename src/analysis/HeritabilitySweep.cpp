@@ -1,6 +1,7 @@
 #include "analysis/HeritabilitySweep.h"
 
 #include "analysis/Inversion.h"
+#include "datafile/TextEncoding.h"
 #include "state/HeritabilityText.h"
 
 #include <algorithm>
@@ -122,7 +123,7 @@ Result<Relationship> relationshipAt(const PassResults& passes,
 
 Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
 {
-    const std::string form = "--heritability-sweep \"" + std::string(rangeText) + "\": ";
+    const std::string form = "--heritability-sweep \"" + escapedText(rangeText) + "\": ";
     const std::size_t first = rangeText.find(':');
     const std::size_t second =
         first == std::string_view::npos ? first : rangeText.find(':', first + 1);

@@ -1,8 +1,10 @@
 #include "cli/BatchChart.h"
 
+#include "cli/BatchRun.h"
+
 #include <QtGlobal>
 
-#include <cstdio>
+#include <iostream>
 
 #include "chart/ChartPainter.h"
 
@@ -16,7 +18,7 @@ namespace {
 void batchQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "tavrik-batch: %s\n", text.toLocal8Bit().constData());
+        printBatchMessage(std::cerr, text.toStdString());
     }
 }
 

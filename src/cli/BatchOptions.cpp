@@ -1,6 +1,7 @@
 #include "cli/BatchOptions.h"
 
 #include "analysis/Bootstrap.h"
+#include "datafile/TextEncoding.h"
 #include "state/HeritabilityText.h"
 
 #include <CLI/CLI.hpp>
@@ -45,9 +46,10 @@ struct Refusal
     std::string message;
 };
 
+// A value from the command line, whole and with its controls escaped, in double quotes.
 std::string inQuotes(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    return "\"" + escapedText(text) + "\"";
 }
 
 Error usageError(std::string message)

@@ -244,10 +244,11 @@ phylipOutput(const MatrixRequest& m, const AnalysisResults& results, PhylipNames
 void printBatchMessage(std::ostream& err, std::string_view message)
 {
     constexpr std::string_view messagePrefix = "tavrik-batch: ";
-    // Every line gets the prefix, so a multi-line complaint stays greppable.
+    // Every line gets the prefix, so a multi-line complaint stays greppable. A file name or an
+    // option value that reached the text unquoted is escaped here, as a quoted name already is.
     while (!message.empty()) {
         const std::size_t nl = message.find('\n');
-        err << messagePrefix << message.substr(0, nl) << '\n';
+        err << messagePrefix << escapedText(message.substr(0, nl)) << '\n';
         if (nl == std::string_view::npos) {
             break;
         }

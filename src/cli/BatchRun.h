@@ -27,7 +27,8 @@ enum class BatchExit : int {
 
 int exitStatusFor(ErrorKind kind);
 
-// Writes message to err, every line starting with "tavrik-batch: ".
+// Writes message to err, every line starting with "tavrik-batch: ", with the characters that a
+// terminal would obey escaped (escapedText).
 void printBatchMessage(std::ostream& err, std::string_view message);
 
 // SOURCE_DATE_EPOCH (null or empty: unset) gives a fixed UTC clock; otherwise the local clock.

@@ -32,8 +32,8 @@ int batchMain(int argc, char** argv)
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     tavrik::Result<tavrik::BatchOptions> options = tavrik::parseBatchOptions(args);
     if (!options) {
-        std::cerr << "tavrik-batch: " << options.error().message << '\n'
-                  << "Try 'tavrik-batch --help' for more information.\n";
+        tavrik::printBatchMessage(std::cerr, options.error().message);
+        std::cerr << "Try 'tavrik-batch --help' for more information.\n";
         return static_cast<int>(tavrik::BatchExit::Usage);
     }
     if (options->help || options->version) {
@@ -55,7 +55,7 @@ int batchMain(int argc, char** argv)
     }
     tavrik::Result<tavrik::Clock> clock = tavrik::reportClock(std::getenv("SOURCE_DATE_EPOCH"));
     if (!clock) {
-        std::cerr << "tavrik-batch: " << clock.error().message << '\n';
+        tavrik::printBatchMessage(std::cerr, clock.error().message);
         return tavrik::exitStatusFor(clock.error().kind);
     }
 #ifdef TAVRIK_HAVE_CHART

@@ -9,49 +9,72 @@ namespace {
 // How much of an offending field a message quotes.
 constexpr std::size_t foundQuoteBytes = 40;
 
+// The length of the well-formed UTF-8 sequence at s[i] and its code point in cp, or 0 when
+// the bytes there are no such sequence.
+std::size_t utf8SequenceAt(std::string_view s, std::size_t i, char32_t& cp)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    std::size_t extra = 0;
+    char32_t least = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1Fu;
+        least = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0Fu;
+        least = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07u;
+        least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - i <= extra) {
+        return 0;
+    }
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto d = static_cast<unsigned char>(s[i + k]);
+        if ((d & 0xC0u) != 0x80u) {
+            return 0;
+        }
+        cp = (cp << 6) | (d & 0x3Fu);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    return extra + 1;
+}
+
+void appendHex(std::string& text, char32_t value, int digits)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        text += hex[(value >> shift) & 0x0Fu];
+    }
+}
+
+bool isBidiControl(char32_t cp)
+{
+    return (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
 } // namespace
 
 bool isValidUtf8(std::string_view s)
 {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        char32_t cp = 0;
-        char32_t least = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1Fu;
-            least = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0Fu;
-            least = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07u;
-            least = 0x10000;
-        } else {
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8SequenceAt(s, i, cp);
+        if (n == 0) {
             return false;
         }
-        if (s.size() - i <= extra) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0u) != 0x80u) {
-                return false;
-            }
-            cp = (cp << 6) | (d & 0x3Fu);
-        }
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
+        i += n;
     }
     return true;
 }
@@ -72,6 +95,33 @@ std::string latin1ToUtf8(std::string_view s)
     return out;
 }
 
+std::string escapedText(std::string_view text, bool keepLineEnds)
+{
+    std::string out;
+    out.reserve(text.size());
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8SequenceAt(text, i, cp);
+        if (n == 0) {
+            out += "\\x";
+            appendHex(out, static_cast<unsigned char>(text[i]), 2);
+            ++i;
+            continue;
+        }
+        if ((cp < 0x20 && !(keepLineEnds && cp == '\n')) || (cp >= 0x7F && cp <= 0x9F)) {
+            out += "\\x";
+            appendHex(out, cp, 2);
+        } else if (isBidiControl(cp)) {
+            out += "\\u";
+            appendHex(out, cp, 4);
+        } else {
+            out.append(text, i, n);
+        }
+        i += n;
+    }
+    return out;
+}
+
 std::string shownText(std::string_view raw)
 {
     bool cut = false;
@@ -83,24 +133,10 @@ std::string shownText(std::string_view raw)
         raw = raw.substr(0, n);
         cut = true;
     }
-    // Bytes that are no text (control characters; in a file that is not UTF-8 also the
-    // range 0x80 to 0x9F, which Latin-1 leaves to controls) are shown as \xHH, so a binary
-    // file is named by its bytes instead of by stray characters.
-    const bool utf8 = isValidUtf8(raw);
-    std::string text;
-    for (const char ch : raw) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F || (!utf8 && c >= 0x80 && c <= 0x9F)) {
-            static constexpr char hex[] = "0123456789ABCDEF";
-            text += "\\x";
-            text += hex[c >> 4];
-            text += hex[c & 0x0Fu];
-        } else if (!utf8 && c >= 0x80) {
-            text += latin1ToUtf8(std::string_view(&ch, 1));
-        } else {
-            text += ch;
-        }
-    }
+    // Read as Latin-1 unless it is UTF-8, so a binary file is named by its bytes instead of by
+    // stray characters: the range 0x80 to 0x9F, which Latin-1 leaves to controls, is escaped
+    // with the other controls.
+    const std::string text = escapedText(isValidUtf8(raw) ? std::string(raw) : latin1ToUtf8(raw));
     return cut ? text + "..." : text;
 }
 

@@ -20,10 +20,17 @@ std::string latin1ToUtf8(std::string_view s);
 // The path as UTF-8 text, for messages and Error::path.
 std::string pathText(const std::filesystem::path& path);
 
+// Text as a message may show it on a terminal: whatever could move the cursor, change the
+// terminal's state or reorder the text around it is written as an escape. C0 controls, DEL
+// and C1 controls (U+0080 to U+009F) as \xHH of their code, the bidirectional embeddings,
+// overrides and isolates (U+202A to U+202E, U+2066 to U+2069) as \uHHHH, and bytes that are
+// no UTF-8 as \xHH. With keepLineEnds a line feed stays as it is; all else is kept.
+std::string escapedText(std::string_view text, bool keepLineEnds = false);
+
 // Found text as a message shows it: in double quotes, cut after 40 bytes (never inside a
 // UTF-8 sequence) with "..." before the closing quote, read as Latin-1 unless it is UTF-8,
-// and bytes that are no text as \xHH escapes. Names from a file are quoted the same way
-// wherever a message prints them, so that no name can move the cursor or retitle a window.
+// and escaped as escapedText does. Names from a file are quoted the same way wherever a
+// message prints them, so that no name can move the cursor or retitle a window.
 std::string quoteFound(std::string_view raw);
 
 // The same text without the quotes, for a name that a message prints bare.

@@ -1,5 +1,7 @@
 #include "export/AtomicFile.h"
 
+#include "datafile/TextEncoding.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -25,13 +27,16 @@ namespace fs = std::filesystem;
 // As many links as the system itself follows before it gives up with ELOOP.
 constexpr int linkLimit = 40;
 
+// A path as a message shows it: whole, with its controls escaped.
+std::string shownPath(const fs::path& p)
+{
+    return "\"" + escapedText(p.string()) + "\"";
+}
+
 Error saveError(const fs::path& target, const std::string& reason)
 {
-    return Error{ErrorKind::Io,
-                 "Cannot save \"" + target.string() + "\": " + reason,
-                 target.string(),
-                 0,
-                 {}};
+    return Error{
+        ErrorKind::Io, "Cannot save " + shownPath(target) + ": " + reason, target.string(), 0, {}};
 }
 
 Error saveError(const fs::path& target, int err)
@@ -70,6 +75,12 @@ int ownDescriptor(const fs::path& link)
     return ec == std::errc{} && end == name.data() + name.size() ? fd : -1;
 }
 
+// Where a file was to be saved, part of the folder's path is a file.
+Error notAFolder(const fs::path& given, const fs::path& folder)
+{
+    return saveError(given, shownPath(folder) + " is not a folder");
+}
+
 // A new or replaced file is written beside it, so its folder must let the user create files.
 Status checkFolder(const fs::path& given, const fs::path& file, bool replacing)
 {
@@ -85,9 +96,15 @@ Status checkFolder(const fs::path& given, const fs::path& file, bool replacing)
         if (replacing) {
             // The file itself may be written: say why it is refused all the same.
             return saveError(given,
-                             "cannot create a file in its folder \"" + folder.string() +
-                                 "\": " + std::strerror(err));
+                             "cannot create a file in its folder " + shownPath(folder) + ": " +
+                                 std::strerror(err));
         }
+    }
+    if (err == ENOENT) {
+        return saveError(given, "the folder " + shownPath(folder) + " does not exist");
+    }
+    if (err == ENOTDIR) {
+        return notAFolder(given, folder);
     }
     if (err != 0) {
         return saveError(given, err);
@@ -217,11 +234,18 @@ Result<OutputTarget> checkOutputTarget(const fs::path& target)
     }
     fs::path p = target;
     for (int hops = 0;; ++hops) {
-        if (!p.has_filename()) {
-            return saveError(target, "is a folder"); // "adir/"
+        if (!p.has_filename()) { // "adir/"
+            struct stat st = {};
+            if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                return saveError(target, "is a folder");
+            }
+            return saveError(target, "a name that ends in \"/\" names a folder, not a file");
         }
         struct stat st = {};
         if (::lstat(p.c_str(), &st) != 0) {
+            if (errno == ENOTDIR) {
+                return notAFolder(target, folderOf(p));
+            }
             if (errno != ENOENT) {
                 return saveError(target, errno);
             }

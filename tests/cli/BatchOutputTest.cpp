@@ -80,7 +80,7 @@ TEST_F(BatchOutput, ABadTargetIsReportedBeforeTheAnalysisAndReplacesNothing)
         {"--vt-results adir", "Cannot save \"adir\": is a folder"},
         {"--listing adir/", "Cannot save \"adir/\": is a folder"},
         {"--matrix d2:ntsys:missing/d.nts",
-         "Cannot save \"missing/d.nts\": No such file or directory"},
+         "Cannot save \"missing/d.nts\": the folder \"missing\" does not exist"},
     };
     for (const auto& [option, complaint] : cases) {
         SCOPED_TRACE(option);

@@ -126,6 +126,72 @@ TEST_F(BatchProgram, NamesFromTheFileArePrintedHarmlessAndLongListsAreCut)
         << noRecords.err;
 }
 
+// Where text would make a terminal act rather than show: a control other than the line end
+// (C0, DEL, C1), a bidirectional embedding, override or isolate, or a byte that is no UTF-8.
+std::size_t firstObeyed(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (n == 0 || i + n > text.size()) {
+            return i;
+        }
+        char32_t cp = n == 1 ? c : c & (0x7Fu >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+        }
+        if ((cp < 0x20 && cp != '\n') || (cp >= 0x7F && cp <= 0x9F) ||
+            (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069)) {
+            return i;
+        }
+        i += n;
+    }
+    return std::string::npos;
+}
+
+TEST_F(BatchProgram, FileNamesOptionValuesAndConvertedNamesArePrintedHarmless)
+{
+    // A Latin-1 file: its 0x85 becomes U+0085, which a terminal takes as a line end.
+    writeFile(m_dir / "latin1.tvk",
+              "Caf\xE9\n2, 1\nNorth\x85, 1, 10\nSouth, 2, 10\nLength\n1, 5\n");
+    const Outcome latin = run({"latin1.tvk", "--population", "East"});
+    EXPECT_EQ(latin.status, 2);
+    EXPECT_NE(latin.err.find("(it has \"North\\x85\", \"South\")"), std::string::npos) << latin.err;
+    EXPECT_EQ(firstObeyed(latin.err), std::string::npos) << latin.err;
+
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string shown;
+    } cases[] = {
+        // file names, unquoted in their messages
+        {{"no\xE2\x81\xA6such\x1b[2J.tvk"}, "no\\u2066such\\x1B[2J.tvk: No such file"},
+        {{"@cli_three_pops.tvk", "--report", "gone\xC2\x9B/r.txt"},
+         "Cannot save \"gone\\x9B/r.txt\": the folder \"gone\\x9B\" does not exist"},
+        {{"@cli_three_pops.tvk", "--listing", "new\nline\x9B/l.txt"},
+         "Cannot save \"new\\x0Aline\\x9B/l.txt\": the folder \"new\\x0Aline\\x9B\" does not "
+         "exist"},
+        // option values, quoted
+        {{"@cli_three_pops.tvk", "--heritability", "0.5\xE2\x80\xAE"},
+         "heritability \"0.5\\u202E\" is not a number"},
+        {{"@cli_three_pops.tvk", "--chart", "a\nb.txt"},
+         "--chart \"a\\x0Ab.txt\": the file name must end in .png or .svg"},
+        {{"@cli_three_pops.tvk", "--heritability-sweep", "0.1:1\n:0.1", "--sweep-output", "s.csv"},
+         "--heritability-sweep \"0.1:1\\x0A:0.1\": FROM, TO and STEP"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> line = c.args;
+        if (line.front().starts_with('@')) {
+            line.front() = data(line.front().substr(1));
+        }
+        SCOPED_TRACE(c.shown);
+        const Outcome o = run(line);
+        EXPECT_NE(o.status, 0);
+        EXPECT_NE(o.err.find(c.shown), std::string::npos) << o.err;
+        EXPECT_EQ(firstObeyed(o.err), std::string::npos) << o.err;
+    }
+}
+
 TEST_F(BatchProgram, RefusesADataFileThatIsNotARegularFileWithoutWaiting)
 {
     const fs::path fifo = m_dir / "data.tvk";

@@ -1,3 +1,5 @@
+#include "datafile/TextEncoding.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -168,6 +170,37 @@ TEST(DataFileReadErrors, NamesInMessagesHaveTheirControlCharactersReplaced)
     ASSERT_TRUE(c.failed);
     EXPECT_EQ(c.error.field, "value of variable Sta\\x1B[2Jture in record 1");
     EXPECT_EQ(c.error.message.find('\x1b'), std::string::npos) << c.error.message;
+
+    // a Latin-1 header: its byte 0x85 becomes U+0085, a control all the same
+    c = readText("T\n1,1\nA,1,5\nSta\x85ture\n1, x\n");
+    ASSERT_TRUE(c.failed);
+    EXPECT_EQ(c.error.field, "value of variable Sta\\x85ture in record 1");
+}
+
+TEST(MessageText, EscapesWhatATerminalWouldObeyAndKeepsOtherText)
+{
+    const struct
+    {
+        std::string raw;
+        std::string quoted;
+    } cases[] = {
+        {"Tab\there\x7F", "\"Tab\\x09here\\x7F\""},
+        {"NEL\xC2\x85 CSI\xC2\x9B"
+         "2J",
+         "\"NEL\\x85 CSI\\x9B2J\""},                              // C1 written as UTF-8
+        {"Latin\x85\x9B\xE9", "\"Latin\\x85\\x9B\xC3\xA9\""},     // the same bytes as Latin-1
+        {"g\xE2\x80\xAAh\xE2\x80\xAEk", "\"g\\u202Ah\\u202Ek\""}, // embedding, override
+        {"m\xE2\x81\xA6n\xE2\x81\xA9p", "\"m\\u2066n\\u2069p\""}, // isolates
+        // their neighbours are text: no-break space, paragraph separator, U+206A
+        {"\xC2\xA0\xE2\x80\xA9\xE2\x81\xAA", "\"\xC2\xA0\xE2\x80\xA9\xE2\x81\xAA\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quoteFound(c.raw), c.quoted);
+    }
+    // A message pieced together from text and a path that is no UTF-8: its line ends stay.
+    EXPECT_EQ(escapedText("line 1\nfile \xFF\xE2\x80\xAE\r", true),
+              "line 1\nfile \\xFF\\u202E\\x0D");
+    EXPECT_EQ(escapedText("a\nb"), "a\\x0Ab");
 }
 
 TEST(DataFileReadErrors, ErrorIsRepeatedOnceTheReaderHasFailed)

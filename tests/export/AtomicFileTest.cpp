@@ -127,9 +127,20 @@ TEST_F(AtomicFileTest, MissingFolderNamesTheFileAndTheReason)
     ASSERT_FALSE(written.ok());
     EXPECT_EQ(written.error().kind, ErrorKind::Io);
     EXPECT_EQ(written.error().message,
-              "Cannot save \"" + target.string() + "\": No such file or directory");
+              "Cannot save \"" + target.string() + "\": the folder \"" +
+                  (m_dir / "missing").string() + "\" does not exist");
     EXPECT_EQ(written.error().path, target.string());
     EXPECT_TRUE(entries().empty());
+
+    // a folder name that is not there is not "a folder", nor is a file on the way
+    EXPECT_EQ(writeFileAtomically(m_dir / "missing/", "x").error().message,
+              "Cannot save \"" + (m_dir / "missing/").string() +
+                  "\": a name that ends in \"/\" names a folder, not a file");
+    put(m_dir / "plain.txt", "kept");
+    EXPECT_EQ(writeFileAtomically(m_dir / "plain.txt/x.txt", "x").error().message,
+              "Cannot save \"" + (m_dir / "plain.txt/x.txt").string() + "\": \"" +
+                  (m_dir / "plain.txt").string() + "\" is not a folder");
+    EXPECT_EQ(contents(m_dir / "plain.txt"), "kept");
 }
 
 TEST_F(AtomicFileTest, FailedWriteLeavesTheEarlierFileIntact)

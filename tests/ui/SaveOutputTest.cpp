@@ -133,7 +133,8 @@ private slots:
         QCOMPARE(h->prompts.shown().size(), 1);
         QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
         QVERIFY(h->prompts.shown().front().text.contains(missing));
-        QVERIFY(h->prompts.shown().front().text.contains("No such file or directory"));
+        QVERIFY(h->prompts.shown().front().text.contains(
+            "the folder \"" + h->dir.filePath("missing-dir") + "\" does not exist"));
         QCOMPARE(QString::fromStdString(h->state.outputFileName), good);
         QCOMPARE(h->state.askSaveName, 0);
         QCOMPARE(fileBytes(good), before);
