@@ -67,6 +67,10 @@ std::string headOf(const std::string& text, std::size_t bytes)
 
 std::string fileChanged(const CsvTable& table)
 {
+    if (table.use == CsvUse::Geography) {
+        return "the geography file " + table.displayName +
+               " changed while it was being read; give it again once it is complete";
+    }
     return table.displayName + " changed while it was being imported; import it again";
 }
 
@@ -143,8 +147,12 @@ void skipByteOrderMark(ByteSource& in)
     }
 }
 
-constexpr std::string_view importReadsTwice =
-    "the import reads its file twice and needs a regular file";
+// Why the file must be a regular one.
+std::string_view readsTwice(CsvUse use)
+{
+    return use == CsvUse::Geography ? "the geography file is read twice and needs a regular file"
+                                    : "the import reads its file twice and needs a regular file";
+}
 
 // The rows of a table again, for a later pass: the file must be as its first pass found it.
 Result<ByteSource> reopen(const CsvTable& table)
@@ -153,7 +161,7 @@ Result<ByteSource> reopen(const CsvTable& table)
         return ByteSource(table.text);
     }
     const std::filesystem::path path(std::u8string(table.path.begin(), table.path.end()));
-    Result<InputFile> file = openInputFile(path, importReadsTwice);
+    Result<InputFile> file = openInputFile(path, readsTwice(table.use));
     if (!file) {
         return file.error();
     }
@@ -489,8 +497,10 @@ Error notText(const CsvTable& table, long line, std::size_t column)
                          line,
                          "column " + std::to_string(column + 1),
                          "holds control characters, so the file is not a CSV text file; save "
-                         "the table as CSV (comma- or semicolon-separated values) and import "
-                         "that");
+                         "the table as CSV (comma- or semicolon-separated values) and " +
+                             std::string(table.use == CsvUse::Geography
+                                             ? "use that as the geography file"
+                                             : "import that"));
 }
 
 // The first pass with one separator: the header, and what each column holds.
@@ -668,21 +678,23 @@ Status eachRow(const CsvTable& table,
 
 } // namespace
 
-Result<CsvTable> readCsvText(std::string text, std::string displayName)
+Result<CsvTable> readCsvText(std::string text, std::string displayName, CsvUse use)
 {
     if (std::string_view(text).starts_with(utf8ByteOrderMark)) {
         text.erase(0, utf8ByteOrderMark.size());
     }
     CsvTable names;
+    names.use = use;
     names.path = displayName;
     names.displayName = std::move(displayName);
     names.text = std::make_shared<const std::string>(std::move(text));
     return firstPass(names, [&names]() -> Result<ByteSource> { return ByteSource(names.text); });
 }
 
-Result<CsvTable> readCsv(const std::filesystem::path& path)
+Result<CsvTable> readCsv(const std::filesystem::path& path, CsvUse use)
 {
     CsvTable names;
+    names.use = use;
     names.path = pathText(path);
     names.displayName = pathText(path.filename());
     bool opened = false;
@@ -690,7 +702,7 @@ Result<CsvTable> readCsv(const std::filesystem::path& path)
         if (opened) {
             return reopen(names);
         }
-        Result<InputFile> file = openInputFile(path, importReadsTwice);
+        Result<InputFile> file = openInputFile(path, readsTwice(use));
         if (!file) {
             return file.error();
         }

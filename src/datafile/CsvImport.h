@@ -37,6 +37,10 @@ struct CsvColumn
     CellStatus badStatus = CellStatus::Number;
 };
 
+// What a CSV file is read for, as its messages say it: a table to import (census sizes
+// included), or the geography of a Mantel test.
+enum class CsvUse { Import, Geography };
+
 // What the first pass over a CSV file learns: the header and what every column holds. The
 // rows themselves are not kept; preview() and tvkText() read them again, one at a time.
 struct CsvTable
@@ -54,6 +58,7 @@ struct CsvTable
     std::vector<std::string> notes;
     std::shared_ptr<const std::string> text; // the bytes, when read from memory
     FileStamp stamp; // of the file in the first pass; a later pass refuses a file that differs
+    CsvUse use = CsvUse::Import;
 };
 
 // Reads a CSV file: comma- or semicolon-separated (the separator found in the header row),
@@ -65,11 +70,12 @@ struct CsvTable
 // empty, are skipped. A header row is required; a row whose field count differs from
 // the header's is an error naming its line, and so is a field longer than a data file's
 // longest name. The file is read as it streams by, in memory that does not grow with its
-// rows, and must be a regular file: the import reads it twice, and a pipe gives its bytes
-// only once.
-Result<CsvTable> readCsv(const std::filesystem::path& path);
+// rows, and must be a regular file: it is read twice, and a pipe gives its bytes only once.
+// Messages about the file as a whole say what it was read for.
+Result<CsvTable> readCsv(const std::filesystem::path& path, CsvUse use = CsvUse::Import);
 // The same for bytes held in memory; displayName stands for the file in messages.
-Result<CsvTable> readCsvText(std::string text, std::string displayName);
+Result<CsvTable>
+readCsvText(std::string text, std::string displayName, CsvUse use = CsvUse::Import);
 
 // A cell read as a number with '.' as decimal point, an optional sign and exponent; no
 // blanks, no thousands separators, no "inf" or "nan". In a semicolon-separated file a cell

@@ -280,12 +280,12 @@ double greatCircleKm(double latitude1, double longitude1, double latitude2, doub
 
 Result<Geography> readGeography(const std::filesystem::path& path)
 {
-    return geographyOf(readCsv(path));
+    return geographyOf(readCsv(path, CsvUse::Geography));
 }
 
 Result<Geography> readGeographyText(std::string text, std::string displayName)
 {
-    return geographyOf(readCsvText(std::move(text), std::move(displayName)));
+    return geographyOf(readCsvText(std::move(text), std::move(displayName), CsvUse::Geography));
 }
 
 Result<Matrix> distancesFor(const Geography& geography,

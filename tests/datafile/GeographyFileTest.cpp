@@ -2,8 +2,11 @@
 // and column, and the matching of its names to the run's populations.
 #include "datafile/GeographyFile.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tavrik {
@@ -82,6 +85,10 @@ TEST(GeographyFile, EveryErrorNamesItsLineAndColumn)
          "geo.csv, line 2, column 1: the population \"B\" of row 1 is not the \"A\" of column 2"},
         {",A,A\nA,0,1\nA,1,0\n",
          "geo.csv, line 3, column 1: population \"A\" was already given on line 2"},
+        {"pop,lat,lon\nA\x01,1,2\n",
+         "geo.csv, line 2, column 1: holds control characters, so the file is not a CSV text "
+         "file; save the table as CSV (comma- or semicolon-separated values) and use that as the "
+         "geography file"},
     };
     for (const Case& c : cases) {
         Result<Geography> geo = readGeographyText(c.text, "geo.csv");
@@ -90,6 +97,23 @@ TEST(GeographyFile, EveryErrorNamesItsLineAndColumn)
             << c.text << "\n  gave: " << geo.error().message;
         EXPECT_EQ(geo.error().kind, ErrorKind::DataFile);
     }
+}
+
+TEST(GeographyFile, APipeIsRefusedAsAGeographyFileNotAsAnImport)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tavrik-geography-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path fifo = dir / "geo.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Result<Geography> geo = readGeography(fifo);
+    std::filesystem::remove_all(dir);
+    ASSERT_FALSE(geo.ok());
+    EXPECT_EQ(geo.error().message,
+              "cannot open " + fifo.string() +
+                  ": it is a pipe or FIFO, not a regular file; the geography file is read twice "
+                  "and needs a regular file");
 }
 
 TEST(GeographyFile, MissingPopulationsAreListedAndExtraOnesNoted)
