@@ -72,7 +72,8 @@ void writePlot(ReportWriter& out, const Matrix& ev, const std::vector<std::strin
 {
     const std::size_t g = ev.rows();
 
-    // x before y, all maxima before all minima: the scan order of the original layout
+    // One scale for both axes: the largest and the smallest of all x and y values, scanned x
+    // before y in population order, with the sentinels -99999 and 99999 as the starting points.
     double plotMax = -99999.0;
     double plotMin = 99999.0;
     for (std::size_t i = 0; i < g; ++i) {
