@@ -122,8 +122,25 @@ private slots:
         h->prompts.clearShown();
         QVERIFY(!mantel->result().has_value());
 
-        mantel->txtGeography->setText(
-            h->writeFile("all.csv", "pop,lat,lon\nNorth,58,-4\nHills,57,-4\nCoast,57.2,-2\n"));
+        // 13 populations: more orders than any count of permutations, so the test draws them
+        // and runs long enough to be cancelled (three would be tried in all 6 orders at once)
+        QByteArray many = "Thirteen\n13, 1\n";
+        QByteArray places = "pop,lat,lon\n";
+        QByteArray records;
+        for (int i = 1; i <= 13; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            many += "P" + n + ", " + n + ", 100\n";
+            places += "P" + n + "," + QByteArray::number(50 + i * 0.7) + "," +
+                      QByteArray::number(-4 + (i % 5) * 1.3) + "\n";
+            for (int r = 0; r < 3; ++r) {
+                records +=
+                    n + ", " + QByteArray::number(10 + i * 0.7 + r * 0.3 + (i * r) % 4) + "\n";
+            }
+        }
+        many += "Length\n" + records;
+        QVERIFY(h->openAndRun(many, false, false));
+        QVERIFY(h->trigger("mnuMantel"));
+        mantel->txtGeography->setText(h->writeFile("all.csv", places));
         mantel->spnPermutations->setValue(mantel->spnPermutations->maximum());
         QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
         QVERIFY(mantel->isRunning());
