@@ -27,10 +27,10 @@ int main(int argc, char** argv)
     }
     tavrik::RunInput input;
     input.dataSet = *ds;
-    input.selection.popSelected.assign(static_cast<std::size_t>(ds->popCount), 1);
-    input.selection.varSelected.assign(static_cast<std::size_t>(ds->varCount), 1);
-    input.selection.selPopCount = ds->popCount;
-    input.selection.selVarCount = ds->varCount;
+    input.selection.popSelected.assign(static_cast<std::size_t>(ds->popCount), true);
+    input.selection.varSelected.assign(static_cast<std::size_t>(ds->varCount), true);
+    input.selection.selPopCount() = ds->popCount;
+    input.selection.selVarCount() = ds->varCount;
 
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::time_point a, Clock::time_point b) {

@@ -21,8 +21,8 @@ std::string outcome(const tavrik::DataSet& dataSet,
 {
     tavrik::RunInput input;
     input.dataSet = dataSet;
-    input.selection.popSelected.assign(static_cast<std::size_t>(dataSet.popCount), 1);
-    input.selection.varSelected.assign(static_cast<std::size_t>(dataSet.varCount), 1);
+    input.selection.popSelected.assign(static_cast<std::size_t>(dataSet.popCount), true);
+    input.selection.varSelected.assign(static_cast<std::size_t>(dataSet.varCount), true);
     input.threads = threads;
     input.readBlockBytes = blockBytes;
     input.memoryBudget = budget;

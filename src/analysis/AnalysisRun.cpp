@@ -29,19 +29,14 @@ namespace tavrik {
 
 namespace {
 
-Error usage(std::string message)
-{
-    return Error{ErrorKind::Usage, std::move(message), {}, 0, {}};
-}
-
 Error notFinite(const std::string& what, const std::string& field)
 {
-    return Error{ErrorKind::Analysis,
-                 "The analysis met a value that is not a finite number in " + what +
-                     "; the data values may be too large or too close together to analyse.",
-                 {},
-                 0,
-                 field};
+    return Error::analysis(
+        "The analysis met a value that is not a finite number in " + what +
+            "; the data values may be too large or too close together to analyse.",
+        {},
+        0,
+        field);
 }
 
 bool allFinite(const Matrix& m)
@@ -105,14 +100,14 @@ Compacted compact(const DataFileHeader& header, const Selection& sel)
 {
     Compacted c;
     for (std::size_t i = 0; i < header.populations.size(); ++i) {
-        if (sel.popSelected[i] != 0) {
+        if (sel.popSelected[i]) {
             c.setup.popNames.push_back(header.populations[i].name);
             c.setup.popCodes.push_back(header.populations[i].code);
             c.popSizes.push_back(header.populations[i].size);
         }
     }
     for (std::size_t k = 0; k < header.varNames.size(); ++k) {
-        if (sel.varSelected[k] != 0) {
+        if (sel.varSelected[k]) {
             c.setup.varNames.push_back(header.varNames[k]);
             c.setup.varPositions.push_back(k);
         }
@@ -124,7 +119,7 @@ Compacted compact(const DataFileHeader& header, const Selection& sel)
 
 Error dataFileChanged(const std::string& dataPath)
 {
-    return Error{ErrorKind::DataFile, dataFileChangedMessage, dataPath, 0, {}};
+    return Error::dataFile(dataFileChangedMessage, dataPath);
 }
 
 // The weights divide by the chosen populations' total census size, summed as the weights sum it.
@@ -137,14 +132,14 @@ Status checkCensusTotal(const std::vector<float>& popSizes)
     if (total != 0.0) {
         return Done{};
     }
-    return Error{ErrorKind::Analysis,
-                 "The chosen populations have a total census size of 0, so they cannot be "
-                 "weighted (a population's weight is its census size divided by that total). "
-                 "Give them census sizes above 0 in the data file, or choose populations whose "
-                 "sizes do not sum to 0.",
-                 {},
-                 0,
-                 "census size"};
+    return Error::analysis(
+        "The chosen populations have a total census size of 0, so they cannot be "
+        "weighted (a population's weight is its census size divided by that total). "
+        "Give them census sizes above 0 in the data file, or choose populations whose "
+        "sizes do not sum to 0.",
+        {},
+        0,
+        "census size");
 }
 
 // 1 when every population of the file has the size of the first (compared as floats).
@@ -181,32 +176,26 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
     const DataSet& ds = input.dataSet;
     const Selection& sel = input.selection;
     const AnalysisSettings& settings = input.settings;
-    const bool bias = settings.biasCorrection != 0;
+    const bool bias = settings.biasCorrection;
 
     if (sel.popSelected.size() != static_cast<std::size_t>(ds.popCount) ||
         sel.varSelected.size() != static_cast<std::size_t>(ds.varCount)) {
-        return usage("The choice of populations and variables does not match the open data "
-                     "file; choose them again.");
+        return Error::usage("The choice of populations and variables does not match the open data "
+                            "file; choose them again.");
     }
-    long g = 0;
-    long t = 0;
-    for (const auto f : sel.popSelected) {
-        g += f != 0 ? 1 : 0;
-    }
-    for (const auto f : sel.varSelected) {
-        t += f != 0 ? 1 : 0;
-    }
+    const long g = sel.selPopCount();
+    const long t = sel.selVarCount();
     if (g < 2) {
-        return usage("An analysis needs at least two populations; " + std::to_string(g) +
-                     " chosen.");
+        return Error::usage("An analysis needs at least two populations; " + std::to_string(g) +
+                            " chosen.");
     }
     if (t < 1) {
-        return usage("An analysis needs at least one variable; none chosen.");
+        return Error::usage("An analysis needs at least one variable; none chosen.");
     }
     if (auto st =
             checkRunMemory(static_cast<std::size_t>(g),
                            static_cast<std::size_t>(t),
-                           settings.scaledAnalysis != 0 && ds.equalSizes == 0,
+                           settings.scaledAnalysis && !ds.equalSizes,
                            input.memoryBytes != 0 ? input.memoryBytes : physicalMemoryBytes());
         !st) {
         return st.error();
@@ -372,7 +361,7 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
     writeVtSection(
         report, chosen.setup.popNames, rel.r, pr.observedVariance, vt, pr.meanWithinVariance);
 
-    if (settings.scaledAnalysis == 0) {
+    if (!settings.scaledAnalysis) {
         matrixCount = 1;
     }
     ScaledMatrices scaled;
@@ -400,11 +389,7 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
             return cancelledRun();
         }
         if (!eig.converged) {
-            return Error{ErrorKind::Analysis,
-                         "The principal coordinates analysis did not converge.",
-                         {},
-                         0,
-                         {}};
+            return Error::analysis("The principal coordinates analysis did not converge.");
         }
         writePrincipalCoordsSection(report,
                                     pass,
@@ -438,7 +423,7 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
     out.basis.popSizes = chosen.popSizes;
     out.basis.heritability = settings.heritability;
     out.basis.biasCorrection = bias;
-    out.basis.scaledAnalysis = settings.scaledAnalysis != 0;
+    out.basis.scaledAnalysis = settings.scaledAnalysis;
     out.basis.dataTitle = header.title;
     out.basis.dataStamp = stamp;
     out.basis.fst = rel.fst;
@@ -486,7 +471,7 @@ void applyRunOutput(ProgramState& state, RunOutput&& output)
     state.outputFitsScreen = output.outputFitsScreen;
     state.settings.showMatrices = output.showMatrices;
     state.matrixFile = std::move(output.matrixFile);
-    state.askSaveName = 1;
+    state.askSaveName = true;
 }
 
 } // namespace tavrik

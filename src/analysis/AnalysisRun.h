@@ -72,8 +72,8 @@ struct RunOutput
     std::string screenText;  // what replaces the text box
     AnalysisResults results; // scaled matrices only meaningful when matrixCount == 2
     std::int16_t matrixCount = 1;
-    std::int16_t outputFitsScreen = 0;
-    std::int16_t showMatrices = 0;   // possibly cleared by the size rule
+    bool outputFitsScreen = false;
+    bool showMatrices = false;       // possibly cleared by the size rule
     bool warnOutputTooLarge = false; // show the "Warning!" box
     RunBasis basis;
 };

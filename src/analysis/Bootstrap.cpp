@@ -204,7 +204,7 @@ namespace {
 
 Error changedFile(const std::string& dataPath)
 {
-    return Error{ErrorKind::DataFile, dataFileChangedMessage, dataPath, 0, {}};
+    return Error::dataFile(dataFileChangedMessage, dataPath);
 }
 
 constexpr const char* singularMessage = "Matrix could not be inverted";
@@ -400,14 +400,13 @@ Status checkBootstrapMemory(const RecordTable& records,
     if (available == 0 || need <= available / 2) {
         return Done{};
     }
-    return Error{ErrorKind::Analysis,
-                 "The bootstrap needs about " + memoryText(need) + " for " +
-                     std::to_string(replicates) + " replicates of " + std::to_string(statistics) +
-                     " statistics, more than half of the " + memoryText(available) +
-                     " of memory this program may use; ask for fewer replicates.",
-                 {},
-                 0,
-                 "bootstrap"};
+    return Error::analysis(
+        "The bootstrap needs about " + memoryText(need) + " for " + std::to_string(replicates) +
+            " replicates of " + std::to_string(statistics) + " statistics, more than half of the " +
+            memoryText(available) + " of memory this program may use; ask for fewer replicates.",
+        {},
+        0,
+        "bootstrap");
 }
 
 } // namespace
@@ -428,14 +427,14 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
         const std::string budgetText = budgetBytes >= mib && budgetBytes % mib == 0
                                            ? std::to_string(budgetBytes / mib) + " MiB"
                                            : std::to_string(budgetBytes) + " bytes";
-        return Error{ErrorKind::Analysis,
-                     "The bootstrap holds the chosen records in memory: " +
-                         std::to_string(records) + " records of " + std::to_string(t) +
-                         " variables need " + neededText + ", more than the " + budgetText +
-                         " it may use. Choose fewer variables or populations.",
-                     {},
-                     0,
-                     "bootstrap"};
+        return Error::analysis(
+            "The bootstrap holds the chosen records in memory: " + std::to_string(records) +
+                " records of " + std::to_string(t) + " variables need " + neededText +
+                ", more than the " + budgetText +
+                " it may use. Choose fewer variables or populations.",
+            {},
+            0,
+            "bootstrap");
     }
     const std::string& path = dataSet.dataPath;
     auto reader = DataFileReader::open(path);

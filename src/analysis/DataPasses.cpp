@@ -141,13 +141,9 @@ Status PassAccumulator::finishPass1()
     }
     m_res.totalSampleSize = n;
     if (n <= 1.0) {
-        return Error{ErrorKind::Analysis,
-                     "The data file holds " + std::to_string(static_cast<long>(n)) +
-                         " record(s) of the chosen populations; an analysis needs at least "
-                         "two records of each chosen population.",
-                     {},
-                     0,
-                     {}};
+        return Error::analysis("The data file holds " + std::to_string(static_cast<long>(n)) +
+                               " record(s) of the chosen populations; an analysis needs at least "
+                               "two records of each chosen population.");
     }
     for (std::size_t i = 0; i < g; ++i) {
         const double ni = m_res.sampleSizes[i];
@@ -155,41 +151,40 @@ Status PassAccumulator::finishPass1()
         if (ni == 0.0 && owner != static_cast<int>(i)) {
             // a later chosen population with the same code took every record of that code
             const std::string& later = m_setup.popNames[static_cast<std::size_t>(owner)];
-            return Error{ErrorKind::Analysis,
-                         "Population " + quoteFound(m_setup.popNames[i]) +
-                             " has no records of its own: it shares code " +
-                             std::to_string(m_setup.popCodes[i]) + " with population " +
-                             quoteFound(later) +
-                             ", which comes later in the data file and receives every record "
-                             "of that code. Give the two populations different codes in the data "
-                             "file, or choose only one of them.",
-                         {},
-                         0,
-                         "population " + m_setup.popNames[i]};
+            return Error::analysis(
+                "Population " + quoteFound(m_setup.popNames[i]) +
+                    " has no records of its own: it shares code " +
+                    std::to_string(m_setup.popCodes[i]) + " with population " + quoteFound(later) +
+                    ", which comes later in the data file and receives every record "
+                    "of that code. Give the two populations different codes in the data "
+                    "file, or choose only one of them.",
+                {},
+                0,
+                "population " + m_setup.popNames[i]);
         }
         if (ni < 2.0 && m_res.leftOut[i] > 0.0) {
             const auto missing = static_cast<long>(m_res.leftOut[i]);
-            return Error{ErrorKind::Analysis,
-                         "Population " + quoteFound(m_setup.popNames[i]) + " has " +
-                             (ni == 0.0 ? "no complete record" : "only one complete record") +
-                             ": " + std::to_string(missing) +
-                             (missing == 1 ? " of its records misses" : " of its records miss") +
-                             " a value of a chosen variable. Every chosen population needs at "
-                             "least two records with all chosen variables; choose fewer "
-                             "variables or leave the population out.",
-                         {},
-                         0,
-                         "population " + m_setup.popNames[i]};
+            return Error::analysis(
+                "Population " + quoteFound(m_setup.popNames[i]) + " has " +
+                    (ni == 0.0 ? "no complete record" : "only one complete record") + ": " +
+                    std::to_string(missing) +
+                    (missing == 1 ? " of its records misses" : " of its records miss") +
+                    " a value of a chosen variable. Every chosen population needs at "
+                    "least two records with all chosen variables; choose fewer "
+                    "variables or leave the population out.",
+                {},
+                0,
+                "population " + m_setup.popNames[i]);
         }
         if (ni < 2.0) {
             const std::string what = ni == 0.0 ? "has no records" : "has only one record";
-            return Error{ErrorKind::Analysis,
-                         "Population " + quoteFound(m_setup.popNames[i]) + " " + what +
-                             " in the data file; every chosen population needs at least two "
-                             "records (its within-population variance divides by n - 1).",
-                         {},
-                         0,
-                         "population " + m_setup.popNames[i]};
+            return Error::analysis(
+                "Population " + quoteFound(m_setup.popNames[i]) + " " + what +
+                    " in the data file; every chosen population needs at least two "
+                    "records (its within-population variance divides by n - 1).",
+                {},
+                0,
+                "population " + m_setup.popNames[i]);
         }
     }
 
@@ -202,22 +197,21 @@ Status PassAccumulator::finishPass1()
         const double tv = (m_dsum2[k] - m_dsum1[k] * m_dsum1[k] / n) / (n - 1.0);
         const std::string& name = m_setup.varNames[k];
         if (!std::isfinite(tv)) {
-            return Error{ErrorKind::Analysis,
-                         "Variable " + quoteFound(name) +
-                             ": its values are too large to analyse (the sum of their "
-                             "squared deviations is not a finite number).",
-                         {},
-                         0,
-                         "variable " + name};
+            return Error::analysis("Variable " + quoteFound(name) +
+                                       ": its values are too large to analyse (the sum of their "
+                                       "squared deviations is not a finite number).",
+                                   {},
+                                   0,
+                                   "variable " + name);
         }
         if (m_min[k] == m_max[k] || !(tv > 0.0)) {
-            return Error{ErrorKind::Analysis,
-                         "Variable " + quoteFound(name) +
-                             " has no variance over the records of the chosen populations; "
-                             "leave it out of the analysis.",
-                         {},
-                         0,
-                         "variable " + name};
+            return Error::analysis(
+                "Variable " + quoteFound(name) +
+                    " has no variance over the records of the chosen populations; "
+                    "leave it out of the analysis.",
+                {},
+                0,
+                "variable " + name);
         }
         m_res.totalVariances[k] = tv;
         m_sd[k] = std::sqrt(tv);
@@ -406,12 +400,12 @@ namespace {
 
 Status notFinite(const std::string& what, const std::string& field)
 {
-    return Error{ErrorKind::Analysis,
-                 "The analysis met a value that is not a finite number in " + what +
-                     "; the data values may be too large or too close together to analyse.",
-                 {},
-                 0,
-                 field};
+    return Error::analysis(
+        "The analysis met a value that is not a finite number in " + what +
+            "; the data values may be too large or too close together to analyse.",
+        {},
+        0,
+        field);
 }
 
 } // namespace
@@ -477,16 +471,15 @@ readRunHeader(DataFileReader& reader, const std::string& dataPath, int popCount,
         return header.error();
     }
     if (header->popCount != popCount || header->varCount != varCount) {
-        return Error{ErrorKind::DataFile,
-                     "The data file " + dataPath +
-                         " has changed since it was opened: it now declares " +
-                         std::to_string(header->popCount) + " populations and " +
-                         std::to_string(header->varCount) + " variables, where it declared " +
-                         std::to_string(popCount) + " and " + std::to_string(varCount) +
-                         ". Open it again and choose the populations and variables anew.",
-                     dataPath,
-                     0,
-                     "header counts"};
+        return Error::dataFile(
+            "The data file " + dataPath + " has changed since it was opened: it now declares " +
+                std::to_string(header->popCount) + " populations and " +
+                std::to_string(header->varCount) + " variables, where it declared " +
+                std::to_string(popCount) + " and " + std::to_string(varCount) +
+                ". Open it again and choose the populations and variables anew.",
+            dataPath,
+            0,
+            "header counts");
     }
     return header;
 }
@@ -718,13 +711,12 @@ Status streamRecords(Source& source,
             const int bad = acc.addPass1(code, values);
             if (bad >= 0) {
                 const std::string& name = acc.setup().varNames[static_cast<std::size_t>(bad)];
-                return Error{ErrorKind::DataFile,
-                             dataPath + ", record " + std::to_string(count) +
-                                 ": the value of variable " + quoteFound(name) +
-                                 " is not a finite number",
-                             dataPath,
-                             0,
-                             "variable " + name};
+                return Error::dataFile(dataPath + ", record " + std::to_string(count) +
+                                           ": the value of variable " + quoteFound(name) +
+                                           " is not a finite number",
+                                       dataPath,
+                                       0,
+                                       "variable " + name);
             }
         } else {
             acc.addPass2(code, values);

@@ -16,11 +16,6 @@ namespace tavrik {
 
 namespace {
 
-Error analysisError(std::string message)
-{
-    return Error{ErrorKind::Analysis, std::move(message), {}, 0, {}};
-}
-
 bool allFinite(const std::vector<double>& values)
 {
     for (const double v : values) {
@@ -107,8 +102,8 @@ Result<Relationship> relationshipAt(const PassResults& passes,
         return inverse.error();
     }
     if (!allFinite(inverse->data())) {
-        return analysisError("The inverse of the pooled covariance matrix holds a value that is "
-                             "not a finite number.");
+        return Error::analysis("The inverse of the pooled covariance matrix holds a value that is "
+                               "not a finite number.");
     }
     Relationship rel = computeRelationship(
         passes.popMeans, passes.sampleSizes, popWeights, *inverse, biasCorrection);
@@ -116,7 +111,7 @@ Result<Relationship> relationshipAt(const PassResults& passes,
     if (!std::isfinite(rel.fst) || !std::isfinite(rel.fstUnbiased) || !std::isfinite(rel.fstSe) ||
         !allFinite(rel.r.data()) || !allFinite(rel.dSquare.data()) || !allFinite(rel.seDiagonal) ||
         !allFinite(rel.seDSquare.data())) {
-        return analysisError("The R matrix or Fst holds a value that is not a finite number.");
+        return Error::analysis("The R matrix or Fst holds a value that is not a finite number.");
     }
     return rel;
 }
@@ -128,18 +123,18 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
     const std::size_t second =
         first == std::string_view::npos ? first : rangeText.find(':', first + 1);
     if (second == std::string_view::npos) {
-        return Error{ErrorKind::Usage, form + "expected FROM:TO:STEP, e.g. 0.2:1:0.05", {}, 0, {}};
+        return Error::usage(form + "expected FROM:TO:STEP, e.g. 0.2:1:0.05");
     }
     Decimal from;
     Decimal to;
     Decimal step;
     const auto notDecimal = [&form](const char* part) {
-        return Error{ErrorKind::Usage,
-                     form + "FROM, TO and STEP must be plain decimal numbers such as 0.05, with "
-                            "at most 9 decimals",
-                     {},
-                     0,
-                     part};
+        return Error::usage(
+            form + "FROM, TO and STEP must be plain decimal numbers such as 0.05, with "
+                   "at most 9 decimals",
+            {},
+            0,
+            part);
     };
     if (!readDecimal(rangeText.substr(0, first), from)) {
         return notDecimal("FROM");
@@ -164,17 +159,15 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
     if (f == 0 || f > l || l > one || s == 0) {
         // the field names the first part found wrong
         const char* part = f == 0 ? "FROM" : l > one || f > l ? "TO" : "STEP";
-        return Error{
-            ErrorKind::Usage, form + "expected 0 < FROM <= TO <= 1 and STEP > 0", {}, 0, part};
+        return Error::usage(form + "expected 0 < FROM <= TO <= 1 and STEP > 0", {}, 0, part);
     }
     const std::uint64_t count = (l - f) / s + 1;
     if (count > maxSweepPoints) {
-        return Error{ErrorKind::Usage,
-                     form + "gives " + std::to_string(count) + " heritabilities; at most " +
-                         std::to_string(maxSweepPoints) + " are allowed",
-                     {},
-                     0,
-                     "STEP"};
+        return Error::usage(form + "gives " + std::to_string(count) + " heritabilities; at most " +
+                                std::to_string(maxSweepPoints) + " are allowed",
+                            {},
+                            0,
+                            "STEP");
     }
     std::vector<SweepPoint> points;
     points.reserve(static_cast<std::size_t>(count));
@@ -184,11 +177,11 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
         std::from_chars(p.text.data(), p.text.data() + p.text.size(), value);
         p.heritability = static_cast<float>(value);
         if (!heritabilityAccepted(p.heritability)) {
-            return Error{ErrorKind::Usage,
-                         form + "heritability " + p.text + " is below the smallest one accepted",
-                         {},
-                         0,
-                         "FROM"};
+            return Error::usage(form + "heritability " + p.text +
+                                    " is below the smallest one accepted",
+                                {},
+                                0,
+                                "FROM");
         }
         points.push_back(std::move(p));
     }

@@ -21,7 +21,7 @@ Result<Matrix> invertMatrix(Matrix a)
         std::size_t r = j;
         while (!(std::fabs(a(r, j)) >= pivotTolerance)) {
             if (r + 1 == t) {
-                return Error{ErrorKind::Analysis, "Matrix could not be inverted", {}, 0, {}};
+                return Error::analysis("Matrix could not be inverted");
             }
             ++r;
         }

@@ -21,7 +21,7 @@ constexpr std::size_t permutationBatch = 256;
 
 Error mantelError(std::string message)
 {
-    return Error{ErrorKind::Analysis, std::move(message), {}, 0, "Mantel test"};
+    return Error::analysis(std::move(message), {}, 0, "Mantel test");
 }
 
 // The upper triangle of m with its rows and columns taken in the order perm.

@@ -88,19 +88,19 @@ std::string writeMatrixListing(const std::vector<std::string>& names,
 
 ScreenOutcome decideScreen(const std::string& report,
                            const std::string& listing,
-                           std::int16_t showMatrices,
+                           bool showMatrices,
                            std::size_t limitBytes)
 {
     ScreenOutcome s;
-    s.outputFitsScreen = report.size() + listing.size() < limitBytes ? 1 : 0;
+    s.outputFitsScreen = report.size() + listing.size() < limitBytes;
     s.showMatrices = showMatrices;
     s.screenText = report;
-    if (s.outputFitsScreen == 1 && showMatrices == 1) {
+    if (s.outputFitsScreen && showMatrices) {
         s.screenText += listing;
     }
-    if (s.outputFitsScreen == 0 && showMatrices == 1) {
+    if (!s.outputFitsScreen && showMatrices) {
         s.warnOutputTooLarge = true;
-        s.showMatrices = 0;
+        s.showMatrices = false;
     }
     return s;
 }

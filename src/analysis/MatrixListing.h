@@ -20,8 +20,8 @@ std::string writeMatrixListing(const std::vector<std::string>& populationNames,
 struct ScreenOutcome
 {
     std::string screenText;
-    std::int16_t outputFitsScreen = 0;
-    std::int16_t showMatrices = 0;
+    bool outputFitsScreen = false;
+    bool showMatrices = false;
     bool warnOutputTooLarge = false;
 };
 
@@ -30,7 +30,7 @@ struct ScreenOutcome
 // clears the request.
 ScreenOutcome decideScreen(const std::string& report,
                            const std::string& listing,
-                           std::int16_t showMatrices,
+                           bool showMatrices,
                            std::size_t limitBytes);
 
 } // namespace tavrik

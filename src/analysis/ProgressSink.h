@@ -31,7 +31,7 @@ public:
 // The error a run returns when its sink reports that the user has cancelled.
 inline Error cancelledRun()
 {
-    return Error{ErrorKind::Cancelled, "The analysis was cancelled.", {}, 0, {}};
+    return Error::cancelled("The analysis was cancelled.");
 }
 
 class NullProgress final : public ProgressSink

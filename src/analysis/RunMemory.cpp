@@ -109,15 +109,15 @@ Status checkRunMemory(std::size_t g, std::size_t t, bool scaled, std::uint64_t a
     if (availableBytes == 0 || need <= availableBytes) {
         return Done{};
     }
-    return Error{ErrorKind::Analysis,
-                 std::to_string(g) + " populations and " + std::to_string(t) +
-                     (t == 1 ? " variable need " : " variables need ") + memoryText(need) +
-                     " for the matrices of the analysis and their listing, more than the " +
-                     memoryText(availableBytes) +
-                     " of memory of this computer; choose fewer populations or variables.",
-                 {},
-                 0,
-                 "populations"};
+    return Error::analysis(
+        std::to_string(g) + " populations and " + std::to_string(t) +
+            (t == 1 ? " variable need " : " variables need ") + memoryText(need) +
+            " for the matrices of the analysis and their listing, more than the " +
+            memoryText(availableBytes) +
+            " of memory of this computer; choose fewer populations or variables.",
+        {},
+        0,
+        "populations");
 }
 
 } // namespace tavrik

@@ -19,12 +19,8 @@ std::string sentence(std::string text)
 
 Error memoryShortage(const std::string& what)
 {
-    return Error{ErrorKind::Analysis,
-                 "The computer has not enough memory for " + what +
-                     "; close other programs, or ask for less.",
-                 {},
-                 0,
-                 {}};
+    return Error::analysis("The computer has not enough memory for " + what +
+                           "; close other programs, or ask for less.");
 }
 
 Error errorFromException(std::exception_ptr thrown, const std::string& what)
@@ -34,9 +30,9 @@ Error errorFromException(std::exception_ptr thrown, const std::string& what)
     } catch (const std::bad_alloc&) {
         return memoryShortage(what);
     } catch (const std::exception& e) {
-        return Error{ErrorKind::Analysis, sentence(what) + " failed: " + e.what(), {}, 0, {}};
+        return Error::analysis(sentence(what) + " failed: " + e.what());
     } catch (...) {
-        return Error{ErrorKind::Analysis, sentence(what) + " failed", {}, 0, {}};
+        return Error::analysis(sentence(what) + " failed");
     }
 }
 

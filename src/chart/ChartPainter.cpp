@@ -527,8 +527,7 @@ Result<std::string> encodedChart(const std::string& path, const QString& nothing
 {
     const QString file = qt(path);
     const auto refused = [&file](const QString& reason) {
-        return Error{
-            ErrorKind::Io, saveError(file, reason).toStdString(), file.toStdString(), 0, {}};
+        return Error::io(saveError(file, reason).toStdString(), file.toStdString());
     };
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
         return refused(QStringLiteral("charts need a graphical application object"));

@@ -52,13 +52,10 @@ Result<std::vector<std::size_t>> variableColumns(const CsvTable& table,
             }
         }
         if (columns.empty()) {
-            return Error{ErrorKind::Usage,
-                         table.displayName +
-                             ": no column but the population column holds numbers only; "
-                             "choose the variables with --variable NAME",
-                         table.path,
-                         0,
-                         {}};
+            return Error::usage(table.displayName +
+                                    ": no column but the population column holds numbers only; "
+                                    "choose the variables with --variable NAME",
+                                table.path);
         }
         return columns;
     }
@@ -68,12 +65,10 @@ Result<std::vector<std::size_t>> variableColumns(const CsvTable& table,
             return column.error();
         }
         if (*column == populationColumn) {
-            return Error{ErrorKind::Usage,
-                         table.displayName + ": column " + std::to_string(*column + 1) + " (" +
-                             name + ") holds the populations and cannot also be a variable",
-                         table.path,
-                         0,
-                         {}};
+            return Error::usage(table.displayName + ": column " + std::to_string(*column + 1) +
+                                    " (" + name +
+                                    ") holds the populations and cannot also be a variable",
+                                table.path);
         }
         // As in a run, a name given twice counts once; the first place counts.
         if (std::find(columns.begin(), columns.end(), *column) == columns.end()) {
@@ -99,11 +94,8 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
         if (namesSameFile(outputPath, csvPath) ||
             (options.censusSizesPath && namesSameFile(outputPath, *options.censusSizesPath))) {
             return fail(err,
-                        Error{ErrorKind::Usage,
-                              "--output " + outputPath + " would replace an input file",
-                              outputPath,
-                              0,
-                              {}});
+                        Error::usage("--output " + outputPath + " would replace an input file",
+                                     outputPath));
         }
         // A target that cannot be written is refused before the table is read.
         if (Result<OutputTarget> target = checkOutputTarget(outputPath); !target) {
@@ -148,13 +140,11 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
     }
     if (preview->leftOutCount > 0 && !options.leaveOutBadRows) {
         return fail(err,
-                    Error{ErrorKind::DataFile,
-                          table->displayName + ": " + leftOutSummary(*preview) +
-                              "\nfirst: " + preview->leftOut.front().reason +
-                              "\ngive --leave-out-bad-rows to import the other rows",
-                          table->path,
-                          preview->leftOut.front().line,
-                          {}});
+                    Error::dataFile(table->displayName + ": " + leftOutSummary(*preview) +
+                                        "\nfirst: " + preview->leftOut.front().reason +
+                                        "\ngive --leave-out-bad-rows to import the other rows",
+                                    table->path,
+                                    preview->leftOut.front().line));
     }
     plan.leaveOutRows = options.leaveOutBadRows;
 
@@ -163,15 +153,13 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
         Status written = writeTvk(*table, plan, [&out](std::string_view piece) -> Status {
             out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
             if (!out) {
-                return Error{
-                    ErrorKind::Io, "cannot write the data file to standard output", {}, 0, {}};
+                return Error::io("cannot write the data file to standard output");
             }
             return Done{};
         });
         out.flush();
         if (written && !out) {
-            written =
-                Error{ErrorKind::Io, "cannot write the data file to standard output", {}, 0, {}};
+            written = Error::io("cannot write the data file to standard output");
         }
         if (!written) {
             return fail(err, written.error());

@@ -52,11 +52,6 @@ std::string inQuotes(std::string_view text)
     return "\"" + escapedText(text) + "\"";
 }
 
-Error usageError(std::string message)
-{
-    return Error{ErrorKind::Usage, std::move(message), {}, 0, {}};
-}
-
 // A whole number from min to max, written in digits only.
 template <typename Number>
 std::optional<Number> wholeNumber(std::string_view text, Number min, Number max)
@@ -174,15 +169,15 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                 o.settings.heritability = *h;
             });
     t.flag("no-bias-correction", "do not correct r(ii) and the distances for sampling bias", [&o] {
-        o.settings.biasCorrection = 0;
+        o.settings.biasCorrection = false;
     });
     t.flag("scaled",
            "also analyse the R matrix scaled by the population weights (only when the census "
            "sizes differ)",
-           [&o] { o.settings.scaledAnalysis = 1; });
+           [&o] { o.settings.scaledAnalysis = true; });
     t.flag("show-matrices",
            "append the matrix listing to the report when both fit in 24000 bytes",
-           [&o] { o.settings.showMatrices = 1; });
+           [&o] { o.settings.showMatrices = true; });
     t.value("population",
             "NAME",
             "use the population of this exact name; repeat for more (default: all)",
@@ -488,54 +483,54 @@ Status checkCombination(const BatchOptions& options,
 {
     if (options.importCsv) {
         if (!firstRunOnly.empty()) {
-            return usageError("option " + firstRunOnly +
-                              " belongs to an analysis run and cannot be used with --import-csv");
+            return Error::usage("option " + firstRunOnly +
+                                " belongs to an analysis run and cannot be used with --import-csv");
         }
         if (!operands.empty()) {
-            return usageError("--import-csv takes no data file, found also " +
-                              inQuotes(operands.front()));
+            return Error::usage("--import-csv takes no data file, found also " +
+                                inQuotes(operands.front()));
         }
         if (!options.populationColumn) {
-            return usageError("--import-csv needs --population-column NAME, the column that "
-                              "gives each row's population");
+            return Error::usage("--import-csv needs --population-column NAME, the column that "
+                                "gives each row's population");
         }
         if (!options.outputPath) {
-            return usageError("--import-csv needs --output FILE, the data file to write");
+            return Error::usage("--import-csv needs --output FILE, the data file to write");
         }
         return Done{};
     }
     if (!firstImportOnly.empty()) {
-        return usageError("option " + firstImportOnly +
-                          " belongs to the CSV import and needs --import-csv");
+        return Error::usage("option " + firstImportOnly +
+                            " belongs to the CSV import and needs --import-csv");
     }
     if (operands.empty()) {
-        return usageError("no data file given");
+        return Error::usage("no data file given");
     }
     if (operands.size() > 1) {
-        return usageError("one data file expected, found also " + inQuotes(operands[1]));
+        return Error::usage("one data file expected, found also " + inQuotes(operands[1]));
     }
     if (options.sweepSpec.has_value() != options.sweepOutputPath.has_value()) {
-        return usageError(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
-                                            : "--sweep-output needs --heritability-sweep "
-                                              "FROM:TO:STEP");
+        return Error::usage(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
+                                              : "--sweep-output needs --heritability-sweep "
+                                                "FROM:TO:STEP");
     }
     if (options.sweepChartPath && !options.sweepSpec) {
-        return usageError("--sweep-chart needs --heritability-sweep FROM:TO:STEP");
+        return Error::usage("--sweep-chart needs --heritability-sweep FROM:TO:STEP");
     }
     if (!options.bootstrapReplicates && options.bootstrapOutputPath) {
-        return usageError("--bootstrap-output needs --bootstrap N");
+        return Error::usage("--bootstrap-output needs --bootstrap N");
     }
     if (!options.bootstrapReplicates && options.bootstrapInterval) {
-        return usageError("--bootstrap-interval needs --bootstrap N");
+        return Error::usage("--bootstrap-interval needs --bootstrap N");
     }
     if (options.phylipNames &&
         std::none_of(options.matrices.begin(), options.matrices.end(), [](const auto& m) {
             return m.layout == MatrixLayout::Phylip;
         })) {
-        return usageError("--phylip-names needs --matrix WHICH:phylip:FILE");
+        return Error::usage("--phylip-names needs --matrix WHICH:phylip:FILE");
     }
     if (!options.bootstrapReplicates && !options.mantelPath && options.bootstrapSeed) {
-        return usageError("--seed needs --bootstrap N or --mantel FILE.csv");
+        return Error::usage("--seed needs --bootstrap N or --mantel FILE.csv");
     }
     if (!options.mantelPath) {
         const char* needsMantel = options.mantelPermutations || options.mantelExhaustive
@@ -545,28 +540,29 @@ Status checkCombination(const BatchOptions& options,
                                   : options.mantelOutputPath  ? "--mantel-output"
                                                               : nullptr;
         if (needsMantel != nullptr) {
-            return usageError(std::string(needsMantel) + " needs --mantel FILE.csv");
+            return Error::usage(std::string(needsMantel) + " needs --mantel FILE.csv");
         }
     }
     if (options.chartMatrix && !options.chartPath) {
-        return usageError("--chart-matrix chooses what --chart draws, and --chart FILE is missing");
+        return Error::usage(
+            "--chart-matrix chooses what --chart draws, and --chart FILE is missing");
     }
     // The scaled matrices and their scores exist only after a run with --scaled.
-    if (options.settings.scaledAnalysis == 0) {
+    if (!options.settings.scaledAnalysis) {
         for (const MatrixRequest& m : options.matrices) {
             if (isScaled(m.kind)) {
-                return usageError("--matrix " + m.given +
-                                  ": the scaled matrices are computed only when --scaled is "
-                                  "given");
+                return Error::usage("--matrix " + m.given +
+                                    ": the scaled matrices are computed only when --scaled is "
+                                    "given");
             }
         }
         if (options.scaledPcScoresPath) {
-            return usageError("--scaled-pc-scores: the scaled R matrix is analysed only when "
-                              "--scaled is given");
+            return Error::usage("--scaled-pc-scores: the scaled R matrix is analysed only when "
+                                "--scaled is given");
         }
         if (options.chartMatrix == MatrixKind::ScaledR) {
-            return usageError("--chart-matrix scaled-r: the scaled R matrix is analysed only "
-                              "when --scaled is given");
+            return Error::usage("--chart-matrix scaled-r: the scaled R matrix is analysed only "
+                                "when --scaled is given");
         }
     }
     return Done{};
@@ -639,7 +635,7 @@ Result<MatrixRequest> parseMatrixRequest(std::string_view text)
     const std::size_t first = text.find(':');
     const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
     if (second == std::string_view::npos) {
-        return usageError("--matrix needs WHICH:LAYOUT:FILE, found " + inQuotes(text));
+        return Error::usage("--matrix needs WHICH:LAYOUT:FILE, found " + inQuotes(text));
     }
     MatrixRequest request;
     request.given = std::string(text);
@@ -651,23 +647,23 @@ Result<MatrixRequest> parseMatrixRequest(std::string_view text)
                                     std::end(kinds),
                                     [which](const NamedKind& k) { return k.name == which; });
     if (kind == std::end(kinds)) {
-        return usageError("--matrix " + inQuotes(text) + ": unknown matrix " + inQuotes(which) +
-                          "; WHICH is r, d2, scaled-r or scaled-d2");
+        return Error::usage("--matrix " + inQuotes(text) + ": unknown matrix " + inQuotes(which) +
+                            "; WHICH is r, d2, scaled-r or scaled-d2");
     }
     const auto* named = std::find_if(std::begin(layouts),
                                      std::end(layouts),
                                      [layout](const NamedLayout& l) { return l.name == layout; });
     if (named == std::end(layouts)) {
-        return usageError("--matrix " + inQuotes(text) + ": unknown layout " + inQuotes(layout) +
-                          "; LAYOUT is list-space, list-comma, square-space, square-comma, "
-                          "ntsys or phylip");
+        return Error::usage("--matrix " + inQuotes(text) + ": unknown layout " + inQuotes(layout) +
+                            "; LAYOUT is list-space, list-comma, square-space, square-comma, "
+                            "ntsys or phylip");
     }
     if (!layoutFitsKind(named->layout, kind->kind)) {
-        return usageError("--matrix " + inQuotes(text) +
-                          ": the phylip layout holds distances only; WHICH is d2 or scaled-d2");
+        return Error::usage("--matrix " + inQuotes(text) +
+                            ": the phylip layout holds distances only; WHICH is d2 or scaled-d2");
     }
     if (request.path.empty()) {
-        return usageError("--matrix " + inQuotes(text) + " names no file");
+        return Error::usage("--matrix " + inQuotes(text) + " names no file");
     }
     request.kind = kind->kind;
     request.layout = named->layout;
@@ -729,12 +725,12 @@ Result<BatchOptions> parseBatchOptions(std::span<const std::string_view> args)
     try {
         app.parse(std::move(line.reversed));
     } catch (const Refusal& refusal) {
-        return usageError(refusal.message);
+        return Error::usage(refusal.message);
     } catch (const CLI::ParseError& error) {
-        return usageError(error.what()); // not expected: the line was checked above
+        return Error::usage(error.what()); // not expected: the line was checked above
     }
     if (line.complaint) {
-        return usageError(*line.complaint);
+        return Error::usage(*line.complaint);
     }
     // What CLI11 left: the operands, and the first "--" if one ended the options.
     std::vector<std::string> operands = app.remaining();

@@ -54,12 +54,12 @@ std::string joinNames(const std::vector<std::string>& names)
 void flagByName(const std::vector<std::string>& fileNames,
                 const std::vector<std::string>& wanted,
                 std::string_view kind,
-                std::vector<std::int16_t>& flags,
+                std::vector<bool>& flags,
                 std::vector<std::string>& complaints)
 {
-    flags.assign(fileNames.size(), 0);
+    flags.assign(fileNames.size(), false);
     if (wanted.empty()) {
-        flags.assign(fileNames.size(), 1);
+        flags.assign(fileNames.size(), true);
         return;
     }
     for (const std::string& name : wanted) {
@@ -79,18 +79,9 @@ void flagByName(const std::vector<std::string>& fileNames,
                                  std::to_string(positions[0] + 1) + " and " +
                                  std::to_string(positions[1] + 1) + " of the data file share it");
         } else {
-            flags[positions.front()] = 1;
+            flags[positions.front()] = true;
         }
     }
-}
-
-std::int16_t countFlags(const std::vector<std::int16_t>& flags)
-{
-    std::int16_t count = 0;
-    for (std::int16_t f : flags) {
-        count = static_cast<std::int16_t>(count + f);
-    }
-    return count;
 }
 
 // Every output the run is asked to write, with the option that names it: report, listing,
@@ -140,42 +131,27 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
         // a JSON reader takes one document: nothing may share the stream with it
         for (const auto& [option, path] : outputs(options)) {
             if (path == standardOutputPath && option != "--json") {
-                return Error{ErrorKind::Usage,
-                             "--json -: " + option +
-                                 " also writes to standard output, and a JSON reader takes "
-                                 "the document alone; give one of them a file" +
-                                 (option == "--report" ? " (the report goes to standard output "
-                                                         "unless --report names a file)"
-                                                       : ""),
-                             {},
-                             0,
-                             {}};
+                return Error::usage("--json -: " + option +
+                                    " also writes to standard output, and a JSON reader takes "
+                                    "the document alone; give one of them a file" +
+                                    (option == "--report" ? " (the report goes to standard output "
+                                                            "unless --report names a file)"
+                                                          : ""));
             }
         }
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const auto& [option, path] = targets[i];
         if (namesSameFile(path, dataPath)) {
-            return Error{ErrorKind::Usage,
-                         option + " " + path + " would replace the data file",
-                         path,
-                         0,
-                         {}};
+            return Error::usage(option + " " + path + " would replace the data file", path);
         }
         if (options.mantelPath && namesSameFile(path, *options.mantelPath)) {
-            return Error{ErrorKind::Usage,
-                         option + " " + path + " would replace the geography file",
-                         path,
-                         0,
-                         {}};
+            return Error::usage(option + " " + path + " would replace the geography file", path);
         }
         for (std::size_t j = 0; j < i && !isCharacterDevice(path); ++j) {
             if (namesSameFile(path, targets[j].second)) {
-                return Error{ErrorKind::Usage,
-                             targets[j].first + " and " + option + " name the same file " + path,
-                             path,
-                             0,
-                             {}};
+                return Error::usage(
+                    targets[j].first + " and " + option + " name the same file " + path, path);
             }
         }
     }
@@ -198,24 +174,17 @@ Status checkScaledMatrices(const BatchOptions& options, std::int16_t matrixCount
     }
     for (const MatrixRequest& m : options.matrices) {
         if (m.kind == MatrixKind::ScaledR || m.kind == MatrixKind::ScaledDSquare) {
-            return Error{ErrorKind::Usage,
-                         "--matrix " + m.given +
-                             ": every population of the data file has the same census size, "
-                             "so the run computes no scaled matrices",
-                         {},
-                         0,
-                         {}};
+            return Error::usage("--matrix " + m.given +
+                                ": every population of the data file has the same census size, "
+                                "so the run computes no scaled matrices");
         }
     }
     if (options.chartMatrix == MatrixKind::ScaledR) {
         // The desktop's chart offers only the matrices the run analysed; all points of the
         // scaled scores would sit on the origin.
-        return Error{ErrorKind::Usage,
-                     "--chart-matrix scaled-r: every population of the data file has the same "
-                     "census size, so the run analyses no scaled R matrix",
-                     {},
-                     0,
-                     {}};
+        return Error::usage(
+            "--chart-matrix scaled-r: every population of the data file has the same "
+            "census size, so the run analyses no scaled R matrix");
     }
     return Done{};
 }
@@ -227,14 +196,10 @@ phylipOutput(const MatrixRequest& m, const AnalysisResults& results, PhylipNames
 {
     PhylipFile file = phylipFile(resultMatrix(results, m.kind), results.populationNames, names);
     if (!file.nameMap.empty() && m.path == standardOutputPath) {
-        return Error{ErrorKind::Usage,
-                     "--matrix " + m.given +
-                         ": a population name does not fit in 10 bytes, so the file holds codes "
-                         "and a name map file beside it; give a file name, or --phylip-names "
-                         "relaxed",
-                     {},
-                     0,
-                     {}};
+        return Error::usage("--matrix " + m.given +
+                            ": a population name does not fit in 10 bytes, so the file holds codes "
+                            "and a name map file beside it; give a file name, or --phylip-names "
+                            "relaxed");
     }
     return file;
 }
@@ -288,14 +253,12 @@ Result<Selection> selectByName(const DataSet& dataSet,
     std::vector<std::string> complaints;
     flagByName(dataSet.popNames, populations, "population", selection.popSelected, complaints);
     flagByName(dataSet.varNames, variables, "variable", selection.varSelected, complaints);
-    selection.selPopCount = countFlags(selection.popSelected);
-    selection.selVarCount = countFlags(selection.varSelected);
     if (complaints.empty()) {
-        if (selection.selPopCount < 2) {
+        if (selection.selPopCount() < 2) {
             complaints.push_back("at least 2 populations must be selected, found " +
-                                 std::to_string(selection.selPopCount));
+                                 std::to_string(selection.selPopCount()));
         }
-        if (selection.selVarCount < 1) {
+        if (selection.selVarCount() < 1) {
             complaints.push_back("no variables have been selected (the data file has none)");
         }
     }
@@ -308,7 +271,7 @@ Result<Selection> selectByName(const DataSet& dataSet,
             message += "\nand " + std::to_string(complaints.size() - namesListed) +
                        " more names that are unknown or shared";
         }
-        return Error{ErrorKind::Usage, std::move(message), dataSet.dataPath, 0, {}};
+        return Error::usage(std::move(message), dataSet.dataPath);
     }
     return selection;
 }
@@ -354,9 +317,9 @@ int runBatch(const BatchOptions& options,
         printBatchMessage(err, loaded.error().message);
         return exitStatusFor(loaded.error().kind);
     }
-    if (options.settings.scaledAnalysis == 1) {
+    if (options.settings.scaledAnalysis) {
         // Refused before the run: its census sizes already tell whether it will scale.
-        Status scaled = checkScaledMatrices(options, loaded->equalSizes == 1 ? 1 : 2);
+        Status scaled = checkScaledMatrices(options, loaded->equalSizes ? 1 : 2);
         if (!scaled) {
             printBatchMessage(err, scaled.error().message);
             return exitStatusFor(scaled.error().kind);
@@ -388,7 +351,7 @@ int runBatch(const BatchOptions& options,
         }
         std::vector<std::string> chosen;
         for (std::size_t p = 0; p < input.dataSet.popNames.size(); ++p) {
-            if (input.selection.popSelected[p] != 0) {
+            if (input.selection.popSelected[p]) {
                 chosen.push_back(input.dataSet.popNames[p]);
             }
         }
@@ -520,7 +483,7 @@ int runBatch(const BatchOptions& options,
         // Save Output As right after the run: the text box holds the screen text; the listing
         // follows unless the run left it on screen.
         const bool withListing =
-            appendListing(SaveKind::SaveOutputAs, 1, run->outputFitsScreen, run->showMatrices);
+            appendListing(SaveKind::SaveOutputAs, true, run->outputFitsScreen, run->showMatrices);
         route(*options.saveOutputPath,
               savedOutputText(toCrLf(run->screenText), run->matrixFile, withListing));
     }
@@ -599,13 +562,9 @@ int runBatch(const BatchOptions& options,
             return Done{};
         }
         const int reason = errno;
-        return Error{ErrorKind::Io,
-                     "cannot write to standard output" +
+        return Error::io("cannot write to standard output" +
                          (reason != 0 ? ": " + std::string(std::strerror(reason)) : "") +
-                         "; the output files are left as they were",
-                     {},
-                     0,
-                     {}};
+                         "; the output files are left as they were");
     };
     if (Status written = writeOutputs(files, writeStdout); !written) {
         printBatchMessage(err, written.error().message);

@@ -166,7 +166,7 @@ Result<ByteSource> reopen(const CsvTable& table)
         return file.error();
     }
     if (stampOf(file->get()) != table.stamp) {
-        return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+        return Error::dataFile(fileChanged(table), table.path);
     }
     ByteSource source(std::move(*file));
     skipByteOrderMark(source);
@@ -372,12 +372,10 @@ bool CsvParser::row(std::vector<std::string>& cells, long& line, std::optional<E
         return true;
     }
     if (!error && m_in.readErrno() != 0) {
-        error = Error{ErrorKind::DataFile,
-                      "cannot read " + m_names.path + ", line " + std::to_string(m_line) + ": " +
-                          std::strerror(m_in.readErrno()),
-                      m_names.path,
-                      m_line,
-                      {}};
+        error = Error::dataFile("cannot read " + m_names.path + ", line " + std::to_string(m_line) +
+                                    ": " + std::strerror(m_in.readErrno()),
+                                m_names.path,
+                                m_line);
     }
     return false;
 }
@@ -658,7 +656,7 @@ Status eachRow(const CsvTable& table,
     std::vector<std::string> cells;
     long line = 0;
     if (!parser.record(cells, line, error)) {
-        return error ? *error : Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+        return error ? *error : Error::dataFile(fileChanged(table), table.path);
     }
     while (parser.row(cells, line, error)) {
         if (table.latin1) {
@@ -826,7 +824,7 @@ Result<ImportPreview> preview(const CsvTable& table,
         return read.error();
     }
     if (rows != table.rowCount) {
-        return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+        return Error::dataFile(fileChanged(table), table.path);
     }
     return p;
 }
@@ -1014,7 +1012,7 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
         }
         const auto code = codes.find(cells[plan.populationColumn]);
         if (code == codes.end()) {
-            failure = Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+            failure = Error::dataFile(fileChanged(table), table.path);
             return false;
         }
         for (std::size_t k = 0; k < values.size(); ++k) {
@@ -1045,7 +1043,7 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
         return *failure;
     }
     if (kept != p.keptRows) {
-        return Error{ErrorKind::DataFile, fileChanged(table), table.path, 0, {}};
+        return Error::dataFile(fileChanged(table), table.path);
     }
     return sink(writer->drain());
 }

@@ -493,11 +493,8 @@ Result<DataFileReader> DataFileReader::open(const std::filesystem::path& path)
     impl->buf = std::make_unique<char[]>(fieldBufferBytes);
     impl->fill();
     if (impl->readErrno != 0) { // a directory opens, but cannot be read
-        return Error{ErrorKind::DataFile,
-                     "cannot open " + impl->path + ": " + std::strerror(impl->readErrno),
-                     impl->path,
-                     0,
-                     {}};
+        return Error::dataFile("cannot open " + impl->path + ": " + std::strerror(impl->readErrno),
+                               impl->path);
     }
     impl->skipByteOrderMark();
     return DataFileReader(std::move(impl));
@@ -712,7 +709,7 @@ DataSet dataSetFromHeader(const DataFileHeader& header, const std::filesystem::p
             ++same;
         }
     }
-    d.equalSizes = same == header.popCount - 1 ? 1 : 0;
+    d.equalSizes = same == header.popCount - 1;
     return d;
 }
 

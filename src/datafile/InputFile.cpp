@@ -23,7 +23,7 @@ namespace {
 Error cannotOpen(const std::filesystem::path& path, const std::string& reason)
 {
     const std::string name = pathText(path);
-    return Error{ErrorKind::DataFile, "cannot open " + name + ": " + reason, name, 0, {}};
+    return Error::dataFile("cannot open " + name + ": " + reason, name);
 }
 
 #ifndef _WIN32

@@ -15,14 +15,6 @@ namespace {
 
 constexpr long countLimit = std::numeric_limits<std::int16_t>::max();
 
-Error usage(std::string message)
-{
-    Error e;
-    e.kind = ErrorKind::Usage;
-    e.message = std::move(message);
-    return e;
-}
-
 template <typename T> std::string shortest(T value)
 {
     // 32 bytes hold the longest shortest form of a double ("-2.2250738585072014e-308").
@@ -94,17 +86,18 @@ Result<TvkWriter> TvkWriter::start(const DataFileHeader& header)
     const long varCount = header.varCount;
     if (popCount < 1 || popCount > countLimit ||
         static_cast<std::size_t>(popCount) != header.populations.size()) {
-        return usage("a data file needs 1 to " + std::to_string(countLimit) +
-                     " populations, this one has " + std::to_string(header.populations.size()));
+        return Error::usage("a data file needs 1 to " + std::to_string(countLimit) +
+                            " populations, this one has " +
+                            std::to_string(header.populations.size()));
     }
     if (varCount < 1 || varCount > countLimit ||
         static_cast<std::size_t>(varCount) != header.varNames.size()) {
-        return usage("a data file needs 1 to " + std::to_string(countLimit) +
-                     " variables, this one has " + std::to_string(header.varNames.size()));
+        return Error::usage("a data file needs 1 to " + std::to_string(countLimit) +
+                            " variables, this one has " + std::to_string(header.varNames.size()));
     }
     const auto badName = [](const std::string& what, const std::string& name) -> Status {
         if (std::string problem = tvkNameProblem(name); !problem.empty()) {
-            return usage(what + " " + quoteFound(name) + " cannot be written: " + problem);
+            return Error::usage(what + " " + quoteFound(name) + " cannot be written: " + problem);
         }
         return Done{};
     };
@@ -116,8 +109,8 @@ Result<TvkWriter> TvkWriter::start(const DataFileHeader& header)
             return ok.error();
         }
         if (!std::isfinite(p.size) || p.size < 0.0f) {
-            return usage("the population size of " + quoteFound(p.name) +
-                         " must be a finite number of 0 or more, found " + shortest(p.size));
+            return Error::usage("the population size of " + quoteFound(p.name) +
+                                " must be a finite number of 0 or more, found " + shortest(p.size));
         }
     }
     for (const std::string& v : header.varNames) {
@@ -150,12 +143,13 @@ Status TvkWriter::addRecord(std::int16_t code, std::span<const double> values)
 {
     const std::string number = std::to_string(m_records + 1);
     if (values.size() != m_varCount) {
-        return usage("record " + number + " has " + std::to_string(values.size()) +
-                     " values, the header names " + std::to_string(m_varCount) + " variables");
+        return Error::usage("record " + number + " has " + std::to_string(values.size()) +
+                            " values, the header names " + std::to_string(m_varCount) +
+                            " variables");
     }
     for (const double v : values) {
         if (std::isinf(v)) {
-            return usage("record " + number + " holds an infinite value");
+            return Error::usage("record " + number + " holds an infinite value");
         }
     }
     // Built aside so that a refused record leaves the text as it was.

@@ -35,8 +35,7 @@ std::string shownPath(const fs::path& p)
 
 Error saveError(const fs::path& target, const std::string& reason)
 {
-    return Error{
-        ErrorKind::Io, "Cannot save " + shownPath(target) + ": " + reason, target.string(), 0, {}};
+    return Error::io("Cannot save " + shownPath(target) + ": " + reason, target.string());
 }
 
 Error saveError(const fs::path& target, int err)

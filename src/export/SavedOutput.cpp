@@ -2,12 +2,12 @@
 
 namespace tavrik {
 
-bool appendListing(SaveKind kind, int askSaveName, int outputFitsScreen, int showMatrices)
+bool appendListing(SaveKind kind, bool askSaveName, bool outputFitsScreen, bool showMatrices)
 {
-    if (kind == SaveKind::SaveOutput && askSaveName == 1) {
-        return !(outputFitsScreen == 1 && showMatrices == 1);
+    if (kind == SaveKind::SaveOutput && askSaveName) {
+        return !(outputFitsScreen && showMatrices);
     }
-    return showMatrices == 0;
+    return !showMatrices;
 }
 
 std::string toCrLf(std::string_view text)

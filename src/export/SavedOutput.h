@@ -8,15 +8,14 @@
 namespace tavrik {
 
 enum class SaveKind {
-    SaveOutput,   // Ctrl+S: asks for a name only when askSaveName is 1
+    SaveOutput,   // Ctrl+S: asks for a name only when askSaveName is set
     SaveOutputAs, // always asks for a name
 };
 
-// Whether the matrix listing goes after the displayed text. The flags are the state record's
-// 0/1 values. Save Output right after a run leaves the listing out only when the run put it on
-// screen; once saved, and for Save Output As, the listing is appended when matrices are not
-// shown on screen.
-bool appendListing(SaveKind kind, int askSaveName, int outputFitsScreen, int showMatrices);
+// Whether the matrix listing goes after the displayed text, from the state record's flags. Save
+// Output right after a run leaves the listing out only when the run put it on screen; once saved,
+// and for Save Output As, the listing is appended when matrices are not shown on screen.
+bool appendListing(SaveKind kind, bool askSaveName, bool outputFitsScreen, bool showMatrices);
 
 // Turns every LF not already preceded by CR into CR LF. The text box hands out LF-only lines;
 // the saved file has CR LF lines.

@@ -65,13 +65,10 @@ Result<Clock> sourceDateClock(std::string_view text)
     const bool digits = !text.empty() && text.front() >= '0' && text.front() <= '9';
     const auto [end, ec] = std::from_chars(text.data(), last, seconds);
     if (!digits || ec != std::errc{} || end != last || seconds > lastReportSecond) {
-        return Error{ErrorKind::Usage,
-                     "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, at most " +
-                         std::to_string(lastReportSecond) + " (the end of the year 9999), found " +
-                         quoteFound(text),
-                     {},
-                     0,
-                     {}};
+        return Error::usage(
+            "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970, at most " +
+            std::to_string(lastReportSecond) + " (the end of the year 9999), found " +
+            quoteFound(text));
     }
     return fixedUtcClock(seconds);
 }

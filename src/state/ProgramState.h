@@ -6,6 +6,7 @@
 
 #include "state/Matrix.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,23 +20,30 @@ struct DataSet
     std::int16_t varCount = 0;
     std::vector<std::string> popNames; // file order, UTF-8
     std::vector<std::string> varNames; // file order, UTF-8
-    std::int16_t equalSizes = 0;       // 1 when every population carries the same size
+    bool equalSizes = false;           // every population carries the same size
 };
 
 struct AnalysisSettings
 {
     float heritability = 1.0f; // deliberately 32-bit: the matrix inverted is h2 * pooled cov
-    std::int16_t biasCorrection = 1;
-    std::int16_t scaledAnalysis = 0;
-    std::int16_t showMatrices = 0;
+    bool biasCorrection = true;
+    bool scaledAnalysis = false;
+    bool showMatrices = false;
 };
 
 struct Selection
 {
-    std::vector<std::int16_t> popSelected; // one flag per file population
-    std::vector<std::int16_t> varSelected; // one flag per file variable
-    std::int16_t selPopCount = 0;          // g
-    std::int16_t selVarCount = 0;          // t
+    std::vector<bool> popSelected; // one flag per file population
+    std::vector<bool> varSelected; // one flag per file variable
+
+    std::int16_t selPopCount() const { return countOf(popSelected); } // g
+    std::int16_t selVarCount() const { return countOf(varSelected); } // t
+
+private:
+    static std::int16_t countOf(const std::vector<bool>& flags)
+    {
+        return static_cast<std::int16_t>(std::count(flags.begin(), flags.end(), true));
+    }
 };
 
 struct AnalysisResults
@@ -69,12 +77,12 @@ struct ProgramState
     Selection selection;
     AnalysisResults results;
 
-    std::int16_t matrixCount = 2;      // 2: R and scaled R analysed; 1: R only
-    std::int16_t outputFitsScreen = 0; // report plus listing under the on-screen limit
-    std::int16_t askSaveName = 0;      // the next Save Output asks for a file name
-    std::string outputFileName;        // where Save Output last wrote
-    std::string matrixFile;            // the last run's matrix listing (CR LF lines)
-    std::string helpPath;              // the HTML user guide
+    std::int16_t matrixCount = 2;  // 2: R and scaled R analysed; 1: R only
+    bool outputFitsScreen = false; // report plus listing under the on-screen limit
+    bool askSaveName = false;      // the next Save Output asks for a file name
+    std::string outputFileName;    // where Save Output last wrote
+    std::string matrixFile;        // the last run's matrix listing (CR LF lines)
+    std::string helpPath;          // the HTML user guide
 };
 
 } // namespace tavrik

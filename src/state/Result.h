@@ -24,6 +24,47 @@ struct Error
     std::string path;    // file concerned, if any
     long line = 0;       // 1-based line in that file, 0 when not applicable
     std::string field;   // e.g. "population size of population 3"
+
+    // One factory per kind; path, line and field as above.
+    static Error
+    usage(std::string message, std::string path = {}, long line = 0, std::string field = {})
+    {
+        return make(ErrorKind::Usage, std::move(message), std::move(path), line, std::move(field));
+    }
+    static Error
+    dataFile(std::string message, std::string path = {}, long line = 0, std::string field = {})
+    {
+        return make(
+            ErrorKind::DataFile, std::move(message), std::move(path), line, std::move(field));
+    }
+    static Error
+    analysis(std::string message, std::string path = {}, long line = 0, std::string field = {})
+    {
+        return make(
+            ErrorKind::Analysis, std::move(message), std::move(path), line, std::move(field));
+    }
+    static Error
+    io(std::string message, std::string path = {}, long line = 0, std::string field = {})
+    {
+        return make(ErrorKind::Io, std::move(message), std::move(path), line, std::move(field));
+    }
+    static Error cancelled(std::string message)
+    {
+        return make(ErrorKind::Cancelled, std::move(message), {}, 0, {});
+    }
+
+private:
+    static Error
+    make(ErrorKind kind, std::string message, std::string path, long line, std::string field)
+    {
+        Error e;
+        e.kind = kind;
+        e.message = std::move(message);
+        e.path = std::move(path);
+        e.line = line;
+        e.field = std::move(field);
+        return e;
+    }
 };
 
 template <typename T> class [[nodiscard]] Result

@@ -68,13 +68,13 @@ void selectAll(const QListWidget* available, QListWidget* selected)
     }
 }
 
-std::vector<std::int16_t> flagsOf(const QListWidget* selected, std::size_t count)
+std::vector<bool> flagsOf(const QListWidget* selected, std::size_t count)
 {
-    std::vector<std::int16_t> flags(count, 0);
+    std::vector<bool> flags(count, false);
     for (int row = 0; row < selected->count(); ++row) {
         const auto position = static_cast<std::size_t>(filePosition(selected->item(row)));
         if (position < count) {
-            flags[position] = 1;
+            flags[position] = true;
         }
     }
     return flags;
@@ -214,8 +214,6 @@ QStringList AnalysisDialog::applyTo(ProgramState& state) const
         return messages;
     }
     Selection& selection = state.selection;
-    selection.selPopCount = static_cast<std::int16_t>(PopList2->count());
-    selection.selVarCount = static_cast<std::int16_t>(VarList2->count());
     selection.popSelected = flagsOf(PopList2, state.dataSet.popNames.size());
     selection.varSelected = flagsOf(VarList2, state.dataSet.varNames.size());
     return messages;

@@ -68,12 +68,11 @@ private:
             return work(sink);
         } catch (const std::bad_alloc&) {
             // the memory of the failed work is free again, so the message can be built
-            return Error{ErrorKind::Analysis, outOfMemory, {}, 0, {}};
+            return Error::analysis(outOfMemory);
         } catch (const std::exception& e) {
-            return Error{ErrorKind::Analysis, e.what(), {}, 0, {}};
+            return Error::analysis(e.what());
         } catch (...) {
-            return Error{
-                ErrorKind::Analysis, "The computation stopped on an unknown error.", {}, 0, {}};
+            return Error::analysis("The computation stopped on an unknown error.");
         }
     }
 

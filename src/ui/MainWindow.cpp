@@ -558,10 +558,10 @@ bool MainWindow::openDataFile(const QString& fileName)
     m_state.dataSet.dataPath = toStd(fullPath);
     const DataSet& loaded = m_state.dataSet;
     m_state.selection = Selection{};
-    m_state.selection.popSelected.assign(static_cast<std::size_t>(loaded.popCount), 0);
-    m_state.selection.varSelected.assign(static_cast<std::size_t>(loaded.varCount), 0);
+    m_state.selection.popSelected.assign(static_cast<std::size_t>(loaded.popCount), false);
+    m_state.selection.varSelected.assign(static_cast<std::size_t>(loaded.varCount), false);
     m_state.settings = AnalysisSettings{};
-    m_state.askSaveName = 1;
+    m_state.askSaveName = true;
 
     m_dataTitle = programTitle + QStringLiteral(" - ") + fullPath;
     txtBox->setPlainText(textFromReport(
@@ -574,7 +574,7 @@ bool MainWindow::openDataFile(const QString& fileName)
     m_commands.selectAll = true;
     applyCommandStates();
 
-    Options->showDefaults(loaded.equalSizes == 0);
+    Options->showDefaults(!loaded.equalSizes);
     // The Analysis dialog lists the previous file's names: it goes, and opens afresh.
     if (Analysis) {
         Analysis->close();
@@ -922,7 +922,7 @@ void MainWindow::finishRun(Result<RunOutput> result)
     txtBox->setPlainText(screenText);
     txtBox->document()->setModified(false);
     m_commands.outputMenu = true;
-    m_commands.savePca2 = m_state.settings.scaledAnalysis == 1;
+    m_commands.savePca2 = m_state.settings.scaledAnalysis;
     applyCommandStates();
     if (SaveMat != nullptr && SaveMat->isVisible()) {
         SaveMat->enableScaledChoices(m_state);
@@ -945,7 +945,7 @@ void MainWindow::showRunProgress(int pass, int percent)
 
 bool MainWindow::saveOutput()
 {
-    if (m_state.askSaveName == 0) {
+    if (!m_state.askSaveName) {
         // saved before: the same file again, with the text box as it is now
         return writeOutput(toQt(m_state.outputFileName),
                            appendListing(SaveKind::SaveOutput,
@@ -976,7 +976,7 @@ bool MainWindow::saveOutputToChosenFile(SaveKind kind)
                                    m_state.settings.showMatrices))) {
         return false;
     }
-    m_state.askSaveName = 0;
+    m_state.askSaveName = false;
     m_state.outputFileName = toStd(*fileName);
     return true;
 }

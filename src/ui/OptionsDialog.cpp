@@ -77,10 +77,10 @@ void OptionsDialog::loadFrom(const ProgramState& state)
     // Setting the text stores its value again, which is the value shown to seven digits.
     H2Text->setText(toQt(heritabilityText(state.settings.heritability)));
     H2Text->selectAll();
-    CheckOutput->setChecked(state.settings.showMatrices == 1);
-    CheckBias->setChecked(state.settings.biasCorrection == 1);
-    CheckScaling->setChecked(state.settings.scaledAnalysis != 0);
-    CheckScaling->setEnabled(state.dataSet.equalSizes == 0);
+    CheckOutput->setChecked(state.settings.showMatrices);
+    CheckBias->setChecked(state.settings.biasCorrection);
+    CheckScaling->setChecked(state.settings.scaledAnalysis);
+    CheckScaling->setEnabled(!state.dataSet.equalSizes);
 }
 
 void OptionsDialog::showDefaults(bool scalingAvailable)
@@ -128,9 +128,9 @@ void OptionsDialog::okClicked()
         H2Text->setFocus(Qt::OtherFocusReason);
         return;
     }
-    m_state.settings.biasCorrection = CheckBias->isChecked() ? 1 : 0;
-    m_state.settings.scaledAnalysis = CheckScaling->isChecked() ? 1 : 0;
-    m_state.settings.showMatrices = CheckOutput->isChecked() ? 1 : 0;
+    m_state.settings.biasCorrection = CheckBias->isChecked();
+    m_state.settings.scaledAnalysis = CheckScaling->isChecked();
+    m_state.settings.showMatrices = CheckOutput->isChecked();
     accept();
 }
 

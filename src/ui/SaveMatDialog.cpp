@@ -130,7 +130,7 @@ void SaveMatDialog::loadFrom(const ProgramState& state)
 
 void SaveMatDialog::enableScaledChoices(const ProgramState& state)
 {
-    const bool scaled = state.settings.scaledAnalysis == 1 && state.matrixCount == 2;
+    const bool scaled = state.settings.scaledAnalysis && state.matrixCount == 2;
     // a scaled matrix left chosen from an earlier run would not belong to this one
     if (!scaled && (Option9->isChecked() || Option3->isChecked())) {
         Option2->setChecked(true);

@@ -25,8 +25,8 @@ makeInput(const std::string& file, std::vector<std::int16_t> pops, std::vector<s
     in.dataSet.dataPath = dataFile(file);
     in.dataSet.popCount = static_cast<std::int16_t>(pops.size());
     in.dataSet.varCount = static_cast<std::int16_t>(vars.size());
-    in.selection.popSelected = std::move(pops);
-    in.selection.varSelected = std::move(vars);
+    in.selection.popSelected.assign(pops.begin(), pops.end());
+    in.selection.varSelected.assign(vars.begin(), vars.end());
     return in;
 }
 
@@ -41,7 +41,7 @@ bool contains(const std::string& text, const std::string& part)
 TEST(WholeRun, MirrorPairWithoutCorrection)
 {
     RunInput in = makeInput("run_mirror.tvk", {1, 1, 0}, {1, 0});
-    in.settings.biasCorrection = 0;
+    in.settings.biasCorrection = false;
     RecordingProgress progress;
     auto out = run(in, progress);
     ASSERT_TRUE(out.ok()) << out.error().message;
@@ -92,7 +92,7 @@ TEST(WholeRun, MirrorPairWithCorrectionSubtractsOneOverTwoN)
 TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
 {
     RunInput in = makeInput("run_weighted.tvk", {1, 1, 1}, {1, 1});
-    in.settings.scaledAnalysis = 1;
+    in.settings.scaledAnalysis = true;
     RecordingProgress progress;
     auto out = run(in, progress);
     ASSERT_TRUE(out.ok()) << out.error().message;
@@ -107,7 +107,7 @@ TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
     EXPECT_EQ(progress.lines.at(progress.lines.size() - 2),
               "...performing PCA on scaled matrix...");
 
-    in.settings.scaledAnalysis = 0;
+    in.settings.scaledAnalysis = false;
     auto single = run(in);
     ASSERT_TRUE(single.ok());
     EXPECT_EQ(single->matrixCount, 1);
@@ -119,10 +119,10 @@ TEST(ScaledAnalysis, RunsOnlyWhenRequestedAndTheFileSizesDiffer)
 TEST(RunOutputInstall, KeepsPreviousScaledMatricesAfterARunWithoutThem)
 {
     RunInput in = makeInput("run_weighted.tvk", {1, 1, 1}, {1, 1});
-    in.settings.scaledAnalysis = 1;
-    in.settings.showMatrices = 1;
+    in.settings.scaledAnalysis = true;
+    in.settings.showMatrices = true;
     ProgramState state;
-    state.askSaveName = 0;
+    state.askSaveName = false;
     auto first = run(in);
     ASSERT_TRUE(first.ok());
     applyRunOutput(state, std::move(first).value());
@@ -134,11 +134,11 @@ TEST(RunOutputInstall, KeepsPreviousScaledMatricesAfterARunWithoutThem)
     EXPECT_EQ(state.settings.showMatrices, 1);
     EXPECT_TRUE(contains(state.matrixFile, "R Matrix:"));
 
-    in.settings.scaledAnalysis = 0;
+    in.settings.scaledAnalysis = false;
     in.selection.popSelected = {1, 1, 0};
     auto second = run(in);
     ASSERT_TRUE(second.ok());
-    state.askSaveName = 0;
+    state.askSaveName = false;
     applyRunOutput(state, std::move(second).value());
     EXPECT_EQ(state.matrixCount, 1);
     EXPECT_EQ(state.results.scaledRMatrix, scaled);

@@ -41,9 +41,9 @@ struct GoldenCase
 {
     std::string dataFile; // file name inside the golden folder
     float heritability = 1.0f;
-    std::int16_t biasCorrection = 1;
-    std::int16_t scaledAnalysis = 0;
-    std::int16_t showMatrices = 0;
+    bool biasCorrection = true;
+    bool scaledAnalysis = false;
+    bool showMatrices = false;
     long long epoch = 0;
     std::vector<std::string> populations; // empty: all
     std::vector<std::string> variables;   // empty: all
@@ -72,11 +72,11 @@ GoldenCase readCase(const std::string& name)
             // correctly rounded decimal to float, as the model does
             std::from_chars(value.data(), value.data() + value.size(), c.heritability);
         } else if (key == "bias") {
-            c.biasCorrection = static_cast<std::int16_t>(std::stoi(value));
+            c.biasCorrection = std::stoi(value) != 0;
         } else if (key == "scaled") {
-            c.scaledAnalysis = static_cast<std::int16_t>(std::stoi(value));
+            c.scaledAnalysis = std::stoi(value) != 0;
         } else if (key == "show-matrices") {
-            c.showMatrices = static_cast<std::int16_t>(std::stoi(value));
+            c.showMatrices = std::stoi(value) != 0;
         } else if (key == "epoch") {
             c.epoch = std::stoll(value);
         } else if (key == "population") {
@@ -90,21 +90,16 @@ GoldenCase readCase(const std::string& name)
     return c;
 }
 
-std::vector<std::int16_t> chooseByName(const std::vector<std::string>& fileNames,
-                                       const std::vector<std::string>& chosen,
-                                       std::int16_t& count)
+std::vector<bool> chooseByName(const std::vector<std::string>& fileNames,
+                               const std::vector<std::string>& chosen)
 {
-    std::vector<std::int16_t> flags(fileNames.size(), 0);
-    count = 0;
+    std::vector<bool> flags(fileNames.size(), false);
     for (std::size_t i = 0; i < fileNames.size(); ++i) {
         bool take = chosen.empty();
         for (const auto& name : chosen) {
             take = take || name == fileNames[i];
         }
-        if (take) {
-            flags[i] = 1;
-            ++count;
-        }
+        flags[i] = take;
     }
     return flags;
 }
@@ -216,10 +211,8 @@ tavrik::RunInput runInput(const GoldenCase& c, const tavrik::DataSet& loaded)
     input.settings.biasCorrection = c.biasCorrection;
     input.settings.scaledAnalysis = c.scaledAnalysis;
     input.settings.showMatrices = c.showMatrices;
-    input.selection.popSelected =
-        chooseByName(input.dataSet.popNames, c.populations, input.selection.selPopCount);
-    input.selection.varSelected =
-        chooseByName(input.dataSet.varNames, c.variables, input.selection.selVarCount);
+    input.selection.popSelected = chooseByName(input.dataSet.popNames, c.populations);
+    input.selection.varSelected = chooseByName(input.dataSet.varNames, c.variables);
     return input;
 }
 
@@ -238,7 +231,7 @@ TEST_P(GoldenReport, RunMatchesTheIndependentModelByteForByte)
     ASSERT_TRUE(loaded.ok()) << loaded.error().message;
 
     const tavrik::RunInput input = runInput(c, loaded.value());
-    ASSERT_EQ(static_cast<std::size_t>(input.selection.selPopCount),
+    ASSERT_EQ(static_cast<std::size_t>(input.selection.selPopCount()),
               c.populations.empty() ? input.dataSet.popNames.size() : c.populations.size());
 
     tavrik::NullProgress progress;

@@ -23,8 +23,8 @@ RunInput input(const std::string& file, int pops, std::vector<std::int16_t> vars
     in.dataSet.dataPath = dataFile(file);
     in.dataSet.popCount = static_cast<std::int16_t>(pops);
     in.dataSet.varCount = static_cast<std::int16_t>(vars.size());
-    in.selection.popSelected.assign(static_cast<std::size_t>(pops), 1);
-    in.selection.varSelected = std::move(vars);
+    in.selection.popSelected.assign(static_cast<std::size_t>(pops), true);
+    in.selection.varSelected.assign(vars.begin(), vars.end());
     return in;
 }
 

@@ -37,10 +37,8 @@ RunInput allOf(const std::string& path, int pops, int vars)
     in.dataSet.dataPath = path;
     in.dataSet.popCount = static_cast<std::int16_t>(pops);
     in.dataSet.varCount = static_cast<std::int16_t>(vars);
-    in.selection.popSelected.assign(static_cast<std::size_t>(pops), 1);
-    in.selection.varSelected.assign(static_cast<std::size_t>(vars), 1);
-    in.selection.selPopCount = static_cast<std::int16_t>(pops);
-    in.selection.selVarCount = static_cast<std::int16_t>(vars);
+    in.selection.popSelected.assign(static_cast<std::size_t>(pops), true);
+    in.selection.varSelected.assign(static_cast<std::size_t>(vars), true);
     return in;
 }
 
@@ -488,7 +486,7 @@ TEST(BootstrapInterval, LimitsAgreeWithRsBootCiOnTheSameReplicates)
 TEST(BootstrapInterval, WithoutTheCorrectionThereIsNoUnbiasedFstToResample)
 {
     RunInput in = allOf(dataFile("cli_three_pops.tvk"), 3, 2);
-    in.settings.biasCorrection = 0;
+    in.settings.biasCorrection = false;
     const Booted b = boot(in, 20, 3, 1, IntervalKind::Percentile);
     ASSERT_EQ(b.result.statistics.size(), 1u + 3u + 3u);
     for (const BootstrapStatistic& s : b.result.statistics) {

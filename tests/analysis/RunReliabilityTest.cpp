@@ -98,8 +98,8 @@ protected:
         EXPECT_TRUE(loaded.ok()) << loaded.error().message;
         RunInput in;
         in.dataSet = std::move(loaded.value());
-        in.selection.popSelected.assign(static_cast<std::size_t>(in.dataSet.popCount), 1);
-        in.selection.varSelected.assign(static_cast<std::size_t>(in.dataSet.varCount), 1);
+        in.selection.popSelected.assign(static_cast<std::size_t>(in.dataSet.popCount), true);
+        in.selection.varSelected.assign(static_cast<std::size_t>(in.dataSet.varCount), true);
         return in;
     }
 

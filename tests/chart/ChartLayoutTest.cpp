@@ -203,11 +203,9 @@ TEST(ChartInputs, MatchTheReportedSharesRiiAndResiduals)
     auto dataSet = loadDataSet(std::string(TAVRIK_TEST_DATA) + "/golden/small_scaled.tvk");
     ASSERT_TRUE(dataSet.ok()) << dataSet.error().message;
     in.dataSet = dataSet.value();
-    in.settings.scaledAnalysis = 1;
-    in.selection.popSelected.assign(4, 1);
-    in.selection.varSelected.assign(3, 1);
-    in.selection.selPopCount = 4;
-    in.selection.selVarCount = 3;
+    in.settings.scaledAnalysis = true;
+    in.selection.popSelected.assign(4, true);
+    in.selection.varSelected.assign(3, true);
     NullProgress progress;
     const Clock clock = fixedUtcClock(1765000000);
     auto run = runAnalysis(in, clock, progress);
@@ -242,7 +240,7 @@ TEST(ChartInputs, MatchTheReportedSharesRiiAndResiduals)
     // a run that has not happened draws nothing
     EXPECT_TRUE(vtChartInputFrom(AnalysisResults{}, "").names.empty());
 
-    in.settings.scaledAnalysis = 0;
+    in.settings.scaledAnalysis = false;
     auto single = runAnalysis(in, clock, progress);
     ASSERT_TRUE(single.ok());
     EXPECT_TRUE(single->results.scaledPcShares.empty());

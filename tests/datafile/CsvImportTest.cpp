@@ -539,7 +539,7 @@ TEST(CsvRoundTrip, WrittenFileReadsBackTheSameNamesCodesSizesAndValuesBitForBit)
     ASSERT_TRUE(loaded.ok()) << loaded.error().message;
     EXPECT_EQ(loaded->popNames, (std::vector<std::string>{"5'10\" tall", "K\xC3\xB6ln", "3"}));
     EXPECT_EQ(loaded->varNames, (std::vector<std::string>{"X", "Y \"mm\""}));
-    EXPECT_EQ(loaded->equalSizes, 0);
+    EXPECT_FALSE(loaded->equalSizes);
 
     const auto contents = tavrik::test::readAll(tavrik::DataFileReader::open(file.path()));
     ASSERT_FALSE(contents.failed) << contents.error.message;

@@ -30,7 +30,7 @@ TEST(DataFileHeader, ReadsTheExampleFileWithoutTouchingItsRecordsAndLoadsItsData
     EXPECT_EQ(d->varCount, 2);
     EXPECT_EQ(d->popNames, (std::vector<std::string>{"North", "Coast", "Hills"}));
     EXPECT_EQ(d->varNames, h->varNames);
-    EXPECT_EQ(d->equalSizes, 0); // 150, 300, 300
+    EXPECT_FALSE(d->equalSizes); // 150, 300, 300
 }
 
 TEST(DataFileHeader, EqualSizesComparesAllSizesToTheFirstAsFloats)
@@ -38,22 +38,22 @@ TEST(DataFileHeader, EqualSizesComparesAllSizesToTheFirstAsFloats)
     // 300, 300.0 and 3e2 (CR LF lines, a blank line after the records)
     Result<DataSet> equal = loadDataSet(dataFile("header_sizes_equal_crlf.tvk"));
     ASSERT_TRUE(equal.ok()) << equal.error().message;
-    EXPECT_EQ(equal->equalSizes, 1);
+    EXPECT_TRUE(equal->equalSizes);
     EXPECT_EQ(equal->popNames.back(), "Hills");
 
     Result<DataSet> one = loadDataSet(dataFile("header_one_population.tvk"));
     ASSERT_TRUE(one.ok()) << one.error().message;
-    EXPECT_EQ(one->equalSizes, 1);
+    EXPECT_TRUE(one->equalSizes);
 
     // Population 1 differs from the two others, which agree with each other.
     ScratchFile firstDiffers("T\n3,1\nA,1,150\nB,2,300\nC,3,300\nX\n");
-    EXPECT_EQ(loadDataSet(firstDiffers.path())->equalSizes, 0);
+    EXPECT_FALSE(loadDataSet(firstDiffers.path())->equalSizes);
     // Only the last differs.
     ScratchFile lastDiffers("T\n3,1\nA,1,300\nB,2,300\nC,3,301\nX\n");
-    EXPECT_EQ(loadDataSet(lastDiffers.path())->equalSizes, 0);
+    EXPECT_FALSE(loadDataSet(lastDiffers.path())->equalSizes);
     // 300.00001 differs from 300 as a double but not as a 32-bit float (spacing 2^-15).
     ScratchFile floatEqual("T\n2,1\nA,1,300\nB,2,300.00001\nX\n");
-    EXPECT_EQ(loadDataSet(floatEqual.path())->equalSizes, 1);
+    EXPECT_TRUE(loadDataSet(floatEqual.path())->equalSizes);
 }
 
 TEST(DataFileHeader, SizeIsRoundedOnceStraightToFloat)

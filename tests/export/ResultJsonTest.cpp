@@ -79,10 +79,10 @@ Golden runGolden(const std::string& name)
     tavrik::RunInput input;
     input.dataSet = tavrik::loadDataSet(goldenDir + c["data"]).value();
     input.settings.heritability = std::stof(c["heritability"]);
-    input.settings.biasCorrection = static_cast<std::int16_t>(std::stoi(c["bias"]));
-    input.settings.scaledAnalysis = static_cast<std::int16_t>(std::stoi(c["scaled"]));
-    input.selection.popSelected.assign(input.dataSet.popNames.size(), 1);
-    input.selection.varSelected.assign(input.dataSet.varNames.size(), 1);
+    input.settings.biasCorrection = std::stoi(c["bias"]) != 0;
+    input.settings.scaledAnalysis = std::stoi(c["scaled"]) != 0;
+    input.selection.popSelected.assign(input.dataSet.popNames.size(), true);
+    input.selection.varSelected.assign(input.dataSet.varNames.size(), true);
     tavrik::NullProgress progress;
     Golden g{tavrik::runAnalysis(input, tavrik::fixedUtcClock(0), progress).value(), {}, {}};
     g.text = tavrik::resultJsonText(

@@ -155,7 +155,7 @@ private slots:
         }
         QVERIFY(dialog->isVisible());
         QVERIFY(!h->window->isRunning());
-        QCOMPARE(h->state.selection.selPopCount, 0);
+        QCOMPARE(h->state.selection.selPopCount(), 0);
         QCOMPARE(entries(dialog->PopList2).size(), populations);
     }
 
@@ -172,10 +172,10 @@ private slots:
 
         QCOMPARE(dialog->applyTo(h->state), QStringList());
         const Selection& s = h->state.selection;
-        QCOMPARE(s.popSelected, std::vector<std::int16_t>({1, 0, 1}));
-        QCOMPARE(s.varSelected, std::vector<std::int16_t>({1, 1}));
-        QCOMPARE(s.selPopCount, 2);
-        QCOMPARE(s.selVarCount, 2);
+        QCOMPARE(s.popSelected, std::vector<bool>({true, false, true}));
+        QCOMPARE(s.varSelected, std::vector<bool>({true, true}));
+        QCOMPARE(s.selPopCount(), 2);
+        QCOMPARE(s.selVarCount(), 2);
     }
 
     void cancelClosesAndChangesNothing()
@@ -185,7 +185,7 @@ private slots:
         dialog->btnClear1->click();
         dialog->btnCancel->click();
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(h->state.selection.selPopCount, 0);
+        QCOMPARE(h->state.selection.selPopCount(), 0);
         QCOMPARE(h->text(), report);
 
         // every opening starts afresh with everything chosen

@@ -303,7 +303,7 @@ private slots:
                             "\"Stature\", \"Head length\"\r\n"
                             "1, 170.5, 191\r\n2, 168, 188.5\r\n1, 172.25, 193\r\n"
                             "3, 165, 186\r\n2, 164.5, 187\r\n"));
-        QCOMPARE(h->state.dataSet.equalSizes, 0);
+        QCOMPARE(h->state.dataSet.equalSizes, false);
     }
 
     void aCensusCellKeepsExactlyTheKeysTyped()
@@ -404,8 +404,8 @@ private slots:
         QCOMPARE(h->state.dataSet.popNames, std::vector<std::string>({"North", "Coast", "Hills"}));
         QCOMPARE(h->state.dataSet.varNames,
                  std::vector<std::string>({"ID", "Stature", "Head length"}));
-        QCOMPARE(h->state.dataSet.equalSizes, 1);
-        QCOMPARE(h->state.askSaveName, 1);
+        QCOMPARE(h->state.dataSet.equalSizes, true);
+        QCOMPARE(h->state.askSaveName, true);
         QVERIFY(h->enabled("mnuRun"));
         QVERIFY(!h->enabled("mnuSave"));
     }

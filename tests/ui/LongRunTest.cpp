@@ -46,7 +46,7 @@ private:
         QVERIFY(h->open(h->writeFile("large.tvk", largeData())));
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);
-        h->state.askSaveName = 0;
+        h->state.askSaveName = false;
     }
 
     void startRun()
@@ -82,7 +82,7 @@ private slots:
             QCOMPARE(h->prompts.shown().size(), 0);
             QCOMPARE(h->text(), report);
             QVERIFY(h->state.results.rMatrix == rMatrix);
-            QCOMPARE(h->state.askSaveName, 0);
+            QCOMPARE(h->state.askSaveName, false);
             QVERIFY(h->enabled("mnuSave"));
             QVERIFY(!progress->isVisible());
             QCOMPARE(h->window->windowTitle(), title);

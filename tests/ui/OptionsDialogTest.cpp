@@ -68,9 +68,9 @@ private slots:
             QVERIFY(h->prompts.shown().isEmpty());
             QVERIFY(!options->isVisible());
             QCOMPARE(s.heritability, typedValue);
-            QCOMPARE(s.biasCorrection, 0);
-            QCOMPARE(s.scaledAnalysis, 1);
-            QCOMPARE(s.showMatrices, 1);
+            QCOMPARE(s.biasCorrection, false);
+            QCOMPARE(s.scaledAnalysis, true);
+            QCOMPARE(s.showMatrices, true);
             return;
         }
         QCOMPARE(h->prompts.shown().size(), 1);
@@ -86,9 +86,9 @@ private slots:
         QCOMPARE(options->H2Text->selectedText(), QString("1"));
         QCOMPARE(s.heritability, 1.0f);
         // the check boxes were not stored
-        QCOMPARE(s.biasCorrection, 1);
-        QCOMPARE(s.scaledAnalysis, 0);
-        QCOMPARE(s.showMatrices, 0);
+        QCOMPARE(s.biasCorrection, true);
+        QCOMPARE(s.scaledAnalysis, false);
+        QCOMPARE(s.showMatrices, false);
     }
 
     void defaultThenCloseKeepsTheStoredFlags()
@@ -112,9 +112,9 @@ private slots:
 
         const AnalysisSettings& s = h->state.settings;
         QCOMPARE(s.heritability, 1.0f);
-        QCOMPARE(s.biasCorrection, 0);
-        QCOMPARE(s.scaledAnalysis, 1);
-        QCOMPARE(s.showMatrices, 1);
+        QCOMPARE(s.biasCorrection, false);
+        QCOMPARE(s.scaledAnalysis, true);
+        QCOMPARE(s.showMatrices, true);
     }
 
     // The box stores what is typed; closing the dialog without OK must not let a run use it.

@@ -19,10 +19,8 @@ namespace {
 QString expectedScreen(const ProgramState& afterOpen)
 {
     RunInput input{afterOpen.dataSet, afterOpen.settings, {}};
-    input.selection.popSelected.assign(afterOpen.dataSet.popNames.size(), 1);
-    input.selection.varSelected.assign(afterOpen.dataSet.varNames.size(), 1);
-    input.selection.selPopCount = afterOpen.dataSet.popCount;
-    input.selection.selVarCount = afterOpen.dataSet.varCount;
+    input.selection.popSelected.assign(afterOpen.dataSet.popNames.size(), true);
+    input.selection.varSelected.assign(afterOpen.dataSet.varNames.size(), true);
     NullProgress progress;
     const Result<RunOutput> out = runAnalysis(input, fixedUtcClock(fixedEpoch), progress);
     if (!out) {
@@ -50,7 +48,7 @@ private slots:
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
         const QString expected = expectedScreen(h->state);
         const QString title = h->window->windowTitle();
-        h->state.askSaveName = 0;
+        h->state.askSaveName = false;
 
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);
@@ -59,8 +57,8 @@ private slots:
         QVERIFY(h->prompts.shown().isEmpty());
         QVERIFY(!h->window->running->isVisible());
         QCOMPARE(h->window->windowTitle(), title);
-        QCOMPARE(h->state.askSaveName, 1);
-        QCOMPARE(h->state.selection.selPopCount, 3);
+        QCOMPARE(h->state.askSaveName, true);
+        QCOMPARE(h->state.selection.selPopCount(), 3);
         QCOMPARE(h->state.results.populationNames,
                  std::vector<std::string>({"North", "Coast", "Hills"}));
 
@@ -130,7 +128,7 @@ private slots:
         QVERIFY(h->lastRunSucceeded);
         const QString report = h->text();
         const Matrix rMatrix = h->state.results.rMatrix;
-        h->state.askSaveName = 0;
+        h->state.askSaveName = false;
 
         QVERIFY(h->runAll());
         QVERIFY(!h->lastRunSucceeded);
@@ -140,7 +138,7 @@ private slots:
         QCOMPARE(h->prompts.shown().front().text, QString("Matrix could not be inverted"));
         QCOMPARE(h->text(), report);
         QVERIFY(h->state.results.rMatrix == rMatrix);
-        QCOMPARE(h->state.askSaveName, 0);
+        QCOMPARE(h->state.askSaveName, false);
         QVERIFY(h->enabled("mnuSave"));
         QVERIFY(h->enabled("mnuFileOpen"));
         QVERIFY(h->window->isVisible());
@@ -150,7 +148,7 @@ private slots:
     {
         QVERIFY(h->open(h->writeFile("many.tvk", manyPopulations())));
         QVERIFY(h->setOptions(false, true));
-        QCOMPARE(h->state.settings.showMatrices, 1);
+        QCOMPARE(h->state.settings.showMatrices, true);
         QVERIFY(h->runAll());
         QVERIFY(h->lastRunSucceeded);
 
@@ -162,8 +160,8 @@ private slots:
                  QString("Output too large to fit on screen.\r\n"
                          "R and distance matrices will not be shown here.\r\n"
                          "They will be included when you save the output."));
-        QCOMPARE(h->state.settings.showMatrices, 0);
-        QCOMPARE(h->state.outputFitsScreen, 0);
+        QCOMPARE(h->state.settings.showMatrices, false);
+        QCOMPARE(h->state.outputFitsScreen, false);
         QVERIFY(!h->text().contains("(standard errors in parentheses)")); // the listing's lines
 
         // the next run neither shows the matrices nor warns

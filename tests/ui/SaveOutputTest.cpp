@@ -36,7 +36,7 @@ private slots:
     void outputShownWholeOnScreenIsSavedOnceWithOneLineEnd()
     {
         runWithMatricesShown(threePopulations);
-        QCOMPARE(h->state.outputFitsScreen, 1);
+        QCOMPARE(h->state.outputFitsScreen, true);
         const QString out = h->dir.filePath("out.txt");
         h->prompts.queueSaveFileName(out);
         QVERIFY(h->trigger("mnuSave"));
@@ -48,7 +48,7 @@ private slots:
         QCOMPARE(saved.count("(standard errors in parentheses)"),
                  h->text().count("(standard errors in parentheses)"));
         QVERIFY(h->prompts.shown().isEmpty()); // no word on success
-        QCOMPARE(h->state.askSaveName, 0);
+        QCOMPARE(h->state.askSaveName, false);
         QCOMPARE(QString::fromStdString(h->state.outputFileName), out);
     }
 
@@ -104,7 +104,7 @@ private slots:
 
         const QByteArray firstBytes = fileBytes(first);
         QVERIFY(h->runAll());
-        QCOMPARE(h->state.askSaveName, 1);
+        QCOMPARE(h->state.askSaveName, true);
         const QString second = h->dir.filePath("second.txt");
         h->prompts.queueSaveFileName(second);
         QVERIFY(h->trigger("mnuSave"));
@@ -118,7 +118,7 @@ private slots:
         h->prompts.queueSaveFileName(std::nullopt);
         QVERIFY(h->trigger("mnuSave"));
         QCOMPARE(filesInDir(), QStringList{"pops.tvk"});
-        QCOMPARE(h->state.askSaveName, 1);
+        QCOMPARE(h->state.askSaveName, true);
         QVERIFY(h->prompts.shown().isEmpty()); // Cancel is silent
 
         const QString good = h->dir.filePath("good.txt");
@@ -136,7 +136,7 @@ private slots:
         QVERIFY(h->prompts.shown().front().text.contains(
             "the folder \"" + h->dir.filePath("missing-dir") + "\" does not exist"));
         QCOMPARE(QString::fromStdString(h->state.outputFileName), good);
-        QCOMPARE(h->state.askSaveName, 0);
+        QCOMPARE(h->state.askSaveName, false);
         QCOMPARE(fileBytes(good), before);
 
         // Ctrl+S onto a name that has become a folder: no rename over it, no leftovers
