@@ -2,11 +2,11 @@
 // (the Velbrand-Torvane chart, the heritability sweep, the Mantel scatter chart).
 #pragma once
 
+#include "chart/ChartLayout.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

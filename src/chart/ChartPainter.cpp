@@ -1,6 +1,6 @@
 #include "chart/ChartPainter.h"
 
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>

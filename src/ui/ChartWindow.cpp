@@ -1,5 +1,6 @@
 #include "ui/ChartWindow.h"
 
+#include "chart/ChartPainter.h"
 #include "ui/QtText.h"
 #include "ui/UserPrompts.h"
 #include "ui/WindowFit.h"
@@ -13,8 +14,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-#include "chart/ChartPainter.h"
 
 namespace tavrik {
 

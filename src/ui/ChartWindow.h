@@ -5,14 +5,13 @@
 // offer (its Output menu disabled).
 #pragma once
 
+#include "chart/ChartLayout.h"
 #include "state/ProgramState.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <functional>
-
-#include "chart/ChartLayout.h"
 
 class QComboBox;
 class QPushButton;

@@ -1,5 +1,6 @@
 #include "ui/MantelWindow.h"
 
+#include "chart/ChartPainter.h"
 #include "export/MantelText.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
@@ -25,8 +26,6 @@
 
 #include <algorithm>
 #include <charconv>
-
-#include "chart/ChartPainter.h"
 
 namespace tavrik {
 

@@ -1,5 +1,6 @@
 #include "ui/SweepWindow.h"
 
+#include "chart/ChartPainter.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "ui/ChartWindow.h"
@@ -19,8 +20,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-#include "chart/ChartPainter.h"
 
 namespace tavrik {
 
