@@ -3,7 +3,9 @@
 #include "analysis/NeighborJoining.h"
 #include "export/TreeText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
@@ -124,6 +126,87 @@ TEST(SplitSupport, ConsensusKeepsOnlyWhatMostReplicatesHold)
     EXPECT_EQ(consensus, "(A,B,(C,(D,(E,F)100)66.7)66.7);\n");
     EXPECT_EQ(splitSupportLines(tally.supported()),
               "  A, B: 66.7 %\n  D, E, F: 66.7 %\n  E, F: 100 %\n");
+}
+
+// tests/data/nj_reference.txt holds trees made by another implementation of the method (see
+// tools/reference/tree_reference.R): every branch, as the populations below it, and its length.
+// The same splits must come out, each with the same length up to rounding.
+TEST(NeighborJoining, AgreesWithAnIndependentImplementation)
+{
+    std::ifstream in(std::string(TAVRIK_TEST_DATA) + "/nj_reference.txt");
+    ASSERT_TRUE(in) << "nj_reference.txt";
+    std::string line;
+    std::vector<std::string> names;
+    std::vector<std::vector<double>> rows;
+    std::map<std::vector<std::size_t>, double> expected; // the side without the first population
+    std::string name;
+    int cases = 0;
+    auto sideWithoutFirst = [&](std::vector<std::size_t> side) {
+        if (!side.empty() && side.front() == 0) {
+            std::vector<std::size_t> other;
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                if (std::find(side.begin(), side.end(), i) == side.end()) {
+                    other.push_back(i);
+                }
+            }
+            side = other;
+        }
+        return side;
+    };
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "case") {
+            words >> name;
+            names.clear();
+            rows.clear();
+            expected.clear();
+        } else if (word == "names") {
+            for (std::string n; words >> n;) {
+                names.push_back(n);
+            }
+        } else if (word == "row") {
+            rows.emplace_back();
+            for (double v; words >> v;) {
+                rows.back().push_back(v);
+            }
+        } else if (word == "branch") {
+            double length = 0.0;
+            words >> length;
+            std::vector<std::size_t> below;
+            for (std::string n; words >> n;) {
+                below.push_back(static_cast<std::size_t>(std::find(names.begin(), names.end(), n) -
+                                                         names.begin()));
+            }
+            std::sort(below.begin(), below.end());
+            expected[sideWithoutFirst(below)] = length;
+        } else if (word == "end") {
+            ++cases;
+            Matrix d(names.size(), names.size());
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                for (std::size_t j = 0; j < names.size(); ++j) {
+                    d(i, j) = rows[i][j];
+                }
+            }
+            const Tree tree = joined(d, names);
+            std::map<std::vector<std::size_t>, double> found;
+            for (const TreeNode& node : tree.nodes) {
+                if (node.isTip()) {
+                    found[sideWithoutFirst({node.tip})] = node.length;
+                }
+            }
+            for (const TreeSplit& s : innerSplits(tree)) {
+                found[splitMembers(s.split, names.size())] = tree.nodes[s.node].length;
+            }
+            ASSERT_EQ(found.size(), expected.size()) << name;
+            for (const auto& [side, length] : expected) {
+                ASSERT_EQ(found.count(side), 1u) << name << ": a split the other tree has";
+                EXPECT_NEAR(found[side], length, 1e-9 * (1.0 + std::abs(length))) << name;
+            }
+        }
+    }
+    EXPECT_EQ(cases, 5);
 }
 
 } // namespace
