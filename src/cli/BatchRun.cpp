@@ -32,23 +32,6 @@ namespace tavrik {
 
 namespace {
 
-// Names a message lists before it says how many more there are.
-constexpr std::size_t namesListed = 5;
-
-// "A", "B", "C", "D", "E" and 12 more: names from the file, quoted as every message quotes
-// them (control characters replaced, long names cut).
-std::string joinNames(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (std::size_t i = 0; i < names.size() && i < namesListed; ++i) {
-        text += (i == 0 ? "" : ", ") + quoteFound(names[i]);
-    }
-    if (names.size() > namesListed) {
-        text += " and " + std::to_string(names.size() - namesListed) + " more";
-    }
-    return text;
-}
-
 // Sets flags[p] for the file positions named in wanted (all positions when wanted is empty)
 // and appends a complaint for every unknown or shared name.
 void flagByName(const std::vector<std::string>& fileNames,
@@ -71,7 +54,7 @@ void flagByName(const std::vector<std::string>& fileNames,
         }
         if (positions.empty()) {
             complaints.push_back("no " + std::string(kind) + " named " + quoteFound(name) +
-                                 " in the data file (it has " + joinNames(fileNames) + ")");
+                                 " in the data file (it has " + quotedNameList(fileNames) + ")");
         } else if (positions.size() > 1) {
             // Positions are reported 1-based, as a user counts the entries of the file.
             complaints.push_back(std::string(kind) + " name " + quoteFound(name) +
