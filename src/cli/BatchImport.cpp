@@ -78,48 +78,38 @@ Result<std::vector<std::size_t>> variableColumns(const CsvTable& table,
     return columns;
 }
 
-int fail(std::ostream& err, const Error& error)
+// The output must replace neither input, and a target that cannot be written is refused
+// before the table is read.
+Status checkImportTarget(const BatchOptions& options)
 {
-    printBatchMessage(err, error.message);
-    return exitStatusFor(error.kind);
+    const std::string& outputPath = *options.outputPath;
+    if (outputPath == standardOutputPath) {
+        return Done{};
+    }
+    if (namesSameFile(outputPath, *options.importCsv) ||
+        (options.censusSizesPath && namesSameFile(outputPath, *options.censusSizesPath))) {
+        return Error::usage("--output " + outputPath + " would replace an input file", outputPath);
+    }
+    if (Result<OutputTarget> target = checkOutputTarget(outputPath); !target) {
+        return target.error();
+    }
+    return Done{};
 }
 
-} // namespace
-
-int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
+// The columns, title and census sizes that the options choose; notes on columns left out go
+// to err.
+Result<ImportPlan> importPlan(const BatchOptions& options, const CsvTable& table, std::ostream& err)
 {
-    const std::filesystem::path csvPath = *options.importCsv;
-    const std::string& outputPath = *options.outputPath;
-    if (outputPath != standardOutputPath) {
-        if (namesSameFile(outputPath, csvPath) ||
-            (options.censusSizesPath && namesSameFile(outputPath, *options.censusSizesPath))) {
-            return fail(err,
-                        Error::usage("--output " + outputPath + " would replace an input file",
-                                     outputPath));
-        }
-        // A target that cannot be written is refused before the table is read.
-        if (Result<OutputTarget> target = checkOutputTarget(outputPath); !target) {
-            return fail(err, target.error());
-        }
-    }
-
-    Result<CsvTable> table = readCsv(csvPath);
-    if (!table) {
-        return fail(err, table.error());
-    }
-    for (const std::string& note : table->notes) {
-        printBatchMessage(err, "note: " + table->displayName + ", " + note);
-    }
-    ImportPlan plan = defaultPlan(*table);
-    Result<std::size_t> populations = findColumn(*table, *options.populationColumn);
+    ImportPlan plan = defaultPlan(table);
+    Result<std::size_t> populations = findColumn(table, *options.populationColumn);
     if (!populations) {
-        return fail(err, populations.error());
+        return populations.error();
     }
     plan.populationColumn = *populations;
     Result<std::vector<std::size_t>> variables =
-        variableColumns(*table, plan.populationColumn, options.variables, err);
+        variableColumns(table, plan.populationColumn, options.variables, err);
     if (!variables) {
-        return fail(err, variables.error());
+        return variables.error();
     }
     plan.variableColumns = std::move(*variables);
     if (options.title) {
@@ -128,69 +118,123 @@ int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
     if (options.censusSizesPath) {
         Result<std::map<std::string, float>> sizes = readCensusSizes(*options.censusSizesPath);
         if (!sizes) {
-            return fail(err, sizes.error());
+            return sizes.error();
         }
         plan.censusSizes = std::move(*sizes);
     }
-
-    Result<ImportPreview> preview =
-        tavrik::preview(*table, plan.populationColumn, plan.variableColumns);
-    if (!preview) {
-        return fail(err, preview.error());
-    }
-    if (preview->leftOutCount > 0 && !options.leaveOutBadRows) {
-        return fail(err,
-                    Error::dataFile(table->displayName + ": " + leftOutSummary(*preview) +
-                                        "\nfirst: " + preview->leftOut.front().reason +
-                                        "\ngive --leave-out-bad-rows to import the other rows",
-                                    table->path,
-                                    preview->leftOut.front().line));
-    }
     plan.leaveOutRows = options.leaveOutBadRows;
+    return plan;
+}
 
-    if (outputPath == standardOutputPath) {
-        // Streamed: a file that changes half-way still ends the output with status 3.
-        Status written = writeTvk(*table, plan, [&out](std::string_view piece) -> Status {
-            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-            if (!out) {
-                return Error::io("cannot write the data file to standard output");
-            }
-            return Done{};
-        });
-        out.flush();
-        if (written && !out) {
-            written = Error::io("cannot write the data file to standard output");
-        }
-        if (!written) {
-            return fail(err, written.error());
-        }
-    } else {
-        // Streamed into the atomic writer: memory does not grow with the table, and the target
-        // is replaced only once the whole file is written.
-        auto file = AtomicFile::open(outputPath);
-        if (!file) {
-            return fail(err, file.error());
-        }
-        Status written =
-            writeTvk(*table, plan, [&file](std::string_view piece) { return file->write(piece); });
-        if (written) {
-            written = file->commit();
-        }
-        if (!written) {
-            return fail(err, written.error());
-        }
+// Rows that cannot be imported stop the import unless the options leave them out.
+Result<ImportPreview> checkedPreview(const CsvTable& table, const ImportPlan& plan)
+{
+    Result<ImportPreview> preview =
+        tavrik::preview(table, plan.populationColumn, plan.variableColumns);
+    if (!preview) {
+        return preview.error();
     }
-    if (preview->leftOutCount > 0) {
-        const long n = preview->leftOutCount;
+    if (preview->leftOutCount > 0 && !plan.leaveOutRows) {
+        return Error::dataFile(table.displayName + ": " + leftOutSummary(*preview) +
+                                   "\nfirst: " + preview->leftOut.front().reason +
+                                   "\ngive --leave-out-bad-rows to import the other rows",
+                               table.path,
+                               preview->leftOut.front().line);
+    }
+    return preview;
+}
+
+// Streamed: a file that changes half-way still ends the output with status 3.
+Status writeImportToStdout(const CsvTable& table, const ImportPlan& plan, std::ostream& out)
+{
+    Status written = writeTvk(table, plan, [&out](std::string_view piece) -> Status {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        if (!out) {
+            return Error::io("cannot write the data file to standard output");
+        }
+        return Done{};
+    });
+    out.flush();
+    if (written && !out) {
+        written = Error::io("cannot write the data file to standard output");
+    }
+    return written;
+}
+
+// Streamed into the atomic writer: memory does not grow with the table, and the target is
+// replaced only once the whole file is written.
+Status writeImportToFile(const CsvTable& table, const ImportPlan& plan, const std::string& path)
+{
+    auto file = AtomicFile::open(path);
+    if (!file) {
+        return file.error();
+    }
+    Status written =
+        writeTvk(table, plan, [&file](std::string_view piece) { return file->write(piece); });
+    if (written) {
+        written = file->commit();
+    }
+    return written;
+}
+
+void printImportNotes(const CsvTable& table,
+                      const ImportPlan& plan,
+                      const ImportPreview& preview,
+                      std::ostream& err)
+{
+    if (preview.leftOutCount > 0) {
+        const long n = preview.leftOutCount;
         printBatchMessage(err,
                           "note: " + std::to_string(n) + (n == 1 ? " row" : " rows") +
                               " with a value that is not a number or no population left out "
                               "of " +
-                              table->displayName + ": " + lineList(*preview));
+                              table.displayName + ": " + lineList(preview));
     }
-    if (std::string missing = missingSummary(*table, plan.variableColumns, *preview);
+    if (std::string missing = missingSummary(table, plan.variableColumns, preview);
         !missing.empty()) {
-        printBatchMessage(err, "note: " + table->displayName + ": " + missing);
+        printBatchMessage(err, "note: " + table.displayName + ": " + missing);
+    }
+}
+
+// Target, table, plan, preview, file, notes: the first stage that fails ends the import.
+Status importStages(const BatchOptions& options, std::ostream& out, std::ostream& err)
+{
+    if (Status target = checkImportTarget(options); !target) {
+        return target;
+    }
+    Result<CsvTable> table = readCsv(*options.importCsv);
+    if (!table) {
+        return table.error();
+    }
+    for (const std::string& note : table->notes) {
+        printBatchMessage(err, "note: " + table->displayName + ", " + note);
+    }
+    Result<ImportPlan> plan = importPlan(options, *table, err);
+    if (!plan) {
+        return plan.error();
+    }
+    Result<ImportPreview> preview = checkedPreview(*table, *plan);
+    if (!preview) {
+        return preview.error();
+    }
+    const Status written = *options.outputPath == standardOutputPath
+                               ? writeImportToStdout(*table, *plan, out)
+                               : writeImportToFile(*table, *plan, *options.outputPath);
+    if (!written) {
+        return written;
+    }
+    printImportNotes(*table, *plan, *preview, err);
+    return Done{};
+}
+
+} // namespace
+
+int runImport(const BatchOptions& options, std::ostream& out, std::ostream& err)
+{
+    const Status done = importStages(options, out, err);
+    if (!done) {
+        printBatchMessage(err, done.error().message);
+        return exitStatusFor(done.error().kind);
     }
     return static_cast<int>(BatchExit::Done);
 }

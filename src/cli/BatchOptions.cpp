@@ -104,6 +104,12 @@ struct OptionTable
         });
     }
 
+    // An option that names a file: "--NAME needs a file name" when it is empty.
+    template <typename Slot> void file(const std::string& name, const std::string& help, Slot& slot)
+    {
+        nonEmpty(name, "FILE", help, slot);
+    }
+
     // An option whose value parse reads; one it cannot read is refused as
     // --NAME "VALUE": expected.
     template <typename T, typename Parse>
@@ -120,6 +126,21 @@ struct OptionTable
                 throw Refusal{"--" + name + " " + inQuotes(v) + ": " + expected};
             }
         });
+    }
+
+    // A chart's file, whose name must end in .png or .svg.
+    void
+    chartFile(const std::string& name, const std::string& help, std::optional<std::string>& slot)
+    {
+        parsed(
+            name,
+            "FILE",
+            help,
+            slot,
+            [](std::string_view v) {
+                return isChartFileName(v) ? std::optional<std::string>(v) : std::nullopt;
+            },
+            "the file name must end in .png or .svg");
     }
 
     // An option whose value is one of two words, shown as first|second in the help text and
@@ -146,17 +167,8 @@ struct OptionTable
     }
 };
 
-void describeOptions(CLI::App& app, BatchOptions& o)
+void describeAnalysisOptions(OptionTable& t, BatchOptions& o)
 {
-    app.set_help_flag(); // ours is a plain flag, and the help text is ours too
-    app.allow_extras();  // the operands are left to us
-    OptionTable t{app, {}};
-    const auto chartName = [](std::string_view v) {
-        return isChartFileName(v) ? std::optional<std::string>(v) : std::nullopt;
-    };
-    const std::string chartExpected = "the file name must end in .png or .svg";
-
-    t.group = heading(Section::Analysis);
     t.value("heritability",
             "H",
             "heritability of the traits, 0 < H <= 1 (default 1)",
@@ -186,12 +198,8 @@ void describeOptions(CLI::App& app, BatchOptions& o)
             "NAME",
             "use the variable of this exact name; repeat for more (default: all)",
             [&o](const std::string& v) { o.variables.push_back(v); });
-    t.nonEmpty("report",
-               "FILE",
-               "write the report to FILE; - is standard output (the default)",
-               o.reportPath);
-    t.nonEmpty(
-        "listing", "FILE", "write the matrix listing to FILE; - is standard output", o.listingPath);
+    t.file("report", "write the report to FILE; - is standard output (the default)", o.reportPath);
+    t.file("listing", "write the matrix listing to FILE; - is standard output", o.listingPath);
     t.flag("progress",
            "print the progress lines on standard error, at most about ten a second",
            [&o] { o.progress = true; });
@@ -203,13 +211,14 @@ void describeOptions(CLI::App& app, BatchOptions& o)
              o.memoryBudget,
              parseByteSize,
              "expected a size in bytes, optionally with K, M or G (as 512M)");
+}
 
-    t.group = heading(Section::Results);
-    t.nonEmpty("save-output",
-               "FILE",
-               "the report, one line end, then the matrix listing unless --show-matrices put it in "
-               "the report: the file the desktop's Save Output As writes",
-               o.saveOutputPath);
+void describeResultFiles(OptionTable& t, BatchOptions& o)
+{
+    t.file("save-output",
+           "the report, one line end, then the matrix listing unless --show-matrices put it in "
+           "the report: the file the desktop's Save Output As writes",
+           o.saveOutputPath);
     t.value("matrix",
             "WHICH:LAYOUT:FILE",
             "one matrix in one layout (see below); repeat for more",
@@ -226,47 +235,41 @@ void describeOptions(CLI::App& app, BatchOptions& o)
              o.phylipNames,
              {"codes", PhylipNames::Codes},
              {"relaxed", PhylipNames::Relaxed});
-    t.nonEmpty("pc-scores",
-               "FILE",
-               "scores on the first two principal coordinates of the R matrix (CSV)",
-               o.pcScoresPath);
-    t.nonEmpty("scaled-pc-scores",
-               "FILE",
-               "the same for the scaled R matrix (needs --scaled)",
-               o.scaledPcScoresPath);
-    t.nonEmpty("vt-results",
-               "FILE",
-               "r(ii) and the observed, expected and residual within-group variances of every "
-               "population (CSV)",
-               o.vtResultsPath);
-    t.parsed("chart",
-             "FILE",
-             "the first two principal coordinates as a 7 x 7 inch chart; FILE ends in .png (300 "
-             "dots per inch) or .svg (only in builds with Qt)",
-             o.chartPath,
-             chartName,
-             chartExpected);
+    t.file("pc-scores",
+           "scores on the first two principal coordinates of the R matrix (CSV)",
+           o.pcScoresPath);
+    t.file("scaled-pc-scores",
+           "the same for the scaled R matrix (needs --scaled)",
+           o.scaledPcScoresPath);
+    t.file("vt-results",
+           "r(ii) and the observed, expected and residual within-group variances of every "
+           "population (CSV)",
+           o.vtResultsPath);
+    t.chartFile("chart",
+                "the first two principal coordinates as a 7 x 7 inch chart; FILE ends in .png (300 "
+                "dots per inch) or .svg (only in builds with Qt)",
+                o.chartPath);
     t.either("chart-matrix",
              "what --chart draws: the coordinates of the R matrix (r, the default) or of the "
              "scaled R matrix (scaled-r, which needs --scaled and census sizes that differ)",
              o.chartMatrix,
              {"r", MatrixKind::R},
              {"scaled-r", MatrixKind::ScaledR});
-    t.nonEmpty(
-        "json",
-        "FILE",
-        "every number of the run in one JSON document: settings, populations, matrices with "
-        "their standard errors, Fst, Velbrand-Torvane values, principal coordinates, and the "
-        "sweep and bootstrap when asked for",
-        o.jsonPath);
-    t.parsed("vt-chart",
-             "FILE",
-             "every population's residual within-group variance against its r(ii) as a 7 x 7 "
-             "inch chart, filled markers above the zero line, open ones below; FILE ends in .png "
-             "(300 dots per inch) or .svg (only in builds with Qt)",
-             o.vtChartPath,
-             chartName,
-             chartExpected);
+    t.file("json",
+           "every number of the run in one JSON document: settings, populations, matrices with "
+           "their standard errors, Fst, Velbrand-Torvane values, principal coordinates, and the "
+           "sweep and bootstrap when asked for",
+           o.jsonPath);
+    t.chartFile(
+        "vt-chart",
+        "every population's residual within-group variance against its r(ii) as a 7 x 7 "
+        "inch chart, filled markers above the zero line, open ones below; FILE ends in .png "
+        "(300 dots per inch) or .svg (only in builds with Qt)",
+        o.vtChartPath);
+}
+
+void describeSweepAndBootstrap(OptionTable& t, BatchOptions& o)
+{
     t.value("heritability-sweep",
             "FROM:TO:STEP",
             "recompute Fst, unbiased Fst, its se and every unbiased r(ii) for the heritabilities "
@@ -277,21 +280,17 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                 if (!points) {
                     throw Refusal{points.error().message};
                 }
-                o.sweepSpec = v;
+                o.sweepRange = v;
                 o.sweepPoints = std::move(*points);
             });
-    t.nonEmpty("sweep-output",
-               "FILE",
-               "the heritability sweep as CSV, one line per heritability",
-               o.sweepOutputPath);
-    t.parsed("sweep-chart",
-             "FILE",
-             "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE "
-             "ends in .png (300 dots per inch) or .svg (only in builds with Qt); needs "
-             "--heritability-sweep",
-             o.sweepChartPath,
-             chartName,
-             chartExpected);
+    t.file("sweep-output",
+           "the heritability sweep as CSV, one line per heritability",
+           o.sweepOutputPath);
+    t.chartFile("sweep-chart",
+                "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE "
+                "ends in .png (300 dots per inch) or .svg (only in builds with Qt); needs "
+                "--heritability-sweep",
+                o.sweepChartPath);
     t.parsed(
         "bootstrap",
         "N",
@@ -308,10 +307,9 @@ void describeOptions(CLI::App& app, BatchOptions& o)
         o.bootstrapSeed,
         [](std::string_view v) { return wholeNumber<std::uint64_t>(v, 0, UINT64_MAX); },
         "expected a whole number from 0 to 18446744073709551615");
-    t.nonEmpty("bootstrap-output",
-               "FILE",
-               "the bootstrap's estimates, means, biases, standard errors and intervals as CSV",
-               o.bootstrapOutputPath);
+    t.file("bootstrap-output",
+           "the bootstrap's estimates, means, biases, standard errors and intervals as CSV",
+           o.bootstrapOutputPath);
     t.parsed(
         "bootstrap-interval",
         "percentile|basic|bca",
@@ -332,6 +330,11 @@ void describeOptions(CLI::App& app, BatchOptions& o)
             return std::nullopt;
         },
         "expected percentile, basic or bca");
+}
+
+// The Mantel test, and the threads that it, the bootstrap and the reader use.
+void describeMantelAndThreads(OptionTable& t, BatchOptions& o)
+{
     t.nonEmpty("mantel",
                "FILE.csv",
                "Mantel test of the D-square matrix (and the scaled one) against geography: "
@@ -370,10 +373,9 @@ void describeOptions(CLI::App& app, BatchOptions& o)
              o.mantelAlternative,
              {"greater", MantelAlternative::Greater},
              {"two-sided", MantelAlternative::TwoSided});
-    t.nonEmpty("mantel-output",
-               "FILE",
-               "the Mantel test's summary and the distances of every pair of populations (text)",
-               o.mantelOutputPath);
+    t.file("mantel-output",
+           "the Mantel test's summary and the distances of every pair of populations (text)",
+           o.mantelOutputPath);
     t.value("threads",
             "N",
             "threads that read the data file and run the bootstrap and the Mantel test (default: "
@@ -386,8 +388,10 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                 }
                 o.threads = *n;
             });
+}
 
-    t.group = heading(Section::Import);
+void describeImportOptions(OptionTable& t, BatchOptions& o)
+{
     t.nonEmpty("import-csv",
                "IN.csv",
                "convert IN.csv, one row per individual under a header row of column names, into a "
@@ -402,11 +406,10 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                "OUT.tvk",
                "the data file to write (required); - is standard output",
                o.outputPath);
-    t.nonEmpty("census-sizes",
-               "FILE",
-               "CSV of population name and census size, one row per population (default: 100 for "
-               "every population)",
-               o.censusSizesPath);
+    t.file("census-sizes",
+           "CSV of population name and census size, one row per population (default: 100 for "
+           "every population)",
+           o.censusSizesPath);
     t.value("title",
             "TEXT",
             "title of the data set (default: the CSV file's name without its extension)",
@@ -415,7 +418,20 @@ void describeOptions(CLI::App& app, BatchOptions& o)
            "leave out the rows with a value that is not a number or no population, instead of "
            "stopping",
            [&o] { o.leaveOutBadRows = true; });
+}
 
+void describeOptions(CLI::App& app, BatchOptions& o)
+{
+    app.set_help_flag(); // ours is a plain flag, and the help text is ours too
+    app.allow_extras();  // the operands are left to us
+    OptionTable t{app, heading(Section::Analysis)};
+    describeAnalysisOptions(t, o);
+    t.group = heading(Section::Results);
+    describeResultFiles(t, o);
+    describeSweepAndBootstrap(t, o);
+    describeMantelAndThreads(t, o);
+    t.group = heading(Section::Import);
+    describeImportOptions(t, o);
     t.group = heading(Section::General);
     t.flag("help", "show this help and exit", [&o] { o.help = true; });
     t.flag("version", "show the version and exit", [&o] { o.version = true; });
@@ -473,48 +489,39 @@ bool isScaled(MatrixKind kind)
     return kind == MatrixKind::ScaledR || kind == MatrixKind::ScaledDSquare;
 }
 
-// The checks that need every option: what the import needs and refuses, or what a run needs.
-// firstRunOnly and firstImportOnly are the first options given that only a run, or only the
-// import, takes (empty when there is none).
-Status checkCombination(const BatchOptions& options,
-                        const std::vector<std::string>& operands,
-                        const std::string& firstRunOnly,
-                        const std::string& firstImportOnly)
+// What the import needs and refuses; firstRunOnly is the first option given that only a run
+// takes (empty when there is none).
+Status checkImportCombination(const BatchOptions& options,
+                              const std::vector<std::string>& operands,
+                              const std::string& firstRunOnly)
 {
-    if (options.importCsv) {
-        if (!firstRunOnly.empty()) {
-            return Error::usage("option " + firstRunOnly +
-                                " belongs to an analysis run and cannot be used with --import-csv");
-        }
-        if (!operands.empty()) {
-            return Error::usage("--import-csv takes no data file, found also " +
-                                inQuotes(operands.front()));
-        }
-        if (!options.populationColumn) {
-            return Error::usage("--import-csv needs --population-column NAME, the column that "
-                                "gives each row's population");
-        }
-        if (!options.outputPath) {
-            return Error::usage("--import-csv needs --output FILE, the data file to write");
-        }
-        return Done{};
+    if (!firstRunOnly.empty()) {
+        return Error::usage("option " + firstRunOnly +
+                            " belongs to an analysis run and cannot be used with --import-csv");
     }
-    if (!firstImportOnly.empty()) {
-        return Error::usage("option " + firstImportOnly +
-                            " belongs to the CSV import and needs --import-csv");
+    if (!operands.empty()) {
+        return Error::usage("--import-csv takes no data file, found also " +
+                            inQuotes(operands.front()));
     }
-    if (operands.empty()) {
-        return Error::usage("no data file given");
+    if (!options.populationColumn) {
+        return Error::usage("--import-csv needs --population-column NAME, the column that "
+                            "gives each row's population");
     }
-    if (operands.size() > 1) {
-        return Error::usage("one data file expected, found also " + inQuotes(operands[1]));
+    if (!options.outputPath) {
+        return Error::usage("--import-csv needs --output FILE, the data file to write");
     }
-    if (options.sweepSpec.has_value() != options.sweepOutputPath.has_value()) {
-        return Error::usage(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
-                                              : "--sweep-output needs --heritability-sweep "
-                                                "FROM:TO:STEP");
+    return Done{};
+}
+
+// An option that only qualifies another is refused without it.
+Status checkQualifiedOptions(const BatchOptions& options)
+{
+    if (options.sweepRange.has_value() != options.sweepOutputPath.has_value()) {
+        return Error::usage(options.sweepRange ? "--heritability-sweep needs --sweep-output FILE"
+                                               : "--sweep-output needs --heritability-sweep "
+                                                 "FROM:TO:STEP");
     }
-    if (options.sweepChartPath && !options.sweepSpec) {
+    if (options.sweepChartPath && !options.sweepRange) {
         return Error::usage("--sweep-chart needs --heritability-sweep FROM:TO:STEP");
     }
     if (!options.bootstrapReplicates && options.bootstrapOutputPath) {
@@ -547,7 +554,12 @@ Status checkCombination(const BatchOptions& options,
         return Error::usage(
             "--chart-matrix chooses what --chart draws, and --chart FILE is missing");
     }
-    // The scaled matrices and their scores exist only after a run with --scaled.
+    return Done{};
+}
+
+// The scaled matrices and their scores exist only after a run with --scaled.
+Status checkScaledRequests(const BatchOptions& options)
+{
     if (!options.settings.scaledAnalysis) {
         for (const MatrixRequest& m : options.matrices) {
             if (isScaled(m.kind)) {
@@ -566,6 +578,33 @@ Status checkCombination(const BatchOptions& options,
         }
     }
     return Done{};
+}
+
+// The checks that need every option: what the import needs and refuses, or what a run needs.
+// firstRunOnly and firstImportOnly are the first options given that only a run, or only the
+// import, takes (empty when there is none).
+Status checkCombination(const BatchOptions& options,
+                        const std::vector<std::string>& operands,
+                        const std::string& firstRunOnly,
+                        const std::string& firstImportOnly)
+{
+    if (options.importCsv) {
+        return checkImportCombination(options, operands, firstRunOnly);
+    }
+    if (!firstImportOnly.empty()) {
+        return Error::usage("option " + firstImportOnly +
+                            " belongs to the CSV import and needs --import-csv");
+    }
+    if (operands.empty()) {
+        return Error::usage("no data file given");
+    }
+    if (operands.size() > 1) {
+        return Error::usage("one data file expected, found also " + inQuotes(operands[1]));
+    }
+    if (Status qualified = checkQualifiedOptions(options); !qualified) {
+        return qualified;
+    }
+    return checkScaledRequests(options);
 }
 
 // Appends text to out as lines of at most width columns, the first starting at column indent

@@ -31,23 +31,6 @@ namespace tavrik {
 
 namespace {
 
-// Names a message lists before it says how many more there are.
-constexpr std::size_t namesListed = 5;
-
-// "A", "B", "C", "D", "E" and 12 more: names from the file, quoted as every message quotes
-// them (control characters replaced, long names cut).
-std::string joinNames(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (std::size_t i = 0; i < names.size() && i < namesListed; ++i) {
-        text += (i == 0 ? "" : ", ") + quoteFound(names[i]);
-    }
-    if (names.size() > namesListed) {
-        text += " and " + std::to_string(names.size() - namesListed) + " more";
-    }
-    return text;
-}
-
 // Sets flags[p] for the file positions named in wanted (all positions when wanted is empty)
 // and appends a complaint for every unknown or shared name.
 void flagByName(const std::vector<std::string>& fileNames,
@@ -70,7 +53,7 @@ void flagByName(const std::vector<std::string>& fileNames,
         }
         if (positions.empty()) {
             complaints.push_back("no " + std::string(kind) + " named " + quoteFound(name) +
-                                 " in the data file (it has " + joinNames(fileNames) + ")");
+                                 " in the data file (it has " + quotedNameList(fileNames) + ")");
         } else if (positions.size() > 1) {
             // Positions are reported 1-based, as a user counts the entries of the file.
             complaints.push_back(std::string(kind) + " name " + quoteFound(name) +
@@ -203,6 +186,457 @@ phylipOutput(const MatrixRequest& m, const AnalysisResults& results, PhylipNames
     return file;
 }
 
+// Without a chart drawer (a build without Qt) the chart options are refused before anything
+// is read.
+Status checkChartSupport(const BatchOptions& options,
+                         const ChartDrawer& chart,
+                         const SweepChartDrawer& sweepChart)
+{
+    if (options.chartPath && !chart) {
+        return Error::usage("--chart: this tavrik-batch was built without chart support (it needs "
+                            "Qt); use --pc-scores FILE for the coordinates");
+    }
+    if (options.vtChartPath && !chart) {
+        return Error::usage("--vt-chart: this tavrik-batch was built without chart support (it "
+                            "needs Qt); use --vt-results FILE for the values");
+    }
+    if (options.sweepChartPath && !sweepChart) {
+        return Error::usage("--sweep-chart: this tavrik-batch was built without chart support (it "
+                            "needs Qt); the values are in the --sweep-output file");
+    }
+    return Done{};
+}
+
+// The data file as the run and its messages name it: absolute where the working folder is
+// known, with "." and ".." steps resolved.
+std::filesystem::path absoluteDataPath(const std::string& dataFile)
+{
+    std::error_code ec;
+    std::filesystem::path dataPath = std::filesystem::absolute(dataFile, ec);
+    if (ec) {
+        dataPath = dataFile;
+    }
+    return dataPath.lexically_normal();
+}
+
+// The read stage: the data file's header and the selection that the names choose.
+Result<RunInput> loadRunInput(const BatchOptions& options, const std::filesystem::path& dataPath)
+{
+    Result<DataSet> loaded = loadDataSet(dataPath);
+    if (!loaded) {
+        return loaded.error();
+    }
+    if (options.settings.scaledAnalysis) {
+        // Refused before the run: its census sizes already tell whether it will scale.
+        if (Status scaled = checkScaledMatrices(options, loaded->equalSizes ? 1 : 2); !scaled) {
+            return scaled.error();
+        }
+    }
+    RunInput input;
+    input.dataSet = std::move(loaded.value());
+    input.dataSet.dataPath = dataPath.string();
+    input.settings = options.settings;
+    input.memoryBudget = options.memoryBudget;
+    input.threads = options.threads;
+
+    Result<Selection> selection =
+        selectByName(input.dataSet, options.populations, options.variables);
+    if (!selection) {
+        return selection.error();
+    }
+    input.selection = std::move(selection.value());
+    return input;
+}
+
+// The geography is read, and matched to the chosen populations, before the run: a file that
+// cannot serve stops the batch before the long part.
+Result<Geography> readMantelGeography(const BatchOptions& options, const RunInput& input)
+{
+    Result<Geography> geo = readGeography(*options.mantelPath);
+    if (!geo) {
+        return geo.error();
+    }
+    std::vector<std::string> chosen;
+    for (std::size_t p = 0; p < input.dataSet.popNames.size(); ++p) {
+        if (input.selection.popSelected[p]) {
+            chosen.push_back(input.dataSet.popNames[p]);
+        }
+    }
+    if (options.mantelExhaustive && chosen.size() > exhaustiveMantelLimit) {
+        return Error::usage("--permutations all: every order can be tried for at most " +
+                            std::to_string(exhaustiveMantelLimit) + " populations, and " +
+                            std::to_string(chosen.size()) +
+                            " are chosen; give a number of permutations instead");
+    }
+    std::vector<std::string> notes;
+    if (Result<Matrix> matched = distancesFor(*geo, chosen, notes); !matched) {
+        return matched.error();
+    }
+    return geo;
+}
+
+// The analysis itself, its progress on err when asked for; a report too large for the screen
+// is told after it.
+Result<RunOutput>
+runReported(const RunInput& input, bool showProgress, const Clock& clock, std::ostream& err)
+{
+    NullProgress quiet;
+    StderrProgress toStderr(err);
+    ProgressSink& progress =
+        showProgress ? static_cast<ProgressSink&>(toStderr) : static_cast<ProgressSink&>(quiet);
+    Result<RunOutput> run = runAnalysis(input, clock, progress);
+    toStderr.flush(); // the line the run ended on, before any message
+    if (run && run->warnOutputTooLarge) {
+        printBatchMessage(err,
+                          "warning: output too large to fit on screen; the R and distance matrices "
+                          "are not appended to the report (write them with --listing FILE)");
+    }
+    return run;
+}
+
+// A heritability sweep and its chart; the chart is drawn at once, so that one that cannot be
+// drawn stops the batch before the bootstrap.
+struct SweepRun
+{
+    SweepTable table;
+    std::optional<std::string> chart;
+};
+
+Result<SweepRun>
+runSweep(const BatchOptions& options, const RunBasis& basis, const SweepChartDrawer& sweepChart)
+{
+    Result<SweepTable> sweep = heritabilitySweep(basis, options.sweepPoints);
+    if (!sweep) {
+        return sweep.error();
+    }
+    SweepRun done{std::move(*sweep), std::nullopt};
+    if (options.sweepChartPath) {
+        // the title of the desktop's sweep window
+        Result<std::string> drawn =
+            sweepChart(*options.sweepChartPath, done.table, std::string(sweepChartTitle));
+        if (!drawn) {
+            return drawn.error();
+        }
+        done.chart = std::move(*drawn);
+    }
+    return done;
+}
+
+Result<BootstrapResult>
+runBatchBootstrap(const BatchOptions& options, const DataSet& dataSet, const RunBasis& basis)
+{
+    Result<RecordTable> records = loadChosenRecords(dataSet, basis, bootstrapMemoryBudget);
+    if (!records) {
+        return records.error();
+    }
+    BootstrapSettings settings;
+    settings.replicates = *options.bootstrapReplicates;
+    settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
+    settings.threads = options.threads;
+    settings.interval = options.bootstrapInterval.value_or(IntervalKind::Bca);
+    return runBootstrap(*records, basis, settings);
+}
+
+Result<MantelResult>
+runBatchMantel(const BatchOptions& options, const RunOutput& run, const Geography& geography)
+{
+    // the names were matched before the run, so only the test itself can fail here
+    Result<MantelInput> input = mantelInputFrom(run.results, run.matrixCount == 2, geography);
+    if (!input) {
+        return input.error();
+    }
+    MantelSettings settings;
+    settings.method = options.mantelMethod.value_or(MantelMethod::Pearson);
+    settings.permutations = options.mantelPermutations.value_or(defaultMantelPermutations);
+    settings.exhaustive = options.mantelExhaustive;
+    settings.alternative = options.mantelAlternative.value_or(MantelAlternative::Greater);
+    settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
+    settings.threads = options.threads;
+    return runMantel(*input, settings);
+}
+
+// The run and the analyses beyond it that the options ask for.
+struct BatchAnalyses
+{
+    RunOutput run;
+    std::optional<SweepRun> sweep;
+    std::optional<BootstrapResult> bootstrap;
+    std::optional<MantelResult> mantel;
+};
+
+Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
+                                       const RunInput& input,
+                                       const std::optional<Geography>& geography,
+                                       const Clock& clock,
+                                       const SweepChartDrawer& sweepChart,
+                                       std::ostream& err)
+{
+    Result<RunOutput> run = runReported(input, options.progress, clock, err);
+    if (!run) {
+        return run.error();
+    }
+    if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
+        return scaled.error();
+    }
+    BatchAnalyses analyses{std::move(*run), std::nullopt, std::nullopt, std::nullopt};
+    if (options.sweepRange) {
+        Result<SweepRun> sweep = runSweep(options, analyses.run.basis, sweepChart);
+        if (!sweep) {
+            return sweep.error();
+        }
+        analyses.sweep = std::move(*sweep);
+    }
+    if (options.bootstrapReplicates) {
+        Result<BootstrapResult> boot =
+            runBatchBootstrap(options, input.dataSet, analyses.run.basis);
+        if (!boot) {
+            return boot.error();
+        }
+        analyses.bootstrap = std::move(*boot);
+    }
+    if (geography) {
+        Result<MantelResult> mantel = runBatchMantel(options, analyses.run, *geography);
+        if (!mantel) {
+            return mantel.error();
+        }
+        analyses.mantel = std::move(*mantel);
+    }
+    return analyses;
+}
+
+// The bytes of every output, in the order they are written: the files, and what goes to
+// standard output ("-") one after the other.
+struct BatchOutputs
+{
+    std::vector<PendingOutput> files;
+    std::string toStdout;
+
+    void route(const std::string& path, std::string text)
+    {
+        if (path == standardOutputPath) {
+            toStdout += text;
+        } else {
+            files.push_back({path, std::move(text)});
+        }
+    }
+};
+
+// The sweep's, the bootstrap's and the Mantel test's files, and the report with the summaries
+// of the last two after it, never inside it: the report's own bytes stay as they are.
+void addReportOutputs(const BatchOptions& options,
+                      const BatchAnalyses& analyses,
+                      BatchOutputs& outputs)
+{
+    const RunOutput& run = analyses.run;
+    if (analyses.sweep) {
+        outputs.route(*options.sweepOutputPath, sweepCsvText(analyses.sweep->table));
+        if (analyses.sweep->chart) {
+            outputs.files.push_back({*options.sweepChartPath, *analyses.sweep->chart});
+        }
+    }
+    std::string reportText = run.screenText;
+    if (analyses.bootstrap) {
+        reportText += bootstrapSummaryText(*analyses.bootstrap);
+        if (options.bootstrapOutputPath) {
+            outputs.route(*options.bootstrapOutputPath, bootstrapCsvText(*analyses.bootstrap));
+        }
+    }
+    if (analyses.mantel) {
+        reportText += mantelSummaryText(*analyses.mantel);
+        if (options.mantelOutputPath) {
+            outputs.route(*options.mantelOutputPath, mantelOutputText(*analyses.mantel));
+        }
+    }
+    outputs.route(options.reportPath, reportText);
+    if (options.listingPath) {
+        outputs.route(*options.listingPath, run.matrixFile);
+    }
+    if (options.saveOutputPath) {
+        // Save Output As right after the run: the text box holds the screen text; the listing
+        // follows unless the run left it on screen.
+        const bool withListing =
+            appendListing(SaveKind::SaveOutputAs, true, run.outputFitsScreen, run.showMatrices);
+        outputs.route(*options.saveOutputPath,
+                      savedOutputText(toCrLf(run.screenText), run.matrixFile, withListing));
+    }
+}
+
+// The matrix files in the order given; the notes on a phylip file's names go to err.
+Status addMatrixOutputs(const BatchOptions& options,
+                        const AnalysisResults& results,
+                        BatchOutputs& outputs,
+                        std::ostream& err)
+{
+    for (const MatrixRequest& m : options.matrices) {
+        if (m.layout != MatrixLayout::Phylip) {
+            outputs.route(m.path, matrixFileText(results, m.kind, m.layout));
+            continue;
+        }
+        Result<PhylipFile> phylip =
+            phylipOutput(m, results, options.phylipNames.value_or(PhylipNames::Codes));
+        if (!phylip) {
+            return phylip.error();
+        }
+        const std::string shown = m.path == standardOutputPath ? "standard output" : m.path;
+        for (const std::string& note : phylipNotes(*phylip, shown)) {
+            printBatchMessage(err, "note: " + note);
+        }
+        outputs.route(m.path, phylip->text);
+        if (!phylip->nameMap.empty()) {
+            outputs.files.push_back({phylipNameMapPath(m.path), phylip->nameMap});
+        }
+    }
+    return Done{};
+}
+
+// Scores, the Velbrand-Torvane values and the JSON document.
+void addResultFiles(const BatchOptions& options,
+                    const DataSet& dataSet,
+                    const BatchAnalyses& analyses,
+                    BatchOutputs& outputs)
+{
+    const AnalysisResults& results = analyses.run.results;
+    if (options.pcScoresPath) {
+        outputs.route(*options.pcScoresPath,
+                      scoresCsvText(results.pcScores, results.populationNames));
+    }
+    if (options.scaledPcScoresPath) {
+        outputs.route(*options.scaledPcScoresPath,
+                      scoresCsvText(results.scaledPcScores, results.populationNames));
+    }
+    if (options.vtResultsPath) {
+        outputs.route(*options.vtResultsPath, velbrandTorvaneCsvText(results));
+    }
+    if (options.jsonPath) {
+        outputs.route(*options.jsonPath,
+                      resultJsonText({dataSet,
+                                      analyses.run.basis,
+                                      results,
+                                      analyses.run.matrixCount,
+                                      analyses.sweep ? &analyses.sweep->table : nullptr,
+                                      analyses.bootstrap ? &*analyses.bootstrap : nullptr,
+                                      analyses.mantel ? &*analyses.mantel : nullptr}));
+    }
+}
+
+Status addChart(const std::string& path,
+                const AnalysisResults& results,
+                ChartKind kind,
+                const std::string& title,
+                const ChartDrawer& chart,
+                BatchOutputs& outputs)
+{
+    Result<std::string> drawn = chart(path, results, kind, title);
+    if (!drawn) {
+        return drawn.error();
+    }
+    outputs.files.push_back({path, std::move(*drawn)});
+    return Done{};
+}
+
+// The principal coordinates' and the Velbrand-Torvane chart, with the titles of the
+// desktop's chart window.
+Status addCharts(const BatchOptions& options,
+                 const AnalysisResults& results,
+                 const ChartDrawer& chart,
+                 BatchOutputs& outputs)
+{
+    if (options.chartPath) {
+        const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
+        const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
+                                         : "Principal Coordinates of R Matrix";
+        const ChartKind kind =
+            scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords;
+        if (Status added = addChart(*options.chartPath, results, kind, title, chart, outputs);
+            !added) {
+            return added;
+        }
+    }
+    if (options.vtChartPath) {
+        return addChart(*options.vtChartPath,
+                        results,
+                        ChartKind::VelbrandTorvane,
+                        std::string(vtChartTitle),
+                        chart,
+                        outputs);
+    }
+    return Done{};
+}
+
+// Every output's bytes, in the order the options name them.
+Result<BatchOutputs> composeOutputs(const BatchOptions& options,
+                                    const DataSet& dataSet,
+                                    const BatchAnalyses& analyses,
+                                    const ChartDrawer& chart,
+                                    std::ostream& err)
+{
+    BatchOutputs outputs;
+    addReportOutputs(options, analyses, outputs);
+    if (Status matrices = addMatrixOutputs(options, analyses.run.results, outputs, err);
+        !matrices) {
+        return matrices.error();
+    }
+    addResultFiles(options, dataSet, analyses, outputs);
+    if (Status charts = addCharts(options, analyses.run.results, chart, outputs); !charts) {
+        return charts.error();
+    }
+    return outputs;
+}
+
+// Standard output is written, and found complete, before any file is put in place: a closed
+// or full standard output, or a reader gone, leaves every file as it was.
+Status commitOutputs(const BatchOutputs& outputs, std::ostream& out)
+{
+    const auto writeStdout = [&out, &outputs]() -> Status {
+        errno = 0;
+        out.write(outputs.toStdout.data(), static_cast<std::streamsize>(outputs.toStdout.size()));
+        out.flush();
+        if (out) {
+            return Done{};
+        }
+        const int reason = errno;
+        return Error::io("cannot write to standard output" +
+                         (reason != 0 ? ": " + std::string(std::strerror(reason)) : "") +
+                         "; the output files are left as they were");
+    };
+    return writeOutputs(outputs.files, writeStdout);
+}
+
+// Options, read, run and outputs: every output's bytes, or the error of the first stage that
+// failed.
+Result<BatchOutputs> batchOutputs(const BatchOptions& options,
+                                  const Clock& clock,
+                                  const ChartDrawer& chart,
+                                  const SweepChartDrawer& sweepChart,
+                                  std::ostream& err)
+{
+    if (Status supported = checkChartSupport(options, chart, sweepChart); !supported) {
+        return supported.error();
+    }
+    const std::filesystem::path dataPath = absoluteDataPath(options.dataFile);
+    if (Status targets = checkOutputTargets(options, dataPath); !targets) {
+        return targets.error();
+    }
+    Result<RunInput> input = loadRunInput(options, dataPath);
+    if (!input) {
+        return input.error();
+    }
+    std::optional<Geography> geography;
+    if (options.mantelPath) {
+        Result<Geography> geo = readMantelGeography(options, *input);
+        if (!geo) {
+            return geo.error();
+        }
+        geography = std::move(*geo);
+    }
+    Result<BatchAnalyses> analyses =
+        runBatchAnalyses(options, *input, geography, clock, sweepChart, err);
+    if (!analyses) {
+        return analyses.error();
+    }
+    return composeOutputs(options, input->dataSet, *analyses, chart, err);
+}
+
 } // namespace
 
 void printBatchMessage(std::ostream& err, std::string_view message)
@@ -282,292 +716,11 @@ int runBatch(const BatchOptions& options,
              const ChartDrawer& chart,
              const SweepChartDrawer& sweepChart)
 {
-    if (options.chartPath && !chart) {
-        printBatchMessage(err,
-                          "--chart: this tavrik-batch was built without chart support (it needs "
-                          "Qt); use --pc-scores FILE for the coordinates");
-        return static_cast<int>(BatchExit::Usage);
-    }
-    if (options.vtChartPath && !chart) {
-        printBatchMessage(err,
-                          "--vt-chart: this tavrik-batch was built without chart support (it "
-                          "needs Qt); use --vt-results FILE for the values");
-        return static_cast<int>(BatchExit::Usage);
-    }
-    if (options.sweepChartPath && !sweepChart) {
-        printBatchMessage(err,
-                          "--sweep-chart: this tavrik-batch was built without chart support (it "
-                          "needs Qt); the values are in the --sweep-output file");
-        return static_cast<int>(BatchExit::Usage);
-    }
-    std::error_code ec;
-    std::filesystem::path dataPath = std::filesystem::absolute(options.dataFile, ec);
-    if (ec) {
-        dataPath = options.dataFile;
-    }
-    dataPath = dataPath.lexically_normal();
-
-    if (Status targets = checkOutputTargets(options, dataPath); !targets) {
-        printBatchMessage(err, targets.error().message);
-        return exitStatusFor(targets.error().kind);
-    }
-    Result<DataSet> loaded = loadDataSet(dataPath);
-    if (!loaded) {
-        printBatchMessage(err, loaded.error().message);
-        return exitStatusFor(loaded.error().kind);
-    }
-    if (options.settings.scaledAnalysis) {
-        // Refused before the run: its census sizes already tell whether it will scale.
-        Status scaled = checkScaledMatrices(options, loaded->equalSizes ? 1 : 2);
-        if (!scaled) {
-            printBatchMessage(err, scaled.error().message);
-            return exitStatusFor(scaled.error().kind);
-        }
-    }
-    RunInput input;
-    input.dataSet = std::move(loaded.value());
-    input.dataSet.dataPath = dataPath.string();
-    input.settings = options.settings;
-    input.memoryBudget = options.memoryBudget;
-    input.threads = options.threads;
-
-    Result<Selection> selection =
-        selectByName(input.dataSet, options.populations, options.variables);
-    if (!selection) {
-        printBatchMessage(err, selection.error().message);
-        return exitStatusFor(selection.error().kind);
-    }
-    input.selection = std::move(selection.value());
-
-    // The geography is read, and matched to the chosen populations, before the run: a file
-    // that cannot serve stops the batch before the long part.
-    std::optional<Geography> geography;
-    if (options.mantelPath) {
-        Result<Geography> geo = readGeography(*options.mantelPath);
-        if (!geo) {
-            printBatchMessage(err, geo.error().message);
-            return exitStatusFor(geo.error().kind);
-        }
-        std::vector<std::string> chosen;
-        for (std::size_t p = 0; p < input.dataSet.popNames.size(); ++p) {
-            if (input.selection.popSelected[p]) {
-                chosen.push_back(input.dataSet.popNames[p]);
-            }
-        }
-        if (options.mantelExhaustive && chosen.size() > exhaustiveMantelLimit) {
-            printBatchMessage(err,
-                              "--permutations all: every order can be tried for at most " +
-                                  std::to_string(exhaustiveMantelLimit) + " populations, and " +
-                                  std::to_string(chosen.size()) +
-                                  " are chosen; give a number of permutations instead");
-            return static_cast<int>(BatchExit::Usage);
-        }
-        std::vector<std::string> notes;
-        if (Result<Matrix> matched = distancesFor(*geo, chosen, notes); !matched) {
-            printBatchMessage(err, matched.error().message);
-            return exitStatusFor(matched.error().kind);
-        }
-        geography = std::move(*geo);
-    }
-
-    NullProgress quiet;
-    StderrProgress toStderr(err);
-    ProgressSink& progress =
-        options.progress ? static_cast<ProgressSink&>(toStderr) : static_cast<ProgressSink&>(quiet);
-    Result<RunOutput> run = runAnalysis(input, clock, progress);
-    toStderr.flush(); // the line the run ended on, before any message
-    if (!run) {
-        printBatchMessage(err, run.error().message);
-        return exitStatusFor(run.error().kind);
-    }
-    if (run->warnOutputTooLarge) {
-        printBatchMessage(err,
-                          "warning: output too large to fit on screen; the R and distance matrices "
-                          "are not appended to the report (write them with --listing FILE)");
-    }
-
-    std::vector<PendingOutput> files;
-    std::string toStdout;
-    auto route = [&](const std::string& path, const std::string& text) {
-        if (path == standardOutputPath) {
-            toStdout += text;
-        } else {
-            files.push_back({path, text});
-        }
-    };
-    if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
-        printBatchMessage(err, scaled.error().message);
-        return exitStatusFor(scaled.error().kind);
-    }
-    const AnalysisResults& results = run->results;
-    std::string reportText = run->screenText;
-    std::optional<SweepTable> sweepTable;
-    std::optional<BootstrapResult> bootstrapResult;
-    std::optional<MantelResult> mantelResult;
-    if (options.sweepSpec) {
-        Result<SweepTable> sweep = heritabilitySweep(run->basis, options.sweepPoints);
-        if (!sweep) {
-            printBatchMessage(err, sweep.error().message);
-            return exitStatusFor(sweep.error().kind);
-        }
-        route(*options.sweepOutputPath, sweepCsvText(*sweep));
-        sweepTable = std::move(*sweep);
-        if (options.sweepChartPath) {
-            // the title of the desktop's sweep window
-            Result<std::string> drawn =
-                sweepChart(*options.sweepChartPath, *sweepTable, std::string(sweepChartTitle));
-            if (!drawn) {
-                printBatchMessage(err, drawn.error().message);
-                return exitStatusFor(drawn.error().kind);
-            }
-            files.push_back({*options.sweepChartPath, std::move(*drawn)});
-        }
-    }
-    if (options.bootstrapReplicates) {
-        Result<RecordTable> records =
-            loadChosenRecords(input.dataSet, run->basis, bootstrapMemoryBudget);
-        if (!records) {
-            printBatchMessage(err, records.error().message);
-            return exitStatusFor(records.error().kind);
-        }
-        BootstrapSettings settings;
-        settings.replicates = *options.bootstrapReplicates;
-        settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
-        settings.threads = options.threads;
-        settings.interval = options.bootstrapInterval.value_or(IntervalKind::Bca);
-        Result<BootstrapResult> boot = runBootstrap(*records, run->basis, settings);
-        if (!boot) {
-            printBatchMessage(err, boot.error().message);
-            return exitStatusFor(boot.error().kind);
-        }
-        // after the report, never inside it: the report's own bytes stay as they are
-        reportText += bootstrapSummaryText(*boot);
-        if (options.bootstrapOutputPath) {
-            route(*options.bootstrapOutputPath, bootstrapCsvText(*boot));
-        }
-        bootstrapResult = std::move(*boot);
-    }
-    if (geography) {
-        // the names were matched before the run, so only the test itself can fail here
-        Result<MantelInput> mantelInput =
-            mantelInputFrom(results, run->matrixCount == 2, *geography);
-        if (!mantelInput) {
-            printBatchMessage(err, mantelInput.error().message);
-            return exitStatusFor(mantelInput.error().kind);
-        }
-        MantelSettings settings;
-        settings.method = options.mantelMethod.value_or(MantelMethod::Pearson);
-        settings.permutations = options.mantelPermutations.value_or(defaultMantelPermutations);
-        settings.exhaustive = options.mantelExhaustive;
-        settings.alternative = options.mantelAlternative.value_or(MantelAlternative::Greater);
-        settings.seed = options.bootstrapSeed.value_or(defaultBootstrapSeed);
-        settings.threads = options.threads;
-        Result<MantelResult> mantel = runMantel(*mantelInput, settings);
-        if (!mantel) {
-            printBatchMessage(err, mantel.error().message);
-            return exitStatusFor(mantel.error().kind);
-        }
-        // after the report (and the bootstrap's summary), never inside it
-        reportText += mantelSummaryText(*mantel);
-        if (options.mantelOutputPath) {
-            route(*options.mantelOutputPath, mantelOutputText(*mantel));
-        }
-        mantelResult = std::move(*mantel);
-    }
-    route(options.reportPath, reportText);
-    if (options.listingPath) {
-        route(*options.listingPath, run->matrixFile);
-    }
-    if (options.saveOutputPath) {
-        // Save Output As right after the run: the text box holds the screen text; the listing
-        // follows unless the run left it on screen.
-        const bool withListing =
-            appendListing(SaveKind::SaveOutputAs, true, run->outputFitsScreen, run->showMatrices);
-        route(*options.saveOutputPath,
-              savedOutputText(toCrLf(run->screenText), run->matrixFile, withListing));
-    }
-    for (const MatrixRequest& m : options.matrices) {
-        if (m.layout == MatrixLayout::Phylip) {
-            Result<PhylipFile> phylip =
-                phylipOutput(m, results, options.phylipNames.value_or(PhylipNames::Codes));
-            if (!phylip) {
-                printBatchMessage(err, phylip.error().message);
-                return exitStatusFor(phylip.error().kind);
-            }
-            const std::string shown = m.path == standardOutputPath ? "standard output" : m.path;
-            for (const std::string& note : phylipNotes(*phylip, shown)) {
-                printBatchMessage(err, "note: " + note);
-            }
-            route(m.path, phylip->text);
-            if (!phylip->nameMap.empty()) {
-                files.push_back({phylipNameMapPath(m.path), phylip->nameMap});
-            }
-            continue;
-        }
-        route(m.path, matrixFileText(results, m.kind, m.layout));
-    }
-    if (options.pcScoresPath) {
-        route(*options.pcScoresPath, scoresCsvText(results.pcScores, results.populationNames));
-    }
-    if (options.scaledPcScoresPath) {
-        route(*options.scaledPcScoresPath,
-              scoresCsvText(results.scaledPcScores, results.populationNames));
-    }
-    if (options.vtResultsPath) {
-        route(*options.vtResultsPath, velbrandTorvaneCsvText(results));
-    }
-    if (options.jsonPath) {
-        route(*options.jsonPath,
-              resultJsonText({input.dataSet,
-                              run->basis,
-                              results,
-                              run->matrixCount,
-                              sweepTable ? &*sweepTable : nullptr,
-                              bootstrapResult ? &*bootstrapResult : nullptr,
-                              mantelResult ? &*mantelResult : nullptr}));
-    }
-    if (options.chartPath) {
-        // The titles of the desktop's chart window.
-        const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
-        const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
-                                         : "Principal Coordinates of R Matrix";
-        Result<std::string> drawn =
-            chart(*options.chartPath,
-                  results,
-                  scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords,
-                  title);
-        if (!drawn) {
-            printBatchMessage(err, drawn.error().message);
-            return exitStatusFor(drawn.error().kind);
-        }
-        files.push_back({*options.chartPath, std::move(*drawn)});
-    }
-    if (options.vtChartPath) {
-        Result<std::string> drawn = chart(
-            *options.vtChartPath, results, ChartKind::VelbrandTorvane, std::string(vtChartTitle));
-        if (!drawn) {
-            printBatchMessage(err, drawn.error().message);
-            return exitStatusFor(drawn.error().kind);
-        }
-        files.push_back({*options.vtChartPath, std::move(*drawn)});
-    }
-    // Standard output is written, and found complete, before any file is put in place: a
-    // closed or full standard output, or a reader gone, leaves every file as it was.
-    const auto writeStdout = [&out, &toStdout]() -> Status {
-        errno = 0;
-        out.write(toStdout.data(), static_cast<std::streamsize>(toStdout.size()));
-        out.flush();
-        if (out) {
-            return Done{};
-        }
-        const int reason = errno;
-        return Error::io("cannot write to standard output" +
-                         (reason != 0 ? ": " + std::string(std::strerror(reason)) : "") +
-                         "; the output files are left as they were");
-    };
-    if (Status written = writeOutputs(files, writeStdout); !written) {
-        printBatchMessage(err, written.error().message);
-        return exitStatusFor(written.error().kind);
+    const Result<BatchOutputs> outputs = batchOutputs(options, clock, chart, sweepChart, err);
+    const Status done = outputs ? commitOutputs(*outputs, out) : Status(outputs.error());
+    if (!done) {
+        printBatchMessage(err, done.error().message);
+        return exitStatusFor(done.error().kind);
     }
     return static_cast<int>(BatchExit::Done);
 }

@@ -867,7 +867,10 @@ std::string missingSummary(const CsvTable& table,
     return text;
 }
 
-Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& sink)
+namespace {
+
+// The plan's columns and title, as a data file can hold them.
+Status checkPlan(const CsvTable& table, const ImportPlan& plan)
 {
     const std::size_t columns = table.header.size();
     if (plan.populationColumn >= columns) {
@@ -915,7 +918,13 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
     if (table.rowCount == 0) {
         return dataFileError(table.path, table.displayName, 0, {}, "no data rows below the header");
     }
+    return Done{};
+}
 
+// The rows the file will hold: rows that cannot be imported are refused unless the plan leaves
+// them out.
+Result<ImportPreview> importedRows(const CsvTable& table, const ImportPlan& plan)
+{
     Result<ImportPreview> previewed = preview(table, plan.populationColumn, plan.variableColumns);
     if (!previewed) {
         return previewed.error();
@@ -948,7 +957,14 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
                              "holds more than " + std::to_string(countLimit) +
                                  " populations, the most a data file holds");
     }
+    return previewed;
+}
 
+// The header: the populations in order of first appearance with their census sizes, and the
+// variables in the plan's order.
+Result<DataFileHeader>
+importHeader(const CsvTable& table, const ImportPlan& plan, const ImportPreview& p)
+{
     DataFileHeader h;
     h.title = plan.title;
     h.popCount = static_cast<std::int16_t>(p.populations.size());
@@ -965,7 +981,6 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
                                   columnText(table, plan.populationColumn));
         }
     }
-    std::unordered_map<std::string, std::int16_t> codes;
     for (std::size_t i = 0; i < p.populations.size(); ++i) {
         PopulationEntry e;
         e.name = p.populations[i].name;
@@ -992,13 +1007,26 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
                               "the census size of population " + quoteFound(e.name) +
                                   " must be a number of 0 or more, found " + shortestText(e.size));
         }
-        codes.emplace(e.name, e.code);
         h.populations.push_back(std::move(e));
     }
     for (const std::size_t c : plan.variableColumns) {
         h.varNames.push_back(table.header[c]);
     }
+    return h;
+}
 
+// The records below the header, passed to sink in pieces; a table that no longer reads as it
+// did when previewed is refused.
+Status writeRecords(const CsvTable& table,
+                    const ImportPlan& plan,
+                    const ImportPreview& p,
+                    const DataFileHeader& h,
+                    const TvkSink& sink)
+{
+    std::unordered_map<std::string, std::int16_t> codes;
+    for (const PopulationEntry& e : h.populations) {
+        codes.emplace(e.name, e.code);
+    }
     Result<TvkWriter> writer = TvkWriter::start(h);
     if (!writer) {
         return writer.error();
@@ -1046,6 +1074,24 @@ Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& si
         return Error::dataFile(fileChanged(table), table.path);
     }
     return sink(writer->drain());
+}
+
+} // namespace
+
+Status writeTvk(const CsvTable& table, const ImportPlan& plan, const TvkSink& sink)
+{
+    if (Status planned = checkPlan(table, plan); !planned) {
+        return planned;
+    }
+    Result<ImportPreview> rows = importedRows(table, plan);
+    if (!rows) {
+        return rows.error();
+    }
+    Result<DataFileHeader> header = importHeader(table, plan, *rows);
+    if (!header) {
+        return header.error();
+    }
+    return writeRecords(table, plan, *rows, *header, sink);
 }
 
 Result<std::string> tvkText(const CsvTable& table, const ImportPlan& plan)

@@ -86,6 +86,8 @@ struct DataFileReader::Impl
     template <typename T>
     Result<T> readNumber(const std::string& field, const std::string& expected);
     Result<std::int16_t> readWhole(const std::string& field, long least);
+    // The name, code and census size of population i (1-based, as the messages count).
+    Result<PopulationEntry> readPopulation(int i);
     static std::string describeBadNumber(std::string_view token, bool tooLong, NumberStatus status);
     // One numeric field of a record. On failure badRecordField says what was found, or is
     // empty when the data ended before the field.
@@ -385,7 +387,56 @@ Result<std::int16_t> DataFileReader::Impl::readWhole(const std::string& field, l
     return static_cast<std::int16_t>(v);
 }
 
+Result<PopulationEntry> DataFileReader::Impl::readPopulation(int i)
+{
+    const std::string n = std::to_string(i);
+    PopulationEntry p;
+    Result<std::string> name = readText("name of population " + n, "expected a name");
+    if (!name) {
+        return name.error();
+    }
+    p.name = std::move(*name);
+    Result<std::int16_t> code = readWhole("code of population " + n, -32768);
+    if (!code) {
+        return code.error();
+    }
+    p.code = *code;
+    const std::string sizeField = "population size of population " + n;
+    const std::string sizeExpected = "expected a number of 0 or more";
+    Result<float> censusSize = readNumber<float>(sizeField, sizeExpected);
+    if (!censusSize) {
+        return censusSize.error();
+    }
+    if (*censusSize < 0.0f) {
+        return fail(sizeField, sizeExpected, quoteFound(lastToken));
+    }
+    p.size = *censusSize;
+    return p;
+}
+
 namespace {
+
+// One decision for the whole header: a single invalid UTF-8 sequence means the text was
+// written in Latin-1 (or a Windows code page close to it).
+void decodeHeaderText(DataFileHeader& h)
+{
+    bool utf8 = isValidUtf8(h.title);
+    for (const PopulationEntry& p : h.populations) {
+        utf8 = utf8 && isValidUtf8(p.name);
+    }
+    for (const std::string& v : h.varNames) {
+        utf8 = utf8 && isValidUtf8(v);
+    }
+    if (!utf8) {
+        h.title = latin1ToUtf8(h.title);
+        for (PopulationEntry& p : h.populations) {
+            p.name = latin1ToUtf8(p.name);
+        }
+        for (std::string& v : h.varNames) {
+            v = latin1ToUtf8(v);
+        }
+    }
+}
 
 NumberStatus missingValue(double& out)
 {
@@ -545,29 +596,11 @@ Result<DataFileHeader> DataFileReader::readHeader()
 
     h.populations.reserve(static_cast<std::size_t>(h.popCount));
     for (int i = 1; i <= h.popCount; ++i) {
-        const std::string n = std::to_string(i);
-        PopulationEntry p;
-        Result<std::string> name = r.readText("name of population " + n, "expected a name");
-        if (!name) {
-            return name.error();
+        Result<PopulationEntry> population = r.readPopulation(i);
+        if (!population) {
+            return population.error();
         }
-        p.name = std::move(*name);
-        Result<std::int16_t> code = r.readWhole("code of population " + n, -32768);
-        if (!code) {
-            return code.error();
-        }
-        p.code = *code;
-        const std::string sizeField = "population size of population " + n;
-        const std::string sizeExpected = "expected a number of 0 or more";
-        Result<float> size = r.readNumber<float>(sizeField, sizeExpected);
-        if (!size) {
-            return size.error();
-        }
-        if (*size < 0.0f) {
-            return r.fail(sizeField, sizeExpected, quoteFound(r.lastToken));
-        }
-        p.size = *size;
-        h.populations.push_back(std::move(p));
+        h.populations.push_back(std::move(*population));
     }
 
     h.varNames.reserve(static_cast<std::size_t>(h.varCount));
@@ -580,25 +613,7 @@ Result<DataFileHeader> DataFileReader::readHeader()
         h.varNames.push_back(std::move(*name));
     }
 
-    // One decision for the whole header: a single invalid UTF-8 sequence means the text
-    // was written in Latin-1 (or a Windows code page close to it).
-    bool utf8 = isValidUtf8(h.title);
-    for (const PopulationEntry& p : h.populations) {
-        utf8 = utf8 && isValidUtf8(p.name);
-    }
-    for (const std::string& v : h.varNames) {
-        utf8 = utf8 && isValidUtf8(v);
-    }
-    if (!utf8) {
-        h.title = latin1ToUtf8(h.title);
-        for (PopulationEntry& p : h.populations) {
-            p.name = latin1ToUtf8(p.name);
-        }
-        for (std::string& v : h.varNames) {
-            v = latin1ToUtf8(v);
-        }
-    }
-
+    decodeHeaderText(h);
     r.varNames = h.varNames;
     r.headerDone = true;
     return h;

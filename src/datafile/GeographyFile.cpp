@@ -14,9 +14,6 @@ namespace tavrik {
 
 namespace {
 
-// Names a message lists before it says how many more there are.
-constexpr std::size_t namesListed = 5;
-
 std::string lowerAscii(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](char c) {
@@ -50,19 +47,6 @@ std::string foundText(const std::string& cell)
     return cell.empty() ? std::string("an empty field") : quoteFound(cell);
 }
 
-// "A", "B", "C", "D", "E" and 12 more
-std::string nameList(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (std::size_t i = 0; i < names.size() && i < namesListed; ++i) {
-        text += (i == 0 ? "" : ", ") + quoteFound(names[i]);
-    }
-    if (names.size() > namesListed) {
-        text += " and " + std::to_string(names.size() - namesListed) + " more";
-    }
-    return text;
-}
-
 class Reader
 {
 public:
@@ -80,6 +64,12 @@ private:
     }
     // Takes a population's name; false (and the error set) when it is empty or met before.
     bool takeName(const std::string& name, long line, Geography& geo);
+    // Takes row (0-based) of a distance matrix; false (and the error set) when it does not fit.
+    bool takeMatrixRow(std::size_t row,
+                       long line,
+                       const std::vector<std::string>& cells,
+                       Geography& geo);
+    Status checkSymmetric(const Geography& geo) const;
 
     const CsvTable& m_table;
     std::map<std::string, long> m_seen;
@@ -187,38 +177,8 @@ Result<Geography> Reader::matrix()
     geo.distances = Matrix(n, n);
     std::size_t row = 0;
     const auto take = [&](long line, std::vector<std::string>& cells) {
-        if (!takeName(cells[0], line, geo)) {
+        if (!takeMatrixRow(row, line, cells, geo)) {
             return false;
-        }
-        if (cells[0] != header[row + 1]) {
-            m_failure =
-                error(line,
-                      "column 1",
-                      "the population " + quoteFound(cells[0]) + " of row " +
-                          std::to_string(row + 1) + " is not the " + quoteFound(header[row + 1]) +
-                          " of column " + std::to_string(row + 2) +
-                          "; the first row and the first column must name the same "
-                          "populations in the same order");
-            return false;
-        }
-        for (std::size_t c = 0; c < n; ++c) {
-            const std::string& cell = cells[c + 1];
-            double value = 0.0;
-            if (parseCell(cell, m_table.separator, value) != CellStatus::Number ||
-                !std::isfinite(value) || value < 0.0) {
-                m_failure = error(line,
-                                  columnText(c + 1, header[c + 1]),
-                                  "expected a distance of 0 or more, found " + foundText(cell));
-                return false;
-            }
-            if (c == row && value != 0.0) {
-                m_failure = error(line,
-                                  columnText(c + 1, header[c + 1]),
-                                  "the distance of a population to itself must be 0, found " +
-                                      quoteFound(cell));
-                return false;
-            }
-            geo.distances(row, c) = value;
         }
         ++row;
         return true;
@@ -232,6 +192,59 @@ Result<Geography> Reader::matrix()
     if (row != n) {
         return notSquare(static_cast<long>(row));
     }
+    if (Status symmetric = checkSymmetric(geo); !symmetric) {
+        return symmetric.error();
+    }
+    return geo;
+}
+
+bool Reader::takeMatrixRow(std::size_t row,
+                           long line,
+                           const std::vector<std::string>& cells,
+                           Geography& geo)
+{
+    const std::vector<std::string>& header = m_table.header;
+    const std::size_t n = header.size() - 1;
+    if (!takeName(cells[0], line, geo)) {
+        return false;
+    }
+    if (cells[0] != header[row + 1]) {
+        m_failure =
+            error(line,
+                  "column 1",
+                  "the population " + quoteFound(cells[0]) + " of row " + std::to_string(row + 1) +
+                      " is not the " + quoteFound(header[row + 1]) + " of column " +
+                      std::to_string(row + 2) +
+                      "; the first row and the first column must name the same "
+                      "populations in the same order");
+        return false;
+    }
+    for (std::size_t c = 0; c < n; ++c) {
+        const std::string& cell = cells[c + 1];
+        double value = 0.0;
+        if (parseCell(cell, m_table.separator, value) != CellStatus::Number ||
+            !std::isfinite(value) || value < 0.0) {
+            m_failure = error(line,
+                              columnText(c + 1, header[c + 1]),
+                              "expected a distance of 0 or more, found " + foundText(cell));
+            return false;
+        }
+        if (c == row && value != 0.0) {
+            m_failure = error(line,
+                              columnText(c + 1, header[c + 1]),
+                              "the distance of a population to itself must be 0, found " +
+                                  quoteFound(cell));
+            return false;
+        }
+        geo.distances(row, c) = value;
+    }
+    return true;
+}
+
+Status Reader::checkSymmetric(const Geography& geo) const
+{
+    const std::vector<std::string>& header = m_table.header;
+    const std::size_t n = header.size() - 1;
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j < i; ++j) {
             if (geo.distances(i, j) != geo.distances(j, i)) {
@@ -244,7 +257,7 @@ Result<Geography> Reader::matrix()
             }
         }
     }
-    return geo;
+    return Done{};
 }
 
 Result<Geography> geographyOf(const Result<CsvTable>& read)
@@ -315,8 +328,8 @@ Result<Matrix> distancesFor(const Geography& geography,
                              {},
                              (missing.size() == 1 ? "no distances are given for the population "
                                                   : "no distances are given for the populations ") +
-                                 nameList(missing) + " of the run (the file names " +
-                                 nameList(geography.names) + ")");
+                                 quotedNameList(missing) + " of the run (the file names " +
+                                 quotedNameList(geography.names) + ")");
     }
     std::vector<std::string> names; // of the file, not in the run, in file order
     for (std::size_t i = 0; i < used.size(); ++i) {
@@ -327,7 +340,7 @@ Result<Matrix> distancesFor(const Geography& geography,
     if (!names.empty()) {
         notes.push_back(geography.displayName + ": " + std::to_string(names.size()) +
                         (names.size() == 1 ? " population" : " populations") + " not in the run " +
-                        (names.size() == 1 ? "is" : "are") + " left out: " + nameList(names));
+                        (names.size() == 1 ? "is" : "are") + " left out: " + quotedNameList(names));
     }
     const std::size_t g = at.size();
     Matrix d(g, g);

@@ -61,20 +61,17 @@ ParallelRecordReader::ParallelRecordReader(int fd,
             m_workers.emplace_back([this] { work(); });
         }
     } catch (...) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        for (std::thread& w : m_workers) {
-            w.join();
-        }
-        closeDescriptor(m_fd);
+        stopWorkers();
         throw;
     }
 }
 
 ParallelRecordReader::~ParallelRecordReader()
+{
+    stopWorkers();
+}
+
+void ParallelRecordReader::stopWorkers()
 {
     {
         const std::lock_guard lock(m_mutex);

@@ -64,6 +64,8 @@ private:
     };
 
     void work();
+    // Tells the workers to stop, waits for them and closes the descriptor.
+    void stopWorkers();
     void parseBlock(std::size_t block, Slot& slot);
     // One past the first line end at or after pos (or the size); false on a read error.
     bool lineEndFrom(std::uint64_t pos, std::uint64_t& after, std::string& scratch) const;

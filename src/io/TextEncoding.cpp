@@ -151,4 +151,16 @@ std::string pathText(const std::filesystem::path& path)
     return std::string(u.begin(), u.end());
 }
 
+std::string quotedNameList(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < namesListed; ++i) {
+        text += (i == 0 ? "" : ", ") + quoteFound(names[i]);
+    }
+    if (names.size() > namesListed) {
+        text += " and " + std::to_string(names.size() - namesListed) + " more";
+    }
+    return text;
+}
+
 } // namespace tavrik

@@ -3,9 +3,11 @@
 // UTF-8 text, and the way a message quotes what it found.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrik {
 
@@ -35,5 +37,12 @@ std::string quoteFound(std::string_view raw);
 
 // The same text without the quotes, for a name that a message prints bare.
 std::string shownText(std::string_view raw);
+
+// Names a message lists before it says how many more there are.
+inline constexpr std::size_t namesListed = 5;
+
+// "A", "B", "C", "D", "E" and 12 more: the first namesListed names, each quoted as quoteFound
+// does, and the count of the rest.
+std::string quotedNameList(const std::vector<std::string>& names);
 
 } // namespace tavrik

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace tavrik {
@@ -37,94 +38,130 @@ float toFloat(double d)
     return static_cast<float>(d);
 }
 
-} // namespace
-
-float heritabilityFromText(std::string_view text)
+// The text as heritabilityFromText reads it: blanks are skipped before every character.
+class BlankSkippingText
 {
-    std::size_t i = 0;
-    const auto skipBlanks = [&] {
-        while (i < text.size() && isBlank(text[i])) {
-            ++i;
-        }
-    };
+public:
+    explicit BlankSkippingText(std::string_view text)
+        : m_text(text)
+    {}
 
-    skipBlanks();
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
+    // The next character that is no blank; '\0' at the end, which no rule takes.
+    char peek()
+    {
+        while (m_at < m_text.size() && isBlank(m_text[m_at])) {
+            ++m_at;
+        }
+        return m_at < m_text.size() ? m_text[m_at] : '\0';
+    }
+    void take() { ++m_at; }
+
+    // An optional sign; true when it is a minus.
+    bool takeSign()
+    {
+        const char c = peek();
+        if (c == '+' || c == '-') {
+            take();
+            return c == '-';
+        }
+        return false;
     }
 
+private:
+    std::string_view m_text;
+    std::size_t m_at = 0;
+};
+
+// A decimal number as written: sign, digits before and after the point, exponent.
+struct DecimalText
+{
+    bool negative = false;
     std::string intDigits;
     std::string fracDigits;
+    int exponent = 0;
+};
+
+// An exponent letter (E or D, either case) with an optional sign and digits; one without
+// digits adds nothing, and no letter gives 0.
+int scanExponent(BlankSkippingText& in)
+{
+    const char letter = in.peek();
+    if (letter != 'E' && letter != 'e' && letter != 'D' && letter != 'd') {
+        return 0;
+    }
+    in.take();
+    const bool negative = in.takeSign();
+    int value = 0;
+    while (isDigit(in.peek())) {
+        value = std::min(exponentCap, value * 10 + (in.peek() - '0'));
+        in.take();
+    }
+    return negative ? -value : value;
+}
+
+// The number at the start of text; none when it has no digit.
+std::optional<DecimalText> scanDecimal(std::string_view text)
+{
+    BlankSkippingText in(text);
+    DecimalText d;
+    d.negative = in.takeSign();
     bool seenPoint = false;
-    for (;;) {
-        skipBlanks();
-        if (i >= text.size()) {
-            break;
-        }
-        const char c = text[i];
+    for (char c = in.peek();; c = in.peek()) {
         if (isDigit(c)) {
-            (seenPoint ? fracDigits : intDigits) += c;
-            ++i;
+            (seenPoint ? d.fracDigits : d.intDigits) += c;
         } else if (c == '.' && !seenPoint) {
             seenPoint = true;
-            ++i;
         } else {
             break;
         }
+        in.take();
     }
-    if (intDigits.empty() && fracDigits.empty()) {
-        return 0.0f;
+    if (d.intDigits.empty() && d.fracDigits.empty()) {
+        return std::nullopt;
     }
+    d.exponent = scanExponent(in);
+    return d;
+}
 
-    int exponent = 0;
-    skipBlanks();
-    if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
-        ++i;
-        skipBlanks();
-        bool expNegative = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            expNegative = text[i] == '-';
-            ++i;
-        }
-        int value = 0;
-        for (;;) {
-            skipBlanks();
-            if (i >= text.size() || !isDigit(text[i])) {
-                break;
-            }
-            value = std::min(exponentCap, value * 10 + (text[i] - '0'));
-            ++i;
-        }
-        // an exponent letter without digits adds nothing
-        exponent = expNegative ? -value : value;
-    }
-
-    std::string number = intDigits.empty() ? "0" : intDigits;
-    if (!fracDigits.empty()) {
+// The unsigned value rounded to double; beyond the double range, infinity or 0.
+double magnitudeOf(const DecimalText& d)
+{
+    std::string number = d.intDigits.empty() ? "0" : d.intDigits;
+    if (!d.fracDigits.empty()) {
         number += '.';
-        number += fracDigits;
+        number += d.fracDigits;
     }
     number += 'e';
-    number += std::to_string(exponent);
+    number += std::to_string(d.exponent);
 
     double magnitude = 0.0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), magnitude);
     (void)end;
     if (ec == std::errc::result_out_of_range) {
         // Decimal position of the first significant digit decides overflow or underflow.
-        const auto firstInt = intDigits.find_first_not_of('0');
+        const auto firstInt = d.intDigits.find_first_not_of('0');
         long position = 0;
         if (firstInt != std::string::npos) {
-            position = static_cast<long>(intDigits.size() - firstInt);
+            position = static_cast<long>(d.intDigits.size() - firstInt);
         } else {
-            const auto firstFrac = fracDigits.find_first_not_of('0');
+            const auto firstFrac = d.fracDigits.find_first_not_of('0');
             position = firstFrac == std::string::npos ? 0 : -static_cast<long>(firstFrac);
         }
-        magnitude = position + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        magnitude = position + d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
-    return toFloat(negative ? -magnitude : magnitude);
+    return magnitude;
+}
+
+} // namespace
+
+float heritabilityFromText(std::string_view text)
+{
+    const std::optional<DecimalText> d = scanDecimal(text);
+    if (!d) {
+        return 0.0f;
+    }
+    const double magnitude = magnitudeOf(*d);
+    return toFloat(d->negative ? -magnitude : magnitude);
 }
 
 std::string heritabilityText(float value)

@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "ReaderTestSupport.h"
 
@@ -201,6 +202,16 @@ TEST(MessageText, EscapesWhatATerminalWouldObeyAndKeepsOtherText)
     EXPECT_EQ(escapedText("line 1\nfile \xFF\xE2\x80\xAE\r", true),
               "line 1\nfile \\xFF\\u202E\\x0D");
     EXPECT_EQ(escapedText("a\nb"), "a\\x0Ab");
+}
+
+TEST(MessageText, NameListsShowFiveNamesAndCountTheRest)
+{
+    const std::vector<std::string> five = {"A", "B", "C", "D", "E\x1B"};
+    EXPECT_EQ(quotedNameList(five), "\"A\", \"B\", \"C\", \"D\", \"E\\x1B\"");
+    std::vector<std::string> six = five;
+    six.push_back("F");
+    EXPECT_EQ(quotedNameList(six), "\"A\", \"B\", \"C\", \"D\", \"E\\x1B\" and 1 more");
+    EXPECT_EQ(quotedNameList({}), "");
 }
 
 TEST(DataFileReadErrors, ErrorIsRepeatedOnceTheReaderHasFailed)
