@@ -306,10 +306,10 @@ Result<VtValues> velbrandTorvane(const PassResults& pr,
 }
 
 // Empty matrices when the run makes one matrix only.
-Result<ScaledMatrices> scaledStage(const Relationship& rel,
-                                   const std::vector<double>& popWeights,
-                                   bool biasCorrection,
-                                   std::int16_t matrixCount)
+Result<ScaledMatrices> checkedScaledMatrices(const Relationship& rel,
+                                             const std::vector<double>& popWeights,
+                                             bool biasCorrection,
+                                             std::int16_t matrixCount)
 {
     ScaledMatrices scaled;
     if (matrixCount == 2) {
@@ -363,15 +363,15 @@ Result<Coordinates> principalCoordinates(const Relationship& rel,
     return pc;
 }
 
-// The listing, and what the text box shows of the report and the listing.
-void finishReport(ReportWriter& report,
-                  const std::vector<std::string>& popNames,
-                  const Relationship& rel,
-                  const ScaledMatrices* scaled,
-                  bool showMatrices,
-                  ProgressSink& progress,
-                  RunOutput& out)
+// The report, the listing, and what the text box shows of them: the text parts of the output.
+RunOutput finishReport(ReportWriter& report,
+                       const std::vector<std::string>& popNames,
+                       const Relationship& rel,
+                       const ScaledMatrices* scaled,
+                       bool showMatrices,
+                       ProgressSink& progress)
 {
+    RunOutput out;
     progress.status("...writing matrices to file...");
     std::string listing = writeMatrixListing(popNames, rel, scaled);
     out.report = report.take();
@@ -381,6 +381,7 @@ void finishReport(ReportWriter& report,
     out.outputFitsScreen = screen.outputFitsScreen;
     out.showMatrices = screen.showMatrices;
     out.warnOutputTooLarge = screen.warnOutputTooLarge;
+    return out;
 }
 
 RunBasis runBasis(const PassesRead& read, const AnalysisSettings& settings, Relationship& rel)
@@ -469,7 +470,8 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
     }
     const std::int16_t matrixCount =
         settings.scaledAnalysis ? matrixCountFromSizes(read->header) : std::int16_t{1};
-    auto scaled = scaledStage(*rel, setup.popWeights, settings.biasCorrection, matrixCount);
+    auto scaled =
+        checkedScaledMatrices(*rel, setup.popWeights, settings.biasCorrection, matrixCount);
     if (!scaled) {
         return scaled.error();
     }
@@ -478,15 +480,13 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
         return pc.error();
     }
 
-    RunOutput out;
+    RunOutput out = finishReport(report,
+                                 setup.popNames,
+                                 *rel,
+                                 matrixCount == 2 ? &*scaled : nullptr,
+                                 settings.showMatrices,
+                                 progress);
     out.dataSet = runDataSet(input.dataSet, read->header);
-    finishReport(report,
-                 setup.popNames,
-                 *rel,
-                 matrixCount == 2 ? &*scaled : nullptr,
-                 settings.showMatrices,
-                 progress,
-                 out);
     out.matrixCount = matrixCount;
     out.basis = runBasis(*read, settings, *rel);
     out.results = analysisResults(
