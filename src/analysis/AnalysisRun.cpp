@@ -3,7 +3,7 @@
 #include "analysis/AnalysisReport.h"
 #include "analysis/DataPasses.h"
 #include "analysis/Eigen.h"
-#include "analysis/Inversion.h"
+#include "analysis/FiniteValues.h"
 #include "analysis/MatrixListing.h"
 #include "analysis/PrincipalCoords.h"
 #include "analysis/RMatrix.h"
@@ -16,7 +16,6 @@
 #include "report/ReportWriter.h"
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 #include <optional>
 #include <thread>
@@ -28,67 +27,6 @@ namespace tavrik {
 // whatever order they were chosen in.
 
 namespace {
-
-Error notFinite(const std::string& what, const std::string& field)
-{
-    return Error::analysis(
-        "The analysis met a value that is not a finite number in " + what +
-            "; the data values may be too large or too close together to analyse.",
-        {},
-        0,
-        field);
-}
-
-bool allFinite(const Matrix& m)
-{
-    for (const double v : m.data()) {
-        if (!std::isfinite(v)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool allFinite(const std::vector<double>& v)
-{
-    for (const double x : v) {
-        if (!std::isfinite(x)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// First population i whose row or column of m holds a value that is not finite.
-std::string populationWithNonFinite(const Matrix& m, const std::vector<std::string>& names)
-{
-    for (std::size_t i = 0; i < m.rows(); ++i) {
-        for (std::size_t j = 0; j < m.cols(); ++j) {
-            if (!std::isfinite(m(i, j))) {
-                return names[i];
-            }
-        }
-    }
-    return {};
-}
-
-Status checkRelationship(const Relationship& rel, const std::vector<std::string>& names)
-{
-    if (!std::isfinite(rel.fst) || !std::isfinite(rel.fstUnbiased) || !std::isfinite(rel.fstSe)) {
-        return notFinite("Fst", "Fst");
-    }
-    for (const Matrix* m : {&rel.r, &rel.dSquare, &rel.seR, &rel.seDSquare}) {
-        if (!allFinite(*m)) {
-            const std::string name = populationWithNonFinite(*m, names);
-            return notFinite("the R matrix of population " + quoteFound(name),
-                             "population " + name);
-        }
-    }
-    if (!allFinite(rel.seDiagonal)) {
-        return notFinite("the standard errors of the R matrix", "R matrix");
-    }
-    return Done{};
-}
 
 struct Compacted
 {
@@ -115,11 +53,6 @@ Compacted compact(const DataFileHeader& header, const Selection& sel)
     c.setup.fileVarCount = header.varNames.size();
     c.setup.popWeights = populationWeights(c.popSizes);
     return c;
-}
-
-Error dataFileChanged(const std::string& dataPath)
-{
-    return Error::dataFile(dataFileChangedMessage, dataPath);
 }
 
 // The weights divide by the chosen populations' total census size, summed as the weights sum it.
@@ -155,29 +88,11 @@ std::int16_t matrixCountFromSizes(const DataFileHeader& header)
     return pops.empty() || equal == pops.size() - 1 ? 1 : 2;
 }
 
-Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressSink& progress);
-
-} // namespace
-
-Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress)
-{
-    // Memory the system will not give ends the run with a message, never the program.
-    try {
-        return runStages(input, clock, progress);
-    } catch (const std::bad_alloc&) {
-        return memoryShortage("this analysis");
-    }
-}
-
-namespace {
-
-Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressSink& progress)
+// The choice against the open data file, and the memory the run will need.
+Status checkChoice(const RunInput& input)
 {
     const DataSet& ds = input.dataSet;
     const Selection& sel = input.selection;
-    const AnalysisSettings& settings = input.settings;
-    const bool bias = settings.biasCorrection;
-
     if (sel.popSelected.size() != static_cast<std::size_t>(ds.popCount) ||
         sel.varSelected.size() != static_cast<std::size_t>(ds.varCount)) {
         return Error::usage("The choice of populations and variables does not match the open data "
@@ -192,193 +107,240 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
     if (t < 1) {
         return Error::usage("An analysis needs at least one variable; none chosen.");
     }
-    if (auto st =
-            checkRunMemory(static_cast<std::size_t>(g),
-                           static_cast<std::size_t>(t),
-                           settings.scaledAnalysis && !ds.equalSizes,
-                           input.memoryBytes != 0 ? input.memoryBytes : physicalMemoryBytes());
-        !st) {
-        return st.error();
-    }
+    return checkRunMemory(static_cast<std::size_t>(g),
+                          static_cast<std::size_t>(t),
+                          input.settings.scaledAnalysis && !ds.equalSizes,
+                          input.memoryBytes != 0 ? input.memoryBytes : physicalMemoryBytes());
+}
 
-    progress.status("...computing...");
+struct ReadPlan
+{
+    unsigned threads = 1;
+    std::size_t blockBytes = ParallelRecordReader::defaultBlockBytes;
+};
 
-    // Each pass opens the file, reads its header again (the file may have been edited since
-    // File Open) and streams the records; the file is closed when the pass ends. The second
-    // pass must read what the first read: the same file, header and records, else the results
-    // would mix two files. When the first pass could keep every record within the budget, the
-    // second takes them from memory and never sees the file again.
-    const unsigned threads =
-        input.threads != 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t blockBytes =
-        input.readBlockBytes != 0 ? input.readBlockBytes : ParallelRecordReader::defaultBlockBytes;
+ReadPlan readPlanFor(const RunInput& input)
+{
+    return {input.threads != 0 ? input.threads : std::max(1u, std::thread::hardware_concurrency()),
+            input.readBlockBytes != 0 ? input.readBlockBytes
+                                      : ParallelRecordReader::defaultBlockBytes};
+}
+
+// What the first pass read, and what the second must find again.
+struct FirstPass
+{
     DataFileHeader header;
     Compacted chosen;
-    std::optional<PassAccumulator> acc;
-    std::optional<RecordCache> cache;
     FileStamp stamp;
     long records = 0;
     std::uint64_t fileBytes = 0;
-    {
-        auto reader = DataFileReader::open(ds.dataPath);
-        if (!reader) {
-            return reader.error();
+    std::optional<PassAccumulator> acc;
+    std::optional<RecordCache> cache;
+};
+
+// Each pass opens the file, reads its header again (the file may have been edited since File
+// Open) and streams the records; the file is closed when the pass ends.
+Result<FirstPass> readFirstPass(const RunInput& input, const ReadPlan& plan, ProgressSink& progress)
+{
+    const DataSet& ds = input.dataSet;
+    auto reader = DataFileReader::open(ds.dataPath);
+    if (!reader) {
+        return reader.error();
+    }
+    FirstPass first;
+    first.stamp = reader->fileStamp();
+    auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount);
+    if (!h) {
+        return h.error();
+    }
+    first.header = std::move(*h);
+    first.chosen = compact(first.header, input.selection);
+    if (auto st = checkCensusTotal(first.chosen.popSizes); !st) {
+        return st.error();
+    }
+    first.acc.emplace(first.chosen.setup);
+    first.cache.emplace(first.chosen.setup.varPositions.size(),
+                        input.memoryBudget.value_or(defaultMemoryBudget()));
+    auto read = readPass(*reader,
+                         ds.dataPath,
+                         1,
+                         *first.acc,
+                         progress,
+                         &*first.cache,
+                         plan.threads,
+                         plan.blockBytes);
+    if (!read) {
+        return read.error();
+    }
+    if (reader->fileStamp() != first.stamp) {
+        return dataFileChanged(ds.dataPath);
+    }
+    first.records = *read;
+    first.fileBytes = reader->sizeBytes();
+    return first;
+}
+
+// The second pass must read what the first read: the same file, header and records, else the
+// results would mix two files.
+Status rereadSecondPass(const DataSet& ds,
+                        const ReadPlan& plan,
+                        const FirstPass& first,
+                        PassAccumulator& acc,
+                        ProgressSink& progress)
+{
+    const std::string& dataPath = ds.dataPath;
+    auto reader = reopenRunFile(dataPath, first.stamp);
+    if (!reader) {
+        return reader.error();
+    }
+    auto h = readRunHeader(*reader, dataPath, ds.popCount, ds.varCount);
+    if (h && *h != first.header) {
+        return dataFileChanged(dataPath);
+    }
+    Result<long> read =
+        h ? readPass(*reader, dataPath, 2, acc, progress, nullptr, plan.threads, plan.blockBytes)
+          : Result<long>(h.error());
+    if (read.ok() || read.error().kind != ErrorKind::Cancelled) {
+        // a file that changed under the pass explains any error it met
+        if (reader->fileStamp() != first.stamp ||
+            (read.ok() && (*read != first.records || !acc.passesSawSameRecords()))) {
+            return dataFileChanged(dataPath);
         }
-        stamp = reader->fileStamp();
-        auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount);
-        if (!h) {
-            return h.error();
-        }
-        header = std::move(*h);
-        chosen = compact(header, sel);
-        if (auto st = checkCensusTotal(chosen.popSizes); !st) {
-            return st.error();
-        }
-        acc.emplace(chosen.setup);
-        cache.emplace(chosen.setup.varPositions.size(),
-                      input.memoryBudget.value_or(defaultMemoryBudget()));
-        auto read = readPass(*reader, ds.dataPath, 1, *acc, progress, &*cache, threads, blockBytes);
-        if (!read) {
-            return read.error();
-        }
-        if (reader->fileStamp() != stamp) {
-            return dataFileChanged(ds.dataPath);
-        }
-        records = *read;
-        fileBytes = reader->sizeBytes();
+    }
+    if (!read) {
+        return read.error();
+    }
+    return Done{};
+}
+
+// When the first pass could keep every record within the budget, the second takes them from
+// memory and never sees the file again. The cache is let go before the second pass either way.
+Status readSecondPass(const RunInput& input,
+                      const ReadPlan& plan,
+                      FirstPass& first,
+                      ProgressSink& progress)
+{
+    if (first.cache->complete()) {
+        Status st = replayPass2(*first.cache, *first.acc, progress, first.fileBytes, plan.threads);
+        first.cache.reset();
+        return st;
+    }
+    first.cache.reset();
+    return rereadSecondPass(input.dataSet, plan, first, *first.acc, progress);
+}
+
+struct PassesRead
+{
+    DataFileHeader header;
+    Compacted chosen;
+    FileStamp stamp;
+    PassResults passes;
+};
+
+Result<PassesRead> runPasses(const RunInput& input, ProgressSink& progress)
+{
+    const ReadPlan plan = readPlanFor(input);
+    auto first = readFirstPass(input, plan, progress);
+    if (!first) {
+        return first.error();
     }
     if (input.betweenPasses) {
         input.betweenPasses();
     }
     progress.status("...computing...");
-    if (auto st = acc->finishPass1(); !st) {
+    if (auto st = first->acc->finishPass1(); !st) {
         return st.error();
     }
-    if (cache->complete()) {
-        Status st = replayPass2(*cache, *acc, progress, fileBytes, threads);
-        cache.reset();
-        if (!st) {
-            return st.error();
-        }
-    } else {
-        cache.reset();
-        auto reader = DataFileReader::open(ds.dataPath);
-        if (!reader) {
-            return reader.error();
-        }
-        if (reader->fileStamp() != stamp) {
-            return dataFileChanged(ds.dataPath);
-        }
-        auto h = readRunHeader(*reader, ds.dataPath, ds.popCount, ds.varCount);
-        if (h && *h != header) {
-            return dataFileChanged(ds.dataPath);
-        }
-        Result<long> read =
-            h ? readPass(*reader, ds.dataPath, 2, *acc, progress, nullptr, threads, blockBytes)
-              : Result<long>(h.error());
-        if (read.ok() || read.error().kind != ErrorKind::Cancelled) {
-            // a file that changed under the pass explains any error it met
-            if (reader->fileStamp() != stamp ||
-                (read.ok() && (*read != records || !acc->passesSawSameRecords()))) {
-                return dataFileChanged(ds.dataPath);
-            }
-        }
-        if (!read) {
-            return read.error();
-        }
+    if (auto st = readSecondPass(input, plan, *first, progress); !st) {
+        return st.error();
     }
     progress.status("...computing...");
-    if (auto st = acc->finishPass2(); !st) {
+    if (auto st = first->acc->finishPass2(); !st) {
         return st.error();
     }
+    return PassesRead{
+        std::move(first->header), std::move(first->chosen), first->stamp, first->acc->results()};
+}
 
-    RunOutput out;
-    out.dataSet = ds;
-    out.dataSet.popNames.clear();
-    for (const auto& p : header.populations) {
-        out.dataSet.popNames.push_back(p.name);
-    }
-    out.dataSet.varNames = header.varNames;
-    std::int16_t matrixCount = matrixCountFromSizes(header);
-
-    const PassResults& pr = acc->results();
-    const auto tu = static_cast<std::size_t>(t);
-
-    // geneticCov = heritability x pooled covariance, the 32-bit heritability widened to double.
-    const auto h2 = static_cast<double>(settings.heritability);
-    Matrix geneticCov(tu, tu);
-    for (std::size_t k = 0; k < tu; ++k) {
-        for (std::size_t l = 0; l < tu; ++l) {
-            geneticCov(k, l) = h2 * pr.pooledCov(k, l);
-        }
-    }
-
-    if (progress.cancelled()) {
-        return cancelledRun();
-    }
-    progress.status("...inverting matrix...");
-    auto inverse = invertMatrix(std::move(geneticCov));
-    if (!inverse) {
-        return inverse.error();
-    }
-    if (!allFinite(*inverse)) {
-        return notFinite("the inverse of the pooled covariance matrix", "inverse");
-    }
-
-    progress.status("...computing matrices...");
-    Relationship rel =
-        computeRelationship(pr.popMeans, pr.sampleSizes, chosen.setup.popWeights, *inverse, bias);
-
+// The report's head and its Fst lines.
+ReportWriter startReport(const PassesRead& read,
+                         const DataSet& ds,
+                         const AnalysisSettings& settings,
+                         const Relationship& rel,
+                         const Clock& clock)
+{
+    const PassResults& pr = read.passes;
     ReportHeadData head;
     head.dataPath = ds.dataPath;
-    head.dataTitle = header.title;
-    head.filePopCount = header.popCount;
-    head.fileVarCount = header.varCount;
+    head.dataTitle = read.header.title;
+    head.filePopCount = read.header.popCount;
+    head.fileVarCount = read.header.varCount;
     head.heritability = settings.heritability;
-    head.biasCorrection = bias;
-    head.varNames = chosen.setup.varNames;
-    head.popNames = chosen.setup.popNames;
+    head.biasCorrection = settings.biasCorrection;
+    head.varNames = read.chosen.setup.varNames;
+    head.popNames = read.chosen.setup.popNames;
     head.sampleSizes = pr.sampleSizes;
-    head.popSizes = chosen.popSizes;
-    head.popWeights = chosen.setup.popWeights;
+    head.popSizes = read.chosen.popSizes;
+    head.popWeights = read.chosen.setup.popWeights;
     head.totalSampleSize = pr.totalSampleSize;
-    head.matrixCount = matrixCount;
+    head.matrixCount = matrixCountFromSizes(read.header);
     head.leftOut = pr.leftOut;
-
-    completeRelationship(rel, pr.sampleSizes, tu, bias);
-    if (auto st = checkRelationship(rel, chosen.setup.popNames); !st) {
-        return st.error();
-    }
 
     ReportWriter report;
     writeReportHead(report, head, rel, clock);
-    writeFstLines(report, rel, bias);
+    writeFstLines(report, rel, settings.biasCorrection);
+    return report;
+}
 
+Result<VtValues> velbrandTorvane(const PassResults& pr,
+                                 const Relationship& rel,
+                                 const std::vector<std::string>& popNames,
+                                 ReportWriter& report)
+{
     VtValues vt = computeVt(pr.observedVariance, pr.meanWithinVariance, rel.r, rel.fstUnbiased);
     if (!allFinite(vt.expectedVariance) || !allFinite(vt.residualVariance)) {
         return notFinite("the Velbrand-Torvane analysis", "expected variance");
     }
-    writeVtSection(
-        report, chosen.setup.popNames, rel.r, pr.observedVariance, vt, pr.meanWithinVariance);
+    writeVtSection(report, popNames, rel.r, pr.observedVariance, vt, pr.meanWithinVariance);
+    return vt;
+}
 
-    if (!settings.scaledAnalysis) {
-        matrixCount = 1;
-    }
+// Empty matrices when the run makes one matrix only.
+Result<ScaledMatrices> checkedScaledMatrices(const Relationship& rel,
+                                             const std::vector<double>& popWeights,
+                                             bool biasCorrection,
+                                             std::int16_t matrixCount)
+{
     ScaledMatrices scaled;
     if (matrixCount == 2) {
-        scaled = computeScaledMatrices(rel.r, chosen.setup.popWeights, bias);
+        scaled = computeScaledMatrices(rel.r, popWeights, biasCorrection);
         if (!allFinite(scaled.scaledRMatrix) || !allFinite(scaled.scaledDSquare)) {
             return notFinite("the scaled R matrix", "scaled R matrix");
         }
     }
+    return scaled;
+}
 
-    const auto gu = static_cast<std::size_t>(g);
-    Matrix pcScores(gu, 2);
-    Matrix scaledPcScores(gu, 2);
-    std::vector<double> pcShares;
-    std::vector<double> scaledPcShares;
+// Index 0: the R matrix; 1: the scaled R matrix, left as zeros and empty without it.
+struct Coordinates
+{
+    Matrix scores[2];
+    std::vector<double> shares[2];
     std::vector<double> eigenvalues[2];
     std::int16_t eigenvaluesListed[2] = {0, 0};
+};
+
+Result<Coordinates> principalCoordinates(const Relationship& rel,
+                                         const ScaledMatrices& scaled,
+                                         std::int16_t matrixCount,
+                                         const std::vector<std::string>& popNames,
+                                         ReportWriter& report,
+                                         ProgressSink& progress)
+{
+    const std::size_t g = popNames.size();
+    Coordinates pc;
+    pc.scores[0] = Matrix(g, 2);
+    pc.scores[1] = Matrix(g, 2);
     for (int pass = 1; pass <= matrixCount; ++pass) {
         const char* const statusLine =
             pass == 1 ? "...performing PCA..." : "...performing PCA on scaled matrix...";
@@ -391,72 +353,172 @@ Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressS
         if (!eig.converged) {
             return Error::analysis("The principal coordinates analysis did not converge.");
         }
-        writePrincipalCoordsSection(report,
-                                    pass,
-                                    eig,
-                                    chosen.setup.popNames,
-                                    pass == 1 ? pcScores : scaledPcScores,
-                                    pass == 1 ? &pcShares : &scaledPcShares);
         const auto at = static_cast<std::size_t>(pass - 1);
-        for (std::size_t k = 0; k < gu; ++k) {
-            eigenvalues[at].push_back(eig.centredMatrix(k, k));
+        writePrincipalCoordsSection(report, pass, eig, popNames, pc.scores[at], &pc.shares[at]);
+        for (std::size_t k = 0; k < g; ++k) {
+            pc.eigenvalues[at].push_back(eig.centredMatrix(k, k));
         }
-        eigenvaluesListed[at] = static_cast<std::int16_t>(eig.nonZeroCount);
+        pc.eigenvaluesListed[at] = static_cast<std::int16_t>(eig.nonZeroCount);
     }
+    return pc;
+}
 
+// The report, the listing, and what the text box shows of them: the text parts of the output.
+RunOutput finishReport(ReportWriter& report,
+                       const std::vector<std::string>& popNames,
+                       const Relationship& rel,
+                       const ScaledMatrices* scaled,
+                       bool showMatrices,
+                       ProgressSink& progress)
+{
+    RunOutput out;
     progress.status("...writing matrices to file...");
-    std::string listing =
-        writeMatrixListing(chosen.setup.popNames, rel, matrixCount == 2 ? &scaled : nullptr);
-
+    std::string listing = writeMatrixListing(popNames, rel, scaled);
     out.report = report.take();
-    ScreenOutcome screen =
-        decideScreen(out.report, listing, settings.showMatrices, outputSizeLimit);
+    ScreenOutcome screen = decideScreen(out.report, listing, showMatrices, outputSizeLimit);
     out.matrixFile = std::move(listing);
     out.screenText = std::move(screen.screenText);
     out.outputFitsScreen = screen.outputFitsScreen;
     out.showMatrices = screen.showMatrices;
     out.warnOutputTooLarge = screen.warnOutputTooLarge;
-    out.matrixCount = matrixCount;
+    return out;
+}
 
-    out.basis.setup = chosen.setup;
-    out.basis.passes = pr;
-    out.basis.popSizes = chosen.popSizes;
-    out.basis.heritability = settings.heritability;
-    out.basis.biasCorrection = bias;
-    out.basis.scaledAnalysis = settings.scaledAnalysis;
-    out.basis.dataTitle = header.title;
-    out.basis.dataStamp = stamp;
-    out.basis.fst = rel.fst;
-    out.basis.fstUnbiased = rel.fstUnbiased;
-    out.basis.fstSe = rel.fstSe;
-    out.basis.uncorrectedDiagonal = std::move(rel.uncorrectedDiagonal);
-    out.basis.seDiagonal = rel.seDiagonal;
-    out.basis.seR = std::move(rel.seR);
-    out.basis.seDSquare = rel.seDSquare;
+RunBasis runBasis(const PassesRead& read, const AnalysisSettings& settings, Relationship& rel)
+{
+    RunBasis basis;
+    basis.setup = read.chosen.setup;
+    basis.passes = read.passes;
+    basis.popSizes = read.chosen.popSizes;
+    basis.heritability = settings.heritability;
+    basis.biasCorrection = settings.biasCorrection;
+    basis.scaledAnalysis = settings.scaledAnalysis;
+    basis.dataTitle = read.header.title;
+    basis.dataStamp = read.stamp;
+    basis.fst = rel.fst;
+    basis.fstUnbiased = rel.fstUnbiased;
+    basis.fstSe = rel.fstSe;
+    basis.uncorrectedDiagonal = std::move(rel.uncorrectedDiagonal);
+    basis.seDiagonal = rel.seDiagonal;
+    basis.seR = std::move(rel.seR);
+    basis.seDSquare = rel.seDSquare;
+    return basis;
+}
 
-    AnalysisResults& res = out.results;
+AnalysisResults analysisResults(const PassesRead& read,
+                                Relationship&& rel,
+                                ScaledMatrices&& scaled,
+                                std::int16_t matrixCount,
+                                Coordinates&& pc,
+                                VtValues&& vt)
+{
+    AnalysisResults res;
     res.rMatrix = std::move(rel.r);
     res.dSquare = std::move(rel.dSquare);
     if (matrixCount == 2) {
         res.scaledRMatrix = std::move(scaled.scaledRMatrix);
         res.scaledDSquare = std::move(scaled.scaledDSquare);
     }
-    res.pcScores = std::move(pcScores);
-    res.scaledPcScores = std::move(scaledPcScores);
-    res.pcShares = std::move(pcShares);
-    res.scaledPcShares = std::move(scaledPcShares);
-    res.eigenvalues = std::move(eigenvalues[0]);
-    res.scaledEigenvalues = std::move(eigenvalues[1]);
-    res.eigenvaluesListed = eigenvaluesListed[0];
-    res.scaledEigenvaluesListed = eigenvaluesListed[1];
-    res.populationNames = chosen.setup.popNames;
-    res.observedVariance = pr.observedVariance;
+    res.pcScores = std::move(pc.scores[0]);
+    res.scaledPcScores = std::move(pc.scores[1]);
+    res.pcShares = std::move(pc.shares[0]);
+    res.scaledPcShares = std::move(pc.shares[1]);
+    res.eigenvalues = std::move(pc.eigenvalues[0]);
+    res.scaledEigenvalues = std::move(pc.eigenvalues[1]);
+    res.eigenvaluesListed = pc.eigenvaluesListed[0];
+    res.scaledEigenvaluesListed = pc.eigenvaluesListed[1];
+    res.populationNames = read.chosen.setup.popNames;
+    res.observedVariance = read.passes.observedVariance;
     res.expectedVariance = std::move(vt.expectedVariance);
     res.residualVariance = std::move(vt.residualVariance);
+    return res;
+}
+
+// The data set as the run re-read its header.
+DataSet runDataSet(const DataSet& ds, const DataFileHeader& header)
+{
+    DataSet out = ds;
+    out.popNames.clear();
+    for (const auto& p : header.populations) {
+        out.popNames.push_back(p.name);
+    }
+    out.varNames = header.varNames;
+    return out;
+}
+
+Result<RunOutput> runStages(const RunInput& input, const Clock& clock, ProgressSink& progress)
+{
+    const AnalysisSettings& settings = input.settings;
+    if (auto st = checkChoice(input); !st) {
+        return st.error();
+    }
+    progress.status("...computing...");
+    auto read = runPasses(input, progress);
+    if (!read) {
+        return read.error();
+    }
+    const PassSetup& setup = read->chosen.setup;
+    auto rel = relationshipAt(
+        read->passes, setup, settings.heritability, settings.biasCorrection, progress);
+    if (!rel) {
+        return rel.error();
+    }
+    ReportWriter report = startReport(*read, input.dataSet, settings, *rel, clock);
+    auto vt = velbrandTorvane(read->passes, *rel, setup.popNames, report);
+    if (!vt) {
+        return vt.error();
+    }
+    const std::int16_t matrixCount =
+        settings.scaledAnalysis ? matrixCountFromSizes(read->header) : std::int16_t{1};
+    auto scaled =
+        checkedScaledMatrices(*rel, setup.popWeights, settings.biasCorrection, matrixCount);
+    if (!scaled) {
+        return scaled.error();
+    }
+    auto pc = principalCoordinates(*rel, *scaled, matrixCount, setup.popNames, report, progress);
+    if (!pc) {
+        return pc.error();
+    }
+
+    RunOutput out = finishReport(report,
+                                 setup.popNames,
+                                 *rel,
+                                 matrixCount == 2 ? &*scaled : nullptr,
+                                 settings.showMatrices,
+                                 progress);
+    out.dataSet = runDataSet(input.dataSet, read->header);
+    out.matrixCount = matrixCount;
+    out.basis = runBasis(*read, settings, *rel);
+    out.results = analysisResults(
+        *read, std::move(*rel), std::move(*scaled), matrixCount, std::move(*pc), std::move(*vt));
     return out;
 }
 
 } // namespace
+
+Error dataFileChanged(const std::string& dataPath)
+{
+    return Error::dataFile(dataFileChangedMessage, dataPath);
+}
+
+Result<DataFileReader> reopenRunFile(const std::string& dataPath, const FileStamp& stamp)
+{
+    auto reader = DataFileReader::open(dataPath);
+    if (reader && reader->fileStamp() != stamp) {
+        return dataFileChanged(dataPath);
+    }
+    return reader;
+}
+
+Result<RunOutput> runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress)
+{
+    // Memory the system will not give ends the run with a message, never the program.
+    try {
+        return runStages(input, clock, progress);
+    } catch (const std::bad_alloc&) {
+        return memoryShortage("this analysis");
+    }
+}
 
 void applyRunOutput(ProgramState& state, RunOutput&& output)
 {

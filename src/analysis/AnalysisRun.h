@@ -4,6 +4,7 @@
 
 #include "analysis/DataPasses.h"
 #include "analysis/ProgressSink.h"
+#include "datafile/DataFileReader.h"
 #include "datafile/InputFile.h"
 #include "report/Clock.h"
 #include "state/ProgramState.h"
@@ -81,6 +82,13 @@ struct RunOutput
 // The message of a run whose data file changed between or during its two passes.
 inline constexpr const char* dataFileChangedMessage =
     "The data file changed while it was being analysed; run the analysis again";
+
+Error dataFileChanged(const std::string& dataPath);
+
+// Opens the data file a run read for another pass over it; fails with dataFileChanged when
+// the file is no longer the one the run read.
+[[nodiscard]] Result<DataFileReader> reopenRunFile(const std::string& dataPath,
+                                                   const FileStamp& stamp);
 
 [[nodiscard]] Result<RunOutput>
 runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress);

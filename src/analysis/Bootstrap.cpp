@@ -1,6 +1,6 @@
 #include "analysis/Bootstrap.h"
 
-#include "analysis/HeritabilitySweep.h"
+#include "analysis/RMatrix.h"
 #include "analysis/RunMemory.h"
 #include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
@@ -202,11 +202,6 @@ BcaLevels bcaLevels(const std::vector<double>& replicates, double estimate, doub
 
 namespace {
 
-Error changedFile(const std::string& dataPath)
-{
-    return Error::dataFile(dataFileChangedMessage, dataPath);
-}
-
 constexpr const char* singularMessage = "Matrix could not be inverted";
 
 enum class Outcome { Used, Singular, Failed };
@@ -273,8 +268,9 @@ Replicate analyseRows(const RecordTable& records,
         rep.message = st.error().message;
         return rep;
     }
+    NullProgress quiet;
     auto rel =
-        relationshipAt(acc.results(), local.popWeights, basis.heritability, basis.biasCorrection);
+        relationshipAt(acc.results(), local, basis.heritability, basis.biasCorrection, quiet);
     if (!rel) {
         rep.message = rel.error().message;
         rep.outcome = rep.message == singularMessage ? Outcome::Singular : Outcome::Failed;
@@ -327,47 +323,6 @@ Replicate runJackknife(const RecordTable& records,
     return analyseRows(records, basis, local, kept);
 }
 
-// Runs task(0..count-1) on the threads; cancelled between tasks. Steps are reported from the
-// caller's thread when report is set.
-template <typename Task>
-Status runTasks(std::size_t count,
-                unsigned threads,
-                ProgressSink& progress,
-                bool report,
-                const std::string& what,
-                Task task)
-{
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    std::atomic<bool> stopped{false};
-    std::atomic<bool> cancelled{false};
-    const std::thread::id caller = std::this_thread::get_id();
-    const auto work = [&] {
-        for (std::size_t r = next++; r < count; r = next++) {
-            if (stopped.load(std::memory_order_relaxed)) {
-                return;
-            }
-            if (progress.cancelled()) {
-                cancelled = true;
-                stopped = true;
-                return;
-            }
-            task(r);
-            const std::size_t finished = ++done;
-            if (report && std::this_thread::get_id() == caller) {
-                progress.stepProgress(finished, count);
-            }
-        }
-    };
-    if (auto st = runOnThreads(threads, stopped, what, work); !st) {
-        return st.error();
-    }
-    if (cancelled) {
-        return cancelledRun();
-    }
-    return Done{};
-}
-
 // The bytes a bootstrap holds at its peak: every replicate's statistics until the end, and on
 // each thread the draws of one replicate (an index per record) and its accumulator and
 // relationship matrices.
@@ -411,44 +366,39 @@ Status checkBootstrapMemory(const RecordTable& records,
 
 } // namespace
 
+namespace {
+
+Status checkTableBudget(std::uint64_t records, std::size_t t, std::uint64_t budgetBytes)
+{
+    const std::uint64_t needed = records * t * sizeof(double);
+    if (needed <= budgetBytes) {
+        return Done{};
+    }
+    constexpr std::uint64_t mib = std::uint64_t{1} << 20;
+    std::string neededText = std::to_string(needed) + " bytes";
+    if (needed >= mib) {
+        neededText += " (" + std::to_string((needed + mib - 1) / mib) + " MiB)";
+    }
+    const std::string budgetText = budgetBytes >= mib && budgetBytes % mib == 0
+                                       ? std::to_string(budgetBytes / mib) + " MiB"
+                                       : std::to_string(budgetBytes) + " bytes";
+    return Error::analysis(
+        "The bootstrap holds the chosen records in memory: " + std::to_string(records) +
+            " records of " + std::to_string(t) + " variables need " + neededText +
+            ", more than the " + budgetText + " it may use. Choose fewer variables or populations.",
+        {},
+        0,
+        "bootstrap");
+}
+
+// The chosen values of the records after the header, into a table sized by the run's counts:
+// a record more or fewer than the run read, or a value it could not have read, means the
+// file is no longer the run's.
 Result<RecordTable>
-loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t budgetBytes)
+readChosenRecords(DataFileReader& reader, const RunBasis& basis, const std::string& path)
 {
     const std::size_t g = basis.setup.popNames.size();
     const std::size_t t = basis.setup.varPositions.size();
-    const auto records = static_cast<std::uint64_t>(basis.passes.totalSampleSize);
-    const std::uint64_t needed = records * t * sizeof(double);
-    if (needed > budgetBytes) {
-        constexpr std::uint64_t mib = std::uint64_t{1} << 20;
-        std::string neededText = std::to_string(needed) + " bytes";
-        if (needed >= mib) {
-            neededText += " (" + std::to_string((needed + mib - 1) / mib) + " MiB)";
-        }
-        const std::string budgetText = budgetBytes >= mib && budgetBytes % mib == 0
-                                           ? std::to_string(budgetBytes / mib) + " MiB"
-                                           : std::to_string(budgetBytes) + " bytes";
-        return Error::analysis(
-            "The bootstrap holds the chosen records in memory: " + std::to_string(records) +
-                " records of " + std::to_string(t) + " variables need " + neededText +
-                ", more than the " + budgetText +
-                " it may use. Choose fewer variables or populations.",
-            {},
-            0,
-            "bootstrap");
-    }
-    const std::string& path = dataSet.dataPath;
-    auto reader = DataFileReader::open(path);
-    if (!reader) {
-        return reader.error();
-    }
-    // the file of the run, or nothing: a file rewritten since would mix two data sets
-    if (reader->fileStamp() != basis.dataStamp) {
-        return changedFile(path);
-    }
-    auto header = readRunHeader(*reader, path, dataSet.popCount, dataSet.varCount);
-    if (!header) {
-        return header.error();
-    }
     RecordTable table;
     std::vector<std::size_t> filled(g, 0);
     for (std::size_t i = 0; i < g; ++i) {
@@ -458,7 +408,7 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
     std::vector<double> values(basis.setup.fileVarCount);
     double code = 0.0;
     for (;;) {
-        auto more = reader->nextRecord(code, values);
+        auto more = reader.nextRecord(code, values);
         if (!more) {
             return more.error();
         }
@@ -479,24 +429,47 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
         const auto i = static_cast<std::size_t>(j);
         Matrix& m = table.populations[i];
         if (filled[i] == m.rows()) {
-            return changedFile(path);
+            return dataFileChanged(path);
         }
         for (std::size_t k = 0; k < t; ++k) {
             const double v = values[basis.setup.varPositions[k]];
             if (!std::isfinite(v)) {
-                return changedFile(path);
+                return dataFileChanged(path);
             }
             m(filled[i], k) = v;
         }
         ++filled[i];
     }
-    if (reader->fileStamp() != basis.dataStamp) {
-        return changedFile(path);
-    }
     for (std::size_t i = 0; i < g; ++i) {
         if (filled[i] != table.populations[i].rows()) {
-            return changedFile(path);
+            return dataFileChanged(path);
         }
+    }
+    return table;
+}
+
+} // namespace
+
+Result<RecordTable>
+loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t budgetBytes)
+{
+    const auto records = static_cast<std::uint64_t>(basis.passes.totalSampleSize);
+    if (auto st = checkTableBudget(records, basis.setup.varPositions.size(), budgetBytes); !st) {
+        return st.error();
+    }
+    const std::string& path = dataSet.dataPath;
+    // the file of the run, or nothing: a file rewritten since would mix two data sets
+    auto reader = reopenRunFile(path, basis.dataStamp);
+    if (!reader) {
+        return reader.error();
+    }
+    auto header = readRunHeader(*reader, path, dataSet.popCount, dataSet.varCount);
+    if (!header) {
+        return header.error();
+    }
+    auto table = readChosenRecords(*reader, basis, path);
+    if (table.ok() && reader->fileStamp() != basis.dataStamp) {
+        return dataFileChanged(path);
     }
     return table;
 }
@@ -508,118 +481,83 @@ runBootstrap(const RecordTable& records, const RunBasis& basis, const BootstrapS
     return runBootstrap(records, basis, settings, quiet);
 }
 
-Result<BootstrapResult> runBootstrap(const RecordTable& records,
-                                     const RunBasis& basis,
-                                     const BootstrapSettings& settings,
-                                     ProgressSink& progress)
-{
-    const std::size_t g = basis.setup.popNames.size();
-    const std::size_t t = basis.setup.varPositions.size();
-    assert(records.populations.size() == g);
+namespace {
 
-    // The replicates address the populations by index (codes 0..g-1) and the variables by
-    // column of the table.
-    PassSetup local = basis.setup;
+// The replicates address the populations by index (codes 0..g-1) and the variables by column
+// of the table.
+PassSetup tableSetup(const PassSetup& setup)
+{
+    PassSetup local = setup;
+    const std::size_t t = setup.varPositions.size();
     local.fileVarCount = t;
     for (std::size_t k = 0; k < t; ++k) {
         local.varPositions[k] = k;
     }
-    for (std::size_t i = 0; i < g; ++i) {
+    for (std::size_t i = 0; i < setup.popNames.size(); ++i) {
         local.popCodes[i] = static_cast<std::int16_t>(i);
     }
+    return local;
+}
 
-    auto point = relationshipAt(
-        basis.passes, basis.setup.popWeights, basis.heritability, basis.biasCorrection);
-    if (!point) {
-        return point.error();
-    }
-
-    BootstrapResult res;
-    res.seed = settings.seed;
-    res.replicates = settings.replicates;
-    res.interval = settings.interval;
-    const std::vector<double> estimates = statisticValues(*point, basis.biasCorrection);
+// One statistic per value of the run, in the order statisticValues gives them.
+std::vector<BootstrapStatistic> runStatistics(const RunBasis& basis,
+                                              const std::vector<double>& estimates)
+{
+    const std::vector<std::string>& names = basis.setup.popNames;
+    const std::size_t g = names.size();
+    std::vector<BootstrapStatistic> statistics;
     const auto add = [&](StatisticKind kind, std::string p1, std::string p2, double se) {
         BootstrapStatistic st;
         st.kind = kind;
         st.population = std::move(p1);
         st.population2 = std::move(p2);
-        st.estimate = estimates[res.statistics.size()];
+        st.estimate = estimates[statistics.size()];
         st.analyticSe = se;
-        res.statistics.push_back(std::move(st));
+        statistics.push_back(std::move(st));
     };
     add(StatisticKind::Fst, {}, {}, basis.fstSe);
     if (basis.biasCorrection) {
         add(StatisticKind::FstUnbiased, {}, {}, basis.fstSe);
     }
     for (std::size_t i = 0; i < g; ++i) {
-        add(StatisticKind::RDiagonal, basis.setup.popNames[i], {}, basis.seDiagonal[i]);
+        add(StatisticKind::RDiagonal, names[i], {}, basis.seDiagonal[i]);
     }
     for (std::size_t i = 0; i + 1 < g; ++i) {
         for (std::size_t j = i + 1; j < g; ++j) {
-            add(StatisticKind::DSquare,
-                basis.setup.popNames[i],
-                basis.setup.popNames[j],
-                basis.seDSquare(i, j));
+            add(StatisticKind::DSquare, names[i], names[j], basis.seDSquare(i, j));
         }
     }
-    std::size_t recordCount = 0;
-    for (std::size_t i = 0; i < g; ++i) {
-        const std::size_t n = records.populations[i].rows();
-        recordCount += n;
-        if (n < fewRecordsLimit) {
-            res.smallPopulations.push_back({basis.setup.popNames[i], n});
-        }
-    }
+    return statistics;
+}
 
+// The populations with so few records that their replicates say little.
+std::vector<SmallPopulation> smallPopulations(const RecordTable& records,
+                                              const std::vector<std::string>& names)
+{
+    std::vector<SmallPopulation> small;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::size_t n = records.populations[i].rows();
+        if (n < fewRecordsLimit) {
+            small.push_back({names[i], n});
+        }
+    }
+    return small;
+}
+
+unsigned bootstrapThreads(const BootstrapSettings& settings)
+{
     unsigned threads =
         settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
     threads = std::max(1u, threads);
     if (threads > settings.replicates) {
         threads = static_cast<unsigned>(std::max<std::size_t>(1, settings.replicates));
     }
-    if (auto st =
-            checkBootstrapMemory(records, res.statistics.size(), settings.replicates, threads);
-        !st) {
-        return st.error();
-    }
-    std::vector<Replicate> reps(settings.replicates);
-    if (auto st = runTasks(reps.size(),
-                           threads,
-                           progress,
-                           true,
-                           "the bootstrap",
-                           [&](std::size_t r) {
-                               reps[r] = runReplicate(records, basis, local, settings.seed, r);
-                           });
-        !st) {
-        return st.error();
-    }
-    progress.stepProgress(reps.size(), reps.size());
+    return threads;
+}
 
-    std::vector<Replicate> jack;
-    if (settings.interval == IntervalKind::Bca) {
-        res.jackknifeGrouped = recordCount > jackknifeGroupLimit;
-        res.jackknifeGroups = res.jackknifeGrouped ? jackknifeGroupLimit : recordCount;
-        jack.resize(res.jackknifeGroups);
-        if (auto st = runTasks(jack.size(),
-                               threads,
-                               progress,
-                               false,
-                               "the bootstrap's jackknife",
-                               [&](std::size_t k) {
-                                   jack[k] =
-                                       runJackknife(records, basis, local, res.jackknifeGroups, k);
-                               });
-            !st) {
-            return st.error();
-        }
-        for (const Replicate& j : jack) {
-            res.jackknifeFailed += j.outcome == Outcome::Used ? 0 : 1;
-        }
-    }
-
-    // Everything below runs in replicate order, so no sum depends on the threads.
+// Counts the replicates by outcome, in replicate order, and keeps the values of those used.
+void tallyReplicates(std::vector<Replicate>& reps, BootstrapResult& res)
+{
     res.replicateValues.resize(reps.size());
     for (std::size_t r = 0; r < reps.size(); ++r) {
         switch (reps[r].outcome) {
@@ -638,9 +576,156 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
             res.firstFailure = "replicate " + std::to_string(r + 1) + ": " + reps[r].message;
         }
     }
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::vector<double> xs;
+}
+
+// The levels of the interval's ends: BCa's from the jackknife, else 2.5 % and 97.5 %.
+void intervalLevels(BootstrapStatistic& st,
+                    const std::vector<double>& xs,
+                    const std::vector<Replicate>& jack,
+                    std::size_t s,
+                    IntervalKind interval)
+{
+    if (interval != IntervalKind::Bca) {
+        st.lowerLevel = 0.025;
+        st.upperLevel = 0.975;
+        return;
+    }
     std::vector<double> jackValues;
+    for (const Replicate& j : jack) {
+        if (j.outcome == Outcome::Used) {
+            jackValues.push_back(j.values[s]);
+        }
+    }
+    st.acceleration = jackknifeAcceleration(jackValues);
+    const BcaLevels levels = bcaLevels(xs, st.estimate, st.acceleration);
+    st.z0 = levels.z0;
+    st.lowerLevel = levels.lower;
+    st.upperLevel = levels.upper;
+}
+
+// Mean, bias, standard error and interval of statistic s from the replicates used (xs, in
+// replicate order); NaN where they cannot be had.
+void summarizeStatistic(BootstrapStatistic& st,
+                        std::vector<double>& xs,
+                        const std::vector<Replicate>& jack,
+                        std::size_t s,
+                        IntervalKind interval)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    st.bootstrapMean = nan;
+    st.bias = nan;
+    st.bootstrapSe = nan;
+    st.lower = nan;
+    st.upper = nan;
+    st.z0 = nan;
+    st.acceleration = nan;
+    st.lowerLevel = nan;
+    st.upperLevel = nan;
+    if (xs.empty()) {
+        return;
+    }
+    double sum = 0.0;
+    for (const double x : xs) {
+        sum += x;
+    }
+    st.bootstrapMean = sum / static_cast<double>(xs.size());
+    st.bias = st.bootstrapMean - st.estimate;
+    if (xs.size() >= 2) {
+        double squares = 0.0;
+        for (const double x : xs) {
+            squares += (x - st.bootstrapMean) * (x - st.bootstrapMean);
+        }
+        st.bootstrapSe = std::sqrt(squares / static_cast<double>(xs.size() - 1));
+    }
+    intervalLevels(st, xs, jack, s, interval);
+    std::sort(xs.begin(), xs.end());
+    if (!std::isfinite(st.lowerLevel) || !std::isfinite(st.upperLevel)) {
+        return;
+    }
+    const double low = percentile(xs, st.lowerLevel);
+    const double high = percentile(xs, st.upperLevel);
+    if (interval == IntervalKind::Basic) {
+        st.lower = 2.0 * st.estimate - high;
+        st.upper = 2.0 * st.estimate - low;
+    } else {
+        st.lower = low;
+        st.upper = high;
+    }
+}
+
+} // namespace
+
+Result<BootstrapResult> runBootstrap(const RecordTable& records,
+                                     const RunBasis& basis,
+                                     const BootstrapSettings& settings,
+                                     ProgressSink& progress)
+{
+    assert(records.populations.size() == basis.setup.popNames.size());
+    const PassSetup local = tableSetup(basis.setup);
+
+    NullProgress quiet;
+    auto point =
+        relationshipAt(basis.passes, basis.setup, basis.heritability, basis.biasCorrection, quiet);
+    if (!point) {
+        return point.error();
+    }
+
+    BootstrapResult res;
+    res.seed = settings.seed;
+    res.replicates = settings.replicates;
+    res.interval = settings.interval;
+    res.statistics = runStatistics(basis, statisticValues(*point, basis.biasCorrection));
+    res.smallPopulations = smallPopulations(records, basis.setup.popNames);
+    std::size_t recordCount = 0;
+    for (const Matrix& m : records.populations) {
+        recordCount += m.rows();
+    }
+
+    const unsigned threads = bootstrapThreads(settings);
+    if (auto st =
+            checkBootstrapMemory(records, res.statistics.size(), settings.replicates, threads);
+        !st) {
+        return st.error();
+    }
+    std::vector<Replicate> reps(settings.replicates);
+    if (auto st = runEach(reps.size(),
+                          threads,
+                          progress,
+                          true,
+                          "the bootstrap",
+                          [&](std::size_t r) {
+                              reps[r] = runReplicate(records, basis, local, settings.seed, r);
+                          });
+        !st) {
+        return st.error();
+    }
+    progress.stepProgress(reps.size(), reps.size());
+
+    std::vector<Replicate> jack;
+    if (settings.interval == IntervalKind::Bca) {
+        res.jackknifeGrouped = recordCount > jackknifeGroupLimit;
+        res.jackknifeGroups = res.jackknifeGrouped ? jackknifeGroupLimit : recordCount;
+        jack.resize(res.jackknifeGroups);
+        if (auto st = runEach(jack.size(),
+                              threads,
+                              progress,
+                              false,
+                              "the bootstrap's jackknife",
+                              [&](std::size_t k) {
+                                  jack[k] =
+                                      runJackknife(records, basis, local, res.jackknifeGroups, k);
+                              });
+            !st) {
+            return st.error();
+        }
+        for (const Replicate& j : jack) {
+            res.jackknifeFailed += j.outcome == Outcome::Used ? 0 : 1;
+        }
+    }
+
+    // Everything below runs in replicate order, so no sum depends on the threads.
+    tallyReplicates(reps, res);
+    std::vector<double> xs;
     for (std::size_t s = 0; s < res.statistics.size(); ++s) {
         xs.clear();
         for (const auto& v : res.replicateValues) {
@@ -648,61 +733,7 @@ Result<BootstrapResult> runBootstrap(const RecordTable& records,
                 xs.push_back(v[s]);
             }
         }
-        BootstrapStatistic& st = res.statistics[s];
-        st.bootstrapMean = nan;
-        st.bias = nan;
-        st.bootstrapSe = nan;
-        st.lower = nan;
-        st.upper = nan;
-        st.z0 = nan;
-        st.acceleration = nan;
-        st.lowerLevel = nan;
-        st.upperLevel = nan;
-        if (xs.empty()) {
-            continue;
-        }
-        double sum = 0.0;
-        for (const double x : xs) {
-            sum += x;
-        }
-        st.bootstrapMean = sum / static_cast<double>(xs.size());
-        st.bias = st.bootstrapMean - st.estimate;
-        if (xs.size() >= 2) {
-            double squares = 0.0;
-            for (const double x : xs) {
-                squares += (x - st.bootstrapMean) * (x - st.bootstrapMean);
-            }
-            st.bootstrapSe = std::sqrt(squares / static_cast<double>(xs.size() - 1));
-        }
-        if (settings.interval == IntervalKind::Bca) {
-            jackValues.clear();
-            for (const Replicate& j : jack) {
-                if (j.outcome == Outcome::Used) {
-                    jackValues.push_back(j.values[s]);
-                }
-            }
-            st.acceleration = jackknifeAcceleration(jackValues);
-            const BcaLevels levels = bcaLevels(xs, st.estimate, st.acceleration);
-            st.z0 = levels.z0;
-            st.lowerLevel = levels.lower;
-            st.upperLevel = levels.upper;
-        } else {
-            st.lowerLevel = 0.025;
-            st.upperLevel = 0.975;
-        }
-        std::sort(xs.begin(), xs.end());
-        if (!std::isfinite(st.lowerLevel) || !std::isfinite(st.upperLevel)) {
-            continue;
-        }
-        const double low = percentile(xs, st.lowerLevel);
-        const double high = percentile(xs, st.upperLevel);
-        if (settings.interval == IntervalKind::Basic) {
-            st.lower = 2.0 * st.estimate - high;
-            st.upper = 2.0 * st.estimate - low;
-        } else {
-            st.lower = low;
-            st.upper = high;
-        }
+        summarizeStatistic(res.statistics[s], xs, jack, s, settings.interval);
     }
     return res;
 }

@@ -1,5 +1,6 @@
 #include "analysis/DataPasses.h"
 
+#include "analysis/FiniteValues.h"
 #include "analysis/WorkerPool.h"
 #include "io/TextEncoding.h"
 #include "report/NumberFormat.h"
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -132,9 +134,30 @@ int PassAccumulator::addPass1(double code, std::span<const double> values)
 
 Status PassAccumulator::finishPass1()
 {
+    if (auto st = checkRecordCounts(); !st) {
+        return st;
+    }
+    if (auto st = computeTotalVariances(); !st) {
+        return st;
+    }
+    standardizeMeans();
+
     const std::size_t g = m_setup.popCodes.size();
     const std::size_t t = m_setup.varPositions.size();
+    m_res.withinVariance = Matrix(g, t);
+    m_res.pooledCov = Matrix(t, t);
+    m_nMinusOne.assign(g, 0.0);
+    m_pass2Records.assign(g, 0.0);
+    for (std::size_t i = 0; i < g; ++i) {
+        m_nMinusOne[i] = m_res.sampleSizes[i] - 1.0;
+    }
+    m_wholePass2 = pass2Part(0, t, true);
+    return Done{};
+}
 
+Status PassAccumulator::checkRecordCounts()
+{
+    const std::size_t g = m_setup.popCodes.size();
     double n = 0.0;
     for (std::size_t i = 0; i < g; ++i) {
         n += m_res.sampleSizes[i];
@@ -146,50 +169,63 @@ Status PassAccumulator::finishPass1()
                                "two records of each chosen population.");
     }
     for (std::size_t i = 0; i < g; ++i) {
-        const double ni = m_res.sampleSizes[i];
-        const int owner = m_codeTable[static_cast<std::size_t>(m_setup.popCodes[i] + codeOffset)];
-        if (ni == 0.0 && owner != static_cast<int>(i)) {
-            // a later chosen population with the same code took every record of that code
-            const std::string& later = m_setup.popNames[static_cast<std::size_t>(owner)];
-            return Error::analysis(
-                "Population " + quoteFound(m_setup.popNames[i]) +
-                    " has no records of its own: it shares code " +
-                    std::to_string(m_setup.popCodes[i]) + " with population " + quoteFound(later) +
-                    ", which comes later in the data file and receives every record "
-                    "of that code. Give the two populations different codes in the data "
-                    "file, or choose only one of them.",
-                {},
-                0,
-                "population " + m_setup.popNames[i]);
-        }
-        if (ni < 2.0 && m_res.leftOut[i] > 0.0) {
-            const auto missing = static_cast<long>(m_res.leftOut[i]);
-            return Error::analysis(
-                "Population " + quoteFound(m_setup.popNames[i]) + " has " +
-                    (ni == 0.0 ? "no complete record" : "only one complete record") + ": " +
-                    std::to_string(missing) +
-                    (missing == 1 ? " of its records misses" : " of its records miss") +
-                    " a value of a chosen variable. Every chosen population needs at "
-                    "least two records with all chosen variables; choose fewer "
-                    "variables or leave the population out.",
-                {},
-                0,
-                "population " + m_setup.popNames[i]);
-        }
-        if (ni < 2.0) {
-            const std::string what = ni == 0.0 ? "has no records" : "has only one record";
-            return Error::analysis(
-                "Population " + quoteFound(m_setup.popNames[i]) + " " + what +
-                    " in the data file; every chosen population needs at least two "
-                    "records (its within-population variance divides by n - 1).",
-                {},
-                0,
-                "population " + m_setup.popNames[i]);
+        if (auto st = checkPopulationRecords(i); !st) {
+            return st;
         }
     }
+    return Done{};
+}
 
+Status PassAccumulator::checkPopulationRecords(std::size_t i) const
+{
+    const double ni = m_res.sampleSizes[i];
+    const int owner = m_codeTable[static_cast<std::size_t>(m_setup.popCodes[i] + codeOffset)];
+    const std::string field = "population " + m_setup.popNames[i];
+    if (ni == 0.0 && owner != static_cast<int>(i)) {
+        // a later chosen population with the same code took every record of that code
+        const std::string& later = m_setup.popNames[static_cast<std::size_t>(owner)];
+        return Error::analysis("Population " + quoteFound(m_setup.popNames[i]) +
+                                   " has no records of its own: it shares code " +
+                                   std::to_string(m_setup.popCodes[i]) + " with population " +
+                                   quoteFound(later) +
+                                   ", which comes later in the data file and receives every "
+                                   "record of that code. Give the two populations different "
+                                   "codes in the data file, or choose only one of them.",
+                               {},
+                               0,
+                               field);
+    }
+    if (ni < 2.0 && m_res.leftOut[i] > 0.0) {
+        const auto missing = static_cast<long>(m_res.leftOut[i]);
+        return Error::analysis(
+            "Population " + quoteFound(m_setup.popNames[i]) + " has " +
+                (ni == 0.0 ? "no complete record" : "only one complete record") + ": " +
+                std::to_string(missing) +
+                (missing == 1 ? " of its records misses" : " of its records miss") +
+                " a value of a chosen variable. Every chosen population needs at "
+                "least two records with all chosen variables; choose fewer "
+                "variables or leave the population out.",
+            {},
+            0,
+            field);
+    }
+    if (ni < 2.0) {
+        const std::string what = ni == 0.0 ? "has no records" : "has only one record";
+        return Error::analysis("Population " + quoteFound(m_setup.popNames[i]) + " " + what +
+                                   " in the data file; every chosen population needs at least two "
+                                   "records (its within-population variance divides by n - 1).",
+                               {},
+                               0,
+                               field);
+    }
+    return Done{};
+}
+
+Status PassAccumulator::computeTotalVariances()
+{
+    const std::size_t t = m_setup.varPositions.size();
+    const double n = m_res.totalSampleSize;
     m_res.totalVariances.assign(t, 0.0);
-    m_res.grandMeans.assign(t, 0.0);
     m_sd.assign(t, 0.0);
     for (std::size_t k = 0; k < t; ++k) {
         // From the deviations of the first record: values far from zero relative to their
@@ -216,6 +252,15 @@ Status PassAccumulator::finishPass1()
         m_res.totalVariances[k] = tv;
         m_sd[k] = std::sqrt(tv);
     }
+    return Done{};
+}
+
+void PassAccumulator::standardizeMeans()
+{
+    const std::size_t g = m_setup.popCodes.size();
+    const std::size_t t = m_setup.varPositions.size();
+    const double n = m_res.totalSampleSize;
+    m_res.grandMeans.assign(t, 0.0);
     for (std::size_t k = 0; k < t; ++k) {
         m_res.grandMeans[k] = m_sum1[k] / n;
         for (std::size_t i = 0; i < g; ++i) {
@@ -227,16 +272,6 @@ Status PassAccumulator::finishPass1()
             m_res.popMeans(i, k) = (m_res.popMeans(i, k) - m_res.grandMeans[k]) / m_sd[k];
         }
     }
-
-    m_res.withinVariance = Matrix(g, t);
-    m_res.pooledCov = Matrix(t, t);
-    m_nMinusOne.assign(g, 0.0);
-    m_pass2Records.assign(g, 0.0);
-    for (std::size_t i = 0; i < g; ++i) {
-        m_nMinusOne[i] = m_res.sampleSizes[i] - 1.0;
-    }
-    m_wholePass2 = pass2Part(0, t, true);
-    return Done{};
 }
 
 void PassAccumulator::addPass2(double code, std::span<const double> values)
@@ -395,20 +430,6 @@ void PassAccumulator::addPass2Arithmetic(const Pass2Record& record) const
 #endif
     pass2Arithmetic(record);
 }
-
-namespace {
-
-Status notFinite(const std::string& what, const std::string& field)
-{
-    return Error::analysis(
-        "The analysis met a value that is not a finite number in " + what +
-            "; the data values may be too large or too close together to analyse.",
-        {},
-        0,
-        field);
-}
-
-} // namespace
 
 bool PassAccumulator::passesSawSameRecords() const
 {
@@ -577,6 +598,82 @@ std::size_t sharedRowsFrom(std::size_t t)
     return split;
 }
 
+// The accumulator takes a record's V values by file position; the unchosen ones stay 0.
+void feedCached(const PassSetup& setup,
+                std::vector<double>& values,
+                PassAccumulator& into,
+                PassAccumulator::Pass2Part& part,
+                double code,
+                std::span<const double> chosen)
+{
+    for (std::size_t k = 0; k < chosen.size(); ++k) {
+        values[setup.varPositions[k]] = chosen[k];
+    }
+    into.addPass2(code, values, part);
+}
+
+// A second thread that takes every cached record too, for the rows of the pooled matrix from
+// `split` on; each element of the matrix is still summed by one thread, in record order. A
+// pass that ends early (cancelled, or an exception on its way out) stops the thread before
+// the records go.
+class Pass2Helper
+{
+public:
+    Pass2Helper(const RecordCache& cache, PassAccumulator& acc, std::size_t split)
+    {
+        try {
+            m_thread = std::thread(
+                [this,
+                 &cache,
+                 &acc,
+                 part = acc.pass2Part(split, acc.setup().varPositions.size(), false)]() mutable {
+                    try {
+                        std::vector<double> values(acc.setup().fileVarCount, 0.0);
+                        cache.forEach([&](double code, std::span<const double> chosen) {
+                            if (m_stop.load(std::memory_order_relaxed)) {
+                                return false;
+                            }
+                            feedCached(acc.setup(), values, acc, part, code, chosen);
+                            return true;
+                        });
+                    } catch (...) {
+                        m_failure = std::current_exception(); // read after the join
+                    }
+                });
+        } catch (const std::system_error&) {
+            // no thread to be had: started() says so
+        }
+    }
+    Pass2Helper(const Pass2Helper&) = delete;
+    Pass2Helper& operator=(const Pass2Helper&) = delete;
+    ~Pass2Helper()
+    {
+        if (m_thread.joinable()) {
+            m_stop.store(true, std::memory_order_relaxed);
+            m_thread.join();
+        }
+    }
+
+    bool started() const { return m_thread.joinable(); }
+
+    // Waits until its rows are done.
+    Status finish()
+    {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        if (m_failure) {
+            return errorFromException(m_failure, "the second pass over the data");
+        }
+        return Done{};
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::exception_ptr m_failure;
+    std::thread m_thread;
+};
+
 } // namespace
 
 Status replayPass2(const RecordCache& cache,
@@ -596,63 +693,19 @@ Status replayPass2(const RecordCache& cache,
     assert(cache.complete());
     const PassSetup& setup = acc.setup();
     const std::size_t t = setup.varPositions.size();
-    // The accumulator takes a record's V values by file position; the unchosen ones stay 0.
-    const auto feed = [&setup](std::vector<double>& values,
-                               PassAccumulator& into,
-                               PassAccumulator::Pass2Part& part,
-                               double code,
-                               std::span<const double> chosen) {
-        for (std::size_t k = 0; k < chosen.size(); ++k) {
-            values[setup.varPositions[k]] = chosen[k];
-        }
-        into.addPass2(code, values, part);
-    };
-
-    // With a second thread, it takes every record too, for the rows from `split` on; each
-    // element of the matrix is still summed by one thread, in record order.
     std::size_t split = threads > 1 && t > 1 ? sharedRowsFrom(t) : t;
-    std::atomic<bool> stop{false};
-    std::exception_ptr helperFailure;
-    std::thread helper;
-    // A pass that ends early (cancelled, or an exception on its way out) stops the helper
-    // before its records go.
-    struct StopHelper
-    {
-        std::atomic<bool>& stop;
-        std::thread& helper;
-        ~StopHelper()
-        {
-            if (helper.joinable()) {
-                stop.store(true, std::memory_order_relaxed);
-                helper.join();
-            }
-        }
-    } stopHelper{stop, helper};
+    std::optional<Pass2Helper> helper;
     if (split < t) {
-        try {
-            helper = std::thread([&, part = acc.pass2Part(split, t, false)]() mutable {
-                try {
-                    std::vector<double> values(setup.fileVarCount, 0.0);
-                    cache.forEach([&](double code, std::span<const double> chosen) {
-                        if (stop.load(std::memory_order_relaxed)) {
-                            return false;
-                        }
-                        feed(values, acc, part, code, chosen);
-                        return true;
-                    });
-                } catch (...) {
-                    helperFailure = std::current_exception(); // read after the join
-                }
-            });
-        } catch (const std::system_error&) {
-            split = t; // no thread to be had: this one takes every row
+        helper.emplace(cache, acc, split);
+        if (!helper->started()) {
+            split = t; // this thread takes every row
         }
     }
     PassAccumulator::Pass2Part mine = acc.pass2Part(0, split, true);
     std::vector<double> values(setup.fileVarCount, 0.0);
     long count = 0;
     const bool finished = cache.forEach([&](double code, std::span<const double> chosen) {
-        feed(values, acc, mine, code, chosen);
+        feedCached(setup, values, acc, mine, code, chosen);
         ++count;
         if (count % progressEvery == 0) {
             progress.status(passProgressLine(2, count));
@@ -666,11 +719,10 @@ Status replayPass2(const RecordCache& cache,
     if (!finished) {
         return cancelledRun();
     }
-    if (helper.joinable()) {
-        helper.join(); // its rows are done
-    }
-    if (helperFailure) {
-        return errorFromException(helperFailure, "the second pass over the data");
+    if (helper) {
+        if (auto st = helper->finish(); !st) {
+            return st;
+        }
     }
     progress.status(passProgressLine(2, count));
     progress.passProgress(2, fileBytes, fileBytes);

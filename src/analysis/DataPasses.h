@@ -109,6 +109,11 @@ public:
     const PassResults& results() const { return m_res; }
 
 private:
+    // The steps of finishPass1, in order.
+    [[nodiscard]] Status checkRecordCounts();
+    [[nodiscard]] Status checkPopulationRecords(std::size_t i) const;
+    [[nodiscard]] Status computeTotalVariances();
+    void standardizeMeans();
     bool missesChosenValue(std::span<const double> values) const;
     void addPass2Arithmetic(const Pass2Record& record) const;
     bool m_wideQuotients = false;            // the processor divides four doubles at once

@@ -407,6 +407,24 @@ private:
 
     void rotate(std::size_t p, std::size_t q)
     {
+        const PlaneRotation cs = annihilate(p, q);
+        rescanRowsPointingAt(p, q);
+        rotateRowsAndColumns(p, q, cs.c, cs.s);
+        m_pending.push_back({p, q, cs.c, cs.s});
+        if (m_pending.size() == pendingLimit) {
+            applyPendingRotations();
+        }
+    }
+
+    struct PlaneRotation
+    {
+        double c;
+        double s;
+    };
+
+    // The rotation that zeroes a(p,q), with the new diagonal values in place.
+    PlaneRotation annihilate(std::size_t p, std::size_t q)
+    {
         const double app = m_a(p, p);
         const double aqq = m_a(q, q);
         const double apq = m_a(p, q);
@@ -438,7 +456,11 @@ private:
         }
         m_a(p, p) = newPp;
         m_a(q, q) = newQq;
+        return {c, s};
+    }
 
+    void rescanRowsPointingAt(std::size_t p, std::size_t q)
+    {
         // Rows whose maximum sat in column p or q are rescanned before the rotation touches
         // those columns, with their recorded element hidden for the scan. Only rows above q can
         // point at p or q. They are collected first, as a rescan moves its row to another list;
@@ -458,7 +480,10 @@ private:
             scanRow(i);
             recorded = remembered;
         }
+    }
 
+    void rotateRowsAndColumns(std::size_t p, std::size_t q, double c, double s)
+    {
         // x pairs i with p, y pairs i with q; both new values come from the old x and y, and
         // x' raises its row maximum before y' (for rows above p both sit in row i). Rows p and
         // q start again from 0 and are raised only by their own elements, in increasing column
@@ -496,11 +521,6 @@ private:
         const RowMax maxQ = strictRowMax(rowQ, q + 1);
         setRowMax(p, maxP.value, maxP.column >= 0 ? maxP.column : m_rowMaxColumn[p]);
         setRowMax(q, maxQ.value, maxQ.column >= 0 ? maxQ.column : m_rowMaxColumn[q]);
-
-        m_pending.push_back({p, q, c, s});
-        if (m_pending.size() == pendingLimit) {
-            applyPendingRotations();
-        }
     }
 
     // The eigenvectors are not read while the solver runs, so their rotations are logged and

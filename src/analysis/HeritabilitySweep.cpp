@@ -1,12 +1,10 @@
 #include "analysis/HeritabilitySweep.h"
 
-#include "analysis/Inversion.h"
 #include "io/TextEncoding.h"
 #include "state/HeritabilityText.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <utility>
 
@@ -15,16 +13,6 @@ namespace tavrik {
 // Indices are 0-based: population i, chosen variable k or l, in file order.
 
 namespace {
-
-bool allFinite(const std::vector<double>& values)
-{
-    for (const double v : values) {
-        if (!std::isfinite(v)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // A plain decimal: digits with at most one point and at least one digit. Its value in whole
 // units of 10^-decimals goes to units (at most 9 decimals, so nothing overflows).
@@ -83,38 +71,6 @@ std::string decimalText(std::uint64_t units, int decimals)
 }
 
 } // namespace
-
-Result<Relationship> relationshipAt(const PassResults& passes,
-                                    const std::vector<double>& popWeights,
-                                    float heritability,
-                                    bool biasCorrection)
-{
-    const std::size_t t = passes.pooledCov.rows();
-    const auto h2 = static_cast<double>(heritability);
-    Matrix geneticCov(t, t);
-    for (std::size_t k = 0; k < t; ++k) {
-        for (std::size_t l = 0; l < t; ++l) {
-            geneticCov(k, l) = h2 * passes.pooledCov(k, l);
-        }
-    }
-    auto inverse = invertMatrix(std::move(geneticCov));
-    if (!inverse) {
-        return inverse.error();
-    }
-    if (!allFinite(inverse->data())) {
-        return Error::analysis("The inverse of the pooled covariance matrix holds a value that is "
-                               "not a finite number.");
-    }
-    Relationship rel = computeRelationship(
-        passes.popMeans, passes.sampleSizes, popWeights, *inverse, biasCorrection);
-    completeRelationship(rel, passes.sampleSizes, t, biasCorrection);
-    if (!std::isfinite(rel.fst) || !std::isfinite(rel.fstUnbiased) || !std::isfinite(rel.fstSe) ||
-        !allFinite(rel.r.data()) || !allFinite(rel.dSquare.data()) || !allFinite(rel.seDiagonal) ||
-        !allFinite(rel.seDSquare.data())) {
-        return Error::analysis("The R matrix or Fst holds a value that is not a finite number.");
-    }
-    return rel;
-}
 
 Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
 {
@@ -194,9 +150,10 @@ Result<SweepTable> heritabilitySweep(const RunBasis& basis, std::span<const Swee
     table.popNames = basis.setup.popNames;
     table.biasCorrection = basis.biasCorrection;
     const std::size_t g = table.popNames.size();
+    NullProgress quiet;
     for (const SweepPoint& p : points) {
-        auto rel = relationshipAt(
-            basis.passes, basis.setup.popWeights, p.heritability, basis.biasCorrection);
+        auto rel =
+            relationshipAt(basis.passes, basis.setup, p.heritability, basis.biasCorrection, quiet);
         if (!rel) {
             Error e = rel.error();
             e.message = "At heritability " + p.text + ": " + e.message;

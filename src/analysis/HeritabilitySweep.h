@@ -15,16 +15,6 @@
 
 namespace tavrik {
 
-// From the pass statistics on: heritability x pooled covariance (the 32-bit heritability
-// widened to double), its inverse, R, Fst, the standard errors, the correction of the diagonal
-// and the distances, with the same operations in the same order as a run, so the values agree
-// with a run at that heritability to the last bit. Fails when the matrix cannot be inverted or
-// a value is not finite.
-[[nodiscard]] Result<Relationship> relationshipAt(const PassResults& passes,
-                                                  const std::vector<double>& popWeights,
-                                                  float heritability,
-                                                  bool biasCorrection);
-
 struct SweepPoint
 {
     std::string text;   // the heritability as a user would type it, e.g. "0.25"

@@ -183,11 +183,11 @@ Result<MantelResult> runMantel(const MantelInput& input, const MantelSettings& s
     return runMantel(input, settings, quiet);
 }
 
-Result<MantelResult>
-runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink& progress)
+namespace {
+
+Status checkMantelRequest(const MantelInput& input, const MantelSettings& settings)
 {
     const std::size_t g = input.populations.size();
-    assert(input.geographic.rows() == g && input.matrices.size() == input.matrixNames.size());
     if (g < 3) {
         return mantelError("The Mantel test needs at least 3 populations, so that there are 3 "
                            "distances to correlate; the run has " +
@@ -198,11 +198,144 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
                            std::to_string(exhaustiveMantelLimit) + " populations; the run has " +
                            std::to_string(g) + ". Give a number of permutations instead.");
     }
-    if (auto st = checkMantelMemory(g, input.matrices.size(), settings.threads); !st) {
+    return checkMantelMemory(g, input.matrices.size(), settings.threads);
+}
+
+// What every order of the populations is compared with.
+struct MantelSeries
+{
+    Matrix geoCompared;                        // the geography, or its ranks, g x g
+    std::vector<std::vector<double>> compared; // per matrix: its distances, or their ranks
+    std::vector<double> observed;              // per matrix: r in the populations' own order
+    bool twoSided = false;
+};
+
+// The observed correlation of each matrix with the geography, into res.matrices.
+Result<MantelSeries>
+observedCorrelations(const MantelInput& input, const MantelSettings& settings, MantelResult& res)
+{
+    const std::size_t g = input.populations.size();
+    const bool ranked = settings.method == MantelMethod::Spearman;
+    MantelSeries series;
+    series.twoSided = settings.alternative == MantelAlternative::TwoSided;
+    series.geoCompared = ranked ? symmetricFrom(averageRanks(res.geographic), g) : input.geographic;
+    const std::vector<double> geoSeries = upperTriangle(series.geoCompared);
+    for (std::size_t m = 0; m < input.matrices.size(); ++m) {
+        MantelMatrixResult mr;
+        mr.name = input.matrixNames[m];
+        mr.values = upperTriangle(input.matrices[m]);
+        for (const double v : mr.values) {
+            if (!std::isfinite(v)) {
+                return mantelError("The " + mr.name +
+                                   " matrix holds a value that is not a "
+                                   "number; the Mantel test cannot use it");
+            }
+        }
+        series.compared.push_back(ranked ? averageRanks(mr.values) : mr.values);
+        mr.r = pearsonCorrelation(series.compared.back(), geoSeries);
+        if (std::isnan(mr.r)) {
+            return mantelError(std::string("The correlation is not defined: every ") +
+                               (std::isnan(pearsonCorrelation(geoSeries, geoSeries))
+                                    ? "geographic distance"
+                                    : mr.name + " distance") +
+                               " between the populations of the run is the same");
+        }
+        series.observed.push_back(mr.r);
+        res.matrices.push_back(std::move(mr));
+    }
+    return series;
+}
+
+// Adds to reached[m] whether matrix m's r under the order perm reaches the observed one.
+void countPermutation(const MantelSeries& series,
+                      const std::vector<std::size_t>& perm,
+                      std::vector<double>& permuted,
+                      std::vector<std::size_t>& reached)
+{
+    permutedUpperTriangle(series.geoCompared, perm, permuted);
+    for (std::size_t m = 0; m < series.compared.size(); ++m) {
+        const double r = pearsonCorrelation(series.compared[m], permuted);
+        const double o = series.observed[m];
+        if ((series.twoSided ? std::fabs(r) >= std::fabs(o) - mantelTieTolerance
+                             : r >= o - mantelTieTolerance)) {
+            ++reached[m];
+        }
+    }
+}
+
+// Every order once, the identity first; small enough for one thread.
+Result<std::vector<std::size_t>> countEveryOrder(const MantelSeries& series,
+                                                 std::size_t g,
+                                                 std::size_t total,
+                                                 ProgressSink& progress)
+{
+    std::vector<std::size_t> perm(g);
+    std::iota(perm.begin(), perm.end(), std::size_t{0});
+    std::vector<double> permuted;
+    std::vector<std::size_t> reached(series.compared.size());
+    std::size_t k = 0;
+    do {
+        if (k % permutationBatch == 0) {
+            if (progress.cancelled()) {
+                return cancelledRun();
+            }
+            progress.stepProgress(k, total);
+        }
+        countPermutation(series, perm, permuted, reached);
+        ++k;
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    return reached;
+}
+
+// `total` random orders, on the threads. The counts are whole numbers, so their sum does not
+// depend on the threads or their order.
+Result<std::vector<std::size_t>> countRandomOrders(const MantelSeries& series,
+                                                   std::size_t g,
+                                                   std::size_t total,
+                                                   const MantelSettings& settings,
+                                                   ProgressSink& progress)
+{
+    const std::size_t matrices = series.compared.size();
+    std::vector<std::atomic<std::size_t>> reached(matrices);
+    unsigned threads =
+        settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
+    const std::size_t batches = (total + permutationBatch - 1) / permutationBatch;
+    threads = static_cast<unsigned>(
+        std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, batches)));
+    const auto makeWorker = [&] {
+        return [&, permuted = std::vector<double>(), local = std::vector<std::size_t>(matrices)](
+                   std::size_t first, std::size_t last) mutable {
+            for (std::size_t k = first; k < last; ++k) {
+                countPermutation(series, mantelPermutation(settings.seed, k, g), permuted, local);
+            }
+            for (std::size_t m = 0; m < matrices; ++m) {
+                reached[m] += local[m];
+                local[m] = 0;
+            }
+        };
+    };
+    if (auto st = runBatches(
+            total, permutationBatch, threads, progress, true, "the Mantel test", makeWorker);
+        !st) {
         return st.error();
     }
-    const bool ranked = settings.method == MantelMethod::Spearman;
-    const bool twoSided = settings.alternative == MantelAlternative::TwoSided;
+    std::vector<std::size_t> counts(matrices);
+    for (std::size_t m = 0; m < matrices; ++m) {
+        counts[m] = reached[m];
+    }
+    return counts;
+}
+
+} // namespace
+
+Result<MantelResult>
+runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink& progress)
+{
+    const std::size_t g = input.populations.size();
+    assert(input.geographic.rows() == g && input.matrices.size() == input.matrixNames.size());
+    if (auto st = checkMantelRequest(input, settings); !st) {
+        return st.error();
+    }
     // 20! is the largest factorial below 2^64
     constexpr std::size_t factorialLimit = 20;
     const bool exhaustive =
@@ -219,123 +352,21 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
     res.greatCircle = input.greatCircle;
     res.geographic = upperTriangle(input.geographic);
 
-    // What the permutations compare: the series themselves, or their ranks.
-    const Matrix geoCompared =
-        ranked ? symmetricFrom(averageRanks(res.geographic), g) : input.geographic;
-    std::vector<std::vector<double>> compared;
-    std::vector<double> observed;
-    const std::vector<double> geoSeries = upperTriangle(geoCompared);
-    for (std::size_t m = 0; m < input.matrices.size(); ++m) {
-        MantelMatrixResult mr;
-        mr.name = input.matrixNames[m];
-        mr.values = upperTriangle(input.matrices[m]);
-        for (const double v : mr.values) {
-            if (!std::isfinite(v)) {
-                return mantelError("The " + mr.name +
-                                   " matrix holds a value that is not a "
-                                   "number; the Mantel test cannot use it");
-            }
-        }
-        compared.push_back(ranked ? averageRanks(mr.values) : mr.values);
-        mr.r = pearsonCorrelation(compared.back(), geoSeries);
-        if (std::isnan(mr.r)) {
-            return mantelError(std::string("The correlation is not defined: every ") +
-                               (std::isnan(pearsonCorrelation(geoSeries, geoSeries))
-                                    ? "geographic distance"
-                                    : mr.name + " distance") +
-                               " between the populations of the run is the same");
-        }
-        observed.push_back(mr.r);
-        res.matrices.push_back(std::move(mr));
+    auto series = observedCorrelations(input, settings, res);
+    if (!series) {
+        return series.error();
     }
-
-    // Each permutation counts, per matrix, whether its r reaches the observed one. The counts
-    // are whole numbers, so their sum does not depend on the threads or their order.
-    const std::size_t matrices = compared.size();
-    std::vector<std::atomic<std::size_t>> reached(matrices);
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    std::atomic<bool> stopped{false};
-    std::atomic<bool> cancelled{false};
     const std::size_t total = res.permutations;
-    const std::thread::id caller = std::this_thread::get_id();
-    const auto countPermutation = [&](const std::vector<std::size_t>& perm,
-                                      std::vector<double>& permuted,
-                                      std::vector<std::size_t>& local) {
-        permutedUpperTriangle(geoCompared, perm, permuted);
-        for (std::size_t m = 0; m < matrices; ++m) {
-            const double r = pearsonCorrelation(compared[m], permuted);
-            if ((twoSided ? std::fabs(r) >= std::fabs(observed[m]) - mantelTieTolerance
-                          : r >= observed[m] - mantelTieTolerance)) {
-                ++local[m];
-            }
-        }
-    };
-    const auto work = [&] {
-        std::vector<double> permuted;
-        std::vector<std::size_t> local(matrices);
-        for (std::size_t first = next.fetch_add(permutationBatch); first < total;
-             first = next.fetch_add(permutationBatch)) {
-            if (stopped.load(std::memory_order_relaxed)) {
-                return;
-            }
-            if (progress.cancelled()) {
-                cancelled = true;
-                stopped = true;
-                return;
-            }
-            const std::size_t last = std::min(total, first + permutationBatch);
-            for (std::size_t k = first; k < last; ++k) {
-                countPermutation(mantelPermutation(settings.seed, k, g), permuted, local);
-            }
-            for (std::size_t m = 0; m < matrices; ++m) {
-                reached[m] += local[m];
-                local[m] = 0;
-            }
-            const std::size_t finished = done += last - first;
-            if (std::this_thread::get_id() == caller) {
-                progress.stepProgress(finished, total);
-            }
-        }
-    };
-    if (exhaustive) {
-        // every order once, the identity first; small enough for one thread
-        std::vector<std::size_t> perm(g);
-        std::iota(perm.begin(), perm.end(), std::size_t{0});
-        std::vector<double> permuted;
-        std::vector<std::size_t> local(matrices);
-        std::size_t k = 0;
-        do {
-            if (k % permutationBatch == 0) {
-                if (progress.cancelled()) {
-                    return cancelledRun();
-                }
-                progress.stepProgress(k, total);
-            }
-            countPermutation(perm, permuted, local);
-            ++k;
-        } while (std::next_permutation(perm.begin(), perm.end()));
-        for (std::size_t m = 0; m < matrices; ++m) {
-            reached[m] = local[m];
-        }
-    } else {
-        unsigned threads =
-            settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
-        const std::size_t batches = (total + permutationBatch - 1) / permutationBatch;
-        threads = static_cast<unsigned>(
-            std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, batches)));
-        if (auto st = runOnThreads(threads, stopped, "the Mantel test", work); !st) {
-            return st.error();
-        }
-        if (cancelled) {
-            return cancelledRun();
-        }
+    auto reached = exhaustive ? countEveryOrder(*series, g, total, progress)
+                              : countRandomOrders(*series, g, total, settings, progress);
+    if (!reached) {
+        return reached.error();
     }
     progress.stepProgress(total, total);
 
-    for (std::size_t m = 0; m < matrices; ++m) {
+    for (std::size_t m = 0; m < res.matrices.size(); ++m) {
         MantelMatrixResult& mr = res.matrices[m];
-        mr.atLeast = reached[m];
+        mr.atLeast = (*reached)[m];
         mr.p = exhaustive ? static_cast<double>(mr.atLeast) / static_cast<double>(total)
                           : static_cast<double>(mr.atLeast + 1) / static_cast<double>(total + 1);
     }

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Rows, columns and eigenvalue positions are 0-based here; the plot's cells are numbered 1..20
 // (column 1 at the left, row 1 at the bottom) as the report draws them.
@@ -170,6 +172,88 @@ void writeNegativeEigenvalueNote(ReportWriter& out, const Matrix& lambda, std::s
     out.emptyLines(1);
 }
 
+// Lists the first `listed` eigenvalues and returns their sum.
+double writeEigenvalueList(ReportWriter& out, const Matrix& lambda, std::size_t listed)
+{
+    out.text("There are ")
+        .number(static_cast<long>(listed))
+        .text(" non-zero eigenvalues, listed below:")
+        .endLine();
+    out.emptyLines(1);
+    double eigenvalueSum = 0.0;
+    for (std::size_t k = 0; k < listed; ++k) {
+        out.tab(4).text(formatNumber(lambda(k, k), "0.0000")).endLine();
+        eigenvalueSum += lambda(k, k);
+    }
+    out.emptyLines(1);
+    return eigenvalueSum;
+}
+
+// The percentages of the first and the second eigenvalue. An eigenvalue that is not listed
+// has no share; with one listed, the first two together account for the first's share.
+std::vector<double>
+writeShares(ReportWriter& out, const Matrix& lambda, std::size_t listed, double eigenvalueSum)
+{
+    const bool secondListed = listed >= 2;
+    const double percentFirst = share(lambda(0, 0), eigenvalueSum);
+    const double percentSecond = secondListed ? share(lambda(1, 1), eigenvalueSum) : 0.0;
+    const double percentFirstTwo =
+        secondListed ? share(lambda(0, 0) + lambda(1, 1), eigenvalueSum) : percentFirst;
+    out.text("The first eigenvalue accounts for ")
+        .text(formatNumber(percentFirst, "###.0"))
+        .text(" % of the variation")
+        .endLine();
+    out.text("The second eigenvalue accounts for ")
+        .text(formatNumber(percentSecond, "###.0"))
+        .text(" % of the variation")
+        .endLine();
+    out.emptyLines(1);
+    out.text("The first two eigenvalues collectively account for ")
+        .text(formatNumber(percentFirstTwo, "###.0"))
+        .text(" % of the variation")
+        .endLine();
+    out.emptyLines(1);
+    return {percentFirst, percentSecond};
+}
+
+// A listed eigenvalue that rounding left below zero scales its coordinate by 0. The
+// eigenvalues are in decreasing order, so the listed ones lead; a coordinate whose eigenvalue
+// is not listed is (positive) 0 for every population.
+void scaleEigenvectors(Matrix& ev, const Matrix& lambda, std::size_t listed, std::size_t g)
+{
+    for (std::size_t i = 0; i < g; ++i) {
+        for (std::size_t k = 0; k < listed; ++k) {
+            ev(i, k) = std::sqrt(std::max(0.0, lambda(k, k))) * ev(i, k);
+        }
+        for (std::size_t k = listed; k < 2; ++k) {
+            ev(i, k) = 0.0;
+        }
+    }
+}
+
+void writeScores(ReportWriter& out,
+                 const Matrix& ev,
+                 const std::vector<std::string>& populationNames,
+                 std::size_t g,
+                 Matrix& scores)
+{
+    out.text("First two eigenvectors (scaled by the square root of their eigenvalues):").endLine();
+    out.emptyLines(1);
+    out.tab(22).text("I").tab(33).text("II").endLine();
+    out.emptyLines(1);
+    for (std::size_t i = 0; i < g; ++i) {
+        out.text(populationNames[i])
+            .tab(18)
+            .text(formatNumber(ev(i, 0), " 0.0000;-0.0000"))
+            .tab(30)
+            .text(formatNumber(ev(i, 1), " 0.0000;-0.0000"))
+            .endLine();
+        scores(i, 0) = ev(i, 0);
+        scores(i, 1) = ev(i, 1);
+    }
+    out.emptyLines(2);
+}
+
 } // namespace
 
 void writePrincipalCoordsSection(ReportWriter& out,
@@ -205,72 +289,14 @@ void writePrincipalCoordsSection(ReportWriter& out,
         return;
     }
 
-    out.text("There are ")
-        .number(static_cast<long>(listed))
-        .text(" non-zero eigenvalues, listed below:")
-        .endLine();
-    out.emptyLines(1);
-    double eigenvalueSum = 0.0;
-    for (std::size_t k = 0; k < listed; ++k) {
-        out.tab(4).text(formatNumber(lambda(k, k), "0.0000")).endLine();
-        eigenvalueSum += lambda(k, k);
-    }
-    out.emptyLines(1);
+    const double eigenvalueSum = writeEigenvalueList(out, lambda, listed);
     writeNegativeEigenvalueNote(out, lambda, g);
-
-    // An eigenvalue that is not listed has no share; with one listed, the first two together
-    // account for the first's share.
-    const bool secondListed = listed >= 2;
-    const double percentFirst = share(lambda(0, 0), eigenvalueSum);
-    const double percentSecond = secondListed ? share(lambda(1, 1), eigenvalueSum) : 0.0;
-    const double percentFirstTwo =
-        secondListed ? share(lambda(0, 0) + lambda(1, 1), eigenvalueSum) : percentFirst;
+    std::vector<double> percents = writeShares(out, lambda, listed, eigenvalueSum);
     if (shares != nullptr) {
-        *shares = {percentFirst, percentSecond};
+        *shares = std::move(percents);
     }
-    out.text("The first eigenvalue accounts for ")
-        .text(formatNumber(percentFirst, "###.0"))
-        .text(" % of the variation")
-        .endLine();
-    out.text("The second eigenvalue accounts for ")
-        .text(formatNumber(percentSecond, "###.0"))
-        .text(" % of the variation")
-        .endLine();
-    out.emptyLines(1);
-    out.text("The first two eigenvalues collectively account for ")
-        .text(formatNumber(percentFirstTwo, "###.0"))
-        .text(" % of the variation")
-        .endLine();
-    out.emptyLines(1);
-
-    // A listed eigenvalue that rounding left below zero scales its coordinate by 0. The
-    // eigenvalues are in decreasing order, so the listed ones lead; a coordinate whose
-    // eigenvalue is not listed is (positive) 0 for every population.
-    for (std::size_t i = 0; i < g; ++i) {
-        for (std::size_t k = 0; k < listed; ++k) {
-            ev(i, k) = std::sqrt(std::max(0.0, lambda(k, k))) * ev(i, k);
-        }
-        for (std::size_t k = listed; k < 2; ++k) {
-            ev(i, k) = 0.0;
-        }
-    }
-
-    out.text("First two eigenvectors (scaled by the square root of their eigenvalues):").endLine();
-    out.emptyLines(1);
-    out.tab(22).text("I").tab(33).text("II").endLine();
-    out.emptyLines(1);
-    for (std::size_t i = 0; i < g; ++i) {
-        out.text(populationNames[i])
-            .tab(18)
-            .text(formatNumber(ev(i, 0), " 0.0000;-0.0000"))
-            .tab(30)
-            .text(formatNumber(ev(i, 1), " 0.0000;-0.0000"))
-            .endLine();
-        scores(i, 0) = ev(i, 0);
-        scores(i, 1) = ev(i, 1);
-    }
-    out.emptyLines(2);
-
+    scaleEigenvectors(ev, lambda, listed, g);
+    writeScores(out, ev, populationNames, g, scores);
     writePlot(out, ev, populationNames);
 }
 

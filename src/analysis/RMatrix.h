@@ -3,7 +3,10 @@
 // and the D-square distances.
 #pragma once
 
+#include "analysis/DataPasses.h"
+#include "analysis/ProgressSink.h"
 #include "state/Matrix.h"
+#include "state/Result.h"
 
 #include <vector>
 
@@ -37,6 +40,18 @@ void completeRelationship(Relationship& rel,
                           const std::vector<double>& sampleSizes,
                           std::size_t t,
                           bool biasCorrection);
+
+// From the pass statistics on: heritability x pooled covariance (the 32-bit heritability
+// widened to double), its inverse, R, Fst, the standard errors, the correction of the diagonal
+// and the distances. A run, a heritability sweep and a bootstrap replicate all come through
+// here, so a sweep's row agrees with a run at that heritability to the last bit. Fails when the
+// matrix cannot be inverted, a value is not finite (naming the population), or the sink says
+// cancel before the inversion; the sink hears the run's status lines.
+[[nodiscard]] Result<Relationship> relationshipAt(const PassResults& passes,
+                                                  const PassSetup& setup,
+                                                  float heritability,
+                                                  bool biasCorrection,
+                                                  ProgressSink& progress);
 
 // Square root that takes 0 for a value rounding has pushed slightly below zero.
 double sqrtOrZero(double x);

@@ -3,9 +3,12 @@
 // an Error, instead of ending the program from a thread nobody waits on.
 #pragma once
 
+#include "analysis/ProgressSink.h"
 #include "state/Result.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -60,6 +63,73 @@ runOnThreads(unsigned threads, std::atomic<bool>& stop, const std::string& what,
         return errorFromException(first, what);
     }
     return Done{};
+}
+
+// Hands [0, count) out in batches of `batch` to up to `threads` threads. Each thread calls
+// makeWorker() once and gives what it returns every batch it takes: worker(first, last). Before
+// each batch a thread asks the sink whether the user has cancelled; once one has seen it, no
+// thread starts another batch, and the stage ends with cancelledRun() after every batch begun
+// has ended. With reportSteps, the caller's thread reports the tasks done after each of its
+// batches.
+template <typename MakeWorker>
+[[nodiscard]] Status runBatches(std::size_t count,
+                                std::size_t batch,
+                                unsigned threads,
+                                ProgressSink& progress,
+                                bool reportSteps,
+                                const std::string& what,
+                                MakeWorker&& makeWorker)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> cancelled{false};
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto work = [&] {
+        auto worker = makeWorker();
+        for (std::size_t first = next.fetch_add(batch); first < count;
+             first = next.fetch_add(batch)) {
+            if (stopped.load(std::memory_order_relaxed)) {
+                return;
+            }
+            if (progress.cancelled()) {
+                cancelled = true;
+                stopped = true;
+                return;
+            }
+            const std::size_t last = std::min(count, first + batch);
+            worker(first, last);
+            const std::size_t finished = done += last - first;
+            if (reportSteps && std::this_thread::get_id() == caller) {
+                progress.stepProgress(finished, count);
+            }
+        }
+    };
+    if (auto st = runOnThreads(threads, stopped, what, work); !st) {
+        return st.error();
+    }
+    if (cancelled) {
+        return cancelledRun();
+    }
+    return Done{};
+}
+
+// runBatches of one task each: task(i) for every i in [0, count).
+template <typename Task>
+[[nodiscard]] Status runEach(std::size_t count,
+                             unsigned threads,
+                             ProgressSink& progress,
+                             bool reportSteps,
+                             const std::string& what,
+                             Task&& task)
+{
+    return runBatches(count, 1, threads, progress, reportSteps, what, [&task] {
+        return [&task](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                task(i);
+            }
+        };
+    });
 }
 
 } // namespace tavrik

@@ -104,6 +104,25 @@ INSTANTIATE_TEST_SUITE_P(BiasCorrection,
                              return param.param ? "Corrected" : "Uncorrected";
                          });
 
+TEST(HeritabilitySweep, APointWhoseValuesAreNotFiniteStopsWithTheRunsMessageAndItsHeritability)
+{
+    RunOutput base = mustRun(allOf(highland(), 6, 8));
+    // means of 1E160 standard deviations: their quadratic forms overflow, so Fst is NaN
+    Matrix& means = base.basis.passes.popMeans;
+    for (std::size_t i = 0; i < means.rows(); ++i) {
+        for (std::size_t k = 0; k < means.cols(); ++k) {
+            means(i, k) *= 1e160;
+        }
+    }
+    auto table = heritabilitySweep(base.basis, range("0.5:0.6:0.1"));
+    ASSERT_FALSE(table.ok());
+    EXPECT_EQ(table.error().kind, ErrorKind::Analysis);
+    EXPECT_EQ(table.error().message,
+              "At heritability 0.5: The analysis met a value that is not a finite number in Fst; "
+              "the data values may be too large or too close together to analyse.");
+    EXPECT_EQ(table.error().field, "heritability 0.5");
+}
+
 TEST(HeritabilityRange, CountsInDecimalStepsAsTheUserWouldTypeThem)
 {
     // Summed in binary, 0.1 + 0.1 + 0.1 passes 0.3 and the last point would be lost.

@@ -20,6 +20,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -218,6 +219,65 @@ TEST(WorkerPool, ATaskThatThrowsStopsTheOthersAndComesBackAsAnError)
         2, keepOn, "the Mantel test", [] { throw std::runtime_error("no such permutation"); });
     ASSERT_FALSE(other.ok());
     EXPECT_EQ(other.error().message, "The Mantel test failed: no such permutation");
+}
+
+// Says "cancelled" from its (limit + 1)th poll on, whichever thread polls.
+class CancelAfterPolls final : public ProgressSink
+{
+public:
+    explicit CancelAfterPolls(int limit)
+        : m_left(limit)
+    {}
+    void status(std::string_view) override {}
+    bool cancelled() const override { return m_left.fetch_sub(1) <= 0; }
+    void stepProgress(std::uint64_t done, std::uint64_t) override
+    {
+        steps.push_back(done);
+        stepThreads.push_back(std::this_thread::get_id());
+    }
+    std::vector<std::uint64_t> steps;
+    std::vector<std::thread::id> stepThreads;
+
+private:
+    mutable std::atomic<int> m_left;
+};
+
+TEST(WorkerPool, CancelEndsEveryThreadBeforeItsNextBatchAndLeavesNoBatchHalfDone)
+{
+    // Each batch begins after one poll that said "go on", so exactly 40 batches of 7 run; the
+    // bootstrap and the Mantel test both hand their work out through this pool.
+    constexpr std::size_t count = 10000;
+    constexpr std::size_t batch = 7;
+    std::vector<std::atomic<int>> seen(count);
+    CancelAfterPolls progress(40);
+    const Status st = runBatches(count, batch, 4, progress, true, "the Mantel test", [&] {
+        return [&](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                ++seen[i];
+                std::this_thread::yield();
+            }
+        };
+    });
+    ASSERT_FALSE(st.ok());
+    EXPECT_EQ(st.error().kind, ErrorKind::Cancelled);
+    EXPECT_EQ(st.error().message, "The analysis was cancelled.");
+    std::size_t batchesDone = 0;
+    for (std::size_t first = 0; first < count; first += batch) {
+        const int mark = seen[first].load();
+        ASSERT_LE(mark, 1) << "element " << first << " taken twice";
+        for (std::size_t i = first; i < std::min(count, first + batch); ++i) {
+            ASSERT_EQ(seen[i].load(), mark) << "batch from " << first << " half done";
+        }
+        batchesDone += static_cast<std::size_t>(mark);
+    }
+    EXPECT_EQ(batchesDone, 40u);
+    for (std::size_t k = 0; k < progress.steps.size(); ++k) {
+        EXPECT_EQ(progress.stepThreads[k], std::this_thread::get_id());
+        EXPECT_LE(progress.steps[k], 40 * batch);
+        if (k > 0) {
+            EXPECT_GT(progress.steps[k], progress.steps[k - 1]);
+        }
+    }
 }
 
 // The bytes of every stored result, so that two runs compare to the last bit.
