@@ -2,7 +2,7 @@
 
 #include "analysis/FiniteValues.h"
 #include "analysis/Inversion.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <cmath>
 #include <utility>
