@@ -17,6 +17,8 @@
 #include <functional>
 #include <optional>
 
+#include "chart/ChartTitles.h"
+
 namespace tavrik {
 
 namespace {
@@ -221,10 +223,26 @@ void drawFreeAxisTicks(QPainter& painter,
     }
 }
 
+// A chart with free axes and a grid line at every vertical tick: the canvas begun, the grid,
+// the frame and the ticks drawn.
+void beginGriddedChart(QPainter& painter, const FreeAxesChart& layout)
+{
+    beginCanvas(painter, layout.canvas);
+    const ChartRect& f = layout.frame;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(gridColour, 0.4));
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
+    }
+    painter.setPen(QPen(axisColour, 0.8));
+    painter.drawRect(qt(f));
+
+    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, layout.style);
+}
+
 // The axis titles (the vertical one turned a quarter) and the title, alike in every chart.
-template <typename Layout>
 void drawTitles(QPainter& painter,
-                const Layout& layout,
+                const TitledChart& layout,
                 const ChartStyle& st,
                 const QPaintDevice& device)
 {
@@ -318,18 +336,7 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
-    const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(gridColour, 0.4));
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
-    }
-    painter.setPen(QPen(axisColour, 0.8));
-    painter.drawRect(qt(f));
-
-    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
+    beginGriddedChart(painter, layout);
 
     const QColor colours[] = {pointColour, centroidColour};
     const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine};
@@ -369,18 +376,7 @@ void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
-    const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(gridColour, 0.4));
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
-    }
-    painter.setPen(QPen(axisColour, 0.8));
-    painter.drawRect(qt(f));
-
-    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
+    beginGriddedChart(painter, layout);
 
     painter.setPen(QPen(Qt::black, 0.4));
     painter.setBrush(pointColour);
@@ -478,45 +474,24 @@ QString renderSvgOf(const QString& path, const Drawing& drawing)
 
 } // namespace
 
-QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
+template <typename Layout> QString renderPng(const QString& path, const Layout& layout, int dpi)
 {
     return renderPngOf(path, drawingOf(layout), dpi);
 }
 
-QString renderSvg(const QString& path, const ChartLayout& layout)
+template <typename Layout> QString renderSvg(const QString& path, const Layout& layout)
 {
     return renderSvgOf(path, drawingOf(layout));
 }
 
-QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi)
-{
-    return renderPngOf(path, drawingOf(layout), dpi);
-}
-
-QString renderSvg(const QString& path, const SweepChartLayout& layout)
-{
-    return renderSvgOf(path, drawingOf(layout));
-}
-
-QString renderPng(const QString& path, const ScatterChartLayout& layout, int dpi)
-{
-    return renderPngOf(path, drawingOf(layout), dpi);
-}
-
-QString renderSvg(const QString& path, const ScatterChartLayout& layout)
-{
-    return renderSvgOf(path, drawingOf(layout));
-}
-
-QString renderPng(const QString& path, const VtChartLayout& layout, int dpi)
-{
-    return renderPngOf(path, drawingOf(layout), dpi);
-}
-
-QString renderSvg(const QString& path, const VtChartLayout& layout)
-{
-    return renderSvgOf(path, drawingOf(layout));
-}
+template QString renderPng(const QString&, const ChartLayout&, int);
+template QString renderPng(const QString&, const SweepChartLayout&, int);
+template QString renderPng(const QString&, const ScatterChartLayout&, int);
+template QString renderPng(const QString&, const VtChartLayout&, int);
+template QString renderSvg(const QString&, const ChartLayout&);
+template QString renderSvg(const QString&, const SweepChartLayout&);
+template QString renderSvg(const QString&, const ScatterChartLayout&);
+template QString renderSvg(const QString&, const VtChartLayout&);
 
 namespace {
 

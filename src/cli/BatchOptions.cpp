@@ -277,7 +277,7 @@ void describeOptions(CLI::App& app, BatchOptions& o)
                 if (!points) {
                     throw Refusal{points.error().message};
                 }
-                o.sweepSpec = v;
+                o.sweepRange = v;
                 o.sweepPoints = std::move(*points);
             });
     t.nonEmpty("sweep-output",
@@ -509,12 +509,12 @@ Status checkCombination(const BatchOptions& options,
     if (operands.size() > 1) {
         return Error::usage("one data file expected, found also " + inQuotes(operands[1]));
     }
-    if (options.sweepSpec.has_value() != options.sweepOutputPath.has_value()) {
-        return Error::usage(options.sweepSpec ? "--heritability-sweep needs --sweep-output FILE"
-                                              : "--sweep-output needs --heritability-sweep "
-                                                "FROM:TO:STEP");
+    if (options.sweepRange.has_value() != options.sweepOutputPath.has_value()) {
+        return Error::usage(options.sweepRange ? "--heritability-sweep needs --sweep-output FILE"
+                                               : "--sweep-output needs --heritability-sweep "
+                                                 "FROM:TO:STEP");
     }
-    if (options.sweepChartPath && !options.sweepSpec) {
+    if (options.sweepChartPath && !options.sweepRange) {
         return Error::usage("--sweep-chart needs --heritability-sweep FROM:TO:STEP");
     }
     if (!options.bootstrapReplicates && options.bootstrapOutputPath) {

@@ -54,7 +54,7 @@ struct BatchOptions
     std::optional<std::string> vtChartPath; // ends in .png or .svg, any case
 
     // Further analyses of the run's results.
-    std::optional<std::string> sweepSpec; // FROM:TO:STEP as given
+    std::optional<std::string> sweepRange; // FROM:TO:STEP as given
     std::vector<SweepPoint> sweepPoints;
     std::optional<std::string> sweepOutputPath;
     std::optional<std::string> sweepChartPath; // ends in .png or .svg, any case

@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "chart/ChartTitles.h"
 #include "chart/SweepChartLayout.h"
 
 namespace tavrik {
@@ -405,7 +406,7 @@ int runBatch(const BatchOptions& options,
     std::optional<SweepTable> sweepTable;
     std::optional<BootstrapResult> bootstrapResult;
     std::optional<MantelResult> mantelResult;
-    if (options.sweepSpec) {
+    if (options.sweepRange) {
         Result<SweepTable> sweep = heritabilitySweep(run->basis, options.sweepPoints);
         if (!sweep) {
             printBatchMessage(err, sweep.error().message);
@@ -414,7 +415,6 @@ int runBatch(const BatchOptions& options,
         route(*options.sweepOutputPath, sweepCsvText(*sweep));
         sweepTable = std::move(*sweep);
         if (options.sweepChartPath) {
-            // the title of the desktop's sweep window
             Result<std::string> drawn =
                 sweepChart(*options.sweepChartPath, *sweepTable, std::string(sweepChartTitle));
             if (!drawn) {
@@ -528,15 +528,10 @@ int runBatch(const BatchOptions& options,
                               mantelResult ? &*mantelResult : nullptr}));
     }
     if (options.chartPath) {
-        // The titles of the desktop's chart window.
-        const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
-        const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
-                                         : "Principal Coordinates of R Matrix";
-        Result<std::string> drawn =
-            chart(*options.chartPath,
-                  results,
-                  scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords,
-                  title);
+        const ChartKind kind = options.chartMatrix == MatrixKind::ScaledR
+                                   ? ChartKind::ScaledPrincipalCoords
+                                   : ChartKind::PrincipalCoords;
+        Result<std::string> drawn = chart(*options.chartPath, results, kind, chartTitle(kind));
         if (!drawn) {
             printBatchMessage(err, drawn.error().message);
             return exitStatusFor(drawn.error().kind);
@@ -544,8 +539,10 @@ int runBatch(const BatchOptions& options,
         files.push_back({*options.chartPath, std::move(*drawn)});
     }
     if (options.vtChartPath) {
-        Result<std::string> drawn = chart(
-            *options.vtChartPath, results, ChartKind::VelbrandTorvane, std::string(vtChartTitle));
+        Result<std::string> drawn = chart(*options.vtChartPath,
+                                          results,
+                                          ChartKind::VelbrandTorvane,
+                                          chartTitle(ChartKind::VelbrandTorvane));
         if (!drawn) {
             printBatchMessage(err, drawn.error().message);
             return exitStatusFor(drawn.error().kind);
