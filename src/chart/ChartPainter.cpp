@@ -105,32 +105,34 @@ struct Drawing
     QString title; // of an SVG file
 };
 
-Drawing drawingOf(const ChartLayout& layout)
+// The drawing of a layout by its painter; untitled names an SVG file of a chart without a title.
+template <typename Layout>
+Drawing
+drawingWith(const Layout& layout, void (*paint)(QPainter&, const Layout&), const QString& untitled)
 {
     return {layout.canvas,
-            [&layout](QPainter& painter) { paintChart(painter, layout); },
-            layout.title.empty() ? QStringLiteral("Principal coordinates") : qt(layout.title)};
+            [&layout, paint](QPainter& painter) { paint(painter, layout); },
+            layout.title.empty() ? untitled : qt(layout.title)};
+}
+
+Drawing drawingOf(const ChartLayout& layout)
+{
+    return drawingWith(layout, paintChart, QStringLiteral("Principal coordinates"));
 }
 
 Drawing drawingOf(const SweepChartLayout& layout)
 {
-    return {layout.canvas,
-            [&layout](QPainter& painter) { paintSweepChart(painter, layout); },
-            layout.title.empty() ? QStringLiteral("Heritability sensitivity") : qt(layout.title)};
+    return drawingWith(layout, paintSweepChart, QStringLiteral("Heritability sensitivity"));
 }
 
 Drawing drawingOf(const ScatterChartLayout& layout)
 {
-    return {layout.canvas,
-            [&layout](QPainter& painter) { paintScatterChart(painter, layout); },
-            layout.title.empty() ? QStringLiteral("Mantel test") : qt(layout.title)};
+    return drawingWith(layout, paintScatterChart, QStringLiteral("Mantel test"));
 }
 
 Drawing drawingOf(const VtChartLayout& layout)
 {
-    return {layout.canvas,
-            [&layout](QPainter& painter) { paintVtChart(painter, layout); },
-            layout.title.empty() ? qt(std::string(vtChartTitle)) : qt(layout.title)};
+    return drawingWith(layout, paintVtChart, qt(std::string(vtChartTitle)));
 }
 
 QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
@@ -223,6 +225,17 @@ void drawFreeAxisTicks(QPainter& painter,
     }
 }
 
+// A chart whose frame is a thin outline with axis lines across it: the canvas begun, the frame
+// drawn and the pen set for the axis lines.
+void beginOutlinedChart(QPainter& painter, ChartSize canvas, const ChartRect& frame)
+{
+    beginCanvas(painter, canvas);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(frameColour, 0.5));
+    painter.drawRect(qt(frame));
+    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+}
+
 // A chart with free axes and a grid line at every vertical tick: the canvas begun, the grid,
 // the frame and the ticks drawn.
 void beginGriddedChart(QPainter& painter, const FreeAxesChart& layout)
@@ -240,12 +253,12 @@ void beginGriddedChart(QPainter& painter, const FreeAxesChart& layout)
     drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, layout.style);
 }
 
-// The axis titles (the vertical one turned a quarter) and the title, alike in every chart.
-void drawTitles(QPainter& painter,
-                const TitledChart& layout,
-                const ChartStyle& st,
-                const QPaintDevice& device)
+// The axis titles (the vertical one turned a quarter) and the title, alike in every chart; then
+// the painter's state as it was before beginCanvas.
+void finishChart(QPainter& painter, const TitledChart& layout)
 {
+    const ChartStyle& st = layout.style;
+    const QPaintDevice& device = *painter.device();
     painter.setPen(Qt::black);
     painter.setFont(chartFont(ChartFont::AxisTitle, st, device));
     drawText(painter, layout.xTitleBox, layout.xTitle);
@@ -260,6 +273,7 @@ void drawTitles(QPainter& painter,
         painter.setFont(chartFont(ChartFont::Title, st, device));
         drawText(painter, layout.titleBox, layout.title);
     }
+    painter.restore();
 }
 
 } // namespace
@@ -277,14 +291,8 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
     const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(frameColour, 0.5));
-    painter.drawRect(qt(f));
-
-    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+    beginOutlinedChart(painter, layout.canvas, f);
     painter.drawLine(QPointF(f.left, layout.xAxisY), QPointF(f.right(), layout.xAxisY));
     painter.drawLine(QPointF(layout.yAxisX, f.top), QPointF(layout.yAxisX, f.bottom()));
 
@@ -328,8 +336,7 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
         drawText(painter, label.box, label.text);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
@@ -368,8 +375,7 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
         drawText(painter, s.legendBox, s.name);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
@@ -399,21 +405,15 @@ void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
         drawText(painter, layout.legendBox, layout.legend);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 void paintVtChart(QPainter& painter, const VtChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
     const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(frameColour, 0.5));
-    painter.drawRect(qt(f));
-    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+    beginOutlinedChart(painter, layout.canvas, f);
     painter.drawLine(QPointF(f.left, layout.zeroY), QPointF(f.right(), layout.zeroY));
 
     drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
@@ -447,8 +447,7 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout)
         drawText(painter, entry.box, entry.text);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 namespace {
