@@ -115,10 +115,11 @@ RunProgress& ProgressWindow::startRun()
     return m_progress;
 }
 
-void ProgressWindow::endRun()
+bool ProgressWindow::endRun()
 {
     m_repaint.stop();
     hide();
+    return m_progress.cancelled();
 }
 
 void ProgressWindow::keyPressEvent(QKeyEvent* event)
