@@ -12,7 +12,7 @@
 #include "analysis/VtAnalysis.h"
 #include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 #include "report/ReportWriter.h"
 
 #include <algorithm>

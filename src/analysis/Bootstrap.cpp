@@ -4,7 +4,7 @@
 #include "analysis/RunMemory.h"
 #include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "analysis/DataPasses.h"
 
 #include "analysis/WorkerPool.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 #include "report/NumberFormat.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "analysis/HeritabilitySweep.h"
 
 #include "analysis/Inversion.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 #include "state/HeritabilityText.h"
 
 #include <algorithm>

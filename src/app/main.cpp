@@ -5,6 +5,7 @@
 // SOURCE_DATE_EPOCH, when set, fixes the date and time written in the report.
 #include "report/Clock.h"
 #include "state/ProgramState.h"
+#include "state/Version.h"
 #include "ui/AboutBox.h"
 #include "ui/HelpViewer.h"
 #include "ui/MainWindow.h"
@@ -50,11 +51,11 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TAVRIK"));
-    QApplication::setApplicationVersion(QStringLiteral("5.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(tavrik::programVersion));
     QApplication::setWindowIcon(QIcon(tavrik::programIcon(64)));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("TAVRIK 5.0"));
+    parser.setApplicationDescription(QString::fromLatin1(tavrik::programTitle));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("data file to open"));
     QCommandLineOption runAll(QStringLiteral("run-all"));

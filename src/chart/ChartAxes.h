@@ -2,10 +2,10 @@
 // (the Velbrand-Torvane chart, the heritability sweep, the Mantel scatter chart).
 #pragma once
 
+#include "chart/ChartLayout.h"
+
 #include <string>
 #include <vector>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

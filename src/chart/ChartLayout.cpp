@@ -1,5 +1,6 @@
 #include "chart/ChartLayout.h"
 
+#include "chart/ChartAxes.h"
 #include "report/NumberFormat.h"
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <numeric>
 #include <tuple>
 #include <utility>
-
-#include "chart/ChartAxes.h"
 
 namespace tavrik {
 

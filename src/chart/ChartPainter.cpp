@@ -1,6 +1,7 @@
 #include "chart/ChartPainter.h"
 
-#include "export/AtomicFile.h"
+#include "chart/ChartTitles.h"
+#include "io/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -16,8 +17,6 @@
 #include <cmath>
 #include <functional>
 #include <optional>
-
-#include "chart/ChartTitles.h"
 
 namespace tavrik {
 

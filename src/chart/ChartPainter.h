@@ -2,6 +2,9 @@
 // QGuiApplication (fonts); ChartApp provides one for programs without a window.
 #pragma once
 
+#include "chart/ChartLayout.h"
+#include "chart/ScatterChartLayout.h"
+#include "chart/SweepChartLayout.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
@@ -9,10 +12,6 @@
 
 #include <memory>
 #include <string>
-
-#include "chart/ChartLayout.h"
-#include "chart/ScatterChartLayout.h"
-#include "chart/SweepChartLayout.h"
 
 class QGuiApplication;
 class QPainter;

@@ -1,10 +1,10 @@
 // The titles the charts carry, the same in the desktop's windows and in tavrik-batch's files.
 #pragma once
 
+#include "chart/ChartLayout.h"
+
 #include <string>
 #include <string_view>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

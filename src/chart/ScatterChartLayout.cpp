@@ -1,5 +1,6 @@
 #include "chart/ScatterChartLayout.h"
 
+#include "chart/ChartAxes.h"
 #include "export/MantelText.h"
 #include "report/NumberFormat.h"
 
@@ -7,8 +8,6 @@
 #include <cmath>
 #include <cstddef>
 #include <utility>
-
-#include "chart/ChartAxes.h"
 
 namespace tavrik {
 

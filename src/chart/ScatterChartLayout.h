@@ -6,11 +6,10 @@
 #pragma once
 
 #include "analysis/Mantel.h"
+#include "chart/ChartLayout.h"
 
 #include <string>
 #include <vector>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

@@ -1,12 +1,12 @@
 #include "chart/SweepChartLayout.h"
 
+#include "chart/ChartAxes.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <utility>
-
-#include "chart/ChartAxes.h"
 
 namespace tavrik {
 

@@ -5,12 +5,11 @@
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
+#include "chart/ChartLayout.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

@@ -1,12 +1,11 @@
 #include "cli/BatchChart.h"
 
+#include "chart/ChartPainter.h"
 #include "cli/BatchRun.h"
 
 #include <QtGlobal>
 
 #include <iostream>
-
-#include "chart/ChartPainter.h"
 
 namespace tavrik {
 

@@ -4,13 +4,12 @@
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
+#include "chart/ChartLayout.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
 #include <filesystem>
 #include <string>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

@@ -4,7 +4,7 @@
 #include "cli/OutputFiles.h"
 #include "datafile/CsvImport.h"
 #include "datafile/TvkWriter.h"
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 
 #include <algorithm>
 #include <cstddef>

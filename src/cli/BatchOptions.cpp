@@ -1,7 +1,7 @@
 #include "cli/BatchOptions.h"
 
 #include "analysis/Bootstrap.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 #include "state/HeritabilityText.h"
 
 #include <CLI/CLI.hpp>

@@ -4,18 +4,20 @@
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
 #include "analysis/Mantel.h"
+#include "chart/ChartTitles.h"
+#include "chart/SweepChartLayout.h"
 #include "cli/BatchProgress.h"
 #include "cli/OutputFiles.h"
 #include "datafile/DataFileReader.h"
 #include "datafile/GeographyFile.h"
-#include "datafile/TextEncoding.h"
-#include "export/AtomicFile.h"
 #include "export/MantelText.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "export/ResultCsv.h"
 #include "export/ResultJson.h"
 #include "export/SavedOutput.h"
+#include "io/AtomicFile.h"
+#include "io/TextEncoding.h"
 
 #include <cerrno>
 #include <cstring>
@@ -25,9 +27,6 @@
 #include <system_error>
 #include <utility>
 #include <vector>
-
-#include "chart/ChartTitles.h"
-#include "chart/SweepChartLayout.h"
 
 namespace tavrik {
 

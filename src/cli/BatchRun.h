@@ -2,6 +2,7 @@
 // header, turn names into a selection, run the analysis and write the outputs.
 #pragma once
 
+#include "chart/ChartLayout.h"
 #include "cli/BatchOptions.h"
 #include "report/Clock.h"
 #include "state/ProgramState.h"
@@ -13,8 +14,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik {
 

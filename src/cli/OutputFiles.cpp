@@ -1,6 +1,6 @@
 #include "cli/OutputFiles.h"
 
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 
 #include <sys/stat.h>
 #include <vector>

@@ -3,6 +3,7 @@
 #include "cli/BatchImport.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
+#include "state/Version.h"
 #ifdef TAVRIK_HAVE_CHART
 #include "cli/BatchChart.h"
 #endif
@@ -21,11 +22,14 @@
 
 namespace {
 
-constexpr const char* versionText =
-    "tavrik-batch " TAVRIK_VERSION "\n"
-    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
-    "This is free software: you are free to change and redistribute it.\n"
-    "There is NO WARRANTY, to the extent permitted by law.\n";
+std::string versionText()
+{
+    return std::string("tavrik-batch ") + tavrik::programVersion + "\n" +
+           "License GPL-3.0-or-later: GNU GPL version 3 or later "
+           "<https://gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
+}
 
 int batchMain(int argc, char** argv)
 {
@@ -38,8 +42,7 @@ int batchMain(int argc, char** argv)
     }
     if (options->help || options->version) {
         errno = 0;
-        std::cout << (options->help ? tavrik::batchUsage() : std::string(versionText))
-                  << std::flush;
+        std::cout << (options->help ? tavrik::batchUsage() : versionText()) << std::flush;
         // A full or closed standard output must not pass for a printed text.
         if (!std::cout) {
             const int err = errno;

@@ -2,8 +2,8 @@
 
 #include "datafile/DataFileReader.h"
 #include "datafile/InputFile.h"
-#include "datafile/TextEncoding.h"
 #include "datafile/TvkWriter.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <array>

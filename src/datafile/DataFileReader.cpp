@@ -1,7 +1,7 @@
 #include "datafile/DataFileReader.h"
 
 #include "datafile/InputFile.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 
 #include "datafile/CsvImport.h"
 #include "datafile/InputFile.h"
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "datafile/InputFile.h"
 
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <cerrno>

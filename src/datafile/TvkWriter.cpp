@@ -1,8 +1,8 @@
 #include "datafile/TvkWriter.h"
 
 #include "datafile/InputFile.h"
-#include "datafile/TextEncoding.h"
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
+#include "io/TextEncoding.h"
 
 #include <array>
 #include <charconv>

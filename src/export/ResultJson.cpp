@@ -1,6 +1,7 @@
 #include "export/ResultJson.h"
 
 #include "export/ResamplingText.h"
+#include "state/Version.h"
 
 #include <algorithm>
 #include <cassert>
@@ -19,7 +20,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::string_view formatName = "tavrik-results";
 constexpr int formatVersion = 1;
-constexpr std::string_view programName = "TAVRIK 5.0";
 constexpr std::string_view noCorrectionNote = "no correction for sampling bias was requested";
 
 Json number(double v)
@@ -377,7 +377,7 @@ std::string resultJsonText(const JsonRun& run)
     Json doc;
     doc["format"] = formatName;
     doc["formatVersion"] = formatVersion;
-    doc["program"] = programName;
+    doc["program"] = programTitle;
     doc["dataFile"] = dataFileJson(run);
     doc["settings"] = settingsJson(basis);
     doc["variables"] = variablesJson(basis);

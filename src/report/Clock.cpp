@@ -1,6 +1,6 @@
 #include "report/Clock.h"
 
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <array>
 #include <charconv>

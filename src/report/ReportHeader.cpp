@@ -1,5 +1,7 @@
 #include "report/ReportHeader.h"
 
+#include "state/Version.h"
+
 namespace tavrik {
 
 void writeTitleLines(ReportWriter& out,
@@ -11,7 +13,7 @@ void writeTitleLines(ReportWriter& out,
     const std::string date = formatDate(clock());
     const std::string time = formatTime(clock());
 
-    out.text("TAVRIK 5.0").endLine();
+    out.text(programTitle).endLine();
     out.text(date).text("     ").text(time).endLine();
     out.emptyLines(2);
     out.text("Data file = ").text(dataPath).endLine();

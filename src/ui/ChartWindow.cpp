@@ -1,5 +1,7 @@
 #include "ui/ChartWindow.h"
 
+#include "chart/ChartPainter.h"
+#include "chart/ChartTitles.h"
 #include "ui/QtText.h"
 #include "ui/UserPrompts.h"
 #include "ui/WindowFit.h"
@@ -13,9 +15,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-#include "chart/ChartPainter.h"
-#include "chart/ChartTitles.h"
 
 namespace tavrik {
 

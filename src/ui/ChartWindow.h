@@ -5,6 +5,8 @@
 // offer (its Output menu disabled).
 #pragma once
 
+#include "chart/ChartLayout.h"
+#include "chart/ChartPainter.h"
 #include "state/ProgramState.h"
 
 #include <QString>
@@ -12,9 +14,6 @@
 
 #include <cstddef>
 #include <functional>
-
-#include "chart/ChartLayout.h"
-#include "chart/ChartPainter.h"
 
 class QComboBox;
 class QPainter;

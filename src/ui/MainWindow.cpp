@@ -7,6 +7,7 @@
 #include "export/ResultJson.h"
 #include "export/SavedOutput.h"
 #include "report/ReportHeader.h"
+#include "state/Version.h"
 #include "ui/AboutBox.h"
 #include "ui/AnalysisDialog.h"
 #include "ui/BootstrapWindow.h"
@@ -46,8 +47,6 @@
 namespace tavrik {
 
 namespace {
-
-const QString programTitle = QStringLiteral("TAVRIK 5.0");
 
 const QString geometryKey = QStringLiteral("window/geometry");
 const QString fontKey = QStringLiteral("window/font");
@@ -132,7 +131,7 @@ MainWindow::MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, Q
     , m_clock(std::move(clock))
 {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(programTitle);
+    setWindowTitle(QString::fromLatin1(programTitle));
 
     txtBox = new QPlainTextEdit(this);
     txtBox->setObjectName(QStringLiteral("txtBox"));
@@ -327,7 +326,7 @@ void MainWindow::applyCommandStates()
 
 void MainWindow::updateTitle()
 {
-    QString title = m_dataTitle.isEmpty() ? programTitle : m_dataTitle;
+    QString title = m_dataTitle.isEmpty() ? QString::fromLatin1(programTitle) : m_dataTitle;
     if (hasUnsavedEdits()) {
         title += QLatin1Char('*');
     }
@@ -560,7 +559,7 @@ bool MainWindow::openDataFile(const QString& fileName)
     m_state.settings = AnalysisSettings{};
     m_state.askSaveName = true;
 
-    m_dataTitle = programTitle + QStringLiteral(" - ") + fullPath;
+    m_dataTitle = QString::fromLatin1(programTitle) + QStringLiteral(" - ") + fullPath;
     txtBox->setPlainText(textFromReport(
         fileOpenHeader(loaded.dataPath, header->title, loaded.popCount, loaded.varCount, m_clock)));
     rememberRecentFile(fullPath);

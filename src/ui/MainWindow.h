@@ -137,7 +137,8 @@ private:
     void finishRun(Result<RunOutput> result);
     void showRunProgress(int pass, int percent);
 
-    // The widgets carry their objectNames; separators need no member.
+    // The menus, their items and the report box are named as their objectNames; the
+    // separators need no member.
     QMenu* mnuFile = nullptr;
     QAction* mnuFileOpen = nullptr;
     QAction* mnuFileImport = nullptr;
@@ -167,7 +168,6 @@ private:
     QAction* mnuSaveRB1 = nullptr;
     QAction* mnuSaveJson = nullptr;
     QAction* mnuChart = nullptr;
-    SaveMatDialog* saveMatDialog = nullptr; // created on first use, starts afresh after a close
 
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpText = nullptr;
@@ -178,6 +178,7 @@ private:
     OptionsDialog* optionsDialog = nullptr;  // created once, hidden until shown
     QPointer<AnalysisDialog> analysisDialog; // exists while open; every opening starts afresh
     ProgressWindow* progressWindow = nullptr;
+    SaveMatDialog* saveMatDialog = nullptr;     // created on first use, starts afresh after a close
     AboutBox* aboutBox = nullptr;               // created on first use, then shown again
     HelpViewer* helpViewer = nullptr;           // created on first use, then shown again
     ChartWindow* chartWindow = nullptr;         // created on first use, follows every completed run

@@ -1,5 +1,7 @@
 #include "ui/MantelWindow.h"
 
+#include "chart/ChartPainter.h"
+#include "chart/ChartTitles.h"
 #include "export/MantelText.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
@@ -25,9 +27,6 @@
 
 #include <algorithm>
 #include <charconv>
-
-#include "chart/ChartPainter.h"
-#include "chart/ChartTitles.h"
 
 namespace tavrik {
 

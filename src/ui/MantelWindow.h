@@ -7,14 +7,13 @@
 
 #include "analysis/AnalysisRun.h"
 #include "analysis/Mantel.h"
+#include "chart/ScatterChartLayout.h"
 #include "ui/BackgroundJob.h"
 
 #include <QWidget>
 
 #include <memory>
 #include <optional>
-
-#include "chart/ScatterChartLayout.h"
 
 class QComboBox;
 class QLabel;

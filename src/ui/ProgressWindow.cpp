@@ -1,5 +1,6 @@
 #include "ui/ProgressWindow.h"
 
+#include "state/Version.h"
 #include "ui/QtText.h"
 
 #include <QCloseEvent>
@@ -58,7 +59,7 @@ ProgressWindow::ProgressWindow(QWidget* parent)
                   Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("running"));
-    setWindowTitle(tr("TAVRIK 5.0"));
+    setWindowTitle(QString::fromLatin1(programTitle));
     m_line = new QLabel(this);
     m_line->setObjectName(QStringLiteral("lblStatus"));
     barProgress = new QProgressBar(this);

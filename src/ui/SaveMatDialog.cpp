@@ -1,6 +1,6 @@
 #include "ui/SaveMatDialog.h"
 
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 #include "ui/QtText.h"
 
 #include <QGroupBox>

@@ -1,5 +1,7 @@
 #include "ui/SweepWindow.h"
 
+#include "chart/ChartPainter.h"
+#include "chart/ChartTitles.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "ui/ChartWindow.h"
@@ -17,9 +19,6 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-#include "chart/ChartPainter.h"
-#include "chart/ChartTitles.h"
 
 namespace tavrik {
 

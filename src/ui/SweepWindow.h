@@ -5,13 +5,12 @@
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
+#include "chart/SweepChartLayout.h"
 #include "ui/BackgroundJob.h"
 
 #include <QWidget>
 
 #include <memory>
-
-#include "chart/SweepChartLayout.h"
 
 class QLineEdit;
 class QPushButton;

@@ -1,6 +1,8 @@
 // The chart written as PNG and SVG files, in a program without windows (as the batch program
 // runs it): ChartApp provides the application object.
 
+#include "chart/ChartPainter.h"
+
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -12,8 +14,6 @@
 #include <memory>
 #include <string>
 #include <utility>
-
-#include "chart/ChartPainter.h"
 
 namespace tavrik {
 

@@ -2,12 +2,12 @@
 // character and 1.2 x size high, so that every size can be worked out by hand.
 #pragma once
 
+#include "chart/ChartLayout.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "chart/ChartLayout.h"
 
 namespace tavrik::test {
 

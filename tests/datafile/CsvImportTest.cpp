@@ -8,7 +8,7 @@
 #include "datafile/DataFileReader.h"
 #include "datafile/InputFile.h"
 #include "datafile/TvkWriter.h"
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 
 #include <bit>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 
-#include "datafile/TextEncoding.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <cerrno>

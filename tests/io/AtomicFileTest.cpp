@@ -1,4 +1,4 @@
-#include "export/AtomicFile.h"
+#include "io/AtomicFile.h"
 
 #include <algorithm>
 #include <csignal>

@@ -1,0 +1,130 @@
+// Neighbor-joining pinned by hand, the splits of a tree, their support among replicate trees,
+// the majority-rule consensus, and the Newick text other programs read.
+#include "analysis/NeighborJoining.h"
+#include "export/TreeText.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace tavrik {
+namespace {
+
+Matrix square(std::initializer_list<std::initializer_list<double>> rows)
+{
+    Matrix m(rows.size(), rows.size());
+    std::size_t i = 0;
+    for (const auto& row : rows) {
+        std::size_t j = 0;
+        for (const double v : row) {
+            m(i, j++) = v;
+        }
+        ++i;
+    }
+    return m;
+}
+
+Tree joined(const Matrix& d, const std::vector<std::string>& names)
+{
+    Result<Tree> tree = neighborJoiningTree(d, names);
+    EXPECT_TRUE(tree.ok()) << (tree.ok() ? "" : tree.error().message);
+    return tree.ok() ? *tree : Tree{};
+}
+
+TEST(NeighborJoining, JoinsAsTheMethodDoesByHand)
+{
+    // Five populations: (a, b) first, then a tie between (ab, c) and (d, e) that goes to the
+    // pair met first; lengths 2, 3, 3, 4, 2, 2, 1, worked out by hand.
+    const Matrix five = square(
+        {{0, 5, 9, 9, 8}, {5, 0, 10, 10, 9}, {9, 10, 0, 8, 7}, {9, 10, 8, 0, 3}, {8, 9, 7, 3, 0}});
+    EXPECT_EQ(newickText(joined(five, {"a", "b", "c", "d", "e"})),
+              "(((a:2,b:3):3,c:4):2,d:2,e:1);\n");
+
+    // Four populations that break the triangle inequality: four pairs tie at the least Q, the
+    // first, (A, C), is joined, and two lengths come out negative and are kept as they are.
+    const Matrix four = square({{0, 1, 5, 5}, {1, 0, 5, 5}, {5, 5, 0, 12}, {5, 5, 12, 0}});
+    EXPECT_EQ(newickText(joined(four, {"A", "B", "C", "D"})),
+              "((A:-0.25,C:5.25):0.75,B:-0.25,D:5.25);\n");
+
+    // Three populations give the star, two one branch split evenly.
+    const Matrix three = square({{0, 3, 4}, {3, 0, 5}, {4, 5, 0}});
+    EXPECT_EQ(newickText(joined(three, {"A", "B", "C"})), "(A:1,B:2,C:3);\n");
+    EXPECT_EQ(newickText(joined(square({{0, 3}, {3, 0}}), {"A", "B"})), "(A:1.5,B:1.5);\n");
+}
+
+TEST(NeighborJoining, RefusesWhatCannotMakeATree)
+{
+    EXPECT_FALSE(neighborJoiningTree(square({{0}}), {"A"}).ok());
+    Matrix bad = square({{0, 1, 2}, {1, 0, 3}, {2, 3, 0}});
+    bad(0, 2) = std::nan("");
+    const Result<Tree> tree = neighborJoiningTree(bad, {"North", "South", "East"});
+    ASSERT_FALSE(tree.ok());
+    EXPECT_NE(tree.error().message.find("between North and East"), std::string::npos);
+}
+
+TEST(NewickText, QuotesNamesThatWouldNotReadBack)
+{
+    const Matrix three = square({{0, 1, 2}, {1, 0, 3}, {2, 3, 0}});
+    EXPECT_EQ(newickText(joined(three, {"North Hills", "O'Neil", "a_b"})),
+              "('North Hills':0,'O''Neil':1,'a_b':2);\n");
+}
+
+// Four populations whose tree has the one inner split {C, D} | {A, B}.
+const Matrix pairsAbCd = square({{0, 2, 6, 6}, {2, 0, 6, 6}, {6, 6, 0, 2}, {6, 6, 2, 0}});
+const Matrix pairsAcBd = square({{0, 6, 2, 6}, {6, 0, 6, 2}, {2, 6, 0, 6}, {6, 2, 6, 0}});
+const std::vector<std::string> abcd{"A", "B", "C", "D"};
+
+TEST(SplitSupport, CountsTheReplicatesThatHoldEachSplit)
+{
+    const Tree main = joined(pairsAbCd, abcd);
+    const std::vector<TreeSplit> splits = innerSplits(main);
+    ASSERT_EQ(splits.size(), 1u);
+    EXPECT_EQ(splitMembers(splits[0].split, 4), (std::vector<std::size_t>{2, 3}));
+
+    SplitTally tally(main);
+    for (int r = 0; r < 3; ++r) {
+        tally.add(joined(pairsAbCd, abcd));
+    }
+    tally.add(joined(pairsAcBd, abcd));
+    const Tree supported = tally.supported();
+    EXPECT_EQ(newickText(supported), "((A:1,B:1)75:4,C:1,D:1);\n");
+    // two against two: the side without the first population is named
+    EXPECT_EQ(splitSupportLines(supported), "  C, D: 75 %\n");
+    EXPECT_EQ(newickText(tally.consensus()), "(A,B,(C,D)75);\n");
+}
+
+TEST(SplitSupport, ConsensusKeepsOnlyWhatMostReplicatesHold)
+{
+    // Six populations; two of three replicates hold (A, B) and (D, E, F) around (E, F), the third
+    // joins (A, D) and (B, C) instead.
+    const std::vector<std::string> names{"A", "B", "C", "D", "E", "F"};
+    auto tree = [&](std::initializer_list<std::initializer_list<double>> rows) {
+        return joined(square(rows), names);
+    };
+    const Tree nested = tree({{0, 2, 4, 8, 8, 8},
+                              {2, 0, 4, 8, 8, 8},
+                              {4, 4, 0, 8, 8, 8},
+                              {8, 8, 8, 0, 4, 4},
+                              {8, 8, 8, 4, 0, 2},
+                              {8, 8, 8, 4, 2, 0}});
+    const Tree other = tree({{0, 8, 8, 2, 8, 8},
+                             {8, 0, 2, 8, 8, 8},
+                             {8, 2, 0, 8, 8, 8},
+                             {2, 8, 8, 0, 8, 8},
+                             {8, 8, 8, 8, 0, 2},
+                             {8, 8, 8, 8, 2, 0}});
+    SplitTally tally(nested);
+    tally.add(nested);
+    tally.add(nested);
+    tally.add(other);
+    EXPECT_EQ(tally.replicates(), 3u);
+    const std::string consensus = newickText(tally.consensus());
+    EXPECT_EQ(consensus, "(A,B,(C,(D,(E,F)100)66.7)66.7);\n");
+    EXPECT_EQ(splitSupportLines(tally.supported()),
+              "  A, B: 66.7 %\n  D, E, F: 66.7 %\n  E, F: 100 %\n");
+}
+
+} // namespace
+} // namespace tavrik
