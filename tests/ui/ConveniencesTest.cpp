@@ -25,7 +25,8 @@ namespace {
 QStringList recentCaptions(const MainWindow& window)
 {
     QStringList captions;
-    for (const QAction* item : window.mnuRecent->actions()) {
+    const auto* recent = window.findChild<QMenu*>(QStringLiteral("mnuRecent"));
+    for (const QAction* item : recent->actions()) {
         captions << item->text();
     }
     return captions;
