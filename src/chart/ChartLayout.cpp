@@ -409,14 +409,12 @@ double niceStep(double rough)
     return 10.0 * power;
 }
 
-ChartLayout
-layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyle& style)
+namespace {
+
+// The title, the frame and the axis titles along its bottom and left edges.
+void layOutFrame(ChartLayout& layout, const ChartInput& input, const TextMeasure& measure)
 {
-    assert(input.names.size() == input.scores.size());
-    ChartLayout layout;
-    layout.style = style;
-    layout.canvas = input.canvas;
-    const double m = style.margin;
+    const double m = layout.style.margin;
     const double w = input.canvas.width;
     const double h = input.canvas.height;
 
@@ -425,13 +423,7 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
     const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
     const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
 
-    double frameTop = m;
-    if (!input.title.empty()) {
-        layout.title = input.title;
-        const ChartSize s = measure(layout.title, ChartFont::Title);
-        layout.titleBox = {(w - s.width) / 2.0, m, s.width, s.height};
-        frameTop = layout.titleBox.bottom() + titleGap;
-    }
+    const double frameTop = layOutTitle(layout, input.title, measure);
     const double frameLeft = m + yTitleSize.height + titleGap;
     const double frameBottom = h - m - xTitleSize.height - titleGap;
     layout.frame = {frameLeft,
@@ -446,13 +438,19 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
     // turned a quarter left: the text's height runs along x, its width along y
     layout.yTitleBox = {
         m, f.top + (f.height - yTitleSize.width) / 2.0, yTitleSize.height, yTitleSize.width};
+}
 
+// One scale for both axes that fits the scores into the frame, and the axes through the
+// origin (kept in the frame).
+void fitScores(ChartLayout& layout, const std::vector<ChartPoint>& scores)
+{
+    const ChartRect& f = layout.frame;
     // The extent always holds the origin, so the centroid is drawn inside the frame.
     double xMin = 0.0;
     double xMax = 0.0;
     double yMin = 0.0;
     double yMax = 0.0;
-    for (const ChartPoint& p : input.scores) {
+    for (const ChartPoint& p : scores) {
         if (std::isfinite(p.x) && std::isfinite(p.y)) {
             xMin = std::min(xMin, p.x);
             xMax = std::max(xMax, p.x);
@@ -465,7 +463,7 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
         xMin = yMin = -0.5;
         xMax = yMax = 0.5;
     }
-    const double pad = style.innerPadding * std::min(f.width, f.height);
+    const double pad = layout.style.innerPadding * std::min(f.width, f.height);
     const double usableW = std::max(1.0, f.width - 2.0 * pad);
     const double usableH = std::max(1.0, f.height - 2.0 * pad);
     // a zero span divides to infinity and leaves the choice to the other axis
@@ -475,14 +473,18 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
     layout.centroid = layout.origin;
     layout.xAxisY = std::clamp(layout.origin.y, f.top, f.bottom());
     layout.yAxisX = std::clamp(layout.origin.x, f.left, f.right());
+}
 
-    // Ticks: one step on both axes, at every multiple of it inside the frame. The origin's
-    // tick carries no number: the centroid marks it.
-    layout.tickStep = niceStep(style.tickSpacing / layout.scale);
+// One step on both axes, a tick at every multiple of it inside the frame. The origin's tick
+// carries no number: the centroid marks it.
+void addTicks(ChartLayout& layout, const TextMeasure& measure)
+{
+    layout.tickStep = niceStep(layout.style.tickSpacing / layout.scale);
     const double step = layout.tickStep;
     const int decimals = tickDecimals(step);
-    const double tl = style.tickLength;
-    auto addTicks = [&](std::vector<ChartTick>& ticks, double lo, double hi, bool horizontal) {
+    const double tl = layout.style.tickLength;
+    const ChartRect& f = layout.frame;
+    auto addAxisTicks = [&](std::vector<ChartTick>& ticks, double lo, double hi, bool horizontal) {
         for (auto k = static_cast<long>(std::ceil(lo / step - 1e-9));
              static_cast<double>(k) <= hi / step + 1e-9;
              ++k) {
@@ -518,14 +520,28 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
             ticks.push_back(std::move(t));
         }
     };
-    addTicks(layout.xTicks,
-             (f.left - layout.origin.x) / layout.scale,
-             (f.right() - layout.origin.x) / layout.scale,
-             true);
-    addTicks(layout.yTicks,
-             (layout.origin.y - f.bottom()) / layout.scale,
-             (layout.origin.y - f.top) / layout.scale,
-             false);
+    addAxisTicks(layout.xTicks,
+                 (f.left - layout.origin.x) / layout.scale,
+                 (f.right() - layout.origin.x) / layout.scale,
+                 true);
+    addAxisTicks(layout.yTicks,
+                 (layout.origin.y - f.bottom()) / layout.scale,
+                 (layout.origin.y - f.top) / layout.scale,
+                 false);
+}
+
+} // namespace
+
+ChartLayout
+layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyle& style)
+{
+    assert(input.names.size() == input.scores.size());
+    ChartLayout layout;
+    layout.style = style;
+    layout.canvas = input.canvas;
+    layOutFrame(layout, input, measure);
+    fitScores(layout, input.scores);
+    addTicks(layout, measure);
 
     std::vector<ChartSize> sizes;
     for (std::size_t i = 0; i < input.names.size(); ++i) {
@@ -561,12 +577,6 @@ VtChartInput vtChartInputFrom(const AnalysisResults& results, std::string title)
     return input;
 }
 
-ChartPoint VtChartLayout::toCanvas(ChartPoint data) const
-{
-    return {frame.left + (data.x - xMin) / (xMax - xMin) * frame.width,
-            frame.bottom() - (data.y - yMin) / (yMax - yMin) * frame.height};
-}
-
 VtChartLayout
 layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const ChartStyle& style)
 {
@@ -588,13 +598,7 @@ layoutVtChart(const VtChartInput& input, const TextMeasure& measure, const Chart
     const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
     const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
 
-    double top = m;
-    if (!input.title.empty()) {
-        layout.title = input.title;
-        const ChartSize s = measure(layout.title, ChartFont::Title);
-        layout.titleBox = {(w - s.width) / 2.0, top, s.width, s.height};
-        top = layout.titleBox.bottom() + titleGap;
-    }
+    double top = layOutTitle(layout, input.title, measure);
     // The key: one row per marker, the block centred above the frame.
     layout.legend = {
         {true, {}, "Above the line: more variance than expected (more gene flow from outside)", {}},

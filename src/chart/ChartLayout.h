@@ -95,10 +95,38 @@ struct ChartLabel
     bool leader = false; // moved away from its crowded point, and joined to it by a line
 };
 
-struct ChartLayout
+// What every chart has: its style and canvas, the title above it and the two axis titles.
+struct TitledChart
 {
     ChartStyle style;
     ChartSize canvas;
+    std::string title;
+    ChartRect titleBox;
+    std::string xTitle;
+    ChartRect xTitleBox;
+    std::string yTitle;
+    ChartRect yTitleBox; // the box of the text turned a quarter left, as drawn
+};
+
+// A chart that plots one value against another: each axis with its own range and nice ticks
+// along the frame's left and bottom edges.
+struct FreeAxesChart : TitledChart
+{
+    ChartRect frame;   // every point lies inside it
+    double xMin = 0.0; // data shown at the frame's left and right edges
+    double xMax = 1.0;
+    double yMin = 0.0; // at the bottom and top edges
+    double yMax = 1.0;
+    double xStep = 0.1; // tick steps, 1, 2 or 5 times a power of ten
+    double yStep = 0.1;
+    std::vector<ChartTick> xTicks; // marks below the bottom edge, numbers under them
+    std::vector<ChartTick> yTicks; // marks left of the left edge, numbers left of them
+
+    ChartPoint toCanvas(ChartPoint data) const;
+};
+
+struct ChartLayout : TitledChart
+{
     ChartRect frame;       // the plotting area; every point lies inside it
     double scale = 1.0;    // points per data unit, the same on both axes
     ChartPoint origin;     // canvas position of data (0, 0)
@@ -110,12 +138,6 @@ struct ChartLayout
     std::vector<ChartPoint> points; // canvas positions, population order
     std::vector<ChartLabel> labels; // population order
     ChartPoint centroid;
-    std::string title;
-    ChartRect titleBox;
-    std::string xTitle;
-    ChartRect xTitleBox;
-    std::string yTitle;
-    ChartRect yTitleBox; // the box of the text turned a quarter left, as drawn
 
     ChartPoint toCanvas(ChartPoint data) const
     {
@@ -137,9 +159,6 @@ layoutChart(const ChartInput& input, const TextMeasure& measure, const ChartStyl
 
 // What a chart file or the chart window shows of a run.
 enum class ChartKind { PrincipalCoords, ScaledPrincipalCoords, VelbrandTorvane };
-
-// The title of the Velbrand-Torvane chart, on the desktop and in batch runs.
-inline constexpr std::string_view vtChartTitle = "Velbrand-Torvane Analysis";
 
 struct VtChartInput
 {
@@ -163,32 +182,13 @@ struct VtLegendEntry
     ChartRect box; // the text's rectangle
 };
 
-struct VtChartLayout
+struct VtChartLayout : FreeAxesChart
 {
-    ChartStyle style;
-    ChartSize canvas;
-    ChartRect frame;   // every point lies inside it
-    double xMin = 0.0; // data shown at the frame's left and right edges
-    double xMax = 1.0;
-    double yMin = -1.0; // at the bottom and top edges; the span always holds zero
-    double yMax = 1.0;
-    double xStep = 0.1; // tick steps, 1, 2 or 5 times a power of ten
-    double yStep = 0.1;
-    std::vector<ChartTick> xTicks;     // marks below the bottom edge, numbers under them
-    std::vector<ChartTick> yTicks;     // marks left of the left edge, numbers left of them
     double zeroY = 0.0;                // canvas y of the zero line across the frame
     std::vector<ChartPoint> points;    // canvas positions, population order
     std::vector<bool> above;           // residual > 0: more variance than expected
     std::vector<ChartLabel> labels;    // population order
     std::vector<VtLegendEntry> legend; // above, then below
-    std::string title;
-    ChartRect titleBox;
-    std::string xTitle;
-    ChartRect xTitleBox;
-    std::string yTitle;
-    ChartRect yTitleBox; // the box of the text turned a quarter left, as drawn
-
-    ChartPoint toCanvas(ChartPoint data) const;
 };
 
 VtChartLayout

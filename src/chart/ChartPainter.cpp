@@ -1,5 +1,6 @@
 #include "chart/ChartPainter.h"
 
+#include "chart/ChartTitles.h"
 #include "io/AtomicFile.h"
 
 #include <QBuffer>
@@ -103,32 +104,34 @@ struct Drawing
     QString title; // of an SVG file
 };
 
-Drawing drawingOf(const ChartLayout& layout)
+// The drawing of a layout by its painter; untitled names an SVG file of a chart without a title.
+template <typename Layout>
+Drawing
+drawingWith(const Layout& layout, void (*paint)(QPainter&, const Layout&), const QString& untitled)
 {
     return {layout.canvas,
-            [&layout](QPainter& painter) { paintChart(painter, layout); },
-            layout.title.empty() ? QStringLiteral("Principal coordinates") : qt(layout.title)};
+            [&layout, paint](QPainter& painter) { paint(painter, layout); },
+            layout.title.empty() ? untitled : qt(layout.title)};
+}
+
+Drawing drawingOf(const ChartLayout& layout)
+{
+    return drawingWith(layout, paintChart, QStringLiteral("Principal coordinates"));
 }
 
 Drawing drawingOf(const SweepChartLayout& layout)
 {
-    return {layout.canvas,
-            [&layout](QPainter& painter) { paintSweepChart(painter, layout); },
-            layout.title.empty() ? QStringLiteral("Heritability sensitivity") : qt(layout.title)};
+    return drawingWith(layout, paintSweepChart, QStringLiteral("Heritability sensitivity"));
 }
 
 Drawing drawingOf(const ScatterChartLayout& layout)
 {
-    return {layout.canvas,
-            [&layout](QPainter& painter) { paintScatterChart(painter, layout); },
-            layout.title.empty() ? QStringLiteral("Mantel test") : qt(layout.title)};
+    return drawingWith(layout, paintScatterChart, QStringLiteral("Mantel test"));
 }
 
 Drawing drawingOf(const VtChartLayout& layout)
 {
-    return {layout.canvas,
-            [&layout](QPainter& painter) { paintVtChart(painter, layout); },
-            layout.title.empty() ? qt(std::string(vtChartTitle)) : qt(layout.title)};
+    return drawingWith(layout, paintVtChart, qt(std::string(vtChartTitle)));
 }
 
 QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
@@ -221,13 +224,40 @@ void drawFreeAxisTicks(QPainter& painter,
     }
 }
 
-// The axis titles (the vertical one turned a quarter) and the title, alike in every chart.
-template <typename Layout>
-void drawTitles(QPainter& painter,
-                const Layout& layout,
-                const ChartStyle& st,
-                const QPaintDevice& device)
+// A chart whose frame is a thin outline with axis lines across it: the canvas begun, the frame
+// drawn and the pen set for the axis lines.
+void beginOutlinedChart(QPainter& painter, ChartSize canvas, const ChartRect& frame)
 {
+    beginCanvas(painter, canvas);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(frameColour, 0.5));
+    painter.drawRect(qt(frame));
+    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+}
+
+// A chart with free axes and a grid line at every vertical tick: the canvas begun, the grid,
+// the frame and the ticks drawn.
+void beginGriddedChart(QPainter& painter, const FreeAxesChart& layout)
+{
+    beginCanvas(painter, layout.canvas);
+    const ChartRect& f = layout.frame;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(gridColour, 0.4));
+    for (const ChartTick& t : layout.yTicks) {
+        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
+    }
+    painter.setPen(QPen(axisColour, 0.8));
+    painter.drawRect(qt(f));
+
+    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, layout.style);
+}
+
+// The axis titles (the vertical one turned a quarter) and the title, alike in every chart; then
+// the painter's state as it was before beginCanvas.
+void finishChart(QPainter& painter, const TitledChart& layout)
+{
+    const ChartStyle& st = layout.style;
+    const QPaintDevice& device = *painter.device();
     painter.setPen(Qt::black);
     painter.setFont(chartFont(ChartFont::AxisTitle, st, device));
     drawText(painter, layout.xTitleBox, layout.xTitle);
@@ -242,6 +272,7 @@ void drawTitles(QPainter& painter,
         painter.setFont(chartFont(ChartFont::Title, st, device));
         drawText(painter, layout.titleBox, layout.title);
     }
+    painter.restore();
 }
 
 } // namespace
@@ -259,14 +290,8 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
     const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(frameColour, 0.5));
-    painter.drawRect(qt(f));
-
-    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+    beginOutlinedChart(painter, layout.canvas, f);
     painter.drawLine(QPointF(f.left, layout.xAxisY), QPointF(f.right(), layout.xAxisY));
     painter.drawLine(QPointF(layout.yAxisX, f.top), QPointF(layout.yAxisX, f.bottom()));
 
@@ -310,26 +335,14 @@ void paintChart(QPainter& painter, const ChartLayout& layout)
         drawText(painter, label.box, label.text);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
-    const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(gridColour, 0.4));
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
-    }
-    painter.setPen(QPen(axisColour, 0.8));
-    painter.drawRect(qt(f));
-
-    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
+    beginGriddedChart(painter, layout);
 
     const QColor colours[] = {pointColour, centroidColour};
     const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine};
@@ -361,26 +374,14 @@ void paintSweepChart(QPainter& painter, const SweepChartLayout& layout)
         drawText(painter, s.legendBox, s.name);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
-    const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(gridColour, 0.4));
-    for (const ChartTick& t : layout.yTicks) {
-        painter.drawLine(QPointF(f.left, t.position), QPointF(f.right(), t.position));
-    }
-    painter.setPen(QPen(axisColour, 0.8));
-    painter.drawRect(qt(f));
-
-    drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
+    beginGriddedChart(painter, layout);
 
     painter.setPen(QPen(Qt::black, 0.4));
     painter.setBrush(pointColour);
@@ -403,21 +404,15 @@ void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout)
         drawText(painter, layout.legendBox, layout.legend);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 void paintVtChart(QPainter& painter, const VtChartLayout& layout)
 {
     const ChartStyle& st = layout.style;
     const QPaintDevice& device = *painter.device();
-    beginCanvas(painter, layout.canvas);
-
     const ChartRect& f = layout.frame;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(frameColour, 0.5));
-    painter.drawRect(qt(f));
-    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+    beginOutlinedChart(painter, layout.canvas, f);
     painter.drawLine(QPointF(f.left, layout.zeroY), QPointF(f.right(), layout.zeroY));
 
     drawFreeAxisTicks(painter, f, layout.xTicks, layout.yTicks, st);
@@ -451,8 +446,7 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout)
         drawText(painter, entry.box, entry.text);
     }
 
-    drawTitles(painter, layout, st, device);
-    painter.restore();
+    finishChart(painter, layout);
 }
 
 namespace {
@@ -478,45 +472,24 @@ QString renderSvgOf(const QString& path, const Drawing& drawing)
 
 } // namespace
 
-QString renderPng(const QString& path, const ChartLayout& layout, int dpi)
+template <typename Layout> QString renderPng(const QString& path, const Layout& layout, int dpi)
 {
     return renderPngOf(path, drawingOf(layout), dpi);
 }
 
-QString renderSvg(const QString& path, const ChartLayout& layout)
+template <typename Layout> QString renderSvg(const QString& path, const Layout& layout)
 {
     return renderSvgOf(path, drawingOf(layout));
 }
 
-QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi)
-{
-    return renderPngOf(path, drawingOf(layout), dpi);
-}
-
-QString renderSvg(const QString& path, const SweepChartLayout& layout)
-{
-    return renderSvgOf(path, drawingOf(layout));
-}
-
-QString renderPng(const QString& path, const ScatterChartLayout& layout, int dpi)
-{
-    return renderPngOf(path, drawingOf(layout), dpi);
-}
-
-QString renderSvg(const QString& path, const ScatterChartLayout& layout)
-{
-    return renderSvgOf(path, drawingOf(layout));
-}
-
-QString renderPng(const QString& path, const VtChartLayout& layout, int dpi)
-{
-    return renderPngOf(path, drawingOf(layout), dpi);
-}
-
-QString renderSvg(const QString& path, const VtChartLayout& layout)
-{
-    return renderSvgOf(path, drawingOf(layout));
-}
+template QString renderPng(const QString&, const ChartLayout&, int);
+template QString renderPng(const QString&, const SweepChartLayout&, int);
+template QString renderPng(const QString&, const ScatterChartLayout&, int);
+template QString renderPng(const QString&, const VtChartLayout&, int);
+template QString renderSvg(const QString&, const ChartLayout&);
+template QString renderSvg(const QString&, const SweepChartLayout&);
+template QString renderSvg(const QString&, const ScatterChartLayout&);
+template QString renderSvg(const QString&, const VtChartLayout&);
 
 namespace {
 

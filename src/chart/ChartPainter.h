@@ -31,15 +31,10 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout);
 
 // Each returns an empty text on success, otherwise a message naming the file and the reason.
 // The file is written as every output is (see AtomicFile): an existing file is replaced whole or
-// left as it was.
-QString renderPng(const QString& path, const ChartLayout& layout, int dpi = chartPngDpi);
-QString renderSvg(const QString& path, const ChartLayout& layout);
-QString renderPng(const QString& path, const SweepChartLayout& layout, int dpi = chartPngDpi);
-QString renderSvg(const QString& path, const SweepChartLayout& layout);
-QString renderPng(const QString& path, const ScatterChartLayout& layout, int dpi = chartPngDpi);
-QString renderSvg(const QString& path, const ScatterChartLayout& layout);
-QString renderPng(const QString& path, const VtChartLayout& layout, int dpi = chartPngDpi);
-QString renderSvg(const QString& path, const VtChartLayout& layout);
+// left as it was. Layout is one of the four chart layouts above.
+template <typename Layout>
+QString renderPng(const QString& path, const Layout& layout, int dpi = chartPngDpi);
+template <typename Layout> QString renderSvg(const QString& path, const Layout& layout);
 
 // A 7 x 7 inch chart of the last run: its first two principal coordinates (of the R matrix or
 // of the scaled R matrix) or its Velbrand-Torvane residuals; ".png" or ".svg" (any case) at the

@@ -55,12 +55,6 @@ ScatterChartInput mantelChartInput(const MantelResult& result, std::size_t m, st
     return input;
 }
 
-ChartPoint ScatterChartLayout::toCanvas(ChartPoint data) const
-{
-    return {frame.left + (data.x - xMin) / (xMax - xMin) * frame.width,
-            frame.bottom() - (data.y - yMin) / (yMax - yMin) * frame.height};
-}
-
 ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
                                       const TextMeasure& measure,
                                       const ChartStyle& style)
@@ -69,7 +63,6 @@ ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
     ScatterChartLayout layout;
     layout.style = style;
     layout.canvas = input.canvas;
-    const double m = style.margin;
     const double w = input.canvas.width;
     const std::size_t n = input.x.size();
 
@@ -114,13 +107,7 @@ ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,
     const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
     const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
 
-    double top = m;
-    if (!input.title.empty()) {
-        layout.title = input.title;
-        const ChartSize s = measure(layout.title, ChartFont::Title);
-        layout.titleBox = {(w - s.width) / 2.0, top, s.width, s.height};
-        top = layout.titleBox.bottom() + titleGap;
-    }
+    double top = layOutTitle(layout, input.title, measure);
     if (!input.legend.empty()) {
         layout.legend = input.legend;
         const ChartSize s = measure(layout.legend, ChartFont::PointLabel);

@@ -28,19 +28,8 @@ struct ScatterChartInput
 // file's unit) across, the matrix's distance upwards, r and p in the legend.
 ScatterChartInput mantelChartInput(const MantelResult& result, std::size_t m, std::string title);
 
-struct ScatterChartLayout
+struct ScatterChartLayout : FreeAxesChart
 {
-    ChartStyle style;
-    ChartSize canvas;
-    ChartRect frame;   // every point lies inside it
-    double xMin = 0.0; // data at the frame's left and right edges
-    double xMax = 1.0;
-    double yMin = 0.0; // at the bottom and top edges
-    double yMax = 1.0;
-    double xStep = 0.1; // tick steps, 1, 2 or 5 times a power of ten
-    double yStep = 0.1;
-    std::vector<ChartTick> xTicks;
-    std::vector<ChartTick> yTicks;
     std::vector<ChartPoint> points; // canvas positions, in the input's order
     // The least-squares line y = intercept + slope x over the points' x range; absent when
     // every x is the same.
@@ -53,14 +42,6 @@ struct ScatterChartLayout
     ChartRect legendBox;
     ChartPoint legendLineFrom;
     ChartPoint legendLineTo;
-    std::string title;
-    ChartRect titleBox;
-    std::string xTitle;
-    ChartRect xTitleBox;
-    std::string yTitle;
-    ChartRect yTitleBox; // the box of the text turned a quarter left, as drawn
-
-    ChartPoint toCanvas(ChartPoint data) const;
 };
 
 ScatterChartLayout layoutScatterChart(const ScatterChartInput& input,

@@ -52,22 +52,12 @@ SweepChartInput sweepChartInputFrom(const SweepTable& table, std::string title)
     return input;
 }
 
-ChartPoint SweepChartLayout::toCanvas(ChartPoint data) const
-{
-    return {frame.left + (data.x - xMin) / (xMax - xMin) * frame.width,
-            frame.bottom() - (data.y - yMin) / (yMax - yMin) * frame.height};
-}
+namespace {
 
-SweepChartLayout
-layoutSweepChart(const SweepChartInput& input, const TextMeasure& measure, const ChartStyle& style)
+// Heritabilities across, Fst upwards from zero (or from below it), a little padding at both
+// ends.
+void setRanges(SweepChartLayout& layout, const SweepChartInput& input)
 {
-    SweepChartLayout layout;
-    layout.style = style;
-    layout.canvas = input.canvas;
-    const double m = style.margin;
-    const double w = input.canvas.width;
-
-    // The data's extent: heritabilities across, Fst upwards from zero (or from below it).
     double hLo = 0.0;
     double hHi = 1.0;
     if (!input.heritability.empty()) {
@@ -94,20 +84,12 @@ layoutSweepChart(const SweepChartInput& input, const TextMeasure& measure, const
     layout.xMax = hHi + xPad;
     layout.yMin = fLo < 0.0 ? fLo - yPad : 0.0;
     layout.yMax = fHi + yPad;
+}
 
-    layout.xTitle = "Heritability";
-    layout.yTitle = "Fst";
-    const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
-    const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
-
-    double top = m;
-    if (!input.title.empty()) {
-        layout.title = input.title;
-        const ChartSize s = measure(layout.title, ChartFont::Title);
-        layout.titleBox = {(w - s.width) / 2.0, top, s.width, s.height};
-        top = layout.titleBox.bottom() + titleGap;
-    }
-    // the legend's row, centred above the frame
+// The legend's row, centred above the frame; returns the frame's top.
+double layOutLegend(SweepChartLayout& layout, double top, const TextMeasure& measure)
+{
+    const double w = layout.canvas.width;
     layout.series = {{"Fst", {}, {}, {}, {}}, {"Unbiased Fst", {}, {}, {}, {}}};
     std::vector<ChartSize> legendSizes;
     double legendWidth = 0.0;
@@ -132,9 +114,12 @@ layoutSweepChart(const SweepChartInput& input, const TextMeasure& measure, const
                        legendSizes[i].height};
         x = s.legendBox.right() + legendSpacing;
     }
-    const double frameTop = top + legendHeight + titleGap;
-    layOutFreeAxes(layout, frameTop, xTitleSize, yTitleSize, measure);
+    return top + legendHeight + titleGap;
+}
 
+// Each series' unbroken runs of finite values, in canvas points.
+void addSegments(SweepChartLayout& layout, const SweepChartInput& input)
+{
     const std::vector<double>* values[] = {&input.fst, &input.fstUnbiased};
     for (std::size_t k = 0; k < layout.series.size(); ++k) {
         std::vector<std::vector<ChartPoint>>& segments = layout.series[k].segments;
@@ -153,6 +138,25 @@ layoutSweepChart(const SweepChartInput& input, const TextMeasure& measure, const
             segments.back().push_back(layout.toCanvas({input.heritability[i], v}));
         }
     }
+}
+
+} // namespace
+
+SweepChartLayout
+layoutSweepChart(const SweepChartInput& input, const TextMeasure& measure, const ChartStyle& style)
+{
+    SweepChartLayout layout;
+    layout.style = style;
+    layout.canvas = input.canvas;
+    setRanges(layout, input);
+
+    layout.xTitle = "Heritability";
+    layout.yTitle = "Fst";
+    const ChartSize xTitleSize = measure(layout.xTitle, ChartFont::AxisTitle);
+    const ChartSize yTitleSize = measure(layout.yTitle, ChartFont::AxisTitle);
+    const double top = layOutTitle(layout, input.title, measure);
+    layOutFreeAxes(layout, layOutLegend(layout, top, measure), xTitleSize, yTitleSize, measure);
+    addSegments(layout, input);
     return layout;
 }
 

@@ -13,9 +13,6 @@
 
 namespace tavrik {
 
-// The title of the sweep's chart, on the desktop and in batch runs.
-inline constexpr std::string_view sweepChartTitle = "Fst against Heritability";
-
 struct SweepChartInput
 {
     std::vector<double> heritability; // ascending
@@ -37,28 +34,9 @@ struct SweepSeries
     ChartPoint legendLineTo;
 };
 
-struct SweepChartLayout
+struct SweepChartLayout : FreeAxesChart
 {
-    ChartStyle style;
-    ChartSize canvas;
-    ChartRect frame;   // every data point lies inside it
-    double xMin = 0.0; // data shown at the frame's left and right edges
-    double xMax = 1.0;
-    double yMin = 0.0; // at the bottom and top edges
-    double yMax = 1.0;
-    double xStep = 0.1; // tick steps, 1, 2 or 5 times a power of ten
-    double yStep = 0.1;
-    std::vector<ChartTick> xTicks;   // marks below the bottom edge, numbers under them
-    std::vector<ChartTick> yTicks;   // marks left of the left edge, numbers left of them
     std::vector<SweepSeries> series; // Fst, then unbiased Fst
-    std::string title;
-    ChartRect titleBox;
-    std::string xTitle;
-    ChartRect xTitleBox;
-    std::string yTitle;
-    ChartRect yTitleBox; // the box of the text turned a quarter left, as drawn
-
-    ChartPoint toCanvas(ChartPoint data) const;
 };
 
 SweepChartLayout layoutSweepChart(const SweepChartInput& input,

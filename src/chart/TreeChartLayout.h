@@ -9,13 +9,9 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tavrik {
-
-// The title of the tree chart, on the desktop and in batch runs.
-inline constexpr std::string_view treeChartTitle = "Neighbor-Joining Tree";
 
 struct TreeChartInput
 {

@@ -4,6 +4,7 @@
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
 #include "analysis/Mantel.h"
+#include "chart/ChartTitles.h"
 #include "chart/SweepChartLayout.h"
 #include "cli/BatchProgress.h"
 #include "cli/OutputFiles.h"
@@ -542,12 +543,11 @@ Status addCharts(const BatchOptions& options,
                  BatchOutputs& outputs)
 {
     if (options.chartPath) {
-        const bool scaled = options.chartMatrix == MatrixKind::ScaledR;
-        const std::string title = scaled ? "Principal Coordinates of Scaled R Matrix"
-                                         : "Principal Coordinates of R Matrix";
-        const ChartKind kind =
-            scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords;
-        if (Status added = addChart(*options.chartPath, results, kind, title, chart, outputs);
+        const ChartKind kind = options.chartMatrix == MatrixKind::ScaledR
+                                   ? ChartKind::ScaledPrincipalCoords
+                                   : ChartKind::PrincipalCoords;
+        if (Status added =
+                addChart(*options.chartPath, results, kind, chartTitle(kind), chart, outputs);
             !added) {
             return added;
         }
@@ -556,7 +556,7 @@ Status addCharts(const BatchOptions& options,
         return addChart(*options.vtChartPath,
                         results,
                         ChartKind::VelbrandTorvane,
-                        std::string(vtChartTitle),
+                        chartTitle(ChartKind::VelbrandTorvane),
                         chart,
                         outputs);
     }

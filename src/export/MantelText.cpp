@@ -1,35 +1,10 @@
 #include "export/MantelText.h"
 
-#include "report/NumberFormat.h"
+#include "report/TextColumns.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace tavrik {
-
-namespace {
-
-std::string fixedText(double value)
-{
-    return std::isfinite(value) ? formatNumber(value, "0.000000") : "NA";
-}
-
-std::string padRight(std::string text, std::size_t width)
-{
-    if (text.size() < width) {
-        text.resize(width, ' ');
-    } else {
-        text += ' ';
-    }
-    return text;
-}
-
-std::string padLeft(const std::string& text, std::size_t width)
-{
-    return text.size() < width ? std::string(width - text.size(), ' ') + text : " " + text;
-}
-
-} // namespace
 
 std::string mantelMethodName(MantelMethod method)
 {

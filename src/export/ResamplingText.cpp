@@ -2,13 +2,14 @@
 
 #include "export/ExportNames.h"
 #include "report/NumberFormat.h"
+#include "report/TextColumns.h"
 
 #include <charconv>
 #include <cmath>
 
 namespace tavrik {
 
-namespace {
+namespace {} // namespace
 
 std::string statisticName(StatisticKind kind)
 {
@@ -24,28 +25,6 @@ std::string statisticName(StatisticKind kind)
     }
     return {};
 }
-
-std::string fixedText(double value)
-{
-    return std::isfinite(value) ? formatNumber(value, "0.000000") : "NA";
-}
-
-std::string padRight(std::string text, std::size_t width)
-{
-    if (text.size() < width) {
-        text.resize(width, ' ');
-    } else {
-        text += ' ';
-    }
-    return text;
-}
-
-std::string padLeft(const std::string& text, std::size_t width)
-{
-    return text.size() < width ? std::string(width - text.size(), ' ') + text : " " + text;
-}
-
-} // namespace
 
 std::string exactNumberText(double value)
 {

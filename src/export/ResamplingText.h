@@ -25,6 +25,9 @@ std::string bootstrapCsvText(const BootstrapResult& result);
 // analytic se, the bootstrap mean, bias and se, and the interval, six decimals.
 std::string bootstrapSummaryText(const BootstrapResult& result);
 
+// "Fst", "Unbiased Fst", "r(ii)" or "D-square": the statistic as every table and file names it.
+std::string statisticName(StatisticKind kind);
+
 // "percentile", "basic" or "bca", as the option and the files name it.
 std::string intervalKeyword(IntervalKind kind);
 

@@ -102,21 +102,6 @@ Json principalCoordinates(const std::vector<double>& eigenvalues,
     return pc;
 }
 
-std::string_view statisticName(StatisticKind kind)
-{
-    switch (kind) {
-    case StatisticKind::Fst:
-        return "Fst";
-    case StatisticKind::FstUnbiased:
-        return "Unbiased Fst";
-    case StatisticKind::RDiagonal:
-        return "r(ii)";
-    case StatisticKind::DSquare:
-        return "D-square";
-    }
-    return {};
-}
-
 Json optionalName(const std::string& name)
 {
     return name.empty() ? Json(nullptr) : Json(name);
@@ -238,47 +223,40 @@ std::string shortestText(double v)
     return text;
 }
 
-// The layout of dump(2): members and elements one to a line, indented by two blanks per
-// level, empty objects and arrays as {} and []; only the doubles are written differently.
+void writeJson(const Json& v, std::size_t level, std::string& out);
+
+// An object's members or an array's elements one to a line, indented by two blanks per level;
+// an empty one as {} or [].
+void writeMembers(const Json& v, std::size_t level, std::string& out)
+{
+    const bool object = v.is_object();
+    if (v.empty()) {
+        out += object ? "{}" : "[]";
+        return;
+    }
+    out += object ? "{\n" : "[\n";
+    const std::string inner((level + 1) * 2, ' ');
+    bool first = true;
+    for (const auto& [key, member] : v.items()) {
+        out += first ? "" : ",\n";
+        first = false;
+        out += inner;
+        if (object) {
+            out += Json(key).dump(-1, ' ', false, Json::error_handler_t::replace) + ": ";
+        }
+        writeJson(member, level + 1, out);
+    }
+    out += "\n" + std::string(level * 2, ' ') + (object ? "}" : "]");
+}
+
+// The layout of dump(2); only the doubles are written differently.
 void writeJson(const Json& v, std::size_t level, std::string& out)
 {
-    const auto quoted = [](const std::string& text) {
-        return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
-    };
-    const std::string inner((level + 1) * 2, ' ');
     switch (v.type()) {
-    case Json::value_t::object: {
-        if (v.empty()) {
-            out += "{}";
-            return;
-        }
-        out += "{\n";
-        bool first = true;
-        for (const auto& [key, member] : v.items()) {
-            out += first ? "" : ",\n";
-            first = false;
-            out += inner + quoted(key) + ": ";
-            writeJson(member, level + 1, out);
-        }
-        out += "\n" + std::string(level * 2, ' ') + "}";
+    case Json::value_t::object:
+    case Json::value_t::array:
+        writeMembers(v, level, out);
         return;
-    }
-    case Json::value_t::array: {
-        if (v.empty()) {
-            out += "[]";
-            return;
-        }
-        out += "[\n";
-        bool first = true;
-        for (const Json& element : v) {
-            out += first ? "" : ",\n";
-            first = false;
-            out += inner;
-            writeJson(element, level + 1, out);
-        }
-        out += "\n" + std::string(level * 2, ' ') + "]";
-        return;
-    }
     case Json::value_t::number_float:
         out += shortestText(v.get<double>());
         return;
@@ -288,47 +266,47 @@ void writeJson(const Json& v, std::size_t level, std::string& out)
     }
 }
 
-} // namespace
-
-std::string resultJsonText(const JsonRun& run)
+Json dataFileJson(const JsonRun& run)
 {
-    const RunBasis& basis = run.basis;
-    const AnalysisResults& res = run.results;
-    const PassSetup& setup = basis.setup;
-    const PassResults& passes = basis.passes;
-    const std::size_t g = setup.popNames.size();
-    const std::size_t t = setup.varNames.size();
-    assert(res.populationNames.size() == g && passes.sampleSizes.size() == g);
-
-    Json doc;
-    doc["format"] = formatName;
-    doc["formatVersion"] = formatVersion;
-    doc["program"] = programTitle;
-
-    Json& data = doc["dataFile"];
+    Json data;
     data["path"] = run.dataSet.dataPath;
-    data["title"] = basis.dataTitle;
+    data["title"] = run.basis.dataTitle;
     data["populationCount"] = run.dataSet.popCount;
     data["variableCount"] = run.dataSet.varCount;
+    return data;
+}
 
-    Json& settings = doc["settings"];
+Json settingsJson(const RunBasis& basis)
+{
+    Json settings;
     settings["heritability"] = floatNumber(basis.heritability);
     // the 32-bit value the run computed with, exactly
     settings["heritabilityUsed"] = static_cast<double>(basis.heritability);
     settings["biasCorrection"] = basis.biasCorrection;
     settings["scaledAnalysis"] = basis.scaledAnalysis;
+    return settings;
+}
 
-    Json& variables = doc["variables"] = Json::array();
-    for (std::size_t k = 0; k < t; ++k) {
+Json variablesJson(const RunBasis& basis)
+{
+    const PassSetup& setup = basis.setup;
+    Json variables = Json::array();
+    for (std::size_t k = 0; k < setup.varNames.size(); ++k) {
         Json v;
         v["name"] = setup.varNames[k];
-        v["grandMean"] = number(passes.grandMeans[k]);
-        v["totalVariance"] = number(passes.totalVariances[k]);
+        v["grandMean"] = number(basis.passes.grandMeans[k]);
+        v["totalVariance"] = number(basis.passes.totalVariances[k]);
         variables.push_back(std::move(v));
     }
+    return variables;
+}
 
-    Json& populations = doc["populations"] = Json::array();
-    for (std::size_t i = 0; i < g; ++i) {
+Json populationsJson(const RunBasis& basis)
+{
+    const PassSetup& setup = basis.setup;
+    const PassResults& passes = basis.passes;
+    Json populations = Json::array();
+    for (std::size_t i = 0; i < setup.popNames.size(); ++i) {
         Json p;
         p["name"] = setup.popNames[i];
         p["code"] = setup.popCodes[i];
@@ -338,14 +316,22 @@ std::string resultJsonText(const JsonRun& run)
         p["recordsLeftOut"] = count(passes.leftOut[i]);
         populations.push_back(std::move(p));
     }
-    doc["totalSampleSize"] = count(passes.totalSampleSize);
+    return populations;
+}
 
-    Json& fst = doc["fst"];
+Json fstJson(const RunBasis& basis)
+{
+    Json fst;
     fst["fst"] = number(basis.fst);
     fst["unbiased"] = basis.biasCorrection ? number(basis.fstUnbiased) : Json(nullptr);
     fst["unbiasedNote"] = basis.biasCorrection ? Json(nullptr) : Json(noCorrectionNote);
     fst["se"] = number(basis.fstSe);
+    return fst;
+}
 
+// The R matrix, D-square and Velbrand-Torvane members of the document, in that order.
+void addMatrices(const RunBasis& basis, const AnalysisResults& res, std::size_t g, Json& doc)
+{
     Json& r = doc["rMatrix"];
     r["values"] = rows(res.rMatrix, g, g);
     r["standardErrors"] = symmetricRows(basis.seR, basis.seDiagonal);
@@ -356,26 +342,52 @@ std::string resultJsonText(const JsonRun& run)
     d["standardErrors"] = symmetricRows(basis.seDSquare, std::vector<double>(g, 0.0));
 
     Json& vt = doc["velbrandTorvane"];
-    vt["meanWithinVariance"] = number(passes.meanWithinVariance);
+    vt["meanWithinVariance"] = number(basis.passes.meanWithinVariance);
     vt["observedVariance"] = numbers(res.observedVariance);
     vt["expectedVariance"] = numbers(res.expectedVariance);
     vt["residualVariance"] = numbers(res.residualVariance);
+}
 
+// The scaled R matrix's results; null when the run had no scaled analysis.
+Json scaledJson(const AnalysisResults& res, int matrixCount, std::size_t g)
+{
+    if (matrixCount != 2) {
+        return nullptr;
+    }
+    Json scaled;
+    scaled["rMatrix"] = rows(res.scaledRMatrix, g, g);
+    scaled["dSquare"] = rows(res.scaledDSquare, g, g);
+    scaled["principalCoordinates"] = principalCoordinates(res.scaledEigenvalues,
+                                                          res.scaledEigenvaluesListed,
+                                                          res.scaledPcShares,
+                                                          res.scaledPcScores,
+                                                          g);
+    return scaled;
+}
+
+} // namespace
+
+std::string resultJsonText(const JsonRun& run)
+{
+    const RunBasis& basis = run.basis;
+    const AnalysisResults& res = run.results;
+    const std::size_t g = basis.setup.popNames.size();
+    assert(res.populationNames.size() == g && basis.passes.sampleSizes.size() == g);
+
+    Json doc;
+    doc["format"] = formatName;
+    doc["formatVersion"] = formatVersion;
+    doc["program"] = programTitle;
+    doc["dataFile"] = dataFileJson(run);
+    doc["settings"] = settingsJson(basis);
+    doc["variables"] = variablesJson(basis);
+    doc["populations"] = populationsJson(basis);
+    doc["totalSampleSize"] = count(basis.passes.totalSampleSize);
+    doc["fst"] = fstJson(basis);
+    addMatrices(basis, res, g, doc);
     doc["principalCoordinates"] =
         principalCoordinates(res.eigenvalues, res.eigenvaluesListed, res.pcShares, res.pcScores, g);
-
-    if (run.matrixCount == 2) {
-        Json& scaled = doc["scaled"];
-        scaled["rMatrix"] = rows(res.scaledRMatrix, g, g);
-        scaled["dSquare"] = rows(res.scaledDSquare, g, g);
-        scaled["principalCoordinates"] = principalCoordinates(res.scaledEigenvalues,
-                                                              res.scaledEigenvaluesListed,
-                                                              res.scaledPcShares,
-                                                              res.scaledPcScores,
-                                                              g);
-    } else {
-        doc["scaled"] = nullptr;
-    }
+    doc["scaled"] = scaledJson(res, run.matrixCount, g);
 
     if (run.sweep != nullptr) {
         doc["heritabilitySweep"] = sweepJson(*run.sweep, basis.biasCorrection);

@@ -21,7 +21,6 @@ public:
 
     const std::string& str() const { return m_text; }
     std::string take() { return std::move(m_text); }
-    std::size_t sizeInBytes() const { return m_text.size(); }
 
 private:
     std::string m_text;

@@ -2,6 +2,7 @@
 
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
+#include "ui/JobControls.h"
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
@@ -27,21 +28,6 @@ namespace {
 
 constexpr int maxReplicates = 1000000;
 
-QString statisticName(StatisticKind kind)
-{
-    switch (kind) {
-    case StatisticKind::Fst:
-        return QStringLiteral("Fst");
-    case StatisticKind::FstUnbiased:
-        return QStringLiteral("Unbiased Fst");
-    case StatisticKind::RDiagonal:
-        return QStringLiteral("r(ii)");
-    case StatisticKind::DSquare:
-        return QStringLiteral("D-square");
-    }
-    return {};
-}
-
 } // namespace
 
 BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
@@ -57,42 +43,24 @@ BootstrapWindow::BootstrapWindow(UserPrompts& prompts, QWidget* parent)
     spnReplicates->setValue(1000);
     txtSeed = new QLineEdit(QString::number(defaultBootstrapSeed), this);
     txtSeed->setObjectName(QStringLiteral("txtSeed"));
-    btnRun = new QPushButton(tr("&Run"), this);
-    btnRun->setObjectName(QStringLiteral("btnRun"));
-    prgReplicates = new QProgressBar(this);
-    prgReplicates->setObjectName(QStringLiteral("prgReplicates"));
-    prgReplicates->setRange(0, 100);
-    prgReplicates->setValue(0);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnRun = newButton(this, tr("&Run"), "btnRun");
+    prgReplicates = newProgressBar(this, "prgReplicates");
+    btnCancel = newButton(this, tr("&Cancel"), "btnCancel");
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setWordWrap(true);
-    tblResults = new QTableWidget(this);
-    tblResults->setObjectName(QStringLiteral("tblResults"));
-    tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblResults->verticalHeader()->setVisible(false);
-    btnSaveCsv = new QPushButton(tr("&Save CSV..."), this);
-    btnSaveCsv->setObjectName(QStringLiteral("btnSaveCsv"));
+    tblResults = newResultTable(this, "tblResults");
+    btnSaveCsv = newButton(this, tr("&Save CSV..."), "btnSaveCsv");
 
-    auto* replicatesLabel = new QLabel(tr("Re&plicates:"), this);
-    replicatesLabel->setBuddy(spnReplicates);
-    auto* seedLabel = new QLabel(tr("S&eed:"), this);
-    seedLabel->setBuddy(txtSeed);
     auto* controls = new QHBoxLayout;
-    controls->addWidget(replicatesLabel);
-    controls->addWidget(spnReplicates);
-    controls->addWidget(seedLabel);
-    controls->addWidget(txtSeed);
+    addLabelled(this, controls, tr("Re&plicates:"), spnReplicates);
+    addLabelled(this, controls, tr("S&eed:"), txtSeed);
     controls->addWidget(btnRun);
     controls->addStretch();
     controls->addWidget(btnSaveCsv);
-    auto* progress = new QHBoxLayout;
-    progress->addWidget(prgReplicates, 1);
-    progress->addWidget(btnCancel);
     auto* column = new QVBoxLayout(this);
     column->addLayout(controls);
-    column->addLayout(progress);
+    column->addLayout(progressRow(prgReplicates, btnCancel));
     column->addWidget(lblSummary);
     column->addWidget(tblResults, 1);
     new WindowFit(this, QSize(760, 560), QStringLiteral("bootstrap"));
@@ -150,22 +118,13 @@ void BootstrapWindow::start()
     if (isRunning() || !m_basis) {
         return;
     }
-    const std::string seedText = toStd(txtSeed->text().trimmed());
-    std::uint64_t seed = 0;
-    const auto [end, ec] =
-        std::from_chars(seedText.data(), seedText.data() + seedText.size(), seed);
-    if (seedText.empty() || ec != std::errc{} || end != seedText.data() + seedText.size()) {
-        m_prompts.message(
-            txtSeed,
-            UserPrompts::Icon::Critical,
-            tr("Error"),
-            tr("The seed \"%1\" is not a whole number from 0 to 18446744073709551615.")
-                .arg(txtSeed->text()));
+    const std::optional<std::uint64_t> seed = seedIn(txtSeed, m_prompts);
+    if (!seed) {
         return;
     }
     BootstrapSettings settings;
     settings.replicates = static_cast<std::size_t>(spnReplicates->value());
-    settings.seed = seed;
+    settings.seed = *seed;
     m_result.reset();
     prgReplicates->setValue(0);
     m_job.start<BootstrapResult>(
@@ -187,23 +146,17 @@ void BootstrapWindow::cancel()
 
 void BootstrapWindow::showProgress(quint64 done, quint64 total)
 {
-    if (isRunning() && total > 0) {
-        prgReplicates->setValue(static_cast<int>(done * 100 / total));
+    if (isRunning()) {
+        showJobStep(prgReplicates, done, total);
     }
 }
 
 void BootstrapWindow::finish(Result<BootstrapResult> outcome)
 {
-    const bool succeeded = outcome.ok();
+    const bool succeeded =
+        showJobEnd(prgReplicates, outcome ? nullptr : &outcome.error(), m_prompts, btnRun);
     if (succeeded) {
         m_result = std::move(outcome.value());
-        prgReplicates->setValue(100);
-    } else {
-        prgReplicates->setValue(0);
-        if (outcome.error().kind != ErrorKind::Cancelled) {
-            m_prompts.message(
-                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome.error().message));
-        }
     }
     fillResults();
     updateControls();
@@ -246,7 +199,7 @@ void BootstrapWindow::fillResults()
     tblResults->setRowCount(static_cast<int>(r.statistics.size()));
     for (std::size_t i = 0; i < r.statistics.size(); ++i) {
         const BootstrapStatistic& s = r.statistics[i];
-        const QStringList cells{statisticName(s.kind),
+        const QStringList cells{toQt(statisticName(s.kind)),
                                 toQt(s.population),
                                 toQt(s.population2),
                                 tableNumber(s.estimate),
@@ -254,13 +207,7 @@ void BootstrapWindow::fillResults()
                                 tableNumber(s.bootstrapSe),
                                 tableNumber(s.lower),
                                 tableNumber(s.upper)};
-        for (int c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            if (c >= 3) {
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            }
-            tblResults->setItem(static_cast<int>(i), c, item);
-        }
+        setTableRow(tblResults, static_cast<int>(i), cells, 3);
     }
     tblResults->resizeColumnsToContents();
 }
@@ -270,18 +217,8 @@ void BootstrapWindow::saveCsv()
     if (!m_result) {
         return;
     }
-    const std::optional<QString> chosen = m_prompts.saveFile({{qtFileFilter(csvFileFilter)},
-                                                              {},
-                                                              QStringLiteral("csv"),
-                                                              QStringLiteral("results"),
-                                                              btnSaveCsv});
-    if (!chosen) {
-        return;
-    }
-    if (writeExportFile(m_prompts, *chosen, bootstrapCsvText(*m_result), btnSaveCsv)) {
-        m_prompts.message(
-            btnSaveCsv, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
-    }
+    saveResultText(
+        m_prompts, btnSaveCsv, csvFileFilter, QStringLiteral("csv"), bootstrapCsvText(*m_result));
 }
 
 } // namespace tavrik

@@ -1,6 +1,7 @@
 #include "ui/ChartWindow.h"
 
 #include "chart/ChartPainter.h"
+#include "chart/ChartTitles.h"
 #include "ui/QtText.h"
 #include "ui/UserPrompts.h"
 #include "ui/WindowFit.h"
@@ -25,24 +26,50 @@ constexpr int vtEntry = 1; // of the chart choice; principal coordinates come fi
 
 } // namespace
 
-ChartView::ChartView(QWidget* parent)
+ChartView::ChartView(QSize minimum, QWidget* parent)
     : QWidget(parent)
 {
-    setMinimumSize(360, 360);
+    setMinimumSize(minimum);
     setAutoFillBackground(false);
 }
 
 void ChartView::showChart(const ChartLayout* layout)
 {
-    m_layout = layout;
-    m_vtLayout = nullptr;
-    update();
+    if (layout == nullptr || layout->points.empty()) {
+        return showPainted({}, nullptr);
+    }
+    showPainted(layout->canvas, [layout](QPainter& painter) { paintChart(painter, *layout); });
 }
 
 void ChartView::showChart(const VtChartLayout* layout)
 {
-    m_layout = nullptr;
-    m_vtLayout = layout;
+    if (layout == nullptr || layout->points.empty()) {
+        return showPainted({}, nullptr);
+    }
+    showPainted(layout->canvas, [layout](QPainter& painter) { paintVtChart(painter, *layout); });
+}
+
+void ChartView::showChart(const SweepChartLayout* layout)
+{
+    if (layout == nullptr) {
+        return showPainted({}, nullptr);
+    }
+    showPainted(layout->canvas, [layout](QPainter& painter) { paintSweepChart(painter, *layout); });
+}
+
+void ChartView::showChart(const ScatterChartLayout* layout)
+{
+    if (layout == nullptr) {
+        return showPainted({}, nullptr);
+    }
+    showPainted(layout->canvas,
+                [layout](QPainter& painter) { paintScatterChart(painter, *layout); });
+}
+
+void ChartView::showPainted(ChartSize canvas, std::function<void(QPainter&)> paint)
+{
+    m_canvas = canvas;
+    m_paint = std::move(paint);
     update();
 }
 
@@ -56,21 +83,12 @@ void ChartView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
-    const bool pc = m_layout != nullptr && !m_layout->points.empty();
-    const bool vt = m_vtLayout != nullptr && !m_vtLayout->points.empty();
-    if (!pc && !vt) {
+    if (!m_paint) {
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
         return;
     }
-    const ChartSize canvas = pc ? m_layout->canvas : m_vtLayout->canvas;
-    const double fit = std::min(width() / canvas.width, height() / canvas.height);
-    painter.translate((width() - fit * canvas.width) / 2.0, (height() - fit * canvas.height) / 2.0);
-    painter.scale(fit, fit);
-    if (pc) {
-        paintChart(painter, *m_layout);
-    } else {
-        paintVtChart(painter, *m_vtLayout);
-    }
+    fitChartToView(painter, *this, m_canvas);
+    m_paint(painter);
 }
 
 ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidget* parent)
@@ -91,7 +109,7 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     btnSavePng->setObjectName(QStringLiteral("btnSavePng"));
     btnSaveSvg = new QPushButton(tr("Save &SVG..."), this);
     btnSaveSvg->setObjectName(QStringLiteral("btnSaveSvg"));
-    chartView = new ChartView(this);
+    chartView = new ChartView(QSize(360, 360), this);
     chartView->setObjectName(QStringLiteral("chartView"));
 
     auto* chartLabel = new QLabel(tr("&Chart:"), this);
@@ -165,8 +183,6 @@ void ChartWindow::rebuildChart()
 {
     const bool scaled = scaledChosen();
     const bool vt = vtChosen();
-    const std::string title =
-        scaled ? "Principal Coordinates of Scaled R Matrix" : "Principal Coordinates of R Matrix";
     // only the chart shown is kept, so that what is saved is what is seen
     m_layout = ChartLayout{};
     m_vtLayout = VtChartLayout{};
@@ -175,11 +191,15 @@ void ChartWindow::rebuildChart()
         chartView->setEmptyText(tr("There is no completed run of this data file: "
                                    "choose Analysis > Run... to draw the chart."));
     } else if (vt) {
-        m_vtLayout = layoutVtChart(vtChartInputFrom(m_state.results, std::string(vtChartTitle)),
-                                   qtTextMeasure());
+        m_vtLayout =
+            layoutVtChart(vtChartInputFrom(m_state.results, chartTitle(ChartKind::VelbrandTorvane)),
+                          qtTextMeasure());
         chartView->setEmptyText(tr("No Velbrand-Torvane results to show."));
     } else {
-        m_layout = layoutChart(chartInputFrom(m_state.results, scaled, title), qtTextMeasure());
+        const ChartKind kind =
+            scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords;
+        m_layout =
+            layoutChart(chartInputFrom(m_state.results, scaled, chartTitle(kind)), qtTextMeasure());
         chartView->setEmptyText(tr("No principal coordinates to show."));
     }
     cboChart->setEnabled(m_runShown);
@@ -198,12 +218,20 @@ void ChartWindow::rebuildChart()
 
 void ChartWindow::save(bool png)
 {
-    saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
-        if (vtChosen()) {
-            return png ? renderPng(path, m_vtLayout) : renderSvg(path, m_vtLayout);
-        }
-        return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
-    });
+    QPushButton* button = png ? btnSavePng : btnSaveSvg;
+    if (vtChosen()) {
+        saveChartLayout(m_prompts, button, png, m_vtLayout);
+    } else {
+        saveChartLayout(m_prompts, button, png, m_layout);
+    }
+}
+
+void fitChartToView(QPainter& painter, const QWidget& view, ChartSize canvas)
+{
+    const double fit = std::min(view.width() / canvas.width, view.height() / canvas.height);
+    painter.translate((view.width() - fit * canvas.width) / 2.0,
+                      (view.height() - fit * canvas.height) / 2.0);
+    painter.scale(fit, fit);
 }
 
 void saveChartFile(UserPrompts& prompts,

@@ -6,14 +6,17 @@
 #pragma once
 
 #include "chart/ChartLayout.h"
+#include "chart/ChartPainter.h"
 #include "state/ProgramState.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
 
 class QComboBox;
+class QPainter;
 class QPushButton;
 
 namespace tavrik {
@@ -25,10 +28,14 @@ class ChartView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ChartView(QWidget* parent = nullptr);
-    // Shows one chart (or none), the last one given.
+    ChartView(QSize minimum, QWidget* parent);
+    // Shows one chart, the last one given: none for null, nor for a principal coordinates or
+    // Velbrand-Torvane chart without points. The layout must stay while it is shown.
     void showChart(const ChartLayout* layout);
     void showChart(const VtChartLayout* layout);
+    void showChart(const SweepChartLayout* layout);
+    void showChart(const ScatterChartLayout* layout);
+    void showChart(std::nullptr_t) { showPainted({}, nullptr); }
     // What the view says when it has no chart to draw.
     QString emptyText() const { return m_emptyText; }
     void setEmptyText(const QString& text);
@@ -37,8 +44,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    const ChartLayout* m_layout = nullptr;
-    const VtChartLayout* m_vtLayout = nullptr;
+    // paint null: no chart.
+    void showPainted(ChartSize canvas, std::function<void(QPainter&)> paint);
+
+    ChartSize m_canvas;
+    std::function<void(QPainter&)> m_paint;
     QString m_emptyText;
 };
 
@@ -86,5 +96,18 @@ void saveChartFile(UserPrompts& prompts,
                    QPushButton* button,
                    bool png,
                    const std::function<QString(const QString& path)>& render);
+
+// saveChartFile for a layout as the chart library renders it.
+template <typename Layout>
+void saveChartLayout(UserPrompts& prompts, QPushButton* button, bool png, const Layout& layout)
+{
+    saveChartFile(prompts, button, png, [&layout, png](const QString& path) {
+        return png ? renderPng(path, layout) : renderSvg(path, layout);
+    });
+}
+
+// Scales and centres the painter so that a chart's canvas fills the view as far as its
+// proportions allow.
+void fitChartToView(QPainter& painter, const QWidget& view, ChartSize canvas);
 
 } // namespace tavrik

@@ -115,6 +115,37 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
         m_chosen[c] = true;
     }
 
+    QFormLayout* form = createChoices(plan);
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(createVariablesBox(), 1);
+    lists->addWidget(createPopulationsBox(), 2);
+    createNotes();
+    QHBoxLayout* buttons = createButtons();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblFile);
+    layout->addLayout(form);
+    layout->addLayout(lists, 1);
+    layout->addWidget(lblCensus);
+    layout->addWidget(lblWarning);
+    layout->addWidget(lblMissing);
+    layout->addWidget(lblLeftOut);
+    layout->addWidget(chkLeaveOut);
+    layout->addLayout(buttons);
+
+    fillVariables();
+    refresh();
+
+    connect(
+        cboPopulation, &QComboBox::currentIndexChanged, this, &ImportCsvDialog::populationChanged);
+    connect(lstVariables, &QListWidget::itemChanged, this, &ImportCsvDialog::variableToggled);
+    connect(tblPopulations, &QTableWidget::itemChanged, this, &ImportCsvDialog::censusEdited);
+    connect(chkLeaveOut, &QCheckBox::toggled, this, &ImportCsvDialog::updateImportButton);
+    connect(btnImport, &QPushButton::clicked, this, &ImportCsvDialog::importClicked);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QFormLayout* ImportCsvDialog::createChoices(const ImportPlan& plan)
+{
     lblFile = new QLabel(tr("%1: %2 data rows in %3 columns, separated by \"%4\"")
                              .arg(toQt(m_table.displayName))
                              .arg(m_table.rowCount)
@@ -136,7 +167,11 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     auto* form = new QFormLayout;
     form->addRow(tr("&Population column (names or codes):"), cboPopulation);
     form->addRow(tr("&Title:"), txtTitle);
+    return form;
+}
 
+QGroupBox* ImportCsvDialog::createVariablesBox()
+{
     lstVariables = new QListWidget(this);
     lstVariables->setObjectName(QStringLiteral("lstVariables"));
     lstVariables->setMinimumSize(180, 220);
@@ -149,7 +184,11 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     lblVariablesHint->setObjectName(QStringLiteral("lblVariablesHint"));
     variablesLayout->addWidget(lstVariables, 1);
     variablesLayout->addWidget(lblVariablesHint);
+    return variablesBox;
+}
 
+QGroupBox* ImportCsvDialog::createPopulationsBox()
+{
     tblPopulations = new QTableWidget(0, 3, this);
     tblPopulations->setObjectName(QStringLiteral("tblPopulations"));
     tblPopulations->setHorizontalHeaderLabels(
@@ -176,11 +215,12 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     lblCensus->setVisible(false);
     populationsLayout->addWidget(tblPopulations, 1);
     populationsLayout->addWidget(lblPopulationsHint);
+    return populationsBox;
+}
 
-    auto* lists = new QHBoxLayout;
-    lists->addWidget(variablesBox, 1);
-    lists->addWidget(populationsBox, 2);
-
+// The notes under the lists, hidden until there is something to say.
+void ImportCsvDialog::createNotes()
+{
     lblWarning = new QLabel(this);
     lblWarning->setObjectName(QStringLiteral("lblWarning"));
     lblWarning->setWordWrap(true);
@@ -194,7 +234,10 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     lblLeftOut->setWordWrap(true);
     chkLeaveOut = new QCheckBox(tr("&Leave these rows out"), this);
     chkLeaveOut->setObjectName(QStringLiteral("chkLeaveOut"));
+}
 
+QHBoxLayout* ImportCsvDialog::createButtons()
+{
     btnImport = new QPushButton(tr("&Import"), this);
     btnImport->setObjectName(QStringLiteral("btnImport"));
     btnImport->setDefault(true);
@@ -207,28 +250,7 @@ ImportCsvDialog::ImportCsvDialog(CsvTable table, UserPrompts& prompts, QWidget* 
     buttons->addWidget(lblImportOff, 1);
     buttons->addWidget(btnImport);
     buttons->addWidget(btnCancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblFile);
-    layout->addLayout(form);
-    layout->addLayout(lists, 1);
-    layout->addWidget(lblCensus);
-    layout->addWidget(lblWarning);
-    layout->addWidget(lblMissing);
-    layout->addWidget(lblLeftOut);
-    layout->addWidget(chkLeaveOut);
-    layout->addLayout(buttons);
-
-    fillVariables();
-    refresh();
-
-    connect(
-        cboPopulation, &QComboBox::currentIndexChanged, this, &ImportCsvDialog::populationChanged);
-    connect(lstVariables, &QListWidget::itemChanged, this, &ImportCsvDialog::variableToggled);
-    connect(tblPopulations, &QTableWidget::itemChanged, this, &ImportCsvDialog::censusEdited);
-    connect(chkLeaveOut, &QCheckBox::toggled, this, &ImportCsvDialog::updateImportButton);
-    connect(btnImport, &QPushButton::clicked, this, &ImportCsvDialog::importClicked);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    return buttons;
 }
 
 void ImportCsvDialog::populationChanged(int index)

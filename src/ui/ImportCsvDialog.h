@@ -18,6 +18,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -54,6 +57,13 @@ public:
     QPushButton* btnCancel = nullptr;
 
 private:
+    // The parts of the dialog from the top down; each creates its widgets in the tab order.
+    QFormLayout* createChoices(const ImportPlan& plan);
+    QGroupBox* createVariablesBox();
+    QGroupBox* createPopulationsBox();
+    void createNotes();
+    QHBoxLayout* createButtons();
+
     void populationChanged(int index);
     void variableToggled(QListWidgetItem* item);
     void censusEdited(QTableWidgetItem* item);

@@ -77,11 +77,9 @@ QAction* addItem(QMenu* menu, const QString& caption, const char* name)
     return action;
 }
 
-QAction* addSeparator(QMenu* menu, const char* name)
+void addSeparator(QMenu* menu, const char* name)
 {
-    QAction* separator = menu->addSeparator();
-    separator->setObjectName(QString::fromLatin1(name));
-    return separator;
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
 }
 
 // The platform's key for a standard command; where the platform has none (the Quit key on
@@ -156,9 +154,9 @@ MainWindow::MainWindow(ProgramState& state, UserPrompts& prompts, Clock clock, Q
     buildHelpMenu();
     connect(txtBox, &QWidget::customContextMenuRequested, this, &MainWindow::showEditContextMenu);
 
-    Options = new OptionsDialog(m_state, m_prompts, this);
-    running = new ProgressWindow(this);
-    connect(running, &ProgressWindow::passAdvanced, this, &MainWindow::showRunProgress);
+    optionsDialog = new OptionsDialog(m_state, m_prompts, this);
+    progressWindow = new ProgressWindow(this);
+    connect(progressWindow, &ProgressWindow::passAdvanced, this, &MainWindow::showRunProgress);
     connect(
         txtBox->document(), &QTextDocument::modificationChanged, this, &MainWindow::updateTitle);
 
@@ -191,7 +189,7 @@ void MainWindow::buildFileMenu()
     mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
     mnuRecent->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
     fillRecentMenu();
-    mnuHyphen1 = addSeparator(mnuFile, "mnuHyphen1");
+    addSeparator(mnuFile, "mnuHyphen1");
     mnuExit = addItem(mnuFile, tr("E&xit"), "mnuExit");
     setStandardShortcut(mnuExit, QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(mnuFileOpen, &QAction::triggered, this, &MainWindow::fileOpen);
@@ -208,10 +206,10 @@ void MainWindow::buildEditMenu()
     mnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     mnuPaste = addItem(mnuEdit, tr("&Paste"), "mnuPaste");
     mnuPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-    mnuHyphen2 = addSeparator(mnuEdit, "mnuHyphen2");
+    addSeparator(mnuEdit, "mnuHyphen2");
     mnuSelectAll = addItem(mnuEdit, tr("Select A&ll"), "mnuSelectAll");
     mnuSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuHyphen3 = addSeparator(mnuEdit, "mnuHyphen3");
+    addSeparator(mnuEdit, "mnuHyphen3");
     mnuSetFont = addItem(mnuEdit, tr("Set Screen &Font"), "mnuSetFont");
     connect(mnuCut, &QAction::triggered, this, &MainWindow::cutText);
     connect(mnuCopy, &QAction::triggered, this, &MainWindow::copyText);
@@ -227,7 +225,7 @@ void MainWindow::buildAnalysisMenu()
     mnuRun = addItem(mnuAnal, tr("&Run..."), "mnuRun");
     mnuOpt = addItem(mnuAnal, tr("&Options..."), "mnuOpt");
     connect(mnuRun, &QAction::triggered, this, &MainWindow::showAnalysisDialog);
-    mnuHyphen8 = addSeparator(mnuAnal, "mnuHyphen8");
+    addSeparator(mnuAnal, "mnuHyphen8");
     mnuSweep = addItem(mnuAnal, tr("Heritability &Sensitivity..."), "mnuSweep");
     mnuBootstrap = addItem(mnuAnal, tr("&Bootstrap..."), "mnuBootstrap");
     mnuMantel = addItem(mnuAnal, tr("&Mantel Test..."), "mnuMantel");
@@ -243,15 +241,15 @@ void MainWindow::buildOutputMenu()
     mnuSave = addItem(mnuOutput, tr("&Save Output"), "mnuSave");
     mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuSaveOut = addItem(mnuOutput, tr("Save Output &As..."), "mnuSaveOut");
-    mnuHyphen4 = addSeparator(mnuOutput, "mnuHyphen4");
+    addSeparator(mnuOutput, "mnuHyphen4");
     mnuSaveMat = addItem(mnuOutput, tr("Save R and D-Square &Matrices..."), "mnuSaveMat");
-    mnuHyphen5 = addSeparator(mnuOutput, "mnuHyphen5");
+    addSeparator(mnuOutput, "mnuHyphen5");
     mnuSavePCA1 = addItem(mnuOutput, tr("Save &PCA Eigenvectors..."), "mnuSavePCA1");
     mnuSavePCA2 = addItem(mnuOutput, tr("Save P&CA Eigenvectors (Scaled R)..."), "mnuSavePCA2");
-    mnuHyphen6 = addSeparator(mnuOutput, "mnuHyphen6");
+    addSeparator(mnuOutput, "mnuHyphen6");
     mnuSaveRB1 = addItem(mnuOutput, tr("Save &Velbrand-Torvane Results..."), "mnuSaveRB1");
     mnuSaveJson = addItem(mnuOutput, tr("Save Results as &JSON..."), "mnuSaveJson");
-    mnuHyphen7 = addSeparator(mnuOutput, "mnuHyphen7");
+    addSeparator(mnuOutput, "mnuHyphen7");
     mnuChart = addItem(mnuOutput, tr("C&harts..."), "mnuChart");
     connect(mnuSave, &QAction::triggered, this, &MainWindow::saveOutput);
     connect(mnuSaveOut, &QAction::triggered, this, &MainWindow::saveOutputAs);
@@ -308,9 +306,9 @@ void MainWindow::applyCommandStates()
     } else {
         setCursor(Qt::BusyCursor);
     }
-    Options->setEnabled(idle);
-    if (SaveMat != nullptr) {
-        SaveMat->setEnabled(idle);
+    optionsDialog->setEnabled(idle);
+    if (saveMatDialog != nullptr) {
+        saveMatDialog->setEnabled(idle);
     }
     if (chartWindow != nullptr) {
         chartWindow->setEnabled(idle);
@@ -459,7 +457,7 @@ void MainWindow::fileImport()
 
 void MainWindow::importCsvFile(const QString& csvName)
 {
-    if (m_running || ImportCsv) {
+    if (m_running || importCsvDialog) {
         return;
     }
     // A table of many rows takes a while to read: it is read as a run works, with the progress
@@ -470,7 +468,7 @@ void MainWindow::importCsvFile(const QString& csvName)
     m_running = true;
     m_runMark = tr("reading %1").arg(shownName);
     applyCommandStates();
-    RunProgress& sink = running->startRun();
+    RunProgress& sink = progressWindow->startRun();
     sink.status(toStd(tr("...reading %1...").arg(shownName)));
     m_job.start<CsvTable>([path = toPath(csvPath)](ProgressSink&) { return readCsv(path); },
                           [this](Result<CsvTable>&& table) { showImportDialog(std::move(table)); },
@@ -480,8 +478,7 @@ void MainWindow::importCsvFile(const QString& csvName)
 
 void MainWindow::showImportDialog(Result<CsvTable> table)
 {
-    const bool cancelled = running->cancelRequested();
-    running->endRun();
+    const bool cancelled = progressWindow->endRun();
     m_running = false;
     m_runMark.clear();
     applyCommandStates();
@@ -498,17 +495,17 @@ void MainWindow::showImportDialog(Result<CsvTable> table)
         return;
     }
     // Window-modal without a nested event loop: the command goes on in finishImport.
-    ImportCsv = new ImportCsvDialog(std::move(table.value()), m_prompts, this);
-    connect(ImportCsv, &QDialog::finished, this, &MainWindow::finishImport);
-    ImportCsv->open();
+    importCsvDialog = new ImportCsvDialog(std::move(table.value()), m_prompts, this);
+    connect(importCsvDialog, &QDialog::finished, this, &MainWindow::finishImport);
+    importCsvDialog->open();
 }
 
 void MainWindow::finishImport(int result)
 {
-    const std::string text = ImportCsv ? ImportCsv->tvkText() : std::string();
-    if (ImportCsv) {
-        ImportCsv->deleteLater();
-        ImportCsv = nullptr;
+    const std::string text = importCsvDialog ? importCsvDialog->tvkText() : std::string();
+    if (importCsvDialog) {
+        importCsvDialog->deleteLater();
+        importCsvDialog = nullptr;
     }
     if (result != QDialog::Accepted || text.empty()) {
         return;
@@ -573,10 +570,10 @@ bool MainWindow::openDataFile(const QString& fileName)
     m_commands.selectAll = true;
     applyCommandStates();
 
-    Options->showDefaults(!loaded.equalSizes);
+    optionsDialog->showDefaults(!loaded.equalSizes);
     // The Analysis dialog lists the previous file's names: it goes, and opens afresh.
-    if (Analysis) {
-        Analysis->close();
+    if (analysisDialog) {
+        analysisDialog->close();
     }
     return true;
 }
@@ -612,7 +609,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         }
         if (m_running) {
             m_closeAfterRun = true;
-            running->btnCancel->click();
+            progressWindow->btnCancel->click();
         } else {
             // the run ended while the question was open: nothing is left to stop
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -671,7 +668,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     // Esc stops a run wherever the focus is in the main window, not only in the progress window
     if (event->key() == Qt::Key_Escape && m_running) {
-        running->btnCancel->click();
+        progressWindow->btnCancel->click();
         event->accept();
         return;
     }
@@ -792,29 +789,29 @@ void MainWindow::setScreenFont()
 void MainWindow::showAnalysisDialog()
 {
     // a closed dialog is only waiting to be deleted: every opening starts afresh
-    if (Analysis && !Analysis->isVisible()) {
-        Analysis = nullptr;
+    if (analysisDialog && !analysisDialog->isVisible()) {
+        analysisDialog = nullptr;
     }
-    if (!Analysis) {
-        Analysis = new AnalysisDialog(m_state, m_prompts, this);
-        Analysis->setAttribute(Qt::WA_DeleteOnClose);
-        connect(Analysis, &AnalysisDialog::runRequested, this, &MainWindow::startRun);
+    if (!analysisDialog) {
+        analysisDialog = new AnalysisDialog(m_state, m_prompts, this);
+        analysisDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(analysisDialog, &AnalysisDialog::runRequested, this, &MainWindow::startRun);
     }
-    Analysis->show();
-    Analysis->raise();
-    Analysis->activateWindow();
-    Analysis->btnRun->setFocus(Qt::OtherFocusReason);
+    analysisDialog->show();
+    analysisDialog->raise();
+    analysisDialog->activateWindow();
+    analysisDialog->btnRun->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showOptionsDialog()
 {
-    if (!Options->isVisible()) {
-        Options->loadFrom(m_state);
+    if (!optionsDialog->isVisible()) {
+        optionsDialog->loadFrom(m_state);
     }
-    Options->show();
-    Options->raise();
-    Options->activateWindow();
-    Options->H2Text->setFocus(Qt::OtherFocusReason);
+    optionsDialog->show();
+    optionsDialog->raise();
+    optionsDialog->activateWindow();
+    optionsDialog->H2Text->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showHelp()
@@ -831,13 +828,13 @@ void MainWindow::showHelp()
 
 void MainWindow::showAbout()
 {
-    if (frmAbout == nullptr) {
-        frmAbout = new AboutBox(m_prompts, this);
+    if (aboutBox == nullptr) {
+        aboutBox = new AboutBox(m_prompts, this);
     }
-    frmAbout->setContactText();
-    frmAbout->show();
-    frmAbout->raise();
-    frmAbout->activateWindow();
+    aboutBox->setContactText();
+    aboutBox->show();
+    aboutBox->raise();
+    aboutBox->activateWindow();
 }
 
 void MainWindow::runAllPopulationsAndVariables()
@@ -846,7 +843,7 @@ void MainWindow::runAllPopulationsAndVariables()
         return;
     }
     showAnalysisDialog();
-    Analysis->btnRun->click();
+    analysisDialog->btnRun->click();
 }
 
 void MainWindow::startRun()
@@ -872,7 +869,7 @@ void MainWindow::startRun()
     if (mantelWindow != nullptr) {
         mantelWindow->abandon();
     }
-    RunProgress& sink = running->startRun();
+    RunProgress& sink = progressWindow->startRun();
     m_job.start<RunOutput>(
         [input = std::move(input), clock = m_clock](ProgressSink& progress) {
             return runAnalysis(input, clock, progress);
@@ -885,7 +882,7 @@ void MainWindow::startRun()
 
 void MainWindow::finishRun(Result<RunOutput> result)
 {
-    running->endRun();
+    progressWindow->endRun();
     m_running = false;
     m_runMark.clear();
 
@@ -923,8 +920,8 @@ void MainWindow::finishRun(Result<RunOutput> result)
     m_commands.outputMenu = true;
     m_commands.savePca2 = m_state.settings.scaledAnalysis;
     applyCommandStates();
-    if (SaveMat != nullptr && SaveMat->isVisible()) {
-        SaveMat->enableScaledChoices(m_state);
+    if (saveMatDialog != nullptr && saveMatDialog->isVisible()) {
+        saveMatDialog->enableScaledChoices(m_state);
     }
     if (chartWindow != nullptr) {
         chartWindow->refresh();
@@ -994,16 +991,16 @@ bool MainWindow::writeOutput(const QString& fileName, bool withListing)
 
 void MainWindow::showSaveMatDialog()
 {
-    if (SaveMat == nullptr) {
-        SaveMat = new SaveMatDialog(m_state, m_prompts, this);
+    if (saveMatDialog == nullptr) {
+        saveMatDialog = new SaveMatDialog(m_state, m_prompts, this);
     }
-    if (!SaveMat->isVisible()) {
-        SaveMat->loadFrom(m_state);
+    if (!saveMatDialog->isVisible()) {
+        saveMatDialog->loadFrom(m_state);
     }
-    SaveMat->show();
-    SaveMat->raise();
-    SaveMat->activateWindow();
-    SaveMat->btnClose->setFocus(Qt::OtherFocusReason);
+    saveMatDialog->show();
+    saveMatDialog->raise();
+    saveMatDialog->activateWindow();
+    saveMatDialog->btnClose->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showChartWindow()

@@ -69,64 +69,6 @@ public:
     void runAllPopulationsAndVariables();
 
     bool isRunning() const { return m_running; }
-    const CommandStates& commandStates() const { return m_commands; }
-
-    QMenu* mnuFile = nullptr;
-    QAction* mnuFileOpen = nullptr;
-    QAction* mnuFileImport = nullptr;
-    QMenu* mnuRecent = nullptr; // "Recent &Files": the last data files opened
-    QAction* mnuHyphen1 = nullptr;
-    QAction* mnuExit = nullptr;
-
-    QMenu* mnuEdit = nullptr;
-    QAction* mnuCut = nullptr;
-    QAction* mnuCopy = nullptr;
-    QAction* mnuPaste = nullptr;
-    QAction* mnuHyphen2 = nullptr;
-    QAction* mnuSelectAll = nullptr;
-    QAction* mnuHyphen3 = nullptr;
-    QAction* mnuSetFont = nullptr;
-
-    QMenu* mnuAnal = nullptr;
-    QAction* mnuRun = nullptr;
-    QAction* mnuOpt = nullptr;
-    QAction* mnuHyphen8 = nullptr;
-    QAction* mnuSweep = nullptr;     // enabled with the Output menu
-    QAction* mnuBootstrap = nullptr; // likewise
-    QAction* mnuMantel = nullptr;    // likewise
-
-    QMenu* mnuOutput = nullptr;
-    QAction* mnuSave = nullptr;
-    QAction* mnuSaveOut = nullptr;
-    QAction* mnuHyphen4 = nullptr;
-    QAction* mnuSaveMat = nullptr;
-    QAction* mnuHyphen5 = nullptr;
-    QAction* mnuSavePCA1 = nullptr;
-    QAction* mnuSavePCA2 = nullptr;
-    QAction* mnuHyphen6 = nullptr;
-    QAction* mnuSaveRB1 = nullptr;
-    QAction* mnuSaveJson = nullptr;
-    QAction* mnuHyphen7 = nullptr;
-    QAction* mnuChart = nullptr;
-    SaveMatDialog* SaveMat = nullptr; // created on first use, starts afresh after a close
-
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuHelpText = nullptr;
-    QAction* mnuAbout = nullptr;
-
-    QPlainTextEdit* txtBox = nullptr;
-
-    OptionsDialog* Options = nullptr;  // created once, hidden until shown
-    QPointer<AnalysisDialog> Analysis; // exists while open; every opening starts afresh
-    ProgressWindow* running = nullptr;
-    AboutBox* frmAbout = nullptr;               // created on first use, then shown again
-    HelpViewer* helpViewer = nullptr;           // created on first use, then shown again
-    ChartWindow* chartWindow = nullptr;         // created on first use, follows every completed run
-    SweepWindow* sweepWindow = nullptr;         // likewise
-    BootstrapWindow* bootstrapWindow = nullptr; // likewise
-    MantelWindow* mantelWindow = nullptr;       // likewise
-    // exists while File > Import CSV asks its questions
-    QPointer<ImportCsvDialog> ImportCsv;
 
 signals:
     // A run has ended and its outcome is on screen.
@@ -194,6 +136,57 @@ private:
     void startRun();
     void finishRun(Result<RunOutput> result);
     void showRunProgress(int pass, int percent);
+
+    // The menus, their items and the report box are named as their objectNames; the
+    // separators need no member.
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnuFileImport = nullptr;
+    QMenu* mnuRecent = nullptr; // "Recent &Files": the last data files opened
+    QAction* mnuExit = nullptr;
+
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuSelectAll = nullptr;
+    QAction* mnuSetFont = nullptr;
+
+    QMenu* mnuAnal = nullptr;
+    QAction* mnuRun = nullptr;
+    QAction* mnuOpt = nullptr;
+    QAction* mnuSweep = nullptr;     // enabled with the Output menu
+    QAction* mnuBootstrap = nullptr; // likewise
+    QAction* mnuMantel = nullptr;    // likewise
+
+    QMenu* mnuOutput = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveOut = nullptr;
+    QAction* mnuSaveMat = nullptr;
+    QAction* mnuSavePCA1 = nullptr;
+    QAction* mnuSavePCA2 = nullptr;
+    QAction* mnuSaveRB1 = nullptr;
+    QAction* mnuSaveJson = nullptr;
+    QAction* mnuChart = nullptr;
+
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpText = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    QPlainTextEdit* txtBox = nullptr;
+
+    OptionsDialog* optionsDialog = nullptr;  // created once, hidden until shown
+    QPointer<AnalysisDialog> analysisDialog; // exists while open; every opening starts afresh
+    ProgressWindow* progressWindow = nullptr;
+    SaveMatDialog* saveMatDialog = nullptr;     // created on first use, starts afresh after a close
+    AboutBox* aboutBox = nullptr;               // created on first use, then shown again
+    HelpViewer* helpViewer = nullptr;           // created on first use, then shown again
+    ChartWindow* chartWindow = nullptr;         // created on first use, follows every completed run
+    SweepWindow* sweepWindow = nullptr;         // likewise
+    BootstrapWindow* bootstrapWindow = nullptr; // likewise
+    MantelWindow* mantelWindow = nullptr;       // likewise
+    // exists while File > Import CSV asks its questions
+    QPointer<ImportCsvDialog> importCsvDialog;
 
     ProgramState& m_state;
     UserPrompts& m_prompts;

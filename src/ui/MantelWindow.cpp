@@ -1,10 +1,12 @@
 #include "ui/MantelWindow.h"
 
 #include "chart/ChartPainter.h"
+#include "chart/ChartTitles.h"
 #include "export/MantelText.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "ui/ChartWindow.h"
+#include "ui/JobControls.h"
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
@@ -16,7 +18,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -36,114 +37,14 @@ constexpr int spinLimit =
 
 } // namespace
 
-ScatterChartView::ScatterChartView(QWidget* parent)
-    : QWidget(parent)
-{
-    setMinimumSize(360, 280);
-}
-
-void ScatterChartView::showChart(const ScatterChartLayout* layout)
-{
-    m_layout = layout;
-    update();
-}
-
-void ScatterChartView::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    if (m_layout == nullptr) {
-        return;
-    }
-    const double fit =
-        std::min(width() / m_layout->canvas.width, height() / m_layout->canvas.height);
-    painter.translate((width() - fit * m_layout->canvas.width) / 2.0,
-                      (height() - fit * m_layout->canvas.height) / 2.0);
-    painter.scale(fit, fit);
-    paintScatterChart(painter, *m_layout);
-}
-
 MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("MantelWindow"));
     setWindowTitle(tr("Mantel Test"));
-
-    const auto button = [this](const QString& caption, const char* name) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    txtGeography = new QLineEdit(this);
-    txtGeography->setObjectName(QStringLiteral("txtGeography"));
-    txtGeography->setPlaceholderText(tr("population,latitude,longitude or a distance matrix"));
-    btnBrowse = button(tr("&Browse..."), "btnBrowse");
-    spnPermutations = new QSpinBox(this);
-    spnPermutations->setObjectName(QStringLiteral("spnPermutations"));
-    spnPermutations->setRange(1, spinLimit);
-    spnPermutations->setValue(static_cast<int>(defaultMantelPermutations));
-    txtSeed = new QLineEdit(QString::number(defaultBootstrapSeed), this);
-    txtSeed->setObjectName(QStringLiteral("txtSeed"));
-    cboMethod = new QComboBox(this);
-    cboMethod->setObjectName(QStringLiteral("cboMethod"));
-    cboMethod->addItems({tr("Pearson"), tr("Spearman")});
-    btnRun = button(tr("&Run"), "btnRun");
-    prgPermutations = new QProgressBar(this);
-    prgPermutations->setObjectName(QStringLiteral("prgPermutations"));
-    prgPermutations->setRange(0, 100);
-    prgPermutations->setValue(0);
-    btnCancel = button(tr("&Cancel"), "btnCancel");
-    lblSummary = new QLabel(this);
-    lblSummary->setObjectName(QStringLiteral("lblSummary"));
-    lblSummary->setWordWrap(true);
-    tblResults = new QTableWidget(this);
-    tblResults->setObjectName(QStringLiteral("tblResults"));
-    tblResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblResults->verticalHeader()->setVisible(false);
-    cboChartMatrix = new QComboBox(this);
-    cboChartMatrix->setObjectName(QStringLiteral("cboChartMatrix"));
-    chartView = new ScatterChartView(this);
-    chartView->setObjectName(QStringLiteral("chartView"));
-    btnSaveText = button(tr("Save &Text..."), "btnSaveText");
-    btnSavePng = button(tr("Save &PNG..."), "btnSavePng");
-    btnSaveSvg = button(tr("Save S&VG..."), "btnSaveSvg");
-
-    const auto labelled = [this](QHBoxLayout* row, const QString& caption, QWidget* control) {
-        auto* label = new QLabel(caption, this);
-        label->setBuddy(control);
-        row->addWidget(label);
-        row->addWidget(control);
-    };
-    auto* fileRow = new QHBoxLayout;
-    labelled(fileRow, tr("&Geography:"), txtGeography);
-    fileRow->addWidget(btnBrowse);
-    auto* controls = new QHBoxLayout;
-    labelled(controls, tr("&Permutations:"), spnPermutations);
-    labelled(controls, tr("S&eed:"), txtSeed);
-    labelled(controls, tr("&Method:"), cboMethod);
-    controls->addWidget(btnRun);
-    controls->addStretch();
-    auto* progress = new QHBoxLayout;
-    progress->addWidget(prgPermutations, 1);
-    progress->addWidget(btnCancel);
-    auto* chartRow = new QHBoxLayout;
-    labelled(chartRow, tr("C&hart of:"), cboChartMatrix);
-    chartRow->addStretch();
-    chartRow->addWidget(btnSaveText);
-    chartRow->addWidget(btnSavePng);
-    chartRow->addWidget(btnSaveSvg);
-    auto* split = new QSplitter(Qt::Vertical, this);
-    split->addWidget(tblResults);
-    split->addWidget(chartView);
-    split->setStretchFactor(1, 3);
-    auto* column = new QVBoxLayout(this);
-    column->addLayout(fileRow);
-    column->addLayout(controls);
-    column->addLayout(progress);
-    column->addWidget(lblSummary);
-    column->addLayout(chartRow);
-    column->addWidget(split, 1);
+    createControls();
+    layOutControls();
     new WindowFit(this, QSize(760, 760), QStringLiteral("mantel"));
 
     connect(&m_job, &BackgroundJob::stepped, this, &MantelWindow::showProgress);
@@ -156,6 +57,67 @@ MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
     connect(cboChartMatrix, &QComboBox::currentIndexChanged, this, &MantelWindow::drawChart);
     fillResults();
     updateControls();
+}
+
+void MantelWindow::createControls()
+{
+    txtGeography = new QLineEdit(this);
+    txtGeography->setObjectName(QStringLiteral("txtGeography"));
+    txtGeography->setPlaceholderText(tr("population,latitude,longitude or a distance matrix"));
+    btnBrowse = newButton(this, tr("&Browse..."), "btnBrowse");
+    spnPermutations = new QSpinBox(this);
+    spnPermutations->setObjectName(QStringLiteral("spnPermutations"));
+    spnPermutations->setRange(1, spinLimit);
+    spnPermutations->setValue(static_cast<int>(defaultMantelPermutations));
+    txtSeed = new QLineEdit(QString::number(defaultBootstrapSeed), this);
+    txtSeed->setObjectName(QStringLiteral("txtSeed"));
+    cboMethod = new QComboBox(this);
+    cboMethod->setObjectName(QStringLiteral("cboMethod"));
+    cboMethod->addItems({tr("Pearson"), tr("Spearman")});
+    btnRun = newButton(this, tr("&Run"), "btnRun");
+    prgPermutations = newProgressBar(this, "prgPermutations");
+    btnCancel = newButton(this, tr("&Cancel"), "btnCancel");
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+    tblResults = newResultTable(this, "tblResults");
+    cboChartMatrix = new QComboBox(this);
+    cboChartMatrix->setObjectName(QStringLiteral("cboChartMatrix"));
+    chartView = new ChartView(QSize(360, 280), this);
+    chartView->setObjectName(QStringLiteral("chartView"));
+    btnSaveText = newButton(this, tr("Save &Text..."), "btnSaveText");
+    btnSavePng = newButton(this, tr("Save &PNG..."), "btnSavePng");
+    btnSaveSvg = newButton(this, tr("Save S&VG..."), "btnSaveSvg");
+}
+
+void MantelWindow::layOutControls()
+{
+    auto* fileRow = new QHBoxLayout;
+    addLabelled(this, fileRow, tr("&Geography:"), txtGeography);
+    fileRow->addWidget(btnBrowse);
+    auto* controls = new QHBoxLayout;
+    addLabelled(this, controls, tr("&Permutations:"), spnPermutations);
+    addLabelled(this, controls, tr("S&eed:"), txtSeed);
+    addLabelled(this, controls, tr("&Method:"), cboMethod);
+    controls->addWidget(btnRun);
+    controls->addStretch();
+    auto* chartRow = new QHBoxLayout;
+    addLabelled(this, chartRow, tr("C&hart of:"), cboChartMatrix);
+    chartRow->addStretch();
+    chartRow->addWidget(btnSaveText);
+    chartRow->addWidget(btnSavePng);
+    chartRow->addWidget(btnSaveSvg);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(tblResults);
+    split->addWidget(chartView);
+    split->setStretchFactor(1, 3);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(fileRow);
+    column->addLayout(controls);
+    column->addLayout(progressRow(prgPermutations, btnCancel));
+    column->addWidget(lblSummary);
+    column->addLayout(chartRow);
+    column->addWidget(split, 1);
 }
 
 MantelWindow::~MantelWindow() = default;
@@ -231,22 +193,13 @@ void MantelWindow::start()
                              "or a square matrix of distances."));
         return;
     }
-    const std::string seedText = toStd(txtSeed->text().trimmed());
-    std::uint64_t seed = 0;
-    const auto [end, ec] =
-        std::from_chars(seedText.data(), seedText.data() + seedText.size(), seed);
-    if (seedText.empty() || ec != std::errc{} || end != seedText.data() + seedText.size()) {
-        m_prompts.message(
-            txtSeed,
-            UserPrompts::Icon::Critical,
-            tr("Error"),
-            tr("The seed \"%1\" is not a whole number from 0 to 18446744073709551615.")
-                .arg(txtSeed->text()));
+    const std::optional<std::uint64_t> seed = seedIn(txtSeed, m_prompts);
+    if (!seed) {
         return;
     }
     MantelSettings settings;
     settings.permutations = static_cast<std::size_t>(spnPermutations->value());
-    settings.seed = seed;
+    settings.seed = *seed;
     settings.method =
         cboMethod->currentIndex() == 1 ? MantelMethod::Spearman : MantelMethod::Pearson;
     m_result.reset();
@@ -275,23 +228,17 @@ void MantelWindow::cancel()
 
 void MantelWindow::showProgress(quint64 done, quint64 total)
 {
-    if (isRunning() && total > 0) {
-        prgPermutations->setValue(static_cast<int>(done * 100 / total));
+    if (isRunning()) {
+        showJobStep(prgPermutations, done, total);
     }
 }
 
 void MantelWindow::finish(Result<MantelResult> outcome)
 {
-    const bool succeeded = outcome.ok();
+    const bool succeeded =
+        showJobEnd(prgPermutations, outcome ? nullptr : &outcome.error(), m_prompts, btnRun);
     if (succeeded) {
         m_result = std::move(outcome.value());
-        prgPermutations->setValue(100);
-    } else {
-        prgPermutations->setValue(0);
-        if (outcome.error().kind != ErrorKind::Cancelled) {
-            m_prompts.message(
-                btnRun, UserPrompts::Icon::Critical, tr("Error"), toQt(outcome.error().message));
-        }
     }
     fillResults();
     updateControls();
@@ -339,13 +286,7 @@ void MantelWindow::fillResults()
         const MantelMatrixResult& m = r.matrices[i];
         const QStringList cells{
             toQt(m.name), tableNumber(m.r), tableNumber(m.p), QString::number(m.atLeast)};
-        for (int c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            if (c >= 1) {
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            }
-            tblResults->setItem(static_cast<int>(i), c, item);
-        }
+        setTableRow(tblResults, static_cast<int>(i), cells, 1);
     }
     tblResults->resizeColumnsToContents();
     {
@@ -366,7 +307,7 @@ void MantelWindow::drawChart()
         return;
     }
     const std::string title =
-        m_result->matrices[static_cast<std::size_t>(m)].name + " against Geographic Distance";
+        mantelChartTitle(m_result->matrices[static_cast<std::size_t>(m)].name);
     m_layout = layoutScatterChart(mantelChartInput(*m_result, static_cast<std::size_t>(m), title),
                                   qtTextMeasure());
     chartView->showChart(&m_layout);
@@ -377,18 +318,8 @@ void MantelWindow::saveText()
     if (!m_result) {
         return;
     }
-    const std::optional<QString> chosen = m_prompts.saveFile({{qtFileFilter(textFileFilter)},
-                                                              {},
-                                                              QStringLiteral("txt"),
-                                                              QStringLiteral("results"),
-                                                              btnSaveText});
-    if (!chosen) {
-        return;
-    }
-    if (writeExportFile(m_prompts, *chosen, mantelOutputText(*m_result), btnSaveText)) {
-        m_prompts.message(
-            btnSaveText, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
-    }
+    saveResultText(
+        m_prompts, btnSaveText, textFileFilter, QStringLiteral("txt"), mantelOutputText(*m_result));
 }
 
 void MantelWindow::saveChart(bool png)
@@ -396,9 +327,7 @@ void MantelWindow::saveChart(bool png)
     if (!m_result) {
         return;
     }
-    saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
-        return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
-    });
+    saveChartLayout(m_prompts, png ? btnSavePng : btnSaveSvg, png, m_layout);
 }
 
 } // namespace tavrik

@@ -25,22 +25,8 @@ class QTableWidget;
 
 namespace tavrik {
 
+class ChartView;
 class UserPrompts;
-
-// Paints a scatter chart scaled to fit its size, keeping the chart's proportions.
-class ScatterChartView : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit ScatterChartView(QWidget* parent = nullptr);
-    void showChart(const ScatterChartLayout* layout); // null: nothing to draw
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    const ScatterChartLayout* m_layout = nullptr;
-};
 
 class MantelWindow : public QWidget
 {
@@ -74,7 +60,7 @@ public:
     QLabel* lblSummary = nullptr;
     QTableWidget* tblResults = nullptr;
     QComboBox* cboChartMatrix = nullptr; // the matrices of the result
-    ScatterChartView* chartView = nullptr;
+    ChartView* chartView = nullptr;
     QPushButton* btnSaveText = nullptr;
     QPushButton* btnSavePng = nullptr;
     QPushButton* btnSaveSvg = nullptr;
@@ -84,6 +70,8 @@ signals:
     void mantelFinished(bool succeeded);
 
 private:
+    void createControls();
+    void layOutControls();
     void browse();
     void showProgress(quint64 done, quint64 total);
     void finish(Result<MantelResult> outcome);

@@ -116,10 +116,11 @@ RunProgress& ProgressWindow::startRun()
     return m_progress;
 }
 
-void ProgressWindow::endRun()
+bool ProgressWindow::endRun()
 {
     m_repaint.stop();
     hide();
+    return m_progress.cancelled();
 }
 
 void ProgressWindow::keyPressEvent(QKeyEvent* event)

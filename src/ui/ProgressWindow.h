@@ -59,8 +59,8 @@ public:
 
     // The sink of the next run: reset, with the window shown centred on its parent.
     RunProgress& startRun();
-    void endRun();
-    bool cancelRequested() const { return m_progress.cancelled(); }
+    // Hides the window; true when Cancel was asked for during the run.
+    bool endRun();
 
     QProgressBar* barProgress = nullptr;
     QPushButton* btnCancel = nullptr;

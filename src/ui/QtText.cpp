@@ -99,11 +99,4 @@ QString textFromReport(std::string_view report)
     return text;
 }
 
-std::string reportFromText(const QString& text)
-{
-    QString crlf = text;
-    crlf.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return toStd(crlf);
-}
-
 } // namespace tavrik

@@ -21,8 +21,7 @@ std::filesystem::path toPath(const QString& fileName);
 // files keep every digit.
 QString tableNumber(double value);
 
-// Report text (CR LF line ends) as the text box holds it (LF line ends), and back.
+// Report text (CR LF line ends) as the text box holds it (LF line ends).
 QString textFromReport(std::string_view report);
-std::string reportFromText(const QString& text);
 
 } // namespace tavrik

@@ -46,6 +46,25 @@ bool writeExportFile(UserPrompts& prompts,
     return true;
 }
 
+void saveResultText(UserPrompts& prompts,
+                    QWidget* owner,
+                    std::string_view filter,
+                    const QString& suffix,
+                    std::string_view text)
+{
+    const std::optional<QString> chosen =
+        prompts.saveFile({{qtFileFilter(filter)}, {}, suffix, QStringLiteral("results"), owner});
+    if (!chosen) {
+        return;
+    }
+    if (writeExportFile(prompts, *chosen, text, owner)) {
+        prompts.message(owner,
+                        UserPrompts::Icon::None,
+                        QObject::tr("TAVRIK"),
+                        QObject::tr("File has been saved."));
+    }
+}
+
 namespace {
 
 QRadioButton* addOption(QGroupBox* frame, const QString& caption, const char* name)

@@ -30,6 +30,14 @@ bool writeExportFile(UserPrompts& prompts,
                      std::string_view bytes,
                      QWidget* owner = nullptr);
 
+// Asks for a file name of this filter (the suffix added to a bare name), writes the text, and
+// confirms the save; every step reports at owner.
+void saveResultText(UserPrompts& prompts,
+                    QWidget* owner,
+                    std::string_view filter,
+                    const QString& suffix,
+                    std::string_view text);
+
 class SaveMatDialog : public QDialog
 {
     Q_OBJECT

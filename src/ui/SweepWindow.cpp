@@ -1,9 +1,11 @@
 #include "ui/SweepWindow.h"
 
 #include "chart/ChartPainter.h"
+#include "chart/ChartTitles.h"
 #include "export/MatrixExport.h"
 #include "export/ResamplingText.h"
 #include "ui/ChartWindow.h"
+#include "ui/JobControls.h"
 #include "ui/QtText.h"
 #include "ui/SaveMatDialog.h"
 #include "ui/UserPrompts.h"
@@ -13,13 +15,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace tavrik {
 
@@ -40,36 +39,6 @@ QString rangeMessage(const std::string& message)
 
 } // namespace
 
-SweepChartView::SweepChartView(QWidget* parent)
-    : QWidget(parent)
-{
-    setMinimumSize(360, 260);
-}
-
-void SweepChartView::showChart(const SweepChartLayout* layout)
-{
-    m_layout = layout;
-    update();
-}
-
-void SweepChartView::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    if (m_layout == nullptr) {
-        painter.drawText(rect(),
-                         Qt::AlignCenter | Qt::TextWordWrap,
-                         tr("There is no completed run: choose Analysis > Run... first."));
-        return;
-    }
-    const double fit =
-        std::min(width() / m_layout->canvas.width, height() / m_layout->canvas.height);
-    painter.translate((width() - fit * m_layout->canvas.width) / 2.0,
-                      (height() - fit * m_layout->canvas.height) / 2.0);
-    painter.scale(fit, fit);
-    paintSweepChart(painter, *m_layout);
-}
-
 SweepWindow::SweepWindow(UserPrompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_prompts(prompts)
@@ -86,31 +55,19 @@ SweepWindow::SweepWindow(UserPrompts& prompts, QWidget* parent)
     txtFrom = edit("txtFrom", QStringLiteral("0.2"));
     txtTo = edit("txtTo", QStringLiteral("1"));
     txtStep = edit("txtStep", QStringLiteral("0.05"));
-    btnCompute = new QPushButton(tr("&Compute"), this);
-    btnCompute->setObjectName(QStringLiteral("btnCompute"));
-    btnSaveCsv = new QPushButton(tr("Save C&SV..."), this);
-    btnSaveCsv->setObjectName(QStringLiteral("btnSaveCsv"));
-    btnSavePng = new QPushButton(tr("Save &PNG..."), this);
-    btnSavePng->setObjectName(QStringLiteral("btnSavePng"));
-    btnSaveSvg = new QPushButton(tr("Save S&VG..."), this);
-    btnSaveSvg->setObjectName(QStringLiteral("btnSaveSvg"));
-    tblSweep = new QTableWidget(this);
-    tblSweep->setObjectName(QStringLiteral("tblSweep"));
-    tblSweep->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblSweep->verticalHeader()->setVisible(false);
-    chartView = new SweepChartView(this);
+    btnCompute = newButton(this, tr("&Compute"), "btnCompute");
+    btnSaveCsv = newButton(this, tr("Save C&SV..."), "btnSaveCsv");
+    btnSavePng = newButton(this, tr("Save &PNG..."), "btnSavePng");
+    btnSaveSvg = newButton(this, tr("Save S&VG..."), "btnSaveSvg");
+    tblSweep = newResultTable(this, "tblSweep");
+    chartView = new ChartView(QSize(360, 260), this);
     chartView->setObjectName(QStringLiteral("chartView"));
+    chartView->setEmptyText(tr("There is no completed run: choose Analysis > Run... first."));
 
     auto* controls = new QHBoxLayout;
-    const auto labelled = [&](const QString& caption, QLineEdit* box) {
-        auto* label = new QLabel(caption, this);
-        label->setBuddy(box);
-        controls->addWidget(label);
-        controls->addWidget(box);
-    };
-    labelled(tr("Heritability &from:"), txtFrom);
-    labelled(tr("&to:"), txtTo);
-    labelled(tr("st&ep:"), txtStep);
+    addLabelled(this, controls, tr("Heritability &from:"), txtFrom);
+    addLabelled(this, controls, tr("&to:"), txtTo);
+    addLabelled(this, controls, tr("st&ep:"), txtStep);
     controls->addWidget(btnCompute);
     controls->addStretch();
     controls->addWidget(btnSaveCsv);
@@ -228,36 +185,20 @@ void SweepWindow::fillTable()
         for (const double v : row.rDiagonal) {
             cells << tableNumber(v);
         }
-        for (int c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            tblSweep->setItem(static_cast<int>(r), c, item);
-        }
+        setTableRow(tblSweep, static_cast<int>(r), cells, 0);
     }
     tblSweep->resizeColumnsToContents();
 }
 
 void SweepWindow::saveCsv()
 {
-    const std::optional<QString> chosen = m_prompts.saveFile({{qtFileFilter(csvFileFilter)},
-                                                              {},
-                                                              QStringLiteral("csv"),
-                                                              QStringLiteral("results"),
-                                                              btnSaveCsv});
-    if (!chosen) {
-        return;
-    }
-    if (writeExportFile(m_prompts, *chosen, sweepCsvText(m_table), btnSaveCsv)) {
-        m_prompts.message(
-            btnSaveCsv, UserPrompts::Icon::None, tr("TAVRIK"), tr("File has been saved."));
-    }
+    saveResultText(
+        m_prompts, btnSaveCsv, csvFileFilter, QStringLiteral("csv"), sweepCsvText(m_table));
 }
 
 void SweepWindow::saveChart(bool png)
 {
-    saveChartFile(m_prompts, png ? btnSavePng : btnSaveSvg, png, [this, png](const QString& path) {
-        return png ? renderPng(path, m_layout) : renderSvg(path, m_layout);
-    });
+    saveChartLayout(m_prompts, png ? btnSavePng : btnSaveSvg, png, m_layout);
 }
 
 } // namespace tavrik

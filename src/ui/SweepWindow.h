@@ -18,22 +18,8 @@ class QTableWidget;
 
 namespace tavrik {
 
+class ChartView;
 class UserPrompts;
-
-// Paints a sweep chart scaled to fit its size, keeping the chart's proportions.
-class SweepChartView : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit SweepChartView(QWidget* parent = nullptr);
-    void showChart(const SweepChartLayout* layout); // null: nothing to draw
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    const SweepChartLayout* m_layout = nullptr;
-};
 
 class SweepWindow : public QWidget
 {
@@ -56,7 +42,7 @@ public:
     QLineEdit* txtStep = nullptr;
     QPushButton* btnCompute = nullptr;
     QTableWidget* tblSweep = nullptr;
-    SweepChartView* chartView = nullptr;
+    ChartView* chartView = nullptr;
     QPushButton* btnSaveCsv = nullptr;
     QPushButton* btnSavePng = nullptr;
     QPushButton* btnSaveSvg = nullptr;

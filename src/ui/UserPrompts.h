@@ -51,23 +51,6 @@ public:
     virtual std::optional<QString> openFile(const FileRequest& request) = 0;
     virtual std::optional<QString> saveFile(const FileRequest& request) = 0;
 
-    // Qt name filters, e.g. {"TAVRIK Files (*.TVK *.tvk)", "All Files (*)"}; nullopt on Cancel.
-    std::optional<QString> openFileName(const QStringList& filters)
-    {
-        return openFile({filters, {}, {}, {}, {}});
-    }
-    // Asks before overwriting an existing file; nullopt on Cancel.
-    std::optional<QString> saveFileName(const QStringList& filters)
-    {
-        return saveFile({filters, {}, {}, {}, {}});
-    }
-    // The same with the dialog opened on a proposed file name (folder and name).
-    std::optional<QString> saveFileNameProposing(const QStringList& filters,
-                                                 const QString& proposed)
-    {
-        return saveFile({filters, proposed, {}, {}, {}});
-    }
-
     // Fixed-pitch fonts only: the report's columns and plot need one.
     virtual std::optional<QFont> font(const QFont& initial) = 0;
 };

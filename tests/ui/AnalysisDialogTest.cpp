@@ -49,7 +49,7 @@ class AnalysisDialogTest : public WindowTest
     {
         QVERIFY(h->open(h->writeFile("data.tvk", content)));
         QVERIFY(h->trigger("mnuRun"));
-        dialog = h->window->Analysis;
+        dialog = h->analysisDialog();
         QVERIFY(dialog != nullptr && dialog->isVisible());
     }
 
@@ -190,7 +190,7 @@ private slots:
 
         // every opening starts afresh with everything chosen
         QVERIFY(h->trigger("mnuRun"));
-        QCOMPARE(entries(h->window->Analysis->PopList2).size(), 3);
+        QCOMPARE(entries(h->analysisDialog()->PopList2).size(), 3);
     }
 };
 

@@ -25,7 +25,8 @@ namespace {
 QStringList recentCaptions(const MainWindow& window)
 {
     QStringList captions;
-    for (const QAction* item : window.mnuRecent->actions()) {
+    const auto* recent = window.findChild<QMenu*>(QStringLiteral("mnuRecent"));
+    for (const QAction* item : recent->actions()) {
         captions << item->text();
     }
     return captions;
@@ -53,8 +54,8 @@ private:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(!h->window->windowTitle().endsWith("*"));
-        h->window->txtBox->moveCursor(QTextCursor::End);
-        QTest::keyClicks(h->window->txtBox, "note");
+        h->textBox()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(h->textBox(), "note");
         QVERIFY(h->window->hasUnsavedEdits());
         QVERIFY(h->window->windowTitle().endsWith("pops.tvk*"));
     }
@@ -100,7 +101,7 @@ private slots:
         QVERIFY2(captions[0].mid(3) != captions[1].mid(3), qPrintable(captions.join(" | ")));
         QVERIFY2(captions[0].contains("survey2"), qPrintable(captions[0]));
         // as the open menu tells its window when the item is under the pointer
-        h->window->mnuRecent->actions().at(1)->showStatusText(h->window.get());
+        h->find<QMenu>("mnuRecent")->actions().at(1)->showStatusText(h->window.get());
         QCOMPARE(h->window->statusBar()->currentMessage(), QDir::toNativeSeparators(first));
     }
 
@@ -112,11 +113,11 @@ private slots:
         QCOMPARE(h->text(), openedText(tvk, "Example data set", 3, 2));
 
         const QString csv = h->writeFile("table.csv", "Population,Stature\nNorth,170\nNorth,171\n");
-        dropFile(h->window->txtBox->viewport(), csv);
-        QTRY_VERIFY(h->window->ImportCsv != nullptr);
-        QVERIFY(h->window->ImportCsv->isVisible());
-        h->window->ImportCsv->reject();
-        QTRY_VERIFY(h->window->ImportCsv == nullptr);
+        dropFile(h->textBox()->viewport(), csv);
+        QTRY_VERIFY(h->importDialog() != nullptr);
+        QVERIFY(h->importDialog()->isVisible());
+        h->importDialog()->reject();
+        QTRY_VERIFY(h->importDialog() == nullptr);
 
         // anything else is left to the text box
         dropFile(h->window.get(), h->writeFile("notes.txt", "text"));
@@ -130,14 +131,14 @@ private slots:
         chosen.setUnderline(true);
         h->prompts.queueFont(chosen);
         QVERIFY(h->trigger("mnuSetFont"));
-        QVERIFY(h->window->txtBox->font().strikeOut()); // the effects chosen are taken
-        QVERIFY(h->window->txtBox->font().underline());
+        QVERIFY(h->textBox()->font().strikeOut()); // the effects chosen are taken
+        QVERIFY(h->textBox()->font().underline());
         h->window->setGeometry(40, 50, 700, 500);
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
 
         h->restartWindow();
-        QCOMPARE(h->window->txtBox->font().family(), QString("Liberation Mono"));
-        QCOMPARE(h->window->txtBox->font().pointSize(), 14);
+        QCOMPARE(h->textBox()->font().family(), QString("Liberation Mono"));
+        QCOMPARE(h->textBox()->font().pointSize(), 14);
         QCOMPARE(h->window->size(), QSize(700, 500));
         QCOMPARE(recentCaptions(*h->window), QStringList{"&1 pops.tvk"});
         QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
@@ -159,7 +160,7 @@ private slots:
         h->prompts.queueAnswer(UserPrompts::Answer::Save);
         h->prompts.queueSaveFileName(saved);
         QVERIFY(h->trigger("mnuRun"));
-        h->window->Analysis->btnRun->click();
+        h->analysisDialog()->btnRun->click();
         QVERIFY(h->waitForRun());
         QVERIFY(fileBytes(saved).contains("note"));
         QVERIFY(!h->text().contains("note"));
@@ -183,9 +184,9 @@ private slots:
 
     void standardKeysOpenExitAndHelpWithoutClashes()
     {
-        QVERIFY(h->window->mnuFileOpen->shortcuts().contains(QKeySequence("Ctrl+O")));
-        QVERIFY(h->window->mnuExit->shortcuts().contains(QKeySequence("Ctrl+Q")));
-        QVERIFY(h->window->mnuHelpText->shortcuts().contains(QKeySequence("F1")));
+        QVERIFY(h->find<QAction>("mnuFileOpen")->shortcuts().contains(QKeySequence("Ctrl+O")));
+        QVERIFY(h->find<QAction>("mnuExit")->shortcuts().contains(QKeySequence("Ctrl+Q")));
+        QVERIFY(h->find<QAction>("mnuHelpText")->shortcuts().contains(QKeySequence("F1")));
         QList<QKeySequence> keys;
         for (const QAction* action : h->window->findChildren<QAction*>()) {
             for (const QKeySequence& key : action->shortcuts()) {

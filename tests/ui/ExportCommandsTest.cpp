@@ -84,7 +84,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuChart"));
-        ChartWindow* chart = h->window->chartWindow;
+        ChartWindow* chart = h->find<ChartWindow>("ChartWindow");
         QVERIFY(chart != nullptr);
         QVERIFY(chart->isVisible());
         QCOMPARE(chart->cboMatrix->count(), 1);
@@ -104,8 +104,8 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, true, false));
         QVERIFY(h->trigger("mnuSweep"));
-        QTRY_VERIFY(!h->window->sweepWindow->table().rows.empty());
-        h->window->sweepWindow->close();
+        QTRY_VERIFY(!h->find<SweepWindow>("SweepWindow")->table().rows.empty());
+        h->find<SweepWindow>("SweepWindow")->close();
         const QString file = h->dir.filePath("results.json");
         h->prompts.queueSaveFileName(file);
         QVERIFY(h->trigger("mnuSaveJson"));

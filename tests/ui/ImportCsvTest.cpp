@@ -91,7 +91,7 @@ class ImportCsvTest : public WindowTest
         if (!QTest::qWaitFor([this] { return !h->window->isRunning(); }, 10000)) {
             return nullptr;
         }
-        return h->window->ImportCsv;
+        return h->importDialog();
     }
 
     void setChecked(QListWidget* list, const QString& name, bool checked)
@@ -104,16 +104,16 @@ class ImportCsvTest : public WindowTest
 private slots:
     void theItemFollowsOpenAndAsksForCsvFiles()
     {
-        const QList<QAction*> items = h->window->mnuFile->actions();
-        QCOMPARE(items.indexOf(h->window->mnuFileImport),
-                 items.indexOf(h->window->mnuFileOpen) + 1);
-        QCOMPARE(h->window->mnuFileImport->text(), QString("&Import CSV..."));
+        const QList<QAction*> items = h->find<QMenu>("mnuFile")->actions();
+        QCOMPARE(items.indexOf(h->find<QAction>("mnuFileImport")),
+                 items.indexOf(h->find<QAction>("mnuFileOpen")) + 1);
+        QCOMPARE(h->find<QAction>("mnuFileImport")->text(), QString("&Import CSV..."));
 
         h->prompts.queueOpenFileName(std::nullopt);
         QVERIFY(h->trigger("mnuFileImport"));
         QCOMPARE(h->prompts.lastFilters(),
                  QStringList({"CSV Files (*.csv *.CSV)", "All Files (*)"}));
-        QVERIFY(h->window->ImportCsv == nullptr);
+        QVERIFY(h->importDialog() == nullptr);
     }
 
     void preselectsNumericColumnsAndPreviewsThePopulations()

@@ -52,7 +52,7 @@ private:
     void startRun()
     {
         QVERIFY(h->trigger("mnuRun"));
-        h->window->Analysis->btnRun->click();
+        h->analysisDialog()->btnRun->click();
         QVERIFY(h->window->isRunning());
     }
 
@@ -63,7 +63,7 @@ private slots:
         const QString report = h->text();
         const Matrix rMatrix = h->state.results.rMatrix;
         const QString title = h->window->windowTitle();
-        ProgressWindow* progress = h->window->running;
+        ProgressWindow* progress = h->find<ProgressWindow>("running");
 
         for (int way = 0; way < 3; ++way) {
             startRun();
@@ -96,7 +96,7 @@ private slots:
         QVERIFY(!h->enabled("mnuFileOpen"));
         QVERIFY(h->trigger("mnuHelpText"));
         QVERIFY(h->trigger("mnuAbout"));
-        QVERIFY(h->window->frmAbout->isVisible());
+        QVERIFY(h->find<AboutBox>("frmAbout")->isVisible());
         QVERIFY(h->window->windowTitle().contains("running"));
 
         h->prompts.queueAnswer(UserPrompts::Answer::No);
@@ -117,19 +117,18 @@ private slots:
     void escInTheMainWindowStopsTheRunAndTheReportShowsTheBusyPointer()
     {
         QVERIFY(h->open(h->writeFile("large.tvk", largeData())));
-        ProgressWindow* progress = h->window->running;
+        ProgressWindow* progress = h->find<ProgressWindow>("running");
         startRun();
         QTRY_COMPARE(QApplication::activeWindow(), progress);
         QCOMPARE(progress->focusWidget(), progress->btnCancel);
-        QCOMPARE(h->window->txtBox->viewport()->cursor().shape(), Qt::BusyCursor);
+        QCOMPARE(h->textBox()->viewport()->cursor().shape(), Qt::BusyCursor);
 
         h->window->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), h->window.get());
-        QTest::keyClick(h->window->txtBox, Qt::Key_Escape);
-        QVERIFY(progress->cancelRequested());
+        QTest::keyClick(h->textBox(), Qt::Key_Escape);
         QVERIFY(h->waitForRun());
         QVERIFY(!h->lastRunSucceeded);
-        QCOMPARE(h->window->txtBox->viewport()->cursor().shape(), Qt::IBeamCursor);
+        QCOMPARE(h->textBox()->viewport()->cursor().shape(), Qt::IBeamCursor);
     }
 
     void yesClosesTheProgramThoughTheRunEndedWhileItWasAsked()

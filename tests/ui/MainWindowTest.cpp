@@ -76,12 +76,12 @@ private slots:
         QCOMPARE(h->text(), QString());
         QCOMPARE(enabledItems(*h), alwaysOn);
 
-        const QFont font = h->window->txtBox->font();
+        const QFont font = h->textBox()->font();
         const QString family = QFontInfo(font).family();
         QVERIFY2(family == "Courier New" || family == "Liberation Mono", qPrintable(family));
         QCOMPARE(font.pointSize(), 12);
         QVERIFY(font.bold());
-        QCOMPARE(h->window->txtBox->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(h->textBox()->lineWrapMode(), QPlainTextEdit::NoWrap);
     }
 
     void menuStatesFollowOpenAndCancelledOpen()
@@ -107,10 +107,10 @@ private slots:
     void editMenuOpeningWithASelectionEnablesCutAndCopy()
     {
         // typed text with nothing loaded: Cut and Copy come on only through a selection
-        h->window->txtBox->setPlainText("typed by hand");
+        h->textBox()->setPlainText("typed by hand");
         QVERIFY(!h->enabled("mnuCopy"));
-        h->window->txtBox->selectAll();
-        emit h->window->mnuEdit->aboutToShow();
+        h->textBox()->selectAll();
+        emit h->find<QMenu>("mnuEdit")->aboutToShow();
         QVERIFY(h->enabled("mnuCut"));
         QVERIFY(h->enabled("mnuCopy"));
         QVERIFY(!h->enabled("mnuSelectAll"));
@@ -122,7 +122,7 @@ private slots:
         QGuiApplication::clipboard()->setText("left over");
         const QString report = h->text();
 
-        QVERIFY(!h->window->txtBox->textCursor().hasSelection());
+        QVERIFY(!h->textBox()->textCursor().hasSelection());
         QVERIFY(h->trigger("mnuCopy"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QString());
         QVERIFY(h->trigger("mnuPaste"));
@@ -132,7 +132,7 @@ private slots:
     void cutThenPasteMovesTheSelectedText()
     {
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
-        QPlainTextEdit* box = h->window->txtBox;
+        QPlainTextEdit* box = h->textBox();
         box->setPlainText("alpha beta");
         QTextCursor cursor = box->textCursor();
         cursor.setPosition(0);
@@ -155,7 +155,7 @@ private slots:
 
     void editKeysDoNothingWhileTheirItemsAreDisabled()
     {
-        QPlainTextEdit* box = h->window->txtBox;
+        QPlainTextEdit* box = h->textBox();
         box->setPlainText("typed");
         QGuiApplication::clipboard()->setText("clip");
 
@@ -180,7 +180,7 @@ private slots:
         chosen.setUnderline(true);
         h->prompts.queueFont(chosen);
         QVERIFY(h->trigger("mnuSetFont"));
-        QFont font = h->window->txtBox->font();
+        QFont font = h->textBox()->font();
         QCOMPARE(font.family(), QString("Liberation Serif"));
         QCOMPARE(font.pointSize(), 15);
         QVERIFY(!font.bold());
@@ -189,7 +189,7 @@ private slots:
 
         h->prompts.queueFont(std::nullopt);
         QVERIFY(h->trigger("mnuSetFont"));
-        QCOMPARE(h->window->txtBox->font(), font);
+        QCOMPARE(h->textBox()->font(), font);
     }
 
     void helpAndAboutOpenBesideTheWindowAndCloseWithIt()
@@ -208,7 +208,7 @@ private slots:
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
         QVERIFY(h->trigger("mnuOpt"));
         QVERIFY(h->trigger("mnuRun"));
-        QVERIFY(h->window->Options->isVisible());
+        QVERIFY(h->find<OptionsDialog>("Options")->isVisible());
         h->state.matrixFile = "R Matrix:\r\n";
 
         QVERIFY(h->trigger("mnuExit"));

@@ -33,7 +33,7 @@ private slots:
         QVERIFY(h->openAndRun(threePopulations, true, false));
         QVERIFY(h->enabled("mnuMantel"));
         QVERIFY(h->trigger("mnuMantel"));
-        MantelWindow* mantel = h->window->mantelWindow;
+        MantelWindow* mantel = h->find<MantelWindow>("MantelWindow");
         QVERIFY(mantel->isVisible());
         QVERIFY(!mantel->btnSavePng->isEnabled());
 
@@ -98,11 +98,43 @@ private slots:
         mantel->close();
     }
 
+    void takesEverySeedOf64BitsAndRefusesAnyOtherAtItsBox()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuMantel"));
+        MantelWindow* mantel = h->find<MantelWindow>("MantelWindow");
+        mantel->txtGeography->setText(h->writeFile("geo.csv",
+                                                   "Population,Latitude,Longitude\n"
+                                                   "Hills,56.9,-4.1\nIsles,57.5,-6.2\n"
+                                                   "North,58.4,-4.6\nCoast,57.1,-2.1\n"));
+        // one past the largest, trailing text, a sign, only blanks
+        for (const char* seed : {"18446744073709551616", "12x", "+1", "  "}) {
+            mantel->txtSeed->setText(seed);
+            QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+            QVERIFY2(!mantel->isRunning(), seed);
+            QCOMPARE(h->prompts.shown().size(), 1);
+            QCOMPARE(h->prompts.shown().front().owner.data(),
+                     static_cast<QWidget*>(mantel->txtSeed));
+            QVERIFY2(h->prompts.shown().front().text.contains(
+                         "is not a whole number from 0 to 18446744073709551615"),
+                     seed);
+            h->prompts.clearShown();
+        }
+
+        mantel->txtSeed->setText(" 18446744073709551615 ");
+        QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QVERIFY(h->prompts.shown().isEmpty());
+        QCOMPARE(mantel->result()->seed, std::uint64_t{18446744073709551615U});
+        mantel->close();
+    }
+
     void showsFileErrorsAndCancelsQuietly()
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuMantel"));
-        MantelWindow* mantel = h->window->mantelWindow;
+        MantelWindow* mantel = h->find<MantelWindow>("MantelWindow");
         QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
 
         QTest::mouseClick(mantel->btnRun, Qt::LeftButton); // no file chosen

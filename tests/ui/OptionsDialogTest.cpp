@@ -33,7 +33,7 @@ private slots:
         startWindow();
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
         QVERIFY(h->trigger("mnuOpt"));
-        options = h->window->Options;
+        options = h->find<OptionsDialog>("Options");
         QVERIFY(options->isVisible());
     }
 
@@ -133,13 +133,13 @@ private slots:
         type(text);
         options->close();
         QVERIFY(h->trigger("mnuRun"));
-        QTest::mouseClick(h->window->Analysis->btnRun, Qt::LeftButton);
+        QTest::mouseClick(h->analysisDialog()->btnRun, Qt::LeftButton);
         QVERIFY(!h->window->isRunning());
         QCOMPARE(h->prompts.shown().size(), 1);
         QCOMPARE(h->prompts.shown().front().icon, UserPrompts::Icon::Critical);
         QCOMPARE(h->prompts.shown().front().text, QString("Heritability out of range"));
         QCOMPARE(h->text(), report);
-        h->window->Analysis->close();
+        h->analysisDialog()->close();
     }
 
     void tabFollowsTheControlsTopToBottomAndTheBoxesHaveAccessKeys()

@@ -71,7 +71,7 @@ private slots:
 
         // another data file: the windows keep nothing of the earlier run
         QVERIFY(h->trigger("mnuSweep"));
-        SweepWindow* sweep = h->window->sweepWindow;
+        SweepWindow* sweep = h->find<SweepWindow>("SweepWindow");
         QTRY_VERIFY(sweep->tblSweep->rowCount() > 0);
         QVERIFY(h->open(h->writeFile("other.tvk", equalSizes)));
         QVERIFY(!h->enabled("mnuSweep"));
@@ -85,7 +85,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuSweep"));
-        SweepWindow* sweep = h->window->sweepWindow;
+        SweepWindow* sweep = h->find<SweepWindow>("SweepWindow");
         QVERIFY(sweep->isVisible());
         // 0.20, 0.25, ..., 1.00 by default
         QTRY_COMPARE(sweep->tblSweep->rowCount(), 17);
@@ -143,7 +143,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuBootstrap"));
-        BootstrapWindow* boot = h->window->bootstrapWindow;
+        BootstrapWindow* boot = h->find<BootstrapWindow>("BootstrapWindow");
         QVERIFY(!boot->btnSaveCsv->isEnabled());
         boot->spnReplicates->setValue(60);
         boot->txtSeed->setText("7");
@@ -176,14 +176,14 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuBootstrap"));
-        BootstrapWindow* boot = h->window->bootstrapWindow;
+        BootstrapWindow* boot = h->find<BootstrapWindow>("BootstrapWindow");
         boot->spnReplicates->setValue(40);
         QSignalSpy ended(boot, &BootstrapWindow::bootstrapFinished);
         QTest::mouseClick(boot->btnRun, Qt::LeftButton);
         // no events meanwhile: the bootstrap's result waits in the queue when the run starts
         QTest::qSleep(1500);
         QVERIFY(h->trigger("mnuRun"));
-        QTest::mouseClick(h->window->Analysis->btnRun, Qt::LeftButton);
+        QTest::mouseClick(h->analysisDialog()->btnRun, Qt::LeftButton);
         QVERIFY(h->window->isRunning());
         QVERIFY(!boot->isEnabled()); // nothing runs on the matrices being replaced
         QVERIFY(h->waitForRun());
@@ -202,7 +202,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuBootstrap"));
-        BootstrapWindow* boot = h->window->bootstrapWindow;
+        BootstrapWindow* boot = h->find<BootstrapWindow>("BootstrapWindow");
 
         boot->txtSeed->setText("-1");
         QTest::mouseClick(boot->btnRun, Qt::LeftButton);

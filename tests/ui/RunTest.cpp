@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(h->text(), expected);
         QVERIFY(h->text().startsWith("TAVRIK 5.0\n"));
         QVERIFY(h->prompts.shown().isEmpty());
-        QVERIFY(!h->window->running->isVisible());
+        QVERIFY(!h->find<ProgressWindow>("running")->isVisible());
         QCOMPARE(h->window->windowTitle(), title);
         QCOMPARE(h->state.askSaveName, true);
         QCOMPARE(h->state.selection.selPopCount(), 3);
@@ -89,20 +89,20 @@ private slots:
         QVERIFY(h->open(h->writeFile("pops.tvk", threePopulations)));
         QVERIFY(h->trigger("mnuOpt"));
         QVERIFY(h->trigger("mnuRun"));
-        h->window->Analysis->btnRun->click();
+        h->analysisDialog()->btnRun->click();
 
         // the outcome can only arrive through the event loop, so the run is still on
         QVERIFY(h->window->isRunning());
-        QVERIFY(h->window->running->isVisible());
+        QVERIFY(h->find<ProgressWindow>("running")->isVisible());
         QCOMPARE(h->text(), QString());
         for (const char* item :
              {"mnuFileOpen", "mnuExit", "mnuRun", "mnuOpt", "mnuSetFont", "mnuCopy"}) {
             QVERIFY2(!h->enabled(item), item);
         }
-        QVERIFY(!h->window->Options->isEnabled());
+        QVERIFY(!h->find<OptionsDialog>("Options")->isEnabled());
         QVERIFY(h->waitForRun());
         QVERIFY(h->enabled("mnuFileOpen"));
-        QVERIFY(h->window->Options->isEnabled());
+        QVERIFY(h->find<OptionsDialog>("Options")->isEnabled());
     }
 
     void aFailedRunLeavesTheEarlierReportResultsAndMenus()
@@ -118,12 +118,12 @@ private slots:
         h->prompts.clearShown();
 
         QVERIFY(h->trigger("mnuRun"));
-        h->window->Analysis->btnClear2->click();
-        h->window->Analysis->VarList1->setCurrentRow(0);
-        QTest::keyClick(h->window->Analysis->VarList1, Qt::Key_Space);
-        h->window->Analysis->VarList1->setCurrentRow(1);
-        QTest::keyClick(h->window->Analysis->VarList1, Qt::Key_Space);
-        h->window->Analysis->btnRun->click();
+        h->analysisDialog()->btnClear2->click();
+        h->analysisDialog()->VarList1->setCurrentRow(0);
+        QTest::keyClick(h->analysisDialog()->VarList1, Qt::Key_Space);
+        h->analysisDialog()->VarList1->setCurrentRow(1);
+        QTest::keyClick(h->analysisDialog()->VarList1, Qt::Key_Space);
+        h->analysisDialog()->btnRun->click();
         QVERIFY(h->waitForRun());
         QVERIFY(h->lastRunSucceeded);
         const QString report = h->text();

@@ -15,7 +15,7 @@ class SaveMatrixTest : public WindowTest
 {
     Q_OBJECT
 
-    SaveMatDialog* dialog() const { return h->window->SaveMat; }
+    SaveMatDialog* dialog() const { return h->find<SaveMatDialog>("SaveMat"); }
 
     void run(bool scaled)
     {

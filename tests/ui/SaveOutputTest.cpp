@@ -90,8 +90,8 @@ private slots:
         h->prompts.queueSaveFileName(first);
         QVERIFY(h->trigger("mnuSaveOut"));
 
-        h->window->txtBox->moveCursor(QTextCursor::End);
-        h->window->txtBox->insertPlainText("typed by hand\n");
+        h->textBox()->moveCursor(QTextCursor::End);
+        h->textBox()->insertPlainText("typed by hand\n");
         QVERIFY(h->trigger("mnuSave")); // no name queued: a dialog would fail the test
         QVERIFY(fileBytes(first).endsWith("typed by hand\r\n\r\n"));
         QCOMPARE(fileBytes(first), crlf(h->text()) + "\r\n");
@@ -127,7 +127,7 @@ private slots:
         const QByteArray before = fileBytes(good);
 
         const QString missing = h->dir.filePath("missing-dir/out.txt");
-        h->window->txtBox->insertPlainText("changed\n");
+        h->textBox()->insertPlainText("changed\n");
         h->prompts.queueSaveFileName(missing);
         QVERIFY(h->trigger("mnuSaveOut"));
         QCOMPARE(h->prompts.shown().size(), 1);

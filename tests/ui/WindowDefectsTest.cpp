@@ -95,7 +95,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuChart"));
-        ChartWindow* chart = h->window->chartWindow;
+        ChartWindow* chart = h->find<ChartWindow>("ChartWindow");
         QCOMPARE(chart->chartLayout().points.size(), std::size_t{3});
         QVERIFY(chart->windowTitle().endsWith(" - pops.tvk"));
 
@@ -122,7 +122,7 @@ private slots:
     {
         QVERIFY(h->openAndRun(threePopulations, false, false));
         QVERIFY(h->trigger("mnuChart"));
-        ChartWindow* chart = h->window->chartWindow;
+        ChartWindow* chart = h->find<ChartWindow>("ChartWindow");
         const QString existing = h->writeFile("chart1.png", "old");
 
         h->prompts.queueSaveFileName(h->dir.filePath("chart1"));
@@ -152,10 +152,10 @@ private slots:
             }
         };
         openAll();
-        const QList<QWidget*> windows{h->window->sweepWindow,
-                                      h->window->bootstrapWindow,
-                                      h->window->mantelWindow,
-                                      h->window->chartWindow};
+        const QList<QWidget*> windows{h->find<SweepWindow>("SweepWindow"),
+                                      h->find<BootstrapWindow>("BootstrapWindow"),
+                                      h->find<MantelWindow>("MantelWindow"),
+                                      h->find<ChartWindow>("ChartWindow")};
         for (QWidget* w : windows) {
             QVERIFY(QTest::qWaitForWindowExposed(w));
             QVERIFY2(area.contains(w->frameGeometry()),
@@ -171,7 +171,7 @@ private slots:
         const QString geo = h->writeFile("geo.csv",
                                          "Population,Latitude,Longitude\n"
                                          "Hills,56.9,-4.1\nNorth,58.4,-4.6\nCoast,57.1,-2.1\n");
-        MantelWindow* mantel = h->window->mantelWindow;
+        MantelWindow* mantel = h->find<MantelWindow>("MantelWindow");
         mantel->txtGeography->setText(geo);
         mantel->spnPermutations->setValue(20);
         QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
@@ -188,11 +188,11 @@ private slots:
         h->restartWindow();
         QVERIFY(h->openAndRun(threePopulations, true, false));
         openAll();
-        QCOMPARE(h->window->mantelWindow->size(), chosen);
-        for (QWidget* w : {static_cast<QWidget*>(h->window->sweepWindow),
-                           static_cast<QWidget*>(h->window->bootstrapWindow),
-                           static_cast<QWidget*>(h->window->mantelWindow),
-                           static_cast<QWidget*>(h->window->chartWindow)}) {
+        QCOMPARE(h->find<MantelWindow>("MantelWindow")->size(), chosen);
+        for (QWidget* w : {static_cast<QWidget*>(h->find<SweepWindow>("SweepWindow")),
+                           static_cast<QWidget*>(h->find<BootstrapWindow>("BootstrapWindow")),
+                           static_cast<QWidget*>(h->find<MantelWindow>("MantelWindow")),
+                           static_cast<QWidget*>(h->find<ChartWindow>("ChartWindow"))}) {
             w->close();
         }
     }
@@ -210,7 +210,7 @@ private slots:
             faults << accessKeyFaults(top->menu());
         }
         QCOMPARE(faults, QStringList());
-        QCOMPARE(h->window->mnuChart->text(), QString("C&harts..."));
+        QCOMPARE(h->find<QAction>("mnuChart")->text(), QString("C&harts..."));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "report/Clock.h"
 #include "ui/AnalysisDialog.h"
+#include "ui/ImportCsvDialog.h"
 #include "ui/OptionsDialog.h"
 
 #include <QAction>
@@ -144,10 +145,10 @@ bool WindowHarness::open(const QString& fileName)
 
 bool WindowHarness::runAll()
 {
-    if (!trigger("mnuRun") || window->Analysis == nullptr) {
+    if (!trigger("mnuRun") || analysisDialog() == nullptr) {
         return false;
     }
-    window->Analysis->btnRun->click();
+    analysisDialog()->btnRun->click();
     return waitForRun();
 }
 
@@ -169,9 +170,9 @@ bool WindowHarness::setOptions(bool scaling, bool showMatrices)
     if (!trigger("mnuOpt")) {
         return false;
     }
-    window->Options->CheckScaling->setChecked(scaling);
-    window->Options->CheckOutput->setChecked(showMatrices);
-    window->Options->btnOK->click();
+    find<OptionsDialog>("Options")->CheckScaling->setChecked(scaling);
+    find<OptionsDialog>("Options")->CheckOutput->setChecked(showMatrices);
+    find<OptionsDialog>("Options")->btnOK->click();
     return true;
 }
 
@@ -205,9 +206,38 @@ bool WindowHarness::enabled(const char* name) const
     return true;
 }
 
+QPlainTextEdit* WindowHarness::textBox() const
+{
+    return find<QPlainTextEdit>("txtBox");
+}
+
+namespace {
+
+template <typename T> T* openChild(const MainWindow& window, const char* objectName)
+{
+    for (T* child : window.findChildren<T*>(QString::fromLatin1(objectName))) {
+        if (child->isVisible()) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+AnalysisDialog* WindowHarness::analysisDialog() const
+{
+    return openChild<AnalysisDialog>(*window, "Analysis");
+}
+
+ImportCsvDialog* WindowHarness::importDialog() const
+{
+    return openChild<ImportCsvDialog>(*window, "ImportCsv");
+}
+
 QString WindowHarness::text() const
 {
-    return window->txtBox->toPlainText();
+    return textBox()->toPlainText();
 }
 
 QStringList visibleTopLevels()
@@ -240,7 +270,7 @@ void WindowTest::cleanup()
 {
     h->prompts.verifyAllUsed();
     // edits a test left in the report are not what it is about: no question at the close
-    h->window->txtBox->document()->setModified(false);
+    h->textBox()->document()->setModified(false);
     h->window->close();
     QCOMPARE(visibleTopLevels(), QStringList());
     h.reset();

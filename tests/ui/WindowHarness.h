@@ -6,11 +6,17 @@
 #include "ui/MainWindow.h"
 
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include <memory>
 
 #include "ScriptedPrompts.h"
+
+namespace tavrik {
+class AnalysisDialog;
+class ImportCsvDialog;
+} // namespace tavrik
 
 namespace tavrik::test {
 
@@ -60,6 +66,18 @@ public:
     // Enabled as the user sees it: the item and the menu that holds it.
     bool enabled(const char* name) const;
     QString text() const;
+
+    // The window's widget, action, dialog or window of this class and objectName; nullptr
+    // when it has none (yet).
+    template <typename T> T* find(const char* objectName) const
+    {
+        return window->findChild<T*>(QString::fromLatin1(objectName));
+    }
+    QPlainTextEdit* textBox() const;
+    // The Analysis dialog and the import dialog while they are open; a closed one may still
+    // wait to be deleted, and is not counted.
+    AnalysisDialog* analysisDialog() const;
+    ImportCsvDialog* importDialog() const;
 
     QTemporaryDir settingsDir; // before the window: it reads its settings when it starts
     QString settingsPath;      // settingsDir, once QSettings has been pointed at it
