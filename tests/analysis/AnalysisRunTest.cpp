@@ -129,9 +129,9 @@ TEST(RunOutputInstall, KeepsPreviousScaledMatricesAfterARunWithoutThem)
     const Matrix scaled = state.results.scaledRMatrix;
     ASSERT_EQ(scaled.rows(), 3u);
     EXPECT_EQ(state.matrixCount, 2);
-    EXPECT_EQ(state.askSaveName, 1);
-    EXPECT_EQ(state.outputFitsScreen, 1);
-    EXPECT_EQ(state.settings.showMatrices, 1);
+    EXPECT_TRUE(state.askSaveName);
+    EXPECT_TRUE(state.outputFitsScreen);
+    EXPECT_TRUE(state.settings.showMatrices);
     EXPECT_TRUE(contains(state.matrixFile, "R Matrix:"));
 
     in.settings.scaledAnalysis = false;
@@ -144,7 +144,7 @@ TEST(RunOutputInstall, KeepsPreviousScaledMatricesAfterARunWithoutThem)
     EXPECT_EQ(state.results.scaledRMatrix, scaled);
     EXPECT_EQ(state.results.rMatrix.rows(), 2u);
     EXPECT_EQ(state.results.scaledPcScores, Matrix(2, 2));
-    EXPECT_EQ(state.askSaveName, 1);
+    EXPECT_TRUE(state.askSaveName);
 }
 
 TEST(RunFailure, StopsWithAMessageThatSaysWhere)
@@ -198,11 +198,23 @@ TEST(RunFailure, StopsWithAMessageThatSaysWhere)
     }
 }
 
-// With the total of 5 chosen, the run goes through even though two sizes are 0.
+// With the total of 5 chosen, the run goes through even though North's size is 0. Its weight 0
+// puts the centroid on East (169.5 and 171.0, mean 170.25, variance 1.125), which alone makes
+// the pooled variance; North lies 1 below (168.0 and 170.5): Q = 1 / 1.125 for North and 0 for
+// East, so Fst = 0 and r(North) = Q / 2 = 4/9.
 TEST(WholeRun, ZeroSizesAreAcceptedWhenTheTotalIsNot)
 {
-    auto out = run(makeInput("run_census_zero.tvk", {1, 0, 1}, {1}));
+    RunInput in = makeInput("run_census_zero.tvk", {1, 0, 1}, {1});
+    in.settings.biasCorrection = false;
+    auto out = run(in);
     ASSERT_TRUE(out.ok()) << out.error().message;
+    const AnalysisResults& r = out->results;
+    ASSERT_EQ(r.rMatrix.rows(), 2u);
+    EXPECT_NEAR(r.rMatrix(0, 0), 4.0 / 9.0, closeTolerance);
+    EXPECT_NEAR(r.rMatrix(0, 1), 0.0, closeTolerance);
+    EXPECT_NEAR(r.rMatrix(1, 1), 0.0, closeTolerance);
+    EXPECT_NEAR(r.dSquare(0, 1), 4.0 / 9.0, closeTolerance);
+    EXPECT_TRUE(contains(out->report, "            Fst = 0.000000\r\n"));
 }
 
 // The later of two populations sharing a code takes its records; chosen alone, the earlier

@@ -124,9 +124,15 @@ bool overlap(const ChartRect& a, const ChartRect& b)
     return overlapArea(a, b) > 1e-9;
 }
 
-// Every name inside the frame, clear of the other names and of every point.
-template <typename Layout> void expectLabelsApart(const Layout& layout)
+// One label per population, each with its own name, every name inside the frame, clear of the
+// other names and of every point.
+template <typename Layout>
+void expectLabelsApart(const Layout& layout, const std::vector<std::string>& names)
 {
+    ASSERT_EQ(layout.labels.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(layout.labels[i].text, names[i]) << "label " << i + 1;
+    }
     const double r = layout.style.pointRadius;
     for (std::size_t i = 0; i < layout.labels.size(); ++i) {
         const ChartRect& box = layout.labels[i].box;
@@ -190,7 +196,7 @@ TEST(ChartLabels, KeepApartInClustersRowsAndAtTheFrameEdges)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        expectLabelsApart(layoutChart(c.in, fixedWidth));
+        expectLabelsApart(layoutChart(c.in, fixedWidth), c.in.names);
     }
 }
 
@@ -261,8 +267,8 @@ VtChartInput vtInput(std::vector<double> rii, std::vector<double> residual)
 // scale and its numbers outside the frame, a line at zero and a key above the frame.
 TEST(VtChartGeometry, PlacesFrameZeroLineAndPointsAsWorkedOutByHand)
 {
-    const VtChartLayout layout =
-        layoutVtChart(vtInput({0.1, 0.3, 0.5}, {0.05, -0.1, 0.15}), fixedWidth);
+    const VtChartInput in = vtInput({0.1, 0.3, 0.5}, {0.05, -0.1, 0.15});
+    const VtChartLayout layout = layoutVtChart(in, fixedWidth);
 
     // Heights on the 504-point canvas: margin 14, two key rows of 9.6 with 2 between them and
     // a gap of 6 above the frame (41.2); below it the ticks (4 + 1), their numbers (9.6), a gap
@@ -298,7 +304,7 @@ TEST(VtChartGeometry, PlacesFrameZeroLineAndPointsAsWorkedOutByHand)
         EXPECT_LE(entry.box.right(), 504.0 - layout.style.margin);
     }
     EXPECT_FALSE(overlap(layout.legend[0].box, layout.legend[1].box));
-    expectLabelsApart(layout);
+    expectLabelsApart(layout, in.names);
 }
 
 TEST(VtChartGeometry, KeepsTheZeroLineInsideTheFrameWhateverTheResiduals)
@@ -326,7 +332,7 @@ TEST(VtChartLabels, KeepApartInATightClusterAndAlongTheZeroLine)
     VtChartInput in = vtInput({0.10, 0.13, 0.10, 0.13, 0.10, 0.13, 0.9, 0.3, 0.33, 0.36, 0.39},
                               {0.01, 0.01, 0.03, 0.03, 0.05, 0.05, -0.5, 0.0, 0.0, 0.0, 0.0});
     in.names[6] = "Far away on the eastern coast";
-    expectLabelsApart(layoutVtChart(in, fixedWidth));
+    expectLabelsApart(layoutVtChart(in, fixedWidth), in.names);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// The chart window: the choice of chart and of matrix follows the last run, saves go through the
-// prompts and write the chart shown, and a failed save names the file.
+// The chart window: the choice of chart and of matrix follows the last run and the main
+// window's data file, saves go through the prompts and write the chart shown, and a failed save
+// names the file.
 
 #include "ui/ChartWindow.h"
 
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include "ScriptedPrompts.h"
+#include "WindowHarness.h"
 
 namespace tavrik {
 
@@ -30,6 +32,7 @@ private slots:
     void failedSaveNamesTheFile();
     void theVelbrandTorvaneChartIsShownAndSavedInsteadWhenChosen();
     void namesOfADenseClusterMoveOutwardsClearOfEachOtherAndOfTheNumbers();
+    void followsTheMainWindowsRunsAndNamesItsDataFile();
 
 private:
     ProgramState m_state;
@@ -142,16 +145,23 @@ void ChartWindowTest::offersTheScaledChartOnlyAfterAScaledRun()
     QVERIFY(window.chartLayout().points[0].x > window.chartLayout().points[1].x);
 }
 
+// A bare name gets its suffix from the file dialog, which then asks before it overwrites.
 void ChartWindowTest::savesUnderTheChosenNameWithItsExtensionOrNotAtAll()
 {
     QTemporaryDir dir;
+    QFile old(dir.filePath(QStringLiteral("figure.png")));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
     ChartWindow window(m_state, m_prompts);
     m_prompts.queueSaveFileName(dir.filePath(QStringLiteral("figure")));
     QTest::mouseClick(window.btnSavePng, Qt::LeftButton);
+    QCOMPARE(m_prompts.lastRequest().defaultSuffix, QStringLiteral("png"));
     QCOMPARE(QImage(dir.filePath(QStringLiteral("figure.png"))).size(), QSize(2100, 2100));
+    QCOMPARE(m_prompts.shown().front().owner.data(), window.btnSavePng);
 
     m_prompts.queueSaveFileName(dir.filePath(QStringLiteral("figure.SVG")));
     QTest::mouseClick(window.btnSaveSvg, Qt::LeftButton);
+    QCOMPARE(m_prompts.lastRequest().defaultSuffix, QStringLiteral("svg"));
     QFile svg(dir.filePath(QStringLiteral("figure.SVG")));
     QVERIFY(svg.open(QIODevice::ReadOnly));
     const QByteArray bytes = svg.readAll();
@@ -222,6 +232,36 @@ void ChartWindowTest::theVelbrandTorvaneChartIsShownAndSavedInsteadWhenChosen()
     QCOMPARE(window.chartLayout().points.size(), std::size_t{2});
     QCOMPARE(window.windowTitle(), QStringLiteral("Principal Coordinates Chart - pops.tvk"));
     QCOMPARE(m_prompts.shownTexts(), QStringList{QStringLiteral("File has been saved.")});
+}
+
+void ChartWindowTest::followsTheMainWindowsRunsAndNamesItsDataFile()
+{
+    test::WindowHarness h;
+    QVERIFY(h.openAndRun(test::threePopulations, false, false));
+    QVERIFY(h.trigger("mnuChart"));
+    ChartWindow* chart = h.window->findChild<ChartWindow*>();
+    QVERIFY(chart != nullptr);
+    QCOMPARE(chart->chartLayout().points.size(), std::size_t{3});
+    QVERIFY(chart->windowTitle().endsWith(QStringLiteral(" - pops.tvk")));
+
+    // another data file: no chart of the earlier one is shown or saved
+    QVERIFY(h.open(h.writeFile(QStringLiteral("equal.tvk"), test::equalSizes)));
+    QVERIFY(chart->isVisible());
+    QVERIFY(chart->chartLayout().points.empty());
+    QVERIFY(!chart->btnSavePng->isEnabled());
+    QVERIFY(!chart->btnSaveSvg->isEnabled());
+    QVERIFY(chart->chartView->emptyText().contains(QStringLiteral("no completed run")));
+    QVERIFY(chart->windowTitle().endsWith(QStringLiteral(" - equal.tvk")));
+
+    QVERIFY(h.runAll());
+    QCOMPARE(chart->chartLayout().points.size(), std::size_t{3});
+    QVERIFY(chart->btnSavePng->isEnabled());
+    // a cancelled File > Open also takes the Output menu, and with it the chart, away
+    h.prompts.queueOpenFileName(std::nullopt);
+    QVERIFY(h.trigger("mnuFileOpen"));
+    QVERIFY(chart->chartLayout().points.empty());
+    h.prompts.verifyAllUsed();
+    h.window->close();
 }
 
 } // namespace tavrik

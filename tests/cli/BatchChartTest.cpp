@@ -78,18 +78,6 @@ TEST_F(BatchChart, SvgShowsEveryPopulationAndTheChosenMatrixsShares)
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"c.svg", "r.txt"}));
 }
 
-TEST_F(BatchChart, PngIsSevenInchesSquareAt300DotsPerInch)
-{
-    const Outcome o = run({example(), "--report", "-", "--chart", "Chart.PNG"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    const std::string png = readFile(m_dir / "Chart.PNG");
-    ASSERT_GE(png.size(), 24u);
-    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-    EXPECT_EQ(png.substr(12, 4), "IHDR");
-    EXPECT_EQ(bigEndian(png, 16), 2100u); // width
-    EXPECT_EQ(bigEndian(png, 20), 2100u); // height
-}
-
 TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
 {
     const std::string sweep = "--heritability-sweep 0.2:1:0.2 --sweep-output s.csv ";

@@ -103,9 +103,14 @@ TEST_F(BatchOutput, StandardOutputLinksAndDevicesAreWrittenAsAShellWould)
     ASSERT_EQ(file.status, 0) << file.err;
     const std::string report = readFile(m_dir / "r.txt");
 
-    const Outcome stdoutPath = run(args("@cli_three_pops.tvk --report /dev/stdout"));
+    // standard output by a name, as /dev/stdout names it, through a link of the test's own
+    const fs::path stdoutLink = m_dir / "stdout";
+    fs::create_symlink("/proc/self/fd/1", stdoutLink);
+    const Outcome stdoutPath = run(args("@cli_three_pops.tvk --report stdout"));
     ASSERT_EQ(stdoutPath.status, 0) << stdoutPath.err;
     EXPECT_EQ(stdoutPath.out, report);
+    EXPECT_TRUE(fs::is_symlink(stdoutLink));
+    fs::remove(stdoutLink);
 
     fs::create_symlink("r.txt", m_dir / "link.txt");
     writeFile(m_dir / "r.txt", "old");

@@ -124,6 +124,25 @@ private slots:
         QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), tvk);
     }
 
+    // as File Open does, the other ways to open a file turn the last run's Output menu off
+    void aRecentOrDroppedFileOpenedAfterARunTurnsTheOutputMenuOff()
+    {
+        const QString other = h->writeFile("other.tvk", equalSizes);
+        QVERIFY(h->open(other));
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->enabled("mnuSaveOut"));
+        QVERIFY(h->trigger("mnuRecent2"));
+        QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), other);
+        QVERIFY(!h->enabled("mnuSaveOut"));
+
+        QVERIFY(h->runAll());
+        QVERIFY(h->lastRunSucceeded);
+        QVERIFY(h->enabled("mnuSaveOut"));
+        dropFile(h->textBox()->viewport(), h->dir.filePath("pops.tvk"));
+        QCOMPARE(QString::fromStdString(h->state.dataSet.dataPath), h->dir.filePath("pops.tvk"));
+        QVERIFY(!h->enabled("mnuSaveOut"));
+    }
+
     void geometryFontAndRecentFilesOutliveTheSession()
     {
         QFont chosen("Liberation Mono", 14);

@@ -1,12 +1,26 @@
+// The main window: which menu items each command leaves on, the Edit menu and its keys, the
+// screen font, the windows it opens beside itself and the menus' access keys.
+#include "ui/BootstrapWindow.h"
+#include "ui/ChartWindow.h"
+#include "ui/MantelWindow.h"
 #include "ui/OptionsDialog.h"
+#include "ui/SweepWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
-#include <QFontInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 
 #include "WindowHarness.h"
@@ -57,6 +71,75 @@ const QStringList afterOpen = {"mnuFileOpen",
                                "mnuHelpText",
                                "mnuAbout"};
 
+// The access key of a caption: the character after a single '&'; 0 when there is none.
+QChar accessKey(const QString& caption)
+{
+    for (int i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&')) {
+            if (caption[i + 1] != QLatin1Char('&')) {
+                return caption[i + 1].toLower();
+            }
+            ++i;
+        }
+    }
+    return QChar();
+}
+
+// "caption: problem" for each item of the menu (and its submenus) without a key of its own.
+QStringList accessKeyFaults(const QMenu* menu)
+{
+    QStringList faults;
+    QList<QChar> taken;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            continue;
+        }
+        const QChar key = accessKey(action->text());
+        if (key.isNull()) {
+            faults << action->text() + ": no access key";
+        } else if (taken.contains(key)) {
+            faults << action->text() + ": access key taken";
+        }
+        taken << key;
+        if (action->menu() != nullptr) {
+            faults << accessKeyFaults(action->menu());
+        }
+    }
+    return faults;
+}
+
+// Texts the window shows cut short: labels narrower than their text, table headers narrower
+// than their caption.
+QStringList clippedTexts(const QWidget* window)
+{
+    QStringList clipped;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty() &&
+            label->width() < label->minimumSizeHint().width()) {
+            clipped << label->text();
+        }
+    }
+    for (const QTableWidget* table : window->findChildren<QTableWidget*>()) {
+        const QHeaderView* header = table->horizontalHeader();
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QString caption = table->horizontalHeaderItem(c)->text();
+            if (header->sectionSize(c) < header->fontMetrics().horizontalAdvance(caption)) {
+                clipped << caption;
+            }
+        }
+    }
+    return clipped;
+}
+
+// The windows the Analysis and Output menus open beside the main window, once opened.
+QList<QWidget*> furtherWindows(const MainWindow& window)
+{
+    return {window.findChild<SweepWindow*>(),
+            window.findChild<BootstrapWindow*>(),
+            window.findChild<MantelWindow*>(),
+            window.findChild<ChartWindow*>()};
+}
+
 } // namespace
 
 class MainWindowTest : public WindowTest
@@ -72,15 +155,8 @@ private slots:
 
     void startsEmptyWithOnlyOpenExitFontAndHelp()
     {
-        QCOMPARE(h->window->windowTitle(), QString("TAVRIK 5.0"));
         QCOMPARE(h->text(), QString());
         QCOMPARE(enabledItems(*h), alwaysOn);
-
-        const QFont font = h->textBox()->font();
-        const QString family = QFontInfo(font).family();
-        QVERIFY2(family == "Courier New" || family == "Liberation Mono", qPrintable(family));
-        QCOMPARE(font.pointSize(), 12);
-        QVERIFY(font.bold());
         QCOMPARE(h->textBox()->lineWrapMode(), QPlainTextEdit::NoWrap);
     }
 
@@ -214,6 +290,71 @@ private slots:
         QVERIFY(h->trigger("mnuExit"));
         QCOMPARE(visibleTopLevels(), QStringList());
         QVERIFY(h->state.matrixFile.empty());
+    }
+
+    // Also run at scale 1.5, where the screen holds fewer pixels of the program's own.
+    void furtherWindowsOpenWithinTheScreenReadWholeAndKeepTheirSize()
+    {
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        const QRect area = h->window->screen()->availableGeometry();
+        const auto openAll = [this] {
+            for (const char* item : {"mnuSweep", "mnuBootstrap", "mnuMantel", "mnuChart"}) {
+                QVERIFY(h->trigger(item));
+            }
+        };
+        openAll();
+        const QList<QWidget*> windows = furtherWindows(*h->window);
+        for (QWidget* w : windows) {
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            QVERIFY2(area.contains(w->frameGeometry()),
+                     qPrintable(w->objectName() + QStringLiteral(" %1,%2 %3x%4")
+                                                      .arg(w->x())
+                                                      .arg(w->y())
+                                                      .arg(w->width())
+                                                      .arg(w->height())));
+            QVERIFY2(clippedTexts(w).isEmpty(),
+                     qPrintable(w->objectName() + ": " + clippedTexts(w).join(" | ")));
+        }
+        // a Mantel test's table
+        const QString geo = h->writeFile("geo.csv",
+                                         "Population,Latitude,Longitude\n"
+                                         "Hills,56.9,-4.1\nNorth,58.4,-4.6\nCoast,57.1,-2.1\n");
+        auto* mantel = h->window->findChild<MantelWindow*>();
+        mantel->txtGeography->setText(geo);
+        mantel->spnPermutations->setValue(20);
+        QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
+        mantel->btnRun->click();
+        QVERIFY(ended.wait(30000));
+        QVERIFY2(clippedTexts(mantel).isEmpty(), qPrintable(clippedTexts(mantel).join(" | ")));
+
+        const QSize chosen =
+            QSize(area.width() / 2, area.height() / 2).expandedTo(mantel->minimumSize());
+        mantel->resize(chosen);
+        for (QWidget* w : windows) {
+            w->close();
+        }
+        h->restartWindow();
+        QVERIFY(h->openAndRun(threePopulations, true, false));
+        openAll();
+        QCOMPARE(h->window->findChild<MantelWindow*>()->size(), chosen);
+        for (QWidget* w : furtherWindows(*h->window)) {
+            w->close();
+        }
+    }
+
+    void everyMenuItemHasAnAccessKeyOfItsOwn()
+    {
+        QStringList faults;
+        QList<QChar> menuKeys;
+        for (const QAction* top : h->window->menuBar()->actions()) {
+            const QChar key = accessKey(top->text());
+            if (key.isNull() || menuKeys.contains(key)) {
+                faults << top->text() + ": menu bar key";
+            }
+            menuKeys << key;
+            faults << accessKeyFaults(top->menu());
+        }
+        QCOMPARE(faults, QStringList());
     }
 };
 
