@@ -327,13 +327,7 @@ layoutTreeChart(const TreeChartInput& input, const TextMeasure& measure, const C
     const Rooted r = input.rootTip ? hangOnTip(tree, g, *input.rootTip) : hangAtMidpoint(tree, g);
     const Placement p = place(r);
 
-    double top = style.margin;
-    if (!input.title.empty()) {
-        layout.title = input.title;
-        const ChartSize s = measure(layout.title, ChartFont::Title);
-        layout.titleBox = {(input.canvas.width - s.width) / 2.0, top, s.width, s.height};
-        top = layout.titleBox.bottom() + 2.0 * style.margin / 3.0;
-    }
+    const double top = layOutTitle(layout, input.title, measure);
     // rows at least a label high and a gap apart; the canvas grows for many populations
     const std::size_t n = tree.names.size();
     const double labelHeight = measure("Ag", ChartFont::PointLabel).height;

@@ -28,10 +28,9 @@ struct TreeSegment
     ChartPoint to;
 };
 
-struct TreeChartLayout
+// No axis titles: the scale bar says what the lengths measure.
+struct TreeChartLayout : TitledChart
 {
-    ChartStyle style;
-    ChartSize canvas;
     ChartRect frame;                   // the branches lie inside it
     double scale = 1.0;                // points per unit of distance
     std::vector<TreeSegment> branches; // horizontal branches and the vertical joins of nodes
@@ -42,8 +41,6 @@ struct TreeChartLayout
     double barLength = 0.0;            // the scale bar, in units of distance
     TreeSegment bar;
     ChartLabel barLabel; // e.g. "0.05 D-square"
-    std::string title;
-    ChartRect titleBox;
 };
 
 // A negative branch length is drawn as 0.
