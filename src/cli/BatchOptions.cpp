@@ -330,6 +330,21 @@ void describeSweepAndBootstrap(OptionTable& t, BatchOptions& o)
             return std::nullopt;
         },
         "expected percentile, basic or bca");
+    t.file("tree",
+           "the neighbor-joining tree of the D-square matrix in Newick form; after --bootstrap N "
+           "every inner branch carries the percent of replicate trees that hold its split, and "
+           "the report lists them",
+           o.treePath);
+    t.either("tree-matrix",
+             "what --tree is made of: the D-square matrix (d2, the default) or the scaled one "
+             "(scaled-d2, which needs --scaled and census sizes that differ)",
+             o.treeMatrix,
+             {"d2", MatrixKind::DSquare},
+             {"scaled-d2", MatrixKind::ScaledDSquare});
+    t.file("consensus",
+           "the majority-rule consensus of the bootstrap's replicate trees, with the percent of "
+           "each split, in Newick form (needs --tree and --bootstrap N)",
+           o.consensusPath);
 }
 
 // The Mantel test, and the threads that it, the bootstrap and the reader use.
@@ -513,6 +528,26 @@ Status checkImportCombination(const BatchOptions& options,
     return Done{};
 }
 
+// The tree's options: what qualifies --tree needs it, and the bootstrap's support exists for the
+// D-square tree only.
+Status checkTreeOptions(const BatchOptions& options)
+{
+    if (options.treeMatrix && !options.treePath) {
+        return Error::usage("--tree-matrix chooses what --tree is made of, and --tree FILE is "
+                            "missing");
+    }
+    if (options.consensusPath && (!options.treePath || !options.bootstrapReplicates)) {
+        return Error::usage(options.treePath ? "--consensus needs --bootstrap N"
+                                             : "--consensus needs --tree FILE");
+    }
+    if (options.treeMatrix == MatrixKind::ScaledDSquare && options.bootstrapReplicates) {
+        return Error::usage("--tree-matrix scaled-d2: the bootstrap resamples the D-square "
+                            "matrix only, so a tree of the scaled one would have no support; "
+                            "use d2 or leave out --bootstrap");
+    }
+    return Done{};
+}
+
 // An option that only qualifies another is refused without it.
 Status checkQualifiedOptions(const BatchOptions& options)
 {
@@ -554,7 +589,7 @@ Status checkQualifiedOptions(const BatchOptions& options)
         return Error::usage(
             "--chart-matrix chooses what --chart draws, and --chart FILE is missing");
     }
-    return Done{};
+    return checkTreeOptions(options);
 }
 
 // The scaled matrices and their scores exist only after a run with --scaled.
@@ -574,6 +609,10 @@ Status checkScaledRequests(const BatchOptions& options)
         }
         if (options.chartMatrix == MatrixKind::ScaledR) {
             return Error::usage("--chart-matrix scaled-r: the scaled R matrix is analysed only "
+                                "when --scaled is given");
+        }
+        if (options.treeMatrix == MatrixKind::ScaledDSquare) {
+            return Error::usage("--tree-matrix scaled-d2: the scaled matrices are computed only "
                                 "when --scaled is given");
         }
     }

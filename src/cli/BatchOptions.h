@@ -62,6 +62,9 @@ struct BatchOptions
     std::optional<std::uint64_t> bootstrapSeed; // absent: the default seed; the Mantel test's too
     std::optional<std::string> bootstrapOutputPath;
     std::optional<IntervalKind> bootstrapInterval; // absent: BCa
+    std::optional<std::string> treePath;           // the neighbor-joining tree, Newick
+    std::optional<MatrixKind> treeMatrix;          // DSquare or ScaledDSquare; absent: DSquare
+    std::optional<std::string> consensusPath;      // the bootstrap's consensus tree, Newick
     std::optional<std::string> mantelPath;         // the geography file
     std::optional<std::size_t> mantelPermutations;
     bool mantelExhaustive = false; // --permutations all

@@ -4,6 +4,7 @@
 #include "analysis/Bootstrap.h"
 #include "analysis/HeritabilitySweep.h"
 #include "analysis/Mantel.h"
+#include "analysis/TreeAnalysis.h"
 #include "chart/ChartTitles.h"
 #include "chart/SweepChartLayout.h"
 #include "cli/BatchProgress.h"
@@ -16,6 +17,7 @@
 #include "export/ResultCsv.h"
 #include "export/ResultJson.h"
 #include "export/SavedOutput.h"
+#include "export/TreeText.h"
 #include "io/AtomicFile.h"
 #include "io/TextEncoding.h"
 
@@ -168,6 +170,10 @@ Status checkScaledMatrices(const BatchOptions& options, std::int16_t matrixCount
         return Error::usage(
             "--chart-matrix scaled-r: every population of the data file has the same "
             "census size, so the run analyses no scaled R matrix");
+    }
+    if (options.treeMatrix == MatrixKind::ScaledDSquare) {
+        return Error::usage("--tree-matrix scaled-d2: every population of the data file has the "
+                            "same census size, so the run computes no scaled matrices");
     }
     return Done{};
 }
@@ -363,6 +369,7 @@ struct BatchAnalyses
     std::optional<SweepRun> sweep;
     std::optional<BootstrapResult> bootstrap;
     std::optional<MantelResult> mantel;
+    std::optional<TreeRun> tree;
 };
 
 Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
@@ -379,7 +386,7 @@ Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
     if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
         return scaled.error();
     }
-    BatchAnalyses analyses{std::move(*run), std::nullopt, std::nullopt, std::nullopt};
+    BatchAnalyses analyses{std::move(*run), std::nullopt, std::nullopt, std::nullopt, std::nullopt};
     if (options.sweepRange) {
         Result<SweepRun> sweep = runSweep(options, analyses.run.basis, sweepChart);
         if (!sweep) {
@@ -401,6 +408,20 @@ Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
             return mantel.error();
         }
         analyses.mantel = std::move(*mantel);
+    }
+    if (options.treePath) {
+        Result<TreeRun> tree = treeOfRun(analyses.run.results,
+                                         options.treeMatrix == MatrixKind::ScaledDSquare,
+                                         analyses.bootstrap ? &*analyses.bootstrap : nullptr,
+                                         analyses.run.basis.biasCorrection);
+        if (!tree) {
+            return tree.error();
+        }
+        if (options.consensusPath && !tree->consensus) {
+            return Error::analysis("--consensus: no bootstrap replicate gave a tree, so there is "
+                                   "no consensus to write");
+        }
+        analyses.tree = std::move(*tree);
     }
     return analyses;
 }
@@ -440,6 +461,15 @@ void addReportOutputs(const BatchOptions& options,
         reportText += bootstrapSummaryText(*analyses.bootstrap);
         if (options.bootstrapOutputPath) {
             outputs.route(*options.bootstrapOutputPath, bootstrapCsvText(*analyses.bootstrap));
+        }
+    }
+    if (analyses.tree) {
+        if (analyses.bootstrap) {
+            reportText += treeSupportText(*analyses.tree);
+        }
+        outputs.route(*options.treePath, newickText(analyses.tree->tree));
+        if (options.consensusPath && analyses.tree->consensus) {
+            outputs.route(*options.consensusPath, newickText(*analyses.tree->consensus));
         }
     }
     if (analyses.mantel) {

@@ -97,9 +97,19 @@ std::string splitSupportLines(const Tree& tree)
             out += (k > 0 ? ", " : "") + tree.names[side[k]];
         }
         const double support = tree.nodes[s.node].support;
-        out += ": " + (std::isnan(support) ? std::string("-") : supportText(support)) + " %\n";
+        out += ": " + (std::isnan(support) ? std::string("-") : supportText(support)) + " %\r\n";
     }
     return out;
+}
+
+std::string treeSupportText(const TreeRun& run)
+{
+    std::string out = "\r\nSupport of the splits of the neighbor-joining tree of " +
+                      run.matrixName + ": " + std::to_string(run.replicates) +
+                      " replicate trees; " + std::to_string(run.leftOut) +
+                      " replicates left out\r\n";
+    const std::string lines = splitSupportLines(run.tree);
+    return out + (lines.empty() ? "  The tree has no inner branch.\r\n" : lines);
 }
 
 } // namespace tavrik

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/NeighborJoining.h"
+#include "analysis/TreeAnalysis.h"
 
 #include <string>
 
@@ -18,7 +19,12 @@ std::string newickText(const Tree& tree);
 std::string supportText(double percent);
 
 // One line per inner branch of the tree: the populations on its smaller side (the side without
-// the first population on a tie), then its support, e.g. "  North, East: 87.5 %".
+// the first population on a tie), then its support, e.g. "  North, East: 87.5 %", CR LF lines
+// as the report's.
 std::string splitSupportLines(const Tree& tree);
+
+// The report's section on the tree after a bootstrap: what the tree is of, how many replicate
+// trees were counted and left out, and the support of every split.
+std::string treeSupportText(const TreeRun& run);
 
 } // namespace tavrik

@@ -93,7 +93,7 @@ TEST(SplitSupport, CountsTheReplicatesThatHoldEachSplit)
     const Tree supported = tally.supported();
     EXPECT_EQ(newickText(supported), "((A:1,B:1)75:4,C:1,D:1);\n");
     // two against two: the side without the first population is named
-    EXPECT_EQ(splitSupportLines(supported), "  C, D: 75 %\n");
+    EXPECT_EQ(splitSupportLines(supported), "  C, D: 75 %\r\n");
     EXPECT_EQ(newickText(tally.consensus()), "(A,B,(C,D)75);\n");
 }
 
@@ -125,7 +125,7 @@ TEST(SplitSupport, ConsensusKeepsOnlyWhatMostReplicatesHold)
     const std::string consensus = newickText(tally.consensus());
     EXPECT_EQ(consensus, "(A,B,(C,(D,(E,F)100)66.7)66.7);\n");
     EXPECT_EQ(splitSupportLines(tally.supported()),
-              "  A, B: 66.7 %\n  D, E, F: 66.7 %\n  E, F: 100 %\n");
+              "  A, B: 66.7 %\r\n  D, E, F: 66.7 %\r\n  E, F: 100 %\r\n");
 }
 
 // tests/data/nj_reference.txt holds trees made by another implementation of the method (see
