@@ -1,8 +1,10 @@
 // Wall time of the bootstrap over a data file, every population and variable chosen, default
-// settings: the run, holding the chosen records in memory, and the replicates.
+// settings: the run, holding the chosen records in memory, the replicates, and the
+// neighbor-joining trees of the replicates with the support of the run's tree.
 //   BootstrapBench FILE [REPLICATES [THREADS]]   (defaults 1000 and every core)
 #include "analysis/AnalysisRun.h"
 #include "analysis/Bootstrap.h"
+#include "analysis/TreeAnalysis.h"
 #include "datafile/DataFileReader.h"
 
 #include <chrono>
@@ -29,8 +31,6 @@ int main(int argc, char** argv)
     input.dataSet = *ds;
     input.selection.popSelected.assign(static_cast<std::size_t>(ds->popCount), true);
     input.selection.varSelected.assign(static_cast<std::size_t>(ds->varCount), true);
-    input.selection.selPopCount() = ds->popCount;
-    input.selection.selVarCount() = ds->varCount;
 
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::time_point a, Clock::time_point b) {
@@ -57,11 +57,19 @@ int main(int argc, char** argv)
         return 1;
     }
     const auto t3 = Clock::now();
-    std::printf("run %.4f s, records in memory %.4f s, %zu replicates %.4f s (%zu used)\n",
+    auto trees = tavrik::treeOfRun(run->results, false, &*boot, run->basis.biasCorrection);
+    if (!trees) {
+        std::fprintf(stderr, "%s\n", trees.error().message.c_str());
+        return 1;
+    }
+    const auto t4 = Clock::now();
+    std::printf("run %.4f s, records in memory %.4f s, %zu replicates %.4f s (%zu used), "
+                "trees %.4f s\n",
                 seconds(t0, t1),
                 seconds(t1, t2),
                 settings.replicates,
                 seconds(t2, t3),
-                boot->used);
+                boot->used,
+                seconds(t3, t4));
     return 0;
 }

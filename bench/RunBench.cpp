@@ -247,8 +247,6 @@ int wholeRun(const std::string& path, unsigned threads, std::uint64_t budget, lo
     in.dataSet = *ds;
     in.selection.popSelected.assign(static_cast<std::size_t>(ds->popCount), true);
     in.selection.varSelected.assign(static_cast<std::size_t>(ds->varCount), true);
-    in.selection.selPopCount() = ds->popCount;
-    in.selection.selVarCount() = ds->varCount;
     in.threads = threads;
     in.memoryBudget = budget;
     tavrik::NullProgress progress;
