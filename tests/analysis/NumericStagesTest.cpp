@@ -12,24 +12,14 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-constexpr double closeTolerance = 1e-12; // for values that went through a few roundings
+using test::fromRows;
 
-Matrix fromRows(std::initializer_list<std::initializer_list<double>> rows)
-{
-    Matrix m(rows.size(), rows.begin()->size());
-    std::size_t i = 0;
-    for (const auto& row : rows) {
-        std::size_t j = 0;
-        for (const double v : row) {
-            m(i, j++) = v;
-        }
-        ++i;
-    }
-    return m;
-}
+constexpr double closeTolerance = 1e-12; // for values that went through a few roundings
 
 TEST(PopulationWeights, SumTheFloatSizesInDoubleSoSmallSizesAreNotLost)
 {

@@ -1,16 +1,32 @@
 // Helpers shared by the tests of whole runs: a fixed report clock, the test data folder, a
-// progress sink that records what it is told, and a run without progress.
+// progress sink that records what it is told, a run without progress, and a matrix written out
+// row by row.
 #pragma once
 
 #include "analysis/AnalysisRun.h"
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tavrik::test {
+
+inline Matrix fromRows(std::initializer_list<std::initializer_list<double>> rows)
+{
+    Matrix m(rows.size(), rows.begin()->size());
+    std::size_t i = 0;
+    for (const auto& row : rows) {
+        std::size_t j = 0;
+        for (const double v : row) {
+            m(i, j++) = v;
+        }
+        ++i;
+    }
+    return m;
+}
 
 // Saturday, December 05, 2026, 3:07 PM in every report header.
 inline Clock fixedClock()

@@ -11,22 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "RunTestSupport.h"
+
 namespace tavrik {
 namespace {
 
-Matrix square(std::initializer_list<std::initializer_list<double>> rows)
-{
-    Matrix m(rows.size(), rows.size());
-    std::size_t i = 0;
-    for (const auto& row : rows) {
-        std::size_t j = 0;
-        for (const double v : row) {
-            m(i, j++) = v;
-        }
-        ++i;
-    }
-    return m;
-}
+const auto square = test::fromRows;
 
 Tree joined(const Matrix& d, const std::vector<std::string>& names)
 {
