@@ -129,6 +129,11 @@ Drawing drawingOf(const ScatterChartLayout& layout)
     return drawingWith(layout, paintScatterChart, QStringLiteral("Mantel test"));
 }
 
+Drawing drawingOf(const TreeChartLayout& layout)
+{
+    return drawingWith(layout, paintTreeChart, QStringLiteral("Tree"));
+}
+
 Drawing drawingOf(const VtChartLayout& layout)
 {
     return drawingWith(layout, paintVtChart, qt(std::string(vtChartTitle)));
@@ -449,6 +454,39 @@ void paintVtChart(QPainter& painter, const VtChartLayout& layout)
     finishChart(painter, layout);
 }
 
+void paintTreeChart(QPainter& painter, const TreeChartLayout& layout)
+{
+    const ChartStyle& st = layout.style;
+    const QPaintDevice& device = *painter.device();
+    beginCanvas(painter, layout.canvas);
+    painter.setBrush(Qt::NoBrush);
+
+    // Square caps close the corners where a node's join meets its branches; a branch of no
+    // length is left out, so that its cap does not draw it as a stub.
+    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::SquareCap));
+    for (const TreeSegment& s : layout.branches) {
+        if (s.from.x != s.to.x || s.from.y != s.to.y) {
+            painter.drawLine(QPointF(s.from.x, s.from.y), QPointF(s.to.x, s.to.y));
+        }
+    }
+    painter.setPen(QPen(axisColour, 0.8, Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(QPointF(layout.bar.from.x, layout.bar.from.y),
+                     QPointF(layout.bar.to.x, layout.bar.to.y));
+
+    painter.setPen(labelColour);
+    painter.setFont(chartFont(ChartFont::PointLabel, st, device));
+    for (const ChartLabel& label : layout.labels) {
+        drawText(painter, label.box, label.text);
+    }
+    painter.setFont(chartFont(ChartFont::Tick, st, device));
+    for (const ChartLabel& label : layout.supports) {
+        drawText(painter, label.box, label.text);
+    }
+    drawText(painter, layout.barLabel.box, layout.barLabel.text);
+
+    finishChart(painter, layout);
+}
+
 namespace {
 
 // A drawing of either chart, encoded and written as its file: one path for both kinds.
@@ -486,10 +524,12 @@ template QString renderPng(const QString&, const ChartLayout&, int);
 template QString renderPng(const QString&, const SweepChartLayout&, int);
 template QString renderPng(const QString&, const ScatterChartLayout&, int);
 template QString renderPng(const QString&, const VtChartLayout&, int);
+template QString renderPng(const QString&, const TreeChartLayout&, int);
 template QString renderSvg(const QString&, const ChartLayout&);
 template QString renderSvg(const QString&, const SweepChartLayout&);
 template QString renderSvg(const QString&, const ScatterChartLayout&);
 template QString renderSvg(const QString&, const VtChartLayout&);
+template QString renderSvg(const QString&, const TreeChartLayout&);
 
 namespace {
 
@@ -566,6 +606,23 @@ sweepChartFileBytes(const std::string& path, const SweepTable& table, const std:
                 return std::nullopt;
             }
             return layoutSweepChart(sweepChartInputFrom(table, title), qtTextMeasure());
+        });
+}
+
+Result<std::string> treeChartFileBytes(const std::string& path,
+                                       const Tree& tree,
+                                       std::optional<std::size_t> rootTip,
+                                       const std::string& title,
+                                       const std::string& unit)
+{
+    return encodedChart<TreeChartLayout>(
+        path,
+        QStringLiteral("the tree has no populations to draw"),
+        [&]() -> std::optional<TreeChartLayout> {
+            if (tree.names.empty()) {
+                return std::nullopt;
+            }
+            return layoutTreeChart({tree, rootTip, title, unit}, qtTextMeasure());
         });
 }
 

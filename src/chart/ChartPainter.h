@@ -5,12 +5,14 @@
 #include "chart/ChartLayout.h"
 #include "chart/ScatterChartLayout.h"
 #include "chart/SweepChartLayout.h"
+#include "chart/TreeChartLayout.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QGuiApplication;
@@ -28,10 +30,11 @@ void paintChart(QPainter& painter, const ChartLayout& layout);
 void paintSweepChart(QPainter& painter, const SweepChartLayout& layout);
 void paintScatterChart(QPainter& painter, const ScatterChartLayout& layout);
 void paintVtChart(QPainter& painter, const VtChartLayout& layout);
+void paintTreeChart(QPainter& painter, const TreeChartLayout& layout);
 
 // Each returns an empty text on success, otherwise a message naming the file and the reason.
 // The file is written as every output is (see AtomicFile): an existing file is replaced whole or
-// left as it was. Layout is one of the four chart layouts above.
+// left as it was. Layout is one of the five chart layouts above.
 template <typename Layout>
 QString renderPng(const QString& path, const Layout& layout, int dpi = chartPngDpi);
 template <typename Layout> QString renderSvg(const QString& path, const Layout& layout);
@@ -55,6 +58,16 @@ Result<std::string> chartFileBytes(const std::string& path,
 // format chosen by the end of path as for chartFileBytes; failures name path.
 Result<std::string>
 sweepChartFileBytes(const std::string& path, const SweepTable& table, const std::string& title);
+
+// The tree's chart (7 inches wide, taller when its tips need it) as the bytes of a PNG or SVG
+// file, rooted on the population rootTip or, without one, at the midpoint; support values are
+// drawn where the tree's inner nodes carry them; the scale bar measures unit ("D-square",
+// "Scaled D-square"). Failures name path.
+Result<std::string> treeChartFileBytes(const std::string& path,
+                                       const Tree& tree,
+                                       std::optional<std::size_t> rootTip,
+                                       const std::string& title,
+                                       const std::string& unit);
 
 // For a program without windows: while alive, a QGuiApplication exists, on the offscreen
 // platform unless QT_QPA_PLATFORM chose another. Does nothing when an application exists.

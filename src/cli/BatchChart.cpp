@@ -56,4 +56,15 @@ Result<std::string> drawBatchSweepChart(const std::filesystem::path& target,
     return sweepChartFileBytes(target.string(), table, title);
 }
 
+Result<std::string> drawBatchTreeChart(const std::filesystem::path& target,
+                                       const Tree& tree,
+                                       std::optional<std::size_t> rootTip,
+                                       const std::string& title,
+                                       const std::string& unit)
+{
+    const QtMessageFilter quiet;
+    const ChartApp app;
+    return treeChartFileBytes(target.string(), tree, rootTip, title, unit);
+}
+
 } // namespace tavrik

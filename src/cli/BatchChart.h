@@ -1,14 +1,16 @@
 // The chart drawer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
-// coordinates or Velbrand-Torvane chart and the heritability sweep's line chart as PNG or SVG
-// without any window.
+// coordinates or Velbrand-Torvane chart, the heritability sweep's line chart and the tree's
+// chart as PNG or SVG without any window.
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
+#include "analysis/NeighborJoining.h"
 #include "chart/ChartLayout.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace tavrik {
@@ -24,5 +26,12 @@ Result<std::string> drawBatchChart(const std::filesystem::path& target,
 Result<std::string> drawBatchSweepChart(const std::filesystem::path& target,
                                         const SweepTable& table,
                                         const std::string& title);
+
+// A TreeChartDrawer (see BatchRun.h), likewise.
+Result<std::string> drawBatchTreeChart(const std::filesystem::path& target,
+                                       const Tree& tree,
+                                       std::optional<std::size_t> rootTip,
+                                       const std::string& title,
+                                       const std::string& unit);
 
 } // namespace tavrik

@@ -345,6 +345,16 @@ void describeSweepAndBootstrap(OptionTable& t, BatchOptions& o)
            "the majority-rule consensus of the bootstrap's replicate trees, with the percent of "
            "each split, in Newick form (needs --tree and --bootstrap N)",
            o.consensusPath);
+    t.chartFile("tree-chart",
+                "the tree of --tree as a chart 7 inches wide, with the support values after "
+                "--bootstrap N; FILE ends in .png (300 dpi) or .svg",
+                o.treeChartPath);
+    t.nonEmpty("tree-root",
+               "midpoint|NAME",
+               "where --tree-chart roots the tree: at the midpoint of its longest path (the "
+               "default) or on the chosen population NAME",
+               o.treeRoot,
+               "midpoint or a population's name");
 }
 
 // The Mantel test, and the threads that it, the bootstrap and the reader use.
@@ -544,6 +554,13 @@ Status checkTreeOptions(const BatchOptions& options)
         return Error::usage("--tree-matrix scaled-d2: the bootstrap resamples the D-square "
                             "matrix only, so a tree of the scaled one would have no support; "
                             "use d2 or leave out --bootstrap");
+    }
+    if (options.treeChartPath && !options.treePath) {
+        return Error::usage("--tree-chart draws the tree of --tree, and --tree FILE is missing");
+    }
+    if (options.treeRoot && !options.treeChartPath) {
+        return Error::usage("--tree-root roots the tree of --tree-chart, and --tree-chart FILE "
+                            "is missing");
     }
     return Done{};
 }

@@ -65,6 +65,8 @@ struct BatchOptions
     std::optional<std::string> treePath;           // the neighbor-joining tree, Newick
     std::optional<MatrixKind> treeMatrix;          // DSquare or ScaledDSquare; absent: DSquare
     std::optional<std::string> consensusPath;      // the bootstrap's consensus tree, Newick
+    std::optional<std::string> treeChartPath;      // ends in .png or .svg, any case
+    std::optional<std::string> treeRoot;           // as given: "midpoint" or a population's name
     std::optional<std::string> mantelPath;         // the geography file
     std::optional<std::size_t> mantelPermutations;
     bool mantelExhaustive = false; // --permutations all

@@ -21,6 +21,7 @@
 #include "io/AtomicFile.h"
 #include "io/TextEncoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -95,6 +96,9 @@ std::vector<std::pair<std::string, std::string>> outputs(const BatchOptions& opt
     add("--sweep-chart", options.sweepChartPath);
     add("--bootstrap-output", options.bootstrapOutputPath);
     add("--mantel-output", options.mantelOutputPath);
+    add("--tree", options.treePath);
+    add("--consensus", options.consensusPath);
+    add("--tree-chart", options.treeChartPath);
     return targets;
 }
 
@@ -197,7 +201,8 @@ phylipOutput(const MatrixRequest& m, const AnalysisResults& results, PhylipNames
 // is read.
 Status checkChartSupport(const BatchOptions& options,
                          const ChartDrawer& chart,
-                         const SweepChartDrawer& sweepChart)
+                         const SweepChartDrawer& sweepChart,
+                         const TreeChartDrawer& treeChart)
 {
     if (options.chartPath && !chart) {
         return Error::usage("--chart: this tavrik-batch was built without chart support (it needs "
@@ -210,6 +215,10 @@ Status checkChartSupport(const BatchOptions& options,
     if (options.sweepChartPath && !sweepChart) {
         return Error::usage("--sweep-chart: this tavrik-batch was built without chart support (it "
                             "needs Qt); the values are in the --sweep-output file");
+    }
+    if (options.treeChartPath && !treeChart) {
+        return Error::usage("--tree-chart: this tavrik-batch was built without chart support (it "
+                            "needs Qt); the tree is in the --tree file");
     }
     return Done{};
 }
@@ -224,6 +233,29 @@ std::filesystem::path absoluteDataPath(const std::string& dataFile)
         dataPath = dataFile;
     }
     return dataPath.lexically_normal();
+}
+
+// The population that --tree-root names, when it names one, is among the chosen ones: known
+// before the run.
+Status
+checkTreeRoot(const BatchOptions& options, const DataSet& dataSet, const Selection& selection)
+{
+    if (!options.treeRoot || *options.treeRoot == treeRootMidpoint) {
+        return Done{};
+    }
+    std::vector<std::string> chosen;
+    for (std::size_t p = 0; p < dataSet.popNames.size(); ++p) {
+        if (selection.popSelected[p]) {
+            chosen.push_back(dataSet.popNames[p]);
+        }
+    }
+    if (std::ranges::find(chosen, *options.treeRoot) != chosen.end()) {
+        return Done{};
+    }
+    return Error::usage("--tree-root " + quoteFound(*options.treeRoot) +
+                            ": not one of the chosen populations (" + quotedNameList(chosen) +
+                            ") nor midpoint",
+                        dataSet.dataPath);
 }
 
 // The read stage: the data file's header and the selection that the names choose.
@@ -252,6 +284,9 @@ Result<RunInput> loadRunInput(const BatchOptions& options, const std::filesystem
         return selection.error();
     }
     input.selection = std::move(selection.value());
+    if (Status root = checkTreeRoot(options, input.dataSet, input.selection); !root) {
+        return root.error();
+    }
     return input;
 }
 
@@ -362,6 +397,20 @@ runBatchMantel(const BatchOptions& options, const RunOutput& run, const Geograph
     return runMantel(*input, settings);
 }
 
+// The tree's chart, rooted where --tree-root says (checked against the chosen populations
+// before the run).
+Result<std::string>
+drawTreeChart(const BatchOptions& options, const TreeRun& tree, const TreeChartDrawer& treeChart)
+{
+    std::optional<std::size_t> rootTip;
+    if (options.treeRoot && *options.treeRoot != treeRootMidpoint) {
+        const auto at = std::ranges::find(tree.tree.names, *options.treeRoot);
+        rootTip = static_cast<std::size_t>(at - tree.tree.names.begin());
+    }
+    return treeChart(
+        *options.treeChartPath, tree.tree, rootTip, std::string(treeChartTitle), tree.matrixName);
+}
+
 // The run and the analyses beyond it that the options ask for.
 struct BatchAnalyses
 {
@@ -370,6 +419,7 @@ struct BatchAnalyses
     std::optional<BootstrapResult> bootstrap;
     std::optional<MantelResult> mantel;
     std::optional<TreeRun> tree;
+    std::optional<std::string> treeChart; // the file's bytes
 };
 
 Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
@@ -377,6 +427,7 @@ Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
                                        const std::optional<Geography>& geography,
                                        const Clock& clock,
                                        const SweepChartDrawer& sweepChart,
+                                       const TreeChartDrawer& treeChart,
                                        std::ostream& err)
 {
     Result<RunOutput> run = runReported(input, options.progress, clock, err);
@@ -386,7 +437,8 @@ Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
     if (Status scaled = checkScaledMatrices(options, run->matrixCount); !scaled) {
         return scaled.error();
     }
-    BatchAnalyses analyses{std::move(*run), std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    BatchAnalyses analyses{
+        std::move(*run), std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
     if (options.sweepRange) {
         Result<SweepRun> sweep = runSweep(options, analyses.run.basis, sweepChart);
         if (!sweep) {
@@ -422,6 +474,13 @@ Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
                                    "no consensus to write");
         }
         analyses.tree = std::move(*tree);
+        if (options.treeChartPath) {
+            Result<std::string> drawn = drawTreeChart(options, *analyses.tree, treeChart);
+            if (!drawn) {
+                return drawn.error();
+            }
+            analyses.treeChart = std::move(*drawn);
+        }
     }
     return analyses;
 }
@@ -470,6 +529,9 @@ void addReportOutputs(const BatchOptions& options,
         outputs.route(*options.treePath, newickText(analyses.tree->tree));
         if (options.consensusPath && analyses.tree->consensus) {
             outputs.route(*options.consensusPath, newickText(*analyses.tree->consensus));
+        }
+        if (analyses.treeChart) {
+            outputs.files.push_back({*options.treeChartPath, *analyses.treeChart});
         }
     }
     if (analyses.mantel) {
@@ -638,9 +700,10 @@ Result<BatchOutputs> batchOutputs(const BatchOptions& options,
                                   const Clock& clock,
                                   const ChartDrawer& chart,
                                   const SweepChartDrawer& sweepChart,
+                                  const TreeChartDrawer& treeChart,
                                   std::ostream& err)
 {
-    if (Status supported = checkChartSupport(options, chart, sweepChart); !supported) {
+    if (Status supported = checkChartSupport(options, chart, sweepChart, treeChart); !supported) {
         return supported.error();
     }
     const std::filesystem::path dataPath = absoluteDataPath(options.dataFile);
@@ -660,7 +723,7 @@ Result<BatchOutputs> batchOutputs(const BatchOptions& options,
         geography = std::move(*geo);
     }
     Result<BatchAnalyses> analyses =
-        runBatchAnalyses(options, *input, geography, clock, sweepChart, err);
+        runBatchAnalyses(options, *input, geography, clock, sweepChart, treeChart, err);
     if (!analyses) {
         return analyses.error();
     }
@@ -744,9 +807,11 @@ int runBatch(const BatchOptions& options,
              std::ostream& out,
              std::ostream& err,
              const ChartDrawer& chart,
-             const SweepChartDrawer& sweepChart)
+             const SweepChartDrawer& sweepChart,
+             const TreeChartDrawer& treeChart)
 {
-    const Result<BatchOutputs> outputs = batchOutputs(options, clock, chart, sweepChart, err);
+    const Result<BatchOutputs> outputs =
+        batchOutputs(options, clock, chart, sweepChart, treeChart, err);
     const Status done = outputs ? commitOutputs(*outputs, out) : Status(outputs.error());
     if (!done) {
         printBatchMessage(err, done.error().message);

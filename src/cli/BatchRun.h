@@ -2,6 +2,7 @@
 // header, turn names into a selection, run the analysis and write the outputs.
 #pragma once
 
+#include "analysis/NeighborJoining.h"
 #include "chart/ChartLayout.h"
 #include "cli/BatchOptions.h"
 #include "report/Clock.h"
@@ -10,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -53,16 +55,28 @@ using ChartDrawer = std::function<Result<std::string>(const std::filesystem::pat
 using SweepChartDrawer = std::function<Result<std::string>(
     const std::filesystem::path& target, const SweepTable& table, const std::string& title)>;
 
+// Draws the tree's chart as the extension of target chooses, likewise: rooted on the population
+// rootTip or at the midpoint, its scale bar measuring unit ("D-square", "Scaled D-square").
+using TreeChartDrawer = std::function<Result<std::string>(const std::filesystem::path& target,
+                                                          const Tree& tree,
+                                                          std::optional<std::size_t> rootTip,
+                                                          const std::string& title,
+                                                          const std::string& unit)>;
+
+// --tree-root's word for the midpoint.
+inline constexpr std::string_view treeRootMidpoint = "midpoint";
+
 // Everything from loading DATAFILE to the written outputs. Messages go to err, each line
 // starting with "tavrik-batch: "; every output whose path is "-" goes to out. Every output
 // target is checked before the analysis starts; the result files are written after a
 // successful run, all or none of them. Without a chart drawer, --chart and --vt-chart are
-// refused as usage errors, and so is --sweep-chart without a sweep chart drawer.
+// refused as usage errors, and so are --sweep-chart and --tree-chart without their drawers.
 int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,
              std::ostream& err,
              const ChartDrawer& chart = {},
-             const SweepChartDrawer& sweepChart = {});
+             const SweepChartDrawer& sweepChart = {},
+             const TreeChartDrawer& treeChart = {});
 
 } // namespace tavrik

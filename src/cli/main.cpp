@@ -64,11 +64,13 @@ int batchMain(int argc, char** argv)
 #ifdef TAVRIK_HAVE_CHART
     const tavrik::ChartDrawer chart = tavrik::drawBatchChart;
     const tavrik::SweepChartDrawer sweepChart = tavrik::drawBatchSweepChart;
+    const tavrik::TreeChartDrawer treeChart = tavrik::drawBatchTreeChart;
 #else
     const tavrik::ChartDrawer chart;
     const tavrik::SweepChartDrawer sweepChart;
+    const tavrik::TreeChartDrawer treeChart;
 #endif
-    return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart, sweepChart);
+    return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart, sweepChart, treeChart);
 }
 
 // A standard descriptor the program was started without is taken by a file that refuses

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BatchHarness.h"
@@ -42,6 +43,24 @@ std::uint32_t bigEndian(const std::string& bytes, std::size_t at)
         value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
     }
     return value;
+}
+
+// Width and height in pixels of a PNG file's bytes; 0 x 0 when they are no PNG.
+std::pair<std::uint32_t, std::uint32_t> pngPixels(const std::string& bytes)
+{
+    if (bytes.size() < 24 || bytes.substr(0, 8) != std::string("\x89PNG\r\n\x1a\n", 8)) {
+        return {0, 0};
+    }
+    return {bigEndian(bytes, 16), bigEndian(bytes, 20)};
+}
+
+// The texts that an SVG file's bytes lack; all of them when they are no SVG.
+std::vector<std::string> missingFrom(const std::string& svg, std::vector<std::string> texts)
+{
+    std::erase_if(texts, [&svg](const std::string& text) {
+        return svg.starts_with("<?xml") && svg.find(text) != std::string::npos;
+    });
+    return texts;
 }
 
 TEST_F(BatchChart, SvgShowsEveryPopulationAndTheChosenMatrixsShares)
@@ -96,6 +115,15 @@ TEST_F(BatchChart, RefusesWhatCannotBeDrawnBeforeWritingAnything)
         {"--sweep-chart s.svg", "--sweep-chart needs --heritability-sweep"},
         {sweep + "--sweep-chart c.svg --chart c.svg",
          "--chart and --sweep-chart name the same file"},
+        {"--tree-chart t.svg", "--tree-chart draws the tree of --tree, and --tree FILE is missing"},
+        {"--tree t.nwk --tree-root Aven", "--tree-chart FILE is missing"},
+        {"--tree t.nwk --tree-chart t.pdf", "--tree-chart \"t.pdf\": the file name must"},
+        {"--tree t.svg --tree-chart t.svg", "--tree and --tree-chart name the same file"},
+        // a population of the file that the run leaves out cannot hold the root
+        {"--population Aven --population Brisk --tree t.nwk --tree-chart t.svg "
+         "--tree-root Corran",
+         "--tree-root \"Corran\": not one of the chosen populations (\"Aven\", \"Brisk\") "
+         "nor midpoint"},
     };
     for (const auto& [options, complaint] : cases) {
         expectRefused("@cli_three_pops.tvk --report r.txt " + options, 2, complaint);
@@ -115,6 +143,7 @@ TEST_F(BatchChart, ChartsAreWrittenWithTheOtherResultFilesOrNotAtAll)
         "--report o.txt --vt-chart no-such-folder/v.svg",
         "--report r.txt --heritability-sweep 0.2:1:0.2 --sweep-output o.txt "
         "--sweep-chart no-such-folder/s.svg",
+        "--report r.txt --tree o.txt --tree-chart no-such-folder/t.png",
     };
     writeFile(m_dir / "o.txt", "the previous results\r\n");
     for (const std::string& options : cases) {
@@ -141,15 +170,14 @@ TEST_F(BatchChart, VtChartShowsEveryPopulationWithTheKey)
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");
     const std::string svg = readFile(m_dir / "v.svg");
-    EXPECT_TRUE(svg.starts_with("<?xml")) << svg.substr(0, 40);
-    for (const char* text : {">Ostvarrin</text>",
-                             ">Mirrowdale</text>",
-                             ">Velbrand-Torvane Analysis</text>",
-                             ">r(ii), distance from the centroid</text>",
-                             "(more gene flow from outside)</text>",
-                             "(less gene flow from outside)</text>"}) {
-        EXPECT_NE(svg.find(text), std::string::npos) << text;
-    }
+    EXPECT_EQ(missingFrom(svg,
+                          {">Ostvarrin</text>",
+                           ">Mirrowdale</text>",
+                           ">Velbrand-Torvane Analysis</text>",
+                           ">r(ii), distance from the centroid</text>",
+                           "(more gene flow from outside)</text>",
+                           "(less gene flow from outside)</text>"}),
+              std::vector<std::string>{});
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"r.txt", "v.svg"}));
 }
 
@@ -167,11 +195,11 @@ TEST_F(BatchChart, SweepChartShowsBothFstLinesAndIsSevenByFiveInches)
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");
     const std::string svg = readFile(m_dir / "s.svg");
-    EXPECT_TRUE(svg.starts_with("<?xml")) << svg.substr(0, 40);
-    for (const char* text :
-         {">Fst against Heritability</text>", ">Heritability</text>", ">Unbiased Fst</text>"}) {
-        EXPECT_NE(svg.find(text), std::string::npos) << text;
-    }
+    EXPECT_EQ(
+        missingFrom(
+            svg,
+            {">Fst against Heritability</text>", ">Heritability</text>", ">Unbiased Fst</text>"}),
+        std::vector<std::string>{});
     EXPECT_NE(svg.find("<polyline"), std::string::npos) << "the lines are drawn";
 
     const Outcome png = run({example(),
@@ -185,11 +213,59 @@ TEST_F(BatchChart, SweepChartShowsBothFstLinesAndIsSevenByFiveInches)
                              "Sweep.PNG"});
     ASSERT_EQ(png.status, 0) << png.err;
     const std::string bytes = readFile(m_dir / "Sweep.PNG");
-    ASSERT_GE(bytes.size(), 24u);
-    EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-    EXPECT_EQ(bigEndian(bytes, 16), 2100u); // width
-    EXPECT_EQ(bigEndian(bytes, 20), 1500u); // height
+    EXPECT_EQ(pngPixels(bytes), std::make_pair(2100u, 1500u));
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"Sweep.PNG", "r.txt", "s.csv", "s.svg"}));
+}
+
+TEST_F(BatchChart, TreeChartShowsEveryPopulationTheSupportAndTheChosenRoot)
+{
+    const auto treeRun = [this](const std::string& chart, const std::string& root) {
+        return run({example(),
+                    "--report",
+                    "r.txt",
+                    "--bootstrap",
+                    "20",
+                    "--tree",
+                    "t.nwk",
+                    "--tree-chart",
+                    chart,
+                    "--tree-root",
+                    root});
+    };
+    const Outcome o = treeRun("t.svg", "Mirrowdale");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    const std::string svg = readFile(m_dir / "t.svg");
+    EXPECT_EQ(missingFrom(svg,
+                          {">Ostvarrin</text>",
+                           ">Kelmoth</text>",
+                           ">Harnavel</text>",
+                           ">Tullibrack</text>",
+                           ">Saundry Fell</text>",
+                           ">Mirrowdale</text>",
+                           ">Neighbor-Joining Tree</text>",
+                           " D-square</text>"}),
+              std::vector<std::string>{});
+    // The Newick file's support values are the ones the chart prints at the nodes.
+    const std::string newick = readFile(m_dir / "t.nwk");
+    const std::size_t close = newick.find(')');
+    ASSERT_NE(close, std::string::npos) << newick;
+    const std::string support = newick.substr(close + 1, newick.find(':', close) - close - 1);
+    ASSERT_FALSE(support.empty()) << newick;
+    EXPECT_NE(svg.find(">" + support + "</text>"), std::string::npos) << support;
+
+    // The chosen root is not the midpoint: the drawings differ.
+    ASSERT_EQ(treeRun("m.svg", "midpoint").status, 0);
+    EXPECT_NE(readFile(m_dir / "m.svg"), svg);
+
+    // The PNG is the 7 x 7 inch chart at 300 dpi.
+    const Outcome png =
+        run({example(), "--report", "r.txt", "--tree", "t.nwk", "--tree-chart", "Tree.PNG"});
+    ASSERT_EQ(png.status, 0) << png.err;
+    const std::string bytes = readFile(m_dir / "Tree.PNG");
+    EXPECT_EQ(pngPixels(bytes), std::make_pair(2100u, 2100u));
+    EXPECT_EQ(filesIn(),
+              (std::vector<std::string>{"Tree.PNG", "m.svg", "r.txt", "t.nwk", "t.svg"}));
 }
 
 #else
@@ -205,6 +281,9 @@ TEST_F(BatchChart, ChartIsAUsageErrorWithoutChartSupport)
                   "--sweep-output s.csv --sweep-chart c.svg",
                   2,
                   "built without chart support");
+    expectRefused("@cli_three_pops.tvk --report r.txt --tree t.nwk --tree-chart t.svg",
+                  2,
+                  "--tree-chart: this tavrik-batch was built without chart support");
 }
 
 #endif
