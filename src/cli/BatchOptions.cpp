@@ -330,6 +330,11 @@ void describeSweepAndBootstrap(OptionTable& t, BatchOptions& o)
             return std::nullopt;
         },
         "expected percentile, basic or bca");
+}
+
+// The neighbor-joining tree, its consensus and its chart.
+void describeTreeOptions(OptionTable& t, BatchOptions& o)
+{
     t.file("tree",
            "the neighbor-joining tree of the D-square matrix in Newick form; after --bootstrap N "
            "every inner branch carries the percent of replicate trees that hold its split, and "
@@ -454,6 +459,7 @@ void describeOptions(CLI::App& app, BatchOptions& o)
     t.group = heading(Section::Results);
     describeResultFiles(t, o);
     describeSweepAndBootstrap(t, o);
+    describeTreeOptions(t, o);
     describeMantelAndThreads(t, o);
     t.group = heading(Section::Import);
     describeImportOptions(t, o);
