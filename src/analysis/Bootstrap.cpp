@@ -366,6 +366,19 @@ Status checkBootstrapMemory(const RecordTable& records,
 
 } // namespace
 
+Matrix replicateDSquare(const std::vector<double>& values, std::size_t g, bool biasCorrection)
+{
+    // after Fst, the unbiased Fst and every r(ii), as statisticValues lays them out
+    Matrix d(g, g);
+    std::size_t k = (biasCorrection ? 2 : 1) + g;
+    for (std::size_t i = 0; i + 1 < g; ++i) {
+        for (std::size_t j = i + 1; j < g; ++j) {
+            d(i, j) = values[k++];
+        }
+    }
+    return d;
+}
+
 namespace {
 
 Status checkTableBudget(std::uint64_t records, std::size_t t, std::uint64_t budgetBytes)

@@ -109,6 +109,10 @@ struct SmallPopulation
     std::size_t records = 0;
 };
 
+// The replicate's D-square matrix (g x g, upper triangle filled) from its statistics, in the
+// order of BootstrapResult::replicateValues.
+Matrix replicateDSquare(const std::vector<double>& values, std::size_t g, bool biasCorrection);
+
 struct BootstrapResult
 {
     std::uint64_t seed = 0;

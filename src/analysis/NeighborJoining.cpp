@@ -321,10 +321,13 @@ Tree SplitTally::consensus() const
     }
     // Children in the order of their first population, so the text reads in population order.
     const std::vector<Split> below = tipsBelow(tree);
-    auto first = [&](std::size_t node) { return splitMembers(below[node], n).front(); };
+    std::vector<std::size_t> first(tree.nodes.size());
+    for (std::size_t node = 0; node < first.size(); ++node) {
+        first[node] = splitMembers(below[node], n).front();
+    }
     for (TreeNode& node : tree.nodes) {
         std::sort(node.children.begin(), node.children.end(), [&](std::size_t x, std::size_t y) {
-            return first(x) < first(y);
+            return first[x] < first[y];
         });
     }
     return tree;

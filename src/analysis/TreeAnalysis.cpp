@@ -2,18 +2,6 @@
 
 namespace tavrik {
 
-Matrix replicateDSquare(const std::vector<double>& values, std::size_t g, bool biasCorrection)
-{
-    Matrix d(g, g);
-    std::size_t k = (biasCorrection ? 2 : 1) + g; // after Fst, unbiased Fst and every r(ii)
-    for (std::size_t i = 0; i + 1 < g; ++i) {
-        for (std::size_t j = i + 1; j < g; ++j) {
-            d(i, j) = values[k++];
-        }
-    }
-    return d;
-}
-
 Result<TreeRun> treeOfRun(const AnalysisResults& results,
                           bool scaled,
                           const BootstrapResult* bootstrap,

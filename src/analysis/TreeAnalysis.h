@@ -21,10 +21,6 @@ struct TreeRun
     std::size_t leftOut = 0;    // replicates without a tree (failed, or distances not finite)
 };
 
-// The replicate's D-square matrix (g x g, upper triangle filled) from its statistics, in the
-// order of BootstrapResult::replicateValues.
-Matrix replicateDSquare(const std::vector<double>& values, std::size_t g, bool biasCorrection);
-
 // The neighbor-joining tree of the run's D-square matrix (scaled: of its scaled D-square),
 // bias-corrected when the run was. With a bootstrap (of the unscaled matrix only), each
 // replicate's D-square gives a replicate tree: the support of every split, and the
