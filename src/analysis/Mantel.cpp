@@ -64,13 +64,16 @@ std::size_t factorial(std::size_t n)
 
 // The memory of a test of g populations, estimated before anything is allocated: the series of
 // the distances (each matrix's, its ranks and the geographic ones) and a g x g matrix of the
-// compared geography, and one permuted series per thread.
-Status checkMantelMemory(std::size_t g, std::size_t matrices, unsigned threads)
+// compared geography, and one permuted series per thread; the partial test adds the control's
+// series, a g x g matrix per matrix and a second permuted series per thread.
+Status checkMantelMemory(std::size_t g, std::size_t matrices, bool partial, unsigned threads)
 {
     const std::uint64_t pairs = std::uint64_t{g} * (g > 0 ? g - 1 : 0) / 2;
     const unsigned workers = threads != 0 ? threads : std::thread::hardware_concurrency();
+    const std::uint64_t series = 3 * std::uint64_t{matrices} + 3 + workers;
     const std::uint64_t need =
-        ((3 * std::uint64_t{matrices} + 3 + workers) * pairs + std::uint64_t{g} * g) *
+        ((series + (partial ? 2 + workers : 0)) * pairs +
+         std::uint64_t{g} * g * (1 + (partial ? std::uint64_t{matrices} : 0))) *
         sizeof(double);
     const std::uint64_t available = availableMemoryBytes();
     if (available == 0 || need <= available / 2) {
@@ -156,8 +159,20 @@ std::vector<std::size_t> mantelPermutation(std::uint64_t seed, std::uint64_t k, 
     return perm;
 }
 
-Result<MantelInput>
-mantelInputFrom(const AnalysisResults& results, bool scaled, const Geography& geography)
+double partialCorrelation(double rAB, double rAC, double rBC)
+{
+    const double a = 1.0 - rAC * rAC;
+    const double b = 1.0 - rBC * rBC;
+    if (!(a > partialMantelCollinearity) || !(b > partialMantelCollinearity)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return (rAB - rAC * rBC) / std::sqrt(a * b);
+}
+
+Result<MantelInput> mantelInputFrom(const AnalysisResults& results,
+                                    bool scaled,
+                                    const Geography& geography,
+                                    const Geography* control)
 {
     MantelInput input;
     input.populations = results.populationNames;
@@ -168,6 +183,15 @@ mantelInputFrom(const AnalysisResults& results, bool scaled, const Geography& ge
     input.geographic = std::move(*geo);
     input.geographyName = geography.displayName;
     input.greatCircle = geography.kind == GeographyKind::Coordinates;
+    if (control != nullptr) {
+        Result<Matrix> distances = distancesFor(*control, input.populations, input.notes);
+        if (!distances) {
+            return distances.error();
+        }
+        input.control = MantelControl{std::move(*distances),
+                                      control->displayName,
+                                      control->kind == GeographyKind::Coordinates};
+    }
     input.matrixNames.push_back("D-square");
     input.matrices.push_back(results.dSquare);
     if (scaled) {
@@ -198,7 +222,7 @@ Status checkMantelRequest(const MantelInput& input, const MantelSettings& settin
                            std::to_string(exhaustiveMantelLimit) + " populations; the run has " +
                            std::to_string(g) + ". Give a number of permutations instead.");
     }
-    return checkMantelMemory(g, input.matrices.size(), settings.threads);
+    return checkMantelMemory(g, input.matrices.size(), input.control.has_value(), settings.threads);
 }
 
 // What every order of the populations is compared with.
@@ -208,7 +232,65 @@ struct MantelSeries
     std::vector<std::vector<double>> compared; // per matrix: its distances, or their ranks
     std::vector<double> observed;              // per matrix: r in the populations' own order
     bool twoSided = false;
+    // The partial test's: each matrix's compared distances as a g x g matrix to permute, the
+    // geographic and the control's compared series, r(geographic, control) and the observed
+    // partial r per matrix. No matrices without a control.
+    std::vector<Matrix> partialCompared;
+    std::vector<double> geoSeries;
+    std::vector<double> controlSeries;
+    double rGeoControl = 0.0;
+    std::vector<double> observedPartial;
+
+    // Counts kept per order: each matrix's plain test, then each matrix's partial test.
+    std::size_t counters() const { return compared.size() + partialCompared.size(); }
+    bool reaches(double r, double observedR) const
+    {
+        return twoSided ? std::fabs(r) >= std::fabs(observedR) - mantelTieTolerance
+                        : r >= observedR - mantelTieTolerance;
+    }
 };
+
+// Why r(AB.C) cannot be formed: which correlation with the control is (nearly) perfect.
+Error collinearControl(const std::string& controlName, const std::string& other, double r)
+{
+    return mantelError("The partial Mantel test is not defined: the " + other +
+                       " and the control distances in " + controlName +
+                       " are perfectly correlated (r = " + std::to_string(r) +
+                       "), so nothing is left of them once the control is held constant");
+}
+
+// The observed r(AB.C) of each matrix with the geography, the control held constant.
+Status
+observedPartials(const MantelInput& input, bool ranked, MantelSeries& series, MantelResult& res)
+{
+    const std::size_t g = input.populations.size();
+    res.controlName = input.control->fileName;
+    res.controlGreatCircle = input.control->greatCircle;
+    res.control = upperTriangle(input.control->distances);
+    series.controlSeries = ranked ? averageRanks(res.control) : res.control;
+    series.rGeoControl = pearsonCorrelation(series.geoSeries, series.controlSeries);
+    if (std::isnan(series.rGeoControl)) {
+        return mantelError("The partial Mantel test is not defined: every control distance in " +
+                           res.controlName + " between the populations of the run is the same");
+    }
+    res.rGeographicControl = series.rGeoControl;
+    if (std::isnan(partialCorrelation(0.0, 0.0, series.rGeoControl))) {
+        return collinearControl(res.controlName, "geographic distances", series.rGeoControl);
+    }
+    for (std::size_t m = 0; m < series.compared.size(); ++m) {
+        MantelMatrixResult& mr = res.matrices[m];
+        MantelPartialResult part;
+        part.rControl = pearsonCorrelation(series.compared[m], series.controlSeries);
+        part.r = partialCorrelation(mr.r, part.rControl, series.rGeoControl);
+        if (std::isnan(part.r)) {
+            return collinearControl(res.controlName, mr.name + " distances", part.rControl);
+        }
+        series.partialCompared.push_back(symmetricFrom(series.compared[m], g));
+        series.observedPartial.push_back(part.r);
+        mr.partial = part;
+    }
+    return Done{};
+}
 
 // The observed correlation of each matrix with the geography, into res.matrices.
 Result<MantelSeries>
@@ -219,7 +301,8 @@ observedCorrelations(const MantelInput& input, const MantelSettings& settings, M
     MantelSeries series;
     series.twoSided = settings.alternative == MantelAlternative::TwoSided;
     series.geoCompared = ranked ? symmetricFrom(averageRanks(res.geographic), g) : input.geographic;
-    const std::vector<double> geoSeries = upperTriangle(series.geoCompared);
+    series.geoSeries = upperTriangle(series.geoCompared);
+    const std::vector<double>& geoSeries = series.geoSeries;
     for (std::size_t m = 0; m < input.matrices.size(); ++m) {
         MantelMatrixResult mr;
         mr.name = input.matrixNames[m];
@@ -243,22 +326,37 @@ observedCorrelations(const MantelInput& input, const MantelSettings& settings, M
         series.observed.push_back(mr.r);
         res.matrices.push_back(std::move(mr));
     }
+    if (input.control) {
+        if (Status partial = observedPartials(input, ranked, series, res); !partial) {
+            return partial.error();
+        }
+    }
     return series;
 }
 
-// Adds to reached[m] whether matrix m's r under the order perm reaches the observed one.
+// Adds to reached[m] whether matrix m's r under the order perm reaches the observed one: the
+// geography's populations in that order; and to reached[matrices + m] whether its partial r
+// does, the matrix's populations in that order. A partial r that is not defined under the order
+// does not reach.
 void countPermutation(const MantelSeries& series,
                       const std::vector<std::size_t>& perm,
                       std::vector<double>& permuted,
                       std::vector<std::size_t>& reached)
 {
+    const std::size_t matrices = series.compared.size();
     permutedUpperTriangle(series.geoCompared, perm, permuted);
-    for (std::size_t m = 0; m < series.compared.size(); ++m) {
-        const double r = pearsonCorrelation(series.compared[m], permuted);
-        const double o = series.observed[m];
-        if ((series.twoSided ? std::fabs(r) >= std::fabs(o) - mantelTieTolerance
-                             : r >= o - mantelTieTolerance)) {
+    for (std::size_t m = 0; m < matrices; ++m) {
+        if (series.reaches(pearsonCorrelation(series.compared[m], permuted), series.observed[m])) {
             ++reached[m];
+        }
+    }
+    for (std::size_t m = 0; m < series.partialCompared.size(); ++m) {
+        permutedUpperTriangle(series.partialCompared[m], perm, permuted);
+        const double r = partialCorrelation(pearsonCorrelation(permuted, series.geoSeries),
+                                            pearsonCorrelation(permuted, series.controlSeries),
+                                            series.rGeoControl);
+        if (!std::isnan(r) && series.reaches(r, series.observedPartial[m])) {
+            ++reached[matrices + m];
         }
     }
 }
@@ -272,7 +370,7 @@ Result<std::vector<std::size_t>> countEveryOrder(const MantelSeries& series,
     std::vector<std::size_t> perm(g);
     std::iota(perm.begin(), perm.end(), std::size_t{0});
     std::vector<double> permuted;
-    std::vector<std::size_t> reached(series.compared.size());
+    std::vector<std::size_t> reached(series.counters());
     std::size_t k = 0;
     do {
         if (k % permutationBatch == 0) {
@@ -295,22 +393,22 @@ Result<std::vector<std::size_t>> countRandomOrders(const MantelSeries& series,
                                                    const MantelSettings& settings,
                                                    ProgressSink& progress)
 {
-    const std::size_t matrices = series.compared.size();
-    std::vector<std::atomic<std::size_t>> reached(matrices);
+    const std::size_t counters = series.counters();
+    std::vector<std::atomic<std::size_t>> reached(counters);
     unsigned threads =
         settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
     const std::size_t batches = (total + permutationBatch - 1) / permutationBatch;
     threads = static_cast<unsigned>(
         std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, batches)));
     const auto makeWorker = [&] {
-        return [&, permuted = std::vector<double>(), local = std::vector<std::size_t>(matrices)](
+        return [&, permuted = std::vector<double>(), local = std::vector<std::size_t>(counters)](
                    std::size_t first, std::size_t last) mutable {
             for (std::size_t k = first; k < last; ++k) {
                 countPermutation(series, mantelPermutation(settings.seed, k, g), permuted, local);
             }
-            for (std::size_t m = 0; m < matrices; ++m) {
-                reached[m] += local[m];
-                local[m] = 0;
+            for (std::size_t c = 0; c < counters; ++c) {
+                reached[c] += local[c];
+                local[c] = 0;
             }
         };
     };
@@ -319,9 +417,9 @@ Result<std::vector<std::size_t>> countRandomOrders(const MantelSeries& series,
         !st) {
         return st.error();
     }
-    std::vector<std::size_t> counts(matrices);
-    for (std::size_t m = 0; m < matrices; ++m) {
-        counts[m] = reached[m];
+    std::vector<std::size_t> counts(counters);
+    for (std::size_t c = 0; c < counters; ++c) {
+        counts[c] = reached[c];
     }
     return counts;
 }
@@ -364,11 +462,18 @@ runMantel(const MantelInput& input, const MantelSettings& settings, ProgressSink
     }
     progress.stepProgress(total, total);
 
+    const auto pOf = [&](std::size_t atLeast) {
+        return exhaustive ? static_cast<double>(atLeast) / static_cast<double>(total)
+                          : static_cast<double>(atLeast + 1) / static_cast<double>(total + 1);
+    };
     for (std::size_t m = 0; m < res.matrices.size(); ++m) {
         MantelMatrixResult& mr = res.matrices[m];
         mr.atLeast = (*reached)[m];
-        mr.p = exhaustive ? static_cast<double>(mr.atLeast) / static_cast<double>(total)
-                          : static_cast<double>(mr.atLeast + 1) / static_cast<double>(total + 1);
+        mr.p = pOf(mr.atLeast);
+        if (mr.partial) {
+            mr.partial->atLeast = (*reached)[res.matrices.size() + m];
+            mr.partial->p = pOf(mr.partial->atLeast);
+        }
     }
     return res;
 }

@@ -371,6 +371,11 @@ void describeMantelAndThreads(OptionTable& t, BatchOptions& o)
                "FILE.csv holds population,latitude,longitude or a square distance matrix; the "
                "summary follows the report",
                o.mantelPath);
+    t.nonEmpty("mantel-control",
+               "FILE.csv",
+               "the partial Mantel test too: the distances of FILE.csv (in the forms of --mantel) "
+               "held constant, r(D-square, geography | control) with the same permutations",
+               o.mantelControlPath);
     t.value("permutations",
             "N|all",
             "permutations of the Mantel test, 1 to 10000000 (default 9999), or all: every order "
@@ -603,6 +608,7 @@ Status checkQualifiedOptions(const BatchOptions& options)
                                   : options.mantelMethod      ? "--mantel-method"
                                   : options.mantelAlternative ? "--mantel-alternative"
                                   : options.mantelOutputPath  ? "--mantel-output"
+                                  : options.mantelControlPath ? "--mantel-control"
                                                               : nullptr;
         if (needsMantel != nullptr) {
             return Error::usage(std::string(needsMantel) + " needs --mantel FILE.csv");

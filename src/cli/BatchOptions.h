@@ -68,6 +68,7 @@ struct BatchOptions
     std::optional<std::string> treeChartPath;      // ends in .png or .svg, any case
     std::optional<std::string> treeRoot;           // as given: "midpoint" or a population's name
     std::optional<std::string> mantelPath;         // the geography file
+    std::optional<std::string> mantelControlPath;  // the partial test's control file
     std::optional<std::size_t> mantelPermutations;
     bool mantelExhaustive = false; // --permutations all
     std::optional<MantelMethod> mantelMethod;

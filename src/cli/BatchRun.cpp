@@ -137,6 +137,9 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
         if (options.mantelPath && namesSameFile(path, *options.mantelPath)) {
             return Error::usage(option + " " + path + " would replace the geography file", path);
         }
+        if (options.mantelControlPath && namesSameFile(path, *options.mantelControlPath)) {
+            return Error::usage(option + " " + path + " would replace the control file", path);
+        }
         for (std::size_t j = 0; j < i && !isCharacterDevice(path); ++j) {
             if (namesSameFile(path, targets[j].second)) {
                 return Error::usage(
@@ -290,13 +293,28 @@ Result<RunInput> loadRunInput(const BatchOptions& options, const std::filesystem
     return input;
 }
 
-// The geography is read, and matched to the chosen populations, before the run: a file that
+// The Mantel test's files: the geography and the partial test's control.
+struct MantelFiles
+{
+    Geography geography;
+    std::optional<Geography> control;
+};
+
+// The files are read, and matched to the chosen populations, before the run: a file that
 // cannot serve stops the batch before the long part.
-Result<Geography> readMantelGeography(const BatchOptions& options, const RunInput& input)
+Result<MantelFiles> readMantelFiles(const BatchOptions& options, const RunInput& input)
 {
     Result<Geography> geo = readGeography(*options.mantelPath);
     if (!geo) {
         return geo.error();
+    }
+    MantelFiles files{std::move(*geo), std::nullopt};
+    if (options.mantelControlPath) {
+        Result<Geography> control = readGeography(*options.mantelControlPath);
+        if (!control) {
+            return control.error();
+        }
+        files.control = std::move(*control);
     }
     std::vector<std::string> chosen;
     for (std::size_t p = 0; p < input.dataSet.popNames.size(); ++p) {
@@ -311,10 +329,15 @@ Result<Geography> readMantelGeography(const BatchOptions& options, const RunInpu
                             " are chosen; give a number of permutations instead");
     }
     std::vector<std::string> notes;
-    if (Result<Matrix> matched = distancesFor(*geo, chosen, notes); !matched) {
-        return matched.error();
+    for (const Geography* file : {&files.geography, files.control ? &*files.control : nullptr}) {
+        if (file == nullptr) {
+            continue;
+        }
+        if (Result<Matrix> matched = distancesFor(*file, chosen, notes); !matched) {
+            return matched.error();
+        }
     }
-    return geo;
+    return files;
 }
 
 // The analysis itself, its progress on err when asked for; a report too large for the screen
@@ -380,10 +403,13 @@ runBatchBootstrap(const BatchOptions& options, const DataSet& dataSet, const Run
 }
 
 Result<MantelResult>
-runBatchMantel(const BatchOptions& options, const RunOutput& run, const Geography& geography)
+runBatchMantel(const BatchOptions& options, const RunOutput& run, const MantelFiles& files)
 {
     // the names were matched before the run, so only the test itself can fail here
-    Result<MantelInput> input = mantelInputFrom(run.results, run.matrixCount == 2, geography);
+    Result<MantelInput> input = mantelInputFrom(run.results,
+                                                run.matrixCount == 2,
+                                                files.geography,
+                                                files.control ? &*files.control : nullptr);
     if (!input) {
         return input.error();
     }
@@ -424,7 +450,7 @@ struct BatchAnalyses
 
 Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
                                        const RunInput& input,
-                                       const std::optional<Geography>& geography,
+                                       const std::optional<MantelFiles>& mantelFiles,
                                        const Clock& clock,
                                        const SweepChartDrawer& sweepChart,
                                        const TreeChartDrawer& treeChart,
@@ -454,8 +480,8 @@ Result<BatchAnalyses> runBatchAnalyses(const BatchOptions& options,
         }
         analyses.bootstrap = std::move(*boot);
     }
-    if (geography) {
-        Result<MantelResult> mantel = runBatchMantel(options, analyses.run, *geography);
+    if (mantelFiles) {
+        Result<MantelResult> mantel = runBatchMantel(options, analyses.run, *mantelFiles);
         if (!mantel) {
             return mantel.error();
         }
@@ -714,16 +740,16 @@ Result<BatchOutputs> batchOutputs(const BatchOptions& options,
     if (!input) {
         return input.error();
     }
-    std::optional<Geography> geography;
+    std::optional<MantelFiles> mantelFiles;
     if (options.mantelPath) {
-        Result<Geography> geo = readMantelGeography(options, *input);
-        if (!geo) {
-            return geo.error();
+        Result<MantelFiles> files = readMantelFiles(options, *input);
+        if (!files) {
+            return files.error();
         }
-        geography = std::move(*geo);
+        mantelFiles = std::move(*files);
     }
     Result<BatchAnalyses> analyses =
-        runBatchAnalyses(options, *input, geography, clock, sweepChart, treeChart, err);
+        runBatchAnalyses(options, *input, mantelFiles, clock, sweepChart, treeChart, err);
     if (!analyses) {
         return analyses.error();
     }

@@ -200,9 +200,25 @@ Json mantelJson(const MantelResult& m)
         one["p"] = number(mr.p);
         one["reached"] = mr.atLeast;
         one["values"] = numbers(mr.values);
+        if (mr.partial) {
+            Json partial;
+            partial["rControl"] = number(mr.partial->rControl);
+            partial["r"] = number(mr.partial->r);
+            partial["p"] = number(mr.partial->p);
+            partial["reached"] = mr.partial->atLeast;
+            one["partial"] = std::move(partial);
+        }
         matrices.push_back(std::move(one));
     }
     out["matrices"] = std::move(matrices);
+    if (!m.controlName.empty()) {
+        Json control;
+        control["file"] = m.controlName;
+        control["greatCircleKm"] = m.controlGreatCircle;
+        control["rGeographic"] = number(m.rGeographicControl);
+        control["distances"] = numbers(m.control);
+        out["control"] = std::move(control);
+    }
     return out;
 }
 

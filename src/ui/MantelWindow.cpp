@@ -48,7 +48,10 @@ MantelWindow::MantelWindow(UserPrompts& prompts, QWidget* parent)
     new WindowFit(this, QSize(760, 760), QStringLiteral("mantel"));
 
     connect(&m_job, &BackgroundJob::stepped, this, &MantelWindow::showProgress);
-    connect(btnBrowse, &QPushButton::clicked, this, &MantelWindow::browse);
+    connect(btnBrowse, &QPushButton::clicked, this, [this] { browse(txtGeography, btnBrowse); });
+    connect(btnBrowseControl, &QPushButton::clicked, this, [this] {
+        browse(txtControl, btnBrowseControl);
+    });
     connect(btnRun, &QPushButton::clicked, this, &MantelWindow::start);
     connect(btnCancel, &QPushButton::clicked, this, &MantelWindow::cancel);
     connect(btnSaveText, &QPushButton::clicked, this, &MantelWindow::saveText);
@@ -65,6 +68,11 @@ void MantelWindow::createControls()
     txtGeography->setObjectName(QStringLiteral("txtGeography"));
     txtGeography->setPlaceholderText(tr("population,latitude,longitude or a distance matrix"));
     btnBrowse = newButton(this, tr("&Browse..."), "btnBrowse");
+    txtControl = new QLineEdit(this);
+    txtControl->setObjectName(QStringLiteral("txtControl"));
+    txtControl->setPlaceholderText(
+        tr("optional: distances held constant (time, language...), in the same forms"));
+    btnBrowseControl = newButton(this, tr("B&rowse..."), "btnBrowseControl");
     spnPermutations = new QSpinBox(this);
     spnPermutations->setObjectName(QStringLiteral("spnPermutations"));
     spnPermutations->setRange(1, spinLimit);
@@ -95,6 +103,9 @@ void MantelWindow::layOutControls()
     auto* fileRow = new QHBoxLayout;
     addLabelled(this, fileRow, tr("&Geography:"), txtGeography);
     fileRow->addWidget(btnBrowse);
+    auto* controlRow = new QHBoxLayout;
+    addLabelled(this, controlRow, tr("C&ontrol for:"), txtControl);
+    controlRow->addWidget(btnBrowseControl);
     auto* controls = new QHBoxLayout;
     addLabelled(this, controls, tr("&Permutations:"), spnPermutations);
     addLabelled(this, controls, tr("S&eed:"), txtSeed);
@@ -113,6 +124,7 @@ void MantelWindow::layOutControls()
     split->setStretchFactor(1, 3);
     auto* column = new QVBoxLayout(this);
     column->addLayout(fileRow);
+    column->addLayout(controlRow);
     column->addLayout(controls);
     column->addLayout(progressRow(prgPermutations, btnCancel));
     column->addWidget(lblSummary);
@@ -154,8 +166,13 @@ void MantelWindow::updateControls()
 {
     const bool running = isRunning();
     btnRun->setEnabled(!running && m_basis != nullptr);
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             txtGeography, btnBrowse, spnPermutations, txtSeed, cboMethod}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{txtGeography,
+                                                      btnBrowse,
+                                                      txtControl,
+                                                      btnBrowseControl,
+                                                      spnPermutations,
+                                                      txtSeed,
+                                                      cboMethod}) {
         w->setEnabled(!running);
     }
     btnCancel->setEnabled(running);
@@ -166,16 +183,16 @@ void MantelWindow::updateControls()
     }
 }
 
-void MantelWindow::browse()
+void MantelWindow::browse(QLineEdit* box, QPushButton* button)
 {
     const std::optional<QString> chosen =
         m_prompts.openFile({{qtFileFilter(csvFileFilter), tr("All Files (*)")},
-                            txtGeography->text(),
+                            box->text(),
                             {},
                             QStringLiteral("geography"),
-                            btnBrowse});
+                            button});
     if (chosen) {
-        txtGeography->setText(*chosen);
+        box->setText(*chosen);
     }
 }
 
@@ -204,14 +221,31 @@ void MantelWindow::start()
         cboMethod->currentIndex() == 1 ? MantelMethod::Spearman : MantelMethod::Pearson;
     m_result.reset();
     prgPermutations->setValue(0);
+    const QString controlFile = txtControl->text().trimmed();
+    std::optional<std::filesystem::path> controlPath;
+    if (!controlFile.isEmpty()) {
+        controlPath = std::filesystem::path(controlFile.toStdU16String());
+    }
     m_job.start<MantelResult>(
         [path = std::filesystem::path(file.toStdU16String()),
+         controlPath,
          results = m_results,
          scaled = m_scaled,
-         settings](ProgressSink& progress) {
+         settings](ProgressSink& progress) -> Result<MantelResult> {
             Result<Geography> geo = readGeography(path);
+            if (!geo) {
+                return geo.error();
+            }
+            std::optional<Geography> control;
+            if (controlPath) {
+                Result<Geography> read = readGeography(*controlPath);
+                if (!read) {
+                    return read.error();
+                }
+                control = std::move(*read);
+            }
             Result<MantelInput> input =
-                geo ? mantelInputFrom(*results, scaled, *geo) : Result<MantelInput>(geo.error());
+                mantelInputFrom(*results, scaled, *geo, control ? &*control : nullptr);
             return input ? runMantel(*input, settings, progress)
                          : Result<MantelResult>(input.error());
         },
@@ -247,7 +281,12 @@ void MantelWindow::finish(Result<MantelResult> outcome)
 
 void MantelWindow::fillResults()
 {
-    const QStringList headers{tr("Matrix"), tr("r"), tr("p"), tr("Permutations reaching r")};
+    const bool partial = m_result && !m_result->controlName.empty();
+    QStringList headers{tr("Matrix"), tr("r"), tr("p"), tr("Permutations reaching r")};
+    if (partial) {
+        headers << tr("r with control") << tr("Partial r") << tr("Partial p")
+                << tr("Permutations reaching partial r");
+    }
     tblResults->clear();
     tblResults->setColumnCount(static_cast<int>(headers.size()));
     tblResults->setHorizontalHeaderLabels(headers);
@@ -268,15 +307,23 @@ void MantelWindow::fillResults()
         return;
     }
     const MantelResult& r = *m_result;
-    QString summary =
-        tr("%1 correlation with %2; %3 permutations, seed %4; p = (permutations "
-           "reaching r + 1) / (%3 + 1), one-sided.")
-            .arg(toQt(mantelMethodName(r.method)))
-            .arg(r.greatCircle
-                     ? tr("great-circle distances (km) from %1").arg(toQt(r.geographyName))
-                     : tr("the distances of %1").arg(toQt(r.geographyName)))
-            .arg(r.permutations)
-            .arg(r.seed);
+    const auto distancesOf = [](bool greatCircle, const std::string& fileName) {
+        return greatCircle ? tr("great-circle distances (km) from %1").arg(toQt(fileName))
+                           : tr("the distances of %1").arg(toQt(fileName));
+    };
+    QString summary = tr("%1 correlation with %2; %3 permutations, seed %4; p = (permutations "
+                         "reaching r + 1) / (%3 + 1), one-sided.")
+                          .arg(toQt(mantelMethodName(r.method)))
+                          .arg(distancesOf(r.greatCircle, r.geographyName))
+                          .arg(r.permutations)
+                          .arg(r.seed);
+    if (partial) {
+        summary += QLatin1Char('\n') +
+                   tr("Partial test: %1 held constant, r(geographic, control) = %2; the same "
+                      "permutations applied to the populations of each matrix.")
+                       .arg(distancesOf(r.controlGreatCircle, r.controlName))
+                       .arg(tableNumber(r.rGeographicControl));
+    }
     for (const std::string& note : r.notes) {
         summary += QLatin1Char('\n') + toQt(note);
     }
@@ -284,8 +331,12 @@ void MantelWindow::fillResults()
     tblResults->setRowCount(static_cast<int>(r.matrices.size()));
     for (std::size_t i = 0; i < r.matrices.size(); ++i) {
         const MantelMatrixResult& m = r.matrices[i];
-        const QStringList cells{
+        QStringList cells{
             toQt(m.name), tableNumber(m.r), tableNumber(m.p), QString::number(m.atLeast)};
+        if (m.partial) {
+            cells << tableNumber(m.partial->rControl) << tableNumber(m.partial->r)
+                  << tableNumber(m.partial->p) << QString::number(m.partial->atLeast);
+        }
         setTableRow(tblResults, static_cast<int>(i), cells, 1);
     }
     tblResults->resizeColumnsToContents();

@@ -2,7 +2,8 @@
 // run) against the distances of a geography file, in the background with a progress bar and
 // Cancel; r and p for every matrix, a scatter chart of the run's distance against the
 // geographic one with its least-squares line (saved as PNG or SVG), and the text of the test
-// with every pair's distances. Without a completed run nothing can be started.
+// with every pair's distances. With a control file, the partial test too: r and p with the
+// control's distances held constant. Without a completed run nothing can be started.
 #pragma once
 
 #include "analysis/AnalysisRun.h"
@@ -51,6 +52,8 @@ public:
 
     QLineEdit* txtGeography = nullptr;
     QPushButton* btnBrowse = nullptr;
+    QLineEdit* txtControl = nullptr; // the partial test's file; empty for none
+    QPushButton* btnBrowseControl = nullptr;
     QSpinBox* spnPermutations = nullptr;
     QLineEdit* txtSeed = nullptr;
     QComboBox* cboMethod = nullptr; // Pearson, Spearman
@@ -72,7 +75,7 @@ signals:
 private:
     void createControls();
     void layOutControls();
-    void browse();
+    void browse(QLineEdit* box, QPushButton* button);
     void showProgress(quint64 done, quint64 total);
     void finish(Result<MantelResult> outcome);
     void fillResults();

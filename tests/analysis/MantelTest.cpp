@@ -1,15 +1,21 @@
 // The Mantel test: great-circle distances of known city pairs, r and the exact p-value of a
 // six-population data set against an independent program (tests/data/mantel_reference.py,
 // plain Python with its own great-circle formula and every one of the 720 orders tried), the
-// sampled p-value against the exact one, seeds and thread counts, and what it refuses.
+// sampled p-value against the exact one, seeds and thread counts, and what it refuses; the
+// partial test against tests/data/mantel_partial_reference.txt (see
+// tools/reference/mantel_partial_reference.R).
 #include "analysis/Mantel.h"
 
 #include "datafile/GeographyFile.h"
 
 #include <atomic>
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <map>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -194,6 +200,147 @@ TEST(Mantel, RefusesWhatItCannotCorrelate)
     res = runMantel(many, all);
     ASSERT_FALSE(res.ok());
     EXPECT_NE(res.error().message.find("at most 9 populations"), std::string::npos);
+}
+
+// Each case of the reference file: matrices A, B and C (A against B, C held constant), the
+// other implementation's plain and partial r and, up to 7 populations, its exact count.
+TEST(PartialMantel, AgreesWithAnIndependentImplementation)
+{
+    std::ifstream in(std::string(TAVRIK_TEST_DATA) + "/mantel_partial_reference.txt");
+    ASSERT_TRUE(in) << "mantel_partial_reference.txt";
+    std::map<std::string, std::vector<std::vector<double>>> rows;
+    std::string name;
+    std::string method;
+    std::string side;
+    double plain = 0.0;
+    double partial = 0.0;
+    std::size_t reached = 0;
+    std::size_t orders = 0;
+    int cases = 0;
+    const auto square = [](const std::vector<std::vector<double>>& r) {
+        Matrix m(r.size(), r.size());
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            for (std::size_t j = 0; j < r.size(); ++j) {
+                m(i, j) = r[i].at(j);
+            }
+        }
+        return m;
+    };
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "case") {
+            words >> name >> method >> side;
+            rows.clear();
+            orders = 0;
+        } else if (word == "A" || word == "B" || word == "C") {
+            rows[word].emplace_back(std::istream_iterator<double>(words),
+                                    std::istream_iterator<double>());
+        } else if (word == "plain") {
+            words >> plain;
+        } else if (word == "partial") {
+            words >> partial;
+        } else if (word == "exact") {
+            words >> reached >> orders;
+        } else if (word == "end") {
+            SCOPED_TRACE(name);
+            ++cases;
+            const std::size_t g = rows["A"].size();
+            MantelInput input;
+            for (std::size_t i = 0; i < g; ++i) {
+                input.populations.push_back("P" + std::to_string(i + 1));
+            }
+            input.matrixNames = {"D-square"};
+            input.matrices = {square(rows["A"])};
+            input.geographic = square(rows["B"]);
+            input.control = MantelControl{square(rows["C"]), "control.csv", false};
+            MantelSettings settings;
+            settings.method = method == "spearman" ? MantelMethod::Spearman : MantelMethod::Pearson;
+            settings.alternative =
+                side == "two-sided" ? MantelAlternative::TwoSided : MantelAlternative::Greater;
+            settings.exhaustive = orders != 0;
+            settings.permutations = 199;
+            const MantelResult res = mustRun(input, settings);
+            const MantelMatrixResult& m = res.matrices.at(0);
+            ASSERT_TRUE(m.partial.has_value());
+            EXPECT_NEAR(m.r, plain, 1e-13);
+            // the "control" case divides by sqrt(1 - 0.9999^2): rounding grows a hundredfold
+            EXPECT_NEAR(m.partial->r, partial, 1e-11);
+            EXPECT_EQ(res.control, upperTriangle(input.control->distances));
+            if (orders != 0) {
+                EXPECT_EQ(res.permutations, orders);
+                EXPECT_EQ(m.partial->atLeast, reached);
+                EXPECT_DOUBLE_EQ(m.partial->p, static_cast<double>(reached) / orders);
+            } else {
+                EXPECT_DOUBLE_EQ(m.partial->p, (m.partial->atLeast + 1) / 200.0);
+            }
+        }
+    }
+    EXPECT_EQ(cases, 4);
+}
+
+// The partial test adds its counts to the plain ones without changing them, draws the same
+// permutations on any number of threads, and refuses a control that leaves nothing to test.
+TEST(PartialMantel, KeepsThePlainTestAndRefusesACollinearControl)
+{
+    MantelInput input = sixPopulations();
+    input.matrixNames.push_back("Scaled D-square");
+    input.matrices.push_back(input.matrices[0]);
+    input.matrices[1](0, 1) = input.matrices[1](1, 0) = input.matrices[0](0, 1) * 3.0;
+    MantelSettings settings;
+    settings.permutations = 3001;
+    settings.threads = 1;
+    const MantelResult plain = mustRun(input, settings);
+    Matrix control = input.geographic;
+    for (std::size_t i = 0; i < 6; ++i) {
+        for (std::size_t j = 0; j < 6; ++j) {
+            control(i, j) = std::sqrt(input.geographic(i, j)) + static_cast<double>((i * j) % 4);
+        }
+    }
+    input.control = MantelControl{control, "time.csv", false};
+    const MantelResult one = mustRun(input, settings);
+    for (unsigned threads : {2u, 3u}) {
+        settings.threads = threads;
+        const MantelResult many = mustRun(input, settings);
+        for (std::size_t m = 0; m < 2; ++m) {
+            EXPECT_EQ(many.matrices[m].partial->atLeast, one.matrices[m].partial->atLeast);
+        }
+    }
+    for (std::size_t m = 0; m < 2; ++m) {
+        EXPECT_EQ(one.matrices[m].r, plain.matrices[m].r);
+        EXPECT_EQ(one.matrices[m].atLeast, plain.matrices[m].atLeast);
+        EXPECT_FALSE(plain.matrices[m].partial.has_value());
+        EXPECT_NE(one.matrices[m].partial->atLeast, one.matrices[m].atLeast);
+    }
+    EXPECT_EQ(one.controlName, "time.csv");
+    EXPECT_NEAR(
+        one.rGeographicControl, pearsonCorrelation(one.geographic, upperTriangle(control)), 0.0);
+
+    // the geography as its own control, in another unit: r(AB.C) is 0 / 0
+    input.control->distances = input.geographic;
+    for (std::size_t i = 0; i < 6; ++i) {
+        for (std::size_t j = 0; j < 6; ++j) {
+            input.control->distances(i, j) *= 0.621371;
+        }
+    }
+    Result<MantelResult> res = runMantel(input, settings);
+    ASSERT_FALSE(res.ok());
+    EXPECT_NE(res.error().message.find("the geographic distances and the control distances in "
+                                       "time.csv are perfectly correlated (r = 1.000000)"),
+              std::string::npos)
+        << res.error().message;
+    // the D-square matrix as the control
+    input.control->distances = input.matrices[0];
+    res = runMantel(input, settings);
+    ASSERT_FALSE(res.ok());
+    EXPECT_NE(res.error().message.find("the D-square distances and the control"), std::string::npos)
+        << res.error().message;
+    input.control->distances = Matrix(6, 6, 2.0);
+    res = runMantel(input, settings);
+    ASSERT_FALSE(res.ok());
+    EXPECT_NE(res.error().message.find("every control distance in time.csv"), std::string::npos)
+        << res.error().message;
 }
 
 TEST(Mantel, ReportsItsPermutationsAndStopsWhenCancelled)

@@ -1,6 +1,6 @@
 // The Mantel test through tavrik-batch: the summary after the unchanged report, the file of
 // pairs, reproducibility across threads, the scaled matrix, and the refusals with their exit
-// statuses.
+// statuses; the partial test with a control.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -99,6 +99,66 @@ TEST_F(BatchMantel, ScaledRunTestsBothMatricesAndAllOrdersGiveTheExactP)
               std::string::npos)
         << two.out;
     EXPECT_NE(readFile(m_dir / "t.json").find("\"alternative\": \"two-sided\""), std::string::npos);
+}
+
+TEST_F(BatchMantel, PartialTestFollowsThePlainOneInEveryOutput)
+{
+    // a second distance matrix, in the file's own order, which is not the run's
+    writeFile(m_dir / "time.csv",
+              "Population,Mirrowdale,Ostvarrin,Kelmoth,Harnavel,Tullibrack,Saundry Fell\n"
+              "Mirrowdale,0,650,350,150,200,550\n"
+              "Ostvarrin,650,0,300,800,450,1200\n"
+              "Kelmoth,350,300,0,500,150,900\n"
+              "Harnavel,150,800,500,0,350,400\n"
+              "Tullibrack,200,450,150,350,0,750\n"
+              "Saundry Fell,550,1200,900,400,750,0\n");
+    const std::string plainArgs = "--mantel " + geography() + " --seed 3 --permutations 400";
+    const Outcome plain = runOn(plainArgs);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const Outcome o = runOn(plainArgs + " --mantel-control time.csv --mantel-output m.txt "
+                                        "--json m.json --threads 3");
+    ASSERT_EQ(o.status, 0) << o.err;
+    ASSERT_TRUE(o.out.starts_with(plain.out));
+    const std::vector<std::string> rows = lines(o.out.substr(plain.out.size()));
+    ASSERT_EQ(rows.size(), 9u) << o.out;
+    EXPECT_EQ(rows[1],
+              "Partial Mantel test (Smouse, Long and Sokal): r(matrix, geographic | "
+              "control)\r");
+    EXPECT_EQ(rows[2], "Control distances: the distance matrix in time.csv\r");
+    EXPECT_EQ(rows[3], "r(geographic, control) = 0.154274\r");
+    EXPECT_EQ(rows[8],
+              "D-square                -0.136206     0.517232     0.062344           24\r");
+
+    const std::string pairs = readFile(m_dir / "m.txt");
+    EXPECT_NE(pairs.find("Geographic km          Control         D-square\r\n"), std::string::npos)
+        << pairs;
+    EXPECT_NE(pairs.find("\r\nOstvarrin    Kelmoth              47.790090       300.000000 "),
+              std::string::npos)
+        << pairs;
+    const std::string json = readFile(m_dir / "m.json");
+    for (const char* member : {"\"file\": \"time.csv\"",
+                               "\"rGeographic\": 0.15427385049133197",
+                               "\"reached\": 24",
+                               "\"r\": 0.517232496937376"}) {
+        EXPECT_NE(json.find(member), std::string::npos) << member;
+    }
+    const Outcome one = runOn(plainArgs + " --mantel-control time.csv --threads 1");
+    EXPECT_EQ(one.out.substr(plain.out.size()), o.out.substr(plain.out.size()));
+
+    std::filesystem::remove(m_dir / "m.txt");
+    std::filesystem::remove(m_dir / "m.json");
+    expectRefused(
+        "@cli_three_pops.tvk --mantel-control time.csv", 2, "--mantel-control needs", {"time.csv"});
+    expectRefused("@cli_three_pops.tvk --mantel g.csv --mantel-control time.csv --report time.csv",
+                  2,
+                  "would replace the control file",
+                  {"time.csv"});
+    const std::string highland = example("highland.tvk");
+    expectRefused(highland + " --mantel " + geography() + " --mantel-control " + geography(),
+                  1,
+                  "the geographic distances and the control distances in highland_geography.csv "
+                  "are perfectly correlated (r = 1.000000)",
+                  {"time.csv"});
 }
 
 TEST_F(BatchMantel, RefusesWhatCannotBeTested)

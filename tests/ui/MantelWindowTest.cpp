@@ -1,11 +1,12 @@
 // Analysis > Mantel Test: offered after a completed run only; runs in the background over both
 // matrices of a scaled run, shows what the text file saves and draws the chosen matrix; errors
-// of the geography file are shown, a cancel is not.
+// of the geography file are shown, a cancel is not; the partial test with a control file.
 
 #include "ui/MantelWindow.h"
 
 #include "export/MantelText.h"
 #include "ui/MainWindow.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -95,6 +96,42 @@ private slots:
         QVERIFY(!mantel->result().has_value());
         QVERIFY(!mantel->btnRun->isEnabled());
         QCOMPARE(mantel->tblResults->rowCount(), 0);
+        mantel->close();
+    }
+
+    void holdsAControlConstantAndRefusesOneThatMatchesTheGeography()
+    {
+        QVERIFY(h->openAndRun(threePopulations, false, false));
+        QVERIFY(h->trigger("mnuMantel"));
+        MantelWindow* mantel = h->find<MantelWindow>("MantelWindow");
+        const QString geo = h->writeFile("geo.csv",
+                                         "Population,Latitude,Longitude\n"
+                                         "Hills,56.9,-4.1\nIsles,57.5,-6.2\n"
+                                         "North,58.4,-4.6\nCoast,57.1,-2.1\n");
+        mantel->txtGeography->setText(geo);
+        h->prompts.queueOpenFileName(h->writeFile("time.csv",
+                                                  "Population,Hills,Coast,North\n"
+                                                  "Hills,0,5,2\nCoast,5,0,4\nNorth,2,4,0\n"));
+        QTest::mouseClick(mantel->btnBrowseControl, Qt::LeftButton);
+        QSignalSpy ended(mantel, &MantelWindow::mantelFinished);
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QVERIFY(h->prompts.shown().isEmpty());
+        const MantelResult& result = *mantel->result();
+        QCOMPARE(result.controlName, std::string("time.csv"));
+        QCOMPARE(mantel->tblResults->columnCount(), 8);
+        QCOMPARE(mantel->tblResults->item(0, 5)->text(),
+                 tableNumber(result.matrices[0].partial->r));
+        QVERIFY(mantel->lblSummary->text().contains("Partial test: the distances of time.csv"));
+
+        // the geography as its own control leaves nothing to test
+        mantel->txtControl->setText(geo);
+        QTest::mouseClick(mantel->btnRun, Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(h->prompts.shown().size(), 1);
+        QVERIFY(h->prompts.shown().front().text.contains("perfectly correlated"));
+        QVERIFY(!mantel->result().has_value());
+        QCOMPARE(mantel->tblResults->columnCount(), 4);
         mantel->close();
     }
 
