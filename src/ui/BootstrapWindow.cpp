@@ -137,6 +137,7 @@ void BootstrapWindow::start()
         "The computer has not enough memory for this bootstrap; choose fewer replicates.");
     fillResults();
     updateControls();
+    emit bootstrapStarted();
 }
 
 void BootstrapWindow::cancel()

@@ -40,7 +40,9 @@ public:
     void abandon();
 
     bool isRunning() const { return m_job.isRunning(); }
+    // The result is of this run's data.
     const std::optional<BootstrapResult>& result() const { return m_result; }
+    const std::shared_ptr<const RunBasis>& basis() const { return m_basis; }
 
     QSpinBox* spnReplicates = nullptr;
     QLineEdit* txtSeed = nullptr;
@@ -52,6 +54,8 @@ public:
     QPushButton* btnSaveCsv = nullptr;
 
 signals:
+    // A bootstrap has started; the result before it is gone.
+    void bootstrapStarted();
     // The bootstrap has ended: with results, cancelled or failed (the message shown).
     void bootstrapFinished(bool succeeded);
 

@@ -22,7 +22,10 @@ namespace {
 
 constexpr int rMatrixEntry = 0;
 constexpr int scaledEntry = 1;
-constexpr int vtEntry = 1; // of the chart choice; principal coordinates come first
+// of the chart choice; principal coordinates come first
+constexpr int vtEntry = 1;
+constexpr int treeEntry = 2;
+constexpr int midpointEntry = 0; // of the root choice; the populations follow in their order
 
 } // namespace
 
@@ -66,6 +69,14 @@ void ChartView::showChart(const ScatterChartLayout* layout)
                 [layout](QPainter& painter) { paintScatterChart(painter, *layout); });
 }
 
+void ChartView::showChart(const TreeChartLayout* layout)
+{
+    if (layout == nullptr || layout->tips.empty()) {
+        return showPainted({}, nullptr);
+    }
+    showPainted(layout->canvas, [layout](QPainter& painter) { paintTreeChart(painter, *layout); });
+}
+
 void ChartView::showPainted(ChartSize canvas, std::function<void(QPainter&)> paint)
 {
     m_canvas = canvas;
@@ -103,8 +114,11 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     cboChart->setObjectName(QStringLiteral("cboChart"));
     cboChart->addItem(tr("Principal coordinates"));
     cboChart->addItem(tr("Velbrand-Torvane residuals"));
+    cboChart->addItem(tr("Tree"));
     cboMatrix = new QComboBox(this);
     cboMatrix->setObjectName(QStringLiteral("cboMatrix"));
+    cboTreeRoot = new QComboBox(this);
+    cboTreeRoot->setObjectName(QStringLiteral("cboTreeRoot"));
     btnSavePng = new QPushButton(tr("Save &PNG..."), this);
     btnSavePng->setObjectName(QStringLiteral("btnSavePng"));
     btnSaveSvg = new QPushButton(tr("Save &SVG..."), this);
@@ -116,11 +130,16 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
     chartLabel->setBuddy(cboChart);
     auto* matrixLabel = new QLabel(tr("&Matrix:"), this);
     matrixLabel->setBuddy(cboMatrix);
+    lblTreeRoot = new QLabel(tr("R&oot:"), this);
+    lblTreeRoot->setObjectName(QStringLiteral("lblTreeRoot"));
+    lblTreeRoot->setBuddy(cboTreeRoot);
     auto* controls = new QHBoxLayout;
     controls->addWidget(chartLabel);
     controls->addWidget(cboChart);
     controls->addWidget(matrixLabel);
     controls->addWidget(cboMatrix);
+    controls->addWidget(lblTreeRoot);
+    controls->addWidget(cboTreeRoot);
     controls->addStretch();
     controls->addWidget(btnSavePng);
     controls->addWidget(btnSaveSvg);
@@ -131,8 +150,15 @@ ChartWindow::ChartWindow(const ProgramState& state, UserPrompts& prompts, QWidge
 
     connect(cboChart, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);
     connect(cboMatrix, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);
+    connect(cboTreeRoot, &QComboBox::currentIndexChanged, this, &ChartWindow::rebuildChart);
     connect(btnSavePng, &QPushButton::clicked, this, [this] { save(true); });
     connect(btnSaveSvg, &QPushButton::clicked, this, [this] { save(false); });
+    refresh();
+}
+
+void ChartWindow::setBootstrapSource(std::function<RunBootstrap()> source)
+{
+    m_bootstrapSource = std::move(source);
     refresh();
 }
 
@@ -148,8 +174,9 @@ void ChartWindow::followRun(bool runShown)
 void ChartWindow::showDataFileInTitle()
 {
     const QString dataName = QFileInfo(toQt(m_state.dataSet.dataPath)).fileName();
-    const QString kind =
-        vtChosen() ? tr("Velbrand-Torvane Chart") : tr("Principal Coordinates Chart");
+    const QString kind = vtChosen()     ? tr("Velbrand-Torvane Chart")
+                         : treeChosen() ? tr("Tree Chart")
+                                        : tr("Principal Coordinates Chart");
     setWindowTitle(dataName.isEmpty() ? kind : tr("%1 - %2").arg(kind, dataName));
 }
 
@@ -166,7 +193,24 @@ void ChartWindow::refresh()
         cboMatrix->setCurrentIndex(wasScaled && cboMatrix->count() > scaledEntry ? scaledEntry
                                                                                  : rMatrixEntry);
     }
+    fillTreeRoots();
+    m_tree.reset();
     rebuildChart();
+}
+
+// Midpoint, then the run's populations; the population chosen stays chosen while the run has it.
+void ChartWindow::fillTreeRoots()
+{
+    const QString wasRoot =
+        cboTreeRoot->currentIndex() > midpointEntry ? cboTreeRoot->currentText() : QString();
+    const QSignalBlocker quiet(cboTreeRoot);
+    cboTreeRoot->clear();
+    cboTreeRoot->addItem(tr("Midpoint"));
+    for (const std::string& name : m_state.results.populationNames) {
+        cboTreeRoot->addItem(toQt(name));
+    }
+    const int found = wasRoot.isEmpty() ? -1 : cboTreeRoot->findText(wasRoot, Qt::MatchExactly);
+    cboTreeRoot->setCurrentIndex(found > midpointEntry ? found : midpointEntry);
 }
 
 bool ChartWindow::scaledChosen() const
@@ -179,13 +223,20 @@ bool ChartWindow::vtChosen() const
     return cboChart->currentIndex() == vtEntry;
 }
 
+bool ChartWindow::treeChosen() const
+{
+    return cboChart->currentIndex() == treeEntry;
+}
+
 void ChartWindow::rebuildChart()
 {
     const bool scaled = scaledChosen();
     const bool vt = vtChosen();
+    const bool tree = treeChosen();
     // only the chart shown is kept, so that what is saved is what is seen
     m_layout = ChartLayout{};
     m_vtLayout = VtChartLayout{};
+    m_treeLayout = TreeChartLayout{};
     if (!m_runShown) {
         // the results of an earlier data set are not this data set's chart
         chartView->setEmptyText(tr("There is no completed run of this data file: "
@@ -195,6 +246,8 @@ void ChartWindow::rebuildChart()
             layoutVtChart(vtChartInputFrom(m_state.results, chartTitle(ChartKind::VelbrandTorvane)),
                           qtTextMeasure());
         chartView->setEmptyText(tr("No Velbrand-Torvane results to show."));
+    } else if (tree) {
+        chartView->setEmptyText(layoutTree(scaled));
     } else {
         const ChartKind kind =
             scaled ? ChartKind::ScaledPrincipalCoords : ChartKind::PrincipalCoords;
@@ -205,15 +258,41 @@ void ChartWindow::rebuildChart()
     cboChart->setEnabled(m_runShown);
     // the Velbrand-Torvane analysis has the one R matrix
     cboMatrix->setEnabled(m_runShown && !vt);
-    const bool any = !m_layout.points.empty() || !m_vtLayout.points.empty();
+    lblTreeRoot->setVisible(tree);
+    cboTreeRoot->setVisible(tree);
+    cboTreeRoot->setEnabled(m_runShown);
+    const bool any =
+        !m_layout.points.empty() || !m_vtLayout.points.empty() || !m_treeLayout.tips.empty();
     btnSavePng->setEnabled(any);
     btnSaveSvg->setEnabled(any);
     if (vt) {
         chartView->showChart(&m_vtLayout);
+    } else if (tree) {
+        chartView->showChart(&m_treeLayout);
     } else {
         chartView->showChart(&m_layout);
     }
     showDataFileInTitle();
+}
+
+QString ChartWindow::layoutTree(bool scaled)
+{
+    if (!m_tree || m_treeScaled != scaled) {
+        const RunBootstrap bootstrap = m_bootstrapSource ? m_bootstrapSource() : RunBootstrap{};
+        m_tree.emplace(
+            treeOfRun(m_state.results, scaled, bootstrap.result, bootstrap.biasCorrection));
+        m_treeScaled = scaled;
+    }
+    if (!*m_tree) {
+        return toQt(m_tree->error().message);
+    }
+    const TreeRun& run = **m_tree;
+    const int root = cboTreeRoot->currentIndex();
+    const std::optional<std::size_t> rootTip =
+        root > midpointEntry ? std::optional(static_cast<std::size_t>(root - 1)) : std::nullopt;
+    m_treeLayout = layoutTreeChart({run.tree, rootTip, std::string(treeChartTitle), run.matrixName},
+                                   qtTextMeasure());
+    return tr("No tree to show.");
 }
 
 void ChartWindow::save(bool png)
@@ -221,6 +300,8 @@ void ChartWindow::save(bool png)
     QPushButton* button = png ? btnSavePng : btnSaveSvg;
     if (vtChosen()) {
         saveChartLayout(m_prompts, button, png, m_vtLayout);
+    } else if (treeChosen()) {
+        saveChartLayout(m_prompts, button, png, m_treeLayout);
     } else {
         saveChartLayout(m_prompts, button, png, m_layout);
     }

@@ -1007,12 +1007,23 @@ void MainWindow::showChartWindow()
 {
     if (chartWindow == nullptr) {
         chartWindow = new ChartWindow(m_state, m_prompts, this);
+        chartWindow->setBootstrapSource([this] { return bootstrapOfRunShown(); });
     }
     chartWindow->followRun(m_commands.outputMenu);
     chartWindow->refresh();
     chartWindow->show();
     chartWindow->raise();
     chartWindow->activateWindow();
+}
+
+RunBootstrap MainWindow::bootstrapOfRunShown() const
+{
+    // the window keeps its result for the run it resampled, which may not be the one shown
+    if (bootstrapWindow == nullptr || !bootstrapWindow->result() || !m_commands.outputMenu ||
+        m_lastBasis == nullptr || bootstrapWindow->basis() != m_lastBasis) {
+        return {};
+    }
+    return {&*bootstrapWindow->result(), m_lastBasis->biasCorrection};
 }
 
 void MainWindow::followRunInWindows()
@@ -1055,6 +1066,14 @@ void MainWindow::showBootstrapWindow()
 {
     if (bootstrapWindow == nullptr) {
         bootstrapWindow = new BootstrapWindow(m_prompts, this);
+        // the tree's support comes and goes with the bootstrap's result
+        const auto redrawChart = [this] {
+            if (chartWindow != nullptr) {
+                chartWindow->refresh();
+            }
+        };
+        connect(bootstrapWindow, &BootstrapWindow::bootstrapStarted, this, redrawChart);
+        connect(bootstrapWindow, &BootstrapWindow::bootstrapFinished, this, redrawChart);
     }
     followRunInWindows();
     bootstrapWindow->show();

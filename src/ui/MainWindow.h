@@ -28,6 +28,7 @@ class AnalysisDialog;
 class BootstrapWindow;
 class MantelWindow;
 class ChartWindow;
+struct RunBootstrap;
 class HelpViewer;
 class ImportCsvDialog;
 class OptionsDialog;
@@ -127,6 +128,8 @@ private:
     void showMantelWindow();
     // The further analyses' windows follow the run the Output menu offers, or none.
     void followRunInWindows();
+    // The Bootstrap window's result when it resampled the run the Output menu offers.
+    RunBootstrap bootstrapOfRunShown() const;
     void savePcaScores();
     void saveScaledPcaScores();
     void saveVtResults();

@@ -1,8 +1,10 @@
 // The chart window: the choice of chart and of matrix follows the last run and the main
 // window's data file, saves go through the prompts and write the chart shown, and a failed save
-// names the file.
+// names the file. The tree carries the support of a bootstrap of the run shown, and of no other.
 
 #include "ui/ChartWindow.h"
+
+#include "ui/BootstrapWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,8 +12,13 @@
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 #include "ScriptedPrompts.h"
 #include "WindowHarness.h"
@@ -33,6 +40,9 @@ private slots:
     void theVelbrandTorvaneChartIsShownAndSavedInsteadWhenChosen();
     void namesOfADenseClusterMoveOutwardsClearOfEachOtherAndOfTheNumbers();
     void followsTheMainWindowsRunsAndNamesItsDataFile();
+    void theTreeFollowsTheMatrixAndTheRootAndIsSavedWhole();
+    void theTreeCarriesTheSupportOfTheRunsBootstrapUntilTheNextRunOrBootstrap();
+    void aTreeOfOnePopulationSaysWhyItIsNotDrawn();
 
 private:
     ProgramState m_state;
@@ -262,6 +272,149 @@ void ChartWindowTest::followsTheMainWindowsRunsAndNamesItsDataFile()
     QVERIFY(chart->chartLayout().points.empty());
     h.prompts.verifyAllUsed();
     h.window->close();
+}
+
+namespace {
+
+const QStringList highlandNames{
+    "Ostvarrin", "Kelmoth", "Harnavel", "Tullibrack", "Saundry Fell", "Mirrowdale"};
+
+QStringList tipNames(const TreeChartLayout& layout)
+{
+    QStringList names;
+    for (const ChartLabel& label : layout.labels) {
+        names.append(QString::fromStdString(label.text));
+    }
+    return names;
+}
+
+// The tree of a run of the highland example, scaled when asked.
+ChartWindow* openTree(test::WindowHarness& h, bool scaled)
+{
+    if (!h.open(QStringLiteral(TAVRIK_EXAMPLES "/highland.tvk")) || !h.setOptions(scaled, false) ||
+        !h.runAll() || !h.lastRunSucceeded || !h.trigger("mnuChart")) {
+        return nullptr;
+    }
+    auto* chart = h.window->findChild<ChartWindow*>();
+    chart->cboChart->setCurrentIndex(chart->cboChart->findText(QStringLiteral("Tree")));
+    return chart;
+}
+
+} // namespace
+
+// Every chosen population once, the scale bar in the units of the matrix chosen, rooted on the
+// population chosen (its tip hangs from the root), and saved whole.
+void ChartWindowTest::theTreeFollowsTheMatrixAndTheRootAndIsSavedWhole()
+{
+    test::WindowHarness h;
+    ChartWindow* chart = openTree(h, true);
+    QVERIFY(chart != nullptr);
+    QVERIFY(chart->cboTreeRoot->isVisible());
+    QCOMPARE(chart->cboTreeRoot->count(), 7);
+    QCOMPARE(chart->cboTreeRoot->itemText(0), QStringLiteral("Midpoint"));
+    const TreeChartLayout& tree = chart->treeChartLayout();
+    QCOMPARE(tipNames(tree), highlandNames);
+    QCOMPARE(tree.title, std::string("Neighbor-Joining Tree"));
+    QVERIFY(tree.barLabel.text.ends_with(" D-square"));
+    QVERIFY(tree.supports.empty()); // no bootstrap yet
+    QCOMPARE(chart->windowTitle(), QStringLiteral("Tree Chart - highland.tvk"));
+
+    chart->cboMatrix->setCurrentIndex(1);
+    QVERIFY(tree.barLabel.text.ends_with(" Scaled D-square"));
+    chart->cboMatrix->setCurrentIndex(0);
+    QVERIFY(tree.barLabel.text.ends_with(" D-square") &&
+            !tree.barLabel.text.ends_with("Scaled D-square"));
+
+    chart->cboTreeRoot->setCurrentIndex(chart->cboTreeRoot->findText(QStringLiteral("Kelmoth")));
+    const double rootX =
+        std::ranges::min(tree.branches, {}, [](const TreeSegment& s) { return s.from.x; }).from.x;
+    const ChartPoint kelmoth = tree.tips[1];
+    QVERIFY(std::ranges::any_of(tree.branches, [&](const TreeSegment& s) {
+        return s.to.x == kelmoth.x && s.to.y == kelmoth.y && s.from.x == rootX;
+    }));
+    // a new run keeps the root chosen while it has that population
+    QVERIFY(h.runAll());
+    QCOMPARE(chart->cboTreeRoot->currentText(), QStringLiteral("Kelmoth"));
+
+    const QString svg = h.dir.filePath(QStringLiteral("tree.svg"));
+    h.prompts.queueSaveFileName(svg);
+    QTest::mouseClick(chart->btnSaveSvg, Qt::LeftButton);
+    const QByteArray bytes = test::fileBytes(svg);
+    for (const QString& name : highlandNames) {
+        QVERIFY2(bytes.contains(QStringLiteral(">%1</text>").arg(name).toUtf8()), qPrintable(name));
+    }
+    QCOMPARE(h.prompts.shownTexts(), QStringList{QStringLiteral("File has been saved.")});
+
+    chart->cboChart->setCurrentIndex(0);
+    QVERIFY(!chart->cboTreeRoot->isVisible());
+    h.prompts.verifyAllUsed();
+    h.window->close();
+}
+
+// The support appears in the open window when a bootstrap of the run shown ends: shares of 40
+// replicates, multiples of 2.5 %, and the split of Kelmoth, Saundry Fell and Mirrowdale from the
+// rest near 100 %. A new run takes it away with the bootstrap's result, and so does the start
+// of the next bootstrap.
+void ChartWindowTest::theTreeCarriesTheSupportOfTheRunsBootstrapUntilTheNextRunOrBootstrap()
+{
+    test::WindowHarness h;
+    ChartWindow* chart = openTree(h, false);
+    QVERIFY(chart != nullptr);
+    QVERIFY(h.trigger("mnuBootstrap"));
+    auto* boot = h.window->findChild<BootstrapWindow*>();
+    QSignalSpy ended(boot, &BootstrapWindow::bootstrapFinished);
+    const auto bootstrap = [&](int replicates) {
+        boot->spnReplicates->setValue(replicates);
+        QTest::mouseClick(boot->btnRun, Qt::LeftButton);
+    };
+    const TreeChartLayout& tree = chart->treeChartLayout();
+    const auto groupsSplit = [&] {
+        bool found = false;
+        for (const ChartLabel& support : tree.supports) {
+            bool number = false;
+            const double percent = QString::fromStdString(support.text).toDouble(&number);
+            if (!number || percent < 0.0 || percent > 100.0 || std::fmod(percent, 2.5) != 0.0) {
+                return false;
+            }
+            found = found || percent >= 90.0;
+        }
+        return found;
+    };
+    bootstrap(40);
+    QVERIFY(ended.wait(30000));
+    QCOMPARE(ended.takeFirst().at(0).toBool(), true);
+    QCOMPARE(tipNames(tree), highlandNames);
+    QVERIFY2(groupsSplit(), tree.supports.empty() ? "none" : tree.supports[0].text.c_str());
+
+    QVERIFY(h.runAll());
+    QVERIFY(h.lastRunSucceeded);
+    QVERIFY(!boot->result().has_value());
+    QCOMPARE(tipNames(tree), highlandNames);
+    QVERIFY(tree.supports.empty());
+
+    bootstrap(40);
+    QVERIFY(ended.wait(30000));
+    QVERIFY(groupsSplit());
+    bootstrap(boot->spnReplicates->maximum());
+    QVERIFY(boot->isRunning());
+    QVERIFY(tree.supports.empty());
+    QTest::mouseClick(boot->btnCancel, Qt::LeftButton);
+    QVERIFY(ended.wait(30000));
+    QVERIFY(tree.supports.empty());
+    QVERIFY(h.prompts.shown().isEmpty());
+    h.window->close();
+}
+
+void ChartWindowTest::aTreeOfOnePopulationSaysWhyItIsNotDrawn()
+{
+    m_state.results.populationNames = {"East"};
+    m_state.results.dSquare = Matrix(1, 1);
+    ChartWindow window(m_state, m_prompts);
+    window.cboChart->setCurrentIndex(2);
+    QVERIFY(window.treeChartLayout().tips.empty());
+    QVERIFY(!window.btnSaveSvg->isEnabled());
+    QCOMPARE(window.chartView->emptyText(),
+             QStringLiteral("A tree needs the distances between at least two populations."));
 }
 
 } // namespace tavrik
