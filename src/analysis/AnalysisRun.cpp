@@ -143,7 +143,7 @@ struct FirstPass
 Result<FirstPass> readFirstPass(const RunInput& input, const ReadPlan& plan, ProgressSink& progress)
 {
     const DataSet& ds = input.dataSet;
-    auto reader = DataFileReader::open(ds.dataPath);
+    auto reader = openDataSet(ds);
     if (!reader) {
         return reader.error();
     }
@@ -189,7 +189,7 @@ Status rereadSecondPass(const DataSet& ds,
                         ProgressSink& progress)
 {
     const std::string& dataPath = ds.dataPath;
-    auto reader = reopenRunFile(dataPath, first.stamp);
+    auto reader = reopenRunFile(ds, first.stamp);
     if (!reader) {
         return reader.error();
     }
@@ -501,11 +501,11 @@ Error dataFileChanged(const std::string& dataPath)
     return Error::dataFile(dataFileChangedMessage, dataPath);
 }
 
-Result<DataFileReader> reopenRunFile(const std::string& dataPath, const FileStamp& stamp)
+Result<DataFileReader> reopenRunFile(const DataSet& dataSet, const FileStamp& stamp)
 {
-    auto reader = DataFileReader::open(dataPath);
+    auto reader = openDataSet(dataSet);
     if (reader && reader->fileStamp() != stamp) {
-        return dataFileChanged(dataPath);
+        return dataFileChanged(dataSet.dataPath);
     }
     return reader;
 }

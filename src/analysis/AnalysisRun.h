@@ -87,8 +87,7 @@ Error dataFileChanged(const std::string& dataPath);
 
 // Opens the data file a run read for another pass over it; fails with dataFileChanged when
 // the file is no longer the one the run read.
-[[nodiscard]] Result<DataFileReader> reopenRunFile(const std::string& dataPath,
-                                                   const FileStamp& stamp);
+[[nodiscard]] Result<DataFileReader> reopenRunFile(const DataSet& dataSet, const FileStamp& stamp);
 
 [[nodiscard]] Result<RunOutput>
 runAnalysis(const RunInput& input, const Clock& clock, ProgressSink& progress);

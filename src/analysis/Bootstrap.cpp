@@ -472,7 +472,7 @@ loadChosenRecords(const DataSet& dataSet, const RunBasis& basis, std::uint64_t b
     }
     const std::string& path = dataSet.dataPath;
     // the file of the run, or nothing: a file rewritten since would mix two data sets
-    auto reader = reopenRunFile(path, basis.dataStamp);
+    auto reader = reopenRunFile(dataSet, basis.dataStamp);
     if (!reader) {
         return reader.error();
     }

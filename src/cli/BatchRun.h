@@ -35,14 +35,6 @@ void printBatchMessage(std::ostream& err, std::string_view message);
 // SOURCE_DATE_EPOCH (null or empty: unset) gives a fixed UTC clock; otherwise the local clock.
 Result<Clock> reportClock(const char* sourceDateEpoch);
 
-// Positional selection from names. Empty lists choose everything; a name given twice counts
-// once; the flags follow file order whatever the order of the names. Refuses unknown names,
-// names shared by two entries, fewer than two populations and no variable; the message has
-// one line per complaint.
-Result<Selection> selectByName(const DataSet& dataSet,
-                               const std::vector<std::string>& populations,
-                               const std::vector<std::string>& variables);
-
 // Draws a chart of a run (principal coordinates of the R or the scaled R matrix, or the
 // Velbrand-Torvane residuals) in the format that the extension of target chooses, and returns
 // the file's bytes; failures name target. Drawing needs Qt, so the core leaves it to the program.

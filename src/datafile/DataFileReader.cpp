@@ -741,4 +741,28 @@ Result<DataSet> loadDataSet(const std::filesystem::path& path)
     return dataSetFromHeader(*header, path);
 }
 
+Result<DataSet> loadHeldDataSet(std::shared_ptr<const std::string> text, const std::string& name)
+{
+    Result<DataFileReader> reader = DataFileReader::fromBuffer(*text, name);
+    if (!reader) {
+        return reader.error();
+    }
+    Result<DataFileHeader> header = reader->readHeader();
+    if (!header) {
+        return header.error();
+    }
+    DataSet dataSet = dataSetFromHeader(*header, name);
+    dataSet.dataPath = name; // a name, not a path of this machine
+    dataSet.heldText = std::move(text);
+    return dataSet;
+}
+
+Result<DataFileReader> openDataSet(const DataSet& dataSet)
+{
+    if (dataSet.heldText) {
+        return DataFileReader::fromBuffer(*dataSet.heldText, dataSet.dataPath);
+    }
+    return DataFileReader::open(dataSet.dataPath);
+}
+
 } // namespace tavrik

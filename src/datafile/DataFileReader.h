@@ -90,5 +90,10 @@ DataSet dataSetFromHeader(const DataFileHeader& header, const std::filesystem::p
 // (path, counts, names, equalSizes). The caller's current DataSet is untouched: on any
 // error nothing is returned but the error.
 Result<DataSet> loadDataSet(const std::filesystem::path& path);
+// The same of a data file's bytes held in memory, which name stands for in the report and in
+// messages; the data set keeps the bytes.
+Result<DataSet> loadHeldDataSet(std::shared_ptr<const std::string> text, const std::string& name);
+// A reader of the data set's file: the bytes it holds, or the file at its dataPath.
+Result<DataFileReader> openDataSet(const DataSet& dataSet);
 
 } // namespace tavrik

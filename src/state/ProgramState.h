@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct DataSet
     std::vector<std::string> popNames; // file order, UTF-8
     std::vector<std::string> varNames; // file order, UTF-8
     bool equalSizes = false;           // every population carries the same size
+    // The data file's bytes when they are held in memory (a data set handed to the engine by a
+    // program); dataPath then only names them. Null: the file at dataPath is read.
+    std::shared_ptr<const std::string> heldText;
 };
 
 struct AnalysisSettings
