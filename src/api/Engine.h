@@ -10,6 +10,7 @@
 #include "analysis/HeritabilitySweep.h"
 #include "analysis/Mantel.h"
 #include "analysis/TreeAnalysis.h"
+#include "datafile/GeographyFile.h"
 #include "report/Clock.h"
 #include "state/Result.h"
 
@@ -83,6 +84,12 @@ runFile(const std::string& path, const EngineChoice& choice, const Clock& clock)
 [[nodiscard]] Result<MantelResult> mantelOf(const EngineRun& run,
                                             const std::string& geographyPath,
                                             const std::string& controlPath,
+                                            MantelSettings settings);
+// The same with the geography (and control) already read, e.g. by readGeographyText from the
+// text of such a file.
+[[nodiscard]] Result<MantelResult> mantelOf(const EngineRun& run,
+                                            const Geography& geography,
+                                            const Geography* control,
                                             MantelSettings settings);
 
 // The run's neighbor-joining tree (of the scaled D-square when scaled), with the support of a
