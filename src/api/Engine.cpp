@@ -237,8 +237,15 @@ Result<MantelResult> mantelOf(const EngineRun& run,
         }
         control = std::move(*read);
     }
-    Result<MantelInput> input =
-        mantelInputFrom(run.results(), run.scaled(), *geography, control ? &*control : nullptr);
+    return mantelOf(run, *geography, control ? &*control : nullptr, settings);
+}
+
+Result<MantelResult> mantelOf(const EngineRun& run,
+                              const Geography& geography,
+                              const Geography* control,
+                              MantelSettings settings)
+{
+    Result<MantelInput> input = mantelInputFrom(run.results(), run.scaled(), geography, control);
     if (!input) {
         return input.error();
     }
