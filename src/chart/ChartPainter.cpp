@@ -43,13 +43,9 @@ void drawLeaders(QPainter& painter,
         if (!labels[i].leader) {
             continue;
         }
-        const ChartPoint p = points[i];
-        const ChartRect& b = labels[i].box;
-        const QPointF to(std::clamp(p.x, b.left, b.right()), std::clamp(p.y, b.top, b.bottom()));
-        const double length = std::hypot(to.x() - p.x, to.y() - p.y);
-        if (length > radius) {
-            const double k = radius / length;
-            painter.drawLine(QPointF(p.x + (to.x() - p.x) * k, p.y + (to.y() - p.y) * k), to);
+        if (const auto leader = leaderLine(points[i], labels[i].box, radius)) {
+            painter.drawLine(QPointF(leader->from.x, leader->from.y),
+                             QPointF(leader->to.x, leader->to.y));
         }
     }
 }
@@ -106,37 +102,38 @@ struct Drawing
 
 // The drawing of a layout by its painter; untitled names an SVG file of a chart without a title.
 template <typename Layout>
-Drawing
-drawingWith(const Layout& layout, void (*paint)(QPainter&, const Layout&), const QString& untitled)
+Drawing drawingWith(const Layout& layout,
+                    void (*paint)(QPainter&, const Layout&),
+                    std::string_view untitled)
 {
     return {layout.canvas,
             [&layout, paint](QPainter& painter) { paint(painter, layout); },
-            layout.title.empty() ? untitled : qt(layout.title)};
+            qt(layout.title.empty() ? std::string(untitled) : layout.title)};
 }
 
 Drawing drawingOf(const ChartLayout& layout)
 {
-    return drawingWith(layout, paintChart, QStringLiteral("Principal coordinates"));
+    return drawingWith(layout, paintChart, untitledPcChart);
 }
 
 Drawing drawingOf(const SweepChartLayout& layout)
 {
-    return drawingWith(layout, paintSweepChart, QStringLiteral("Heritability sensitivity"));
+    return drawingWith(layout, paintSweepChart, untitledSweepChart);
 }
 
 Drawing drawingOf(const ScatterChartLayout& layout)
 {
-    return drawingWith(layout, paintScatterChart, QStringLiteral("Mantel test"));
+    return drawingWith(layout, paintScatterChart, untitledScatterChart);
 }
 
 Drawing drawingOf(const TreeChartLayout& layout)
 {
-    return drawingWith(layout, paintTreeChart, QStringLiteral("Tree"));
+    return drawingWith(layout, paintTreeChart, untitledTreeChart);
 }
 
 Drawing drawingOf(const VtChartLayout& layout)
 {
-    return drawingWith(layout, paintVtChart, qt(std::string(vtChartTitle)));
+    return drawingWith(layout, paintVtChart, vtChartTitle);
 }
 
 QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
