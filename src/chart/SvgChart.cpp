@@ -2,11 +2,11 @@
 
 #include "chart/ChartTitles.h"
 #include "chart/FontTable.h"
+#include "chart/RunCharts.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <functional>
 #include <string_view>
 
 namespace tavrik {
@@ -434,22 +434,18 @@ bool isSvgPath(const std::string& path)
 
 namespace {
 
-// Checks the file's name, lays the chart out and writes it; nothing names why there is no
-// layout to draw.
+// Checks the file's name and writes the chart laid out, or why there is none.
 template <typename Layout>
-Result<std::string> svgFile(const std::string& path,
-                            std::string_view nothing,
-                            const std::function<std::optional<Layout>()>& lay)
+Result<std::string> svgFile(const std::string& path, const Result<Layout>& layout)
 {
-    const auto refused = [&path](std::string_view reason) {
-        return Error::io("Cannot save \"" + path + "\": " + std::string(reason), path);
+    const auto refused = [&path](const std::string& reason) {
+        return Error::io("Cannot save \"" + path + "\": " + reason, path);
     };
     if (!isSvgPath(path)) {
         return refused("this program writes charts as SVG files only; the name must end in .svg");
     }
-    const std::optional<Layout> layout = lay();
     if (!layout) {
-        return refused(nothing);
+        return refused(layout.error().message);
     }
     return svgChart(*layout);
 }
@@ -462,38 +458,15 @@ Result<std::string> svgChartFileBytes(const std::string& path,
                                       const std::string& title)
 {
     if (kind == ChartKind::VelbrandTorvane) {
-        return svgFile<VtChartLayout>(path,
-                                      "there are no Velbrand-Torvane results to draw",
-                                      [&]() -> std::optional<VtChartLayout> {
-                                          const VtChartInput input =
-                                              vtChartInputFrom(results, title);
-                                          if (input.names.empty()) {
-                                              return std::nullopt;
-                                          }
-                                          return layoutVtChart(input, fontTableMeasure());
-                                      });
+        return svgFile(path, vtChartOf(results, title, fontTableMeasure()));
     }
-    const bool scaled = kind == ChartKind::ScaledPrincipalCoords;
-    return svgFile<ChartLayout>(
-        path, "there are no principal coordinates to draw", [&]() -> std::optional<ChartLayout> {
-            const ChartInput input = chartInputFrom(results, scaled, title);
-            if (input.names.empty()) {
-                return std::nullopt;
-            }
-            return layoutChart(input, fontTableMeasure());
-        });
+    return svgFile(path, pcChartOf(results, kind, title, fontTableMeasure()));
 }
 
 Result<std::string>
 svgSweepChartFileBytes(const std::string& path, const SweepTable& table, const std::string& title)
 {
-    return svgFile<SweepChartLayout>(
-        path, "the sweep has no heritability to draw", [&]() -> std::optional<SweepChartLayout> {
-            if (table.rows.empty()) {
-                return std::nullopt;
-            }
-            return layoutSweepChart(sweepChartInputFrom(table, title), fontTableMeasure());
-        });
+    return svgFile(path, sweepChartOf(table, title, fontTableMeasure()));
 }
 
 Result<std::string> svgTreeChartFileBytes(const std::string& path,
@@ -502,13 +475,7 @@ Result<std::string> svgTreeChartFileBytes(const std::string& path,
                                           const std::string& title,
                                           const std::string& unit)
 {
-    return svgFile<TreeChartLayout>(
-        path, "the tree has no populations to draw", [&]() -> std::optional<TreeChartLayout> {
-            if (tree.names.empty()) {
-                return std::nullopt;
-            }
-            return layoutTreeChart({tree, rootTip, title, unit}, fontTableMeasure());
-        });
+    return svgFile(path, treeChartOf(tree, rootTip, title, unit, fontTableMeasure()));
 }
 
 } // namespace tavrik
