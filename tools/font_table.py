@@ -60,9 +60,13 @@ def face_table(style, name):
     out.append(f"constexpr KernPair {name}Kerning[] = {{")
     out.extend(f"    {{0x{a:04X}, 0x{b:04X}, {v}}}," for a, b, v in kerning)
     out.append("};")
+    # A character the face lacks comes from another face; its width there is typically about
+    # 0.6 em (Hebrew, Arabic, Thai), a full em for East Asian scripts (see FontTable.cpp).
+    units = font["head"].unitsPerEm
+    missing = round(0.6 * units)
     face = (
-        f"const FontFace {name}{{{font['head'].unitsPerEm}, {hhea.ascent}, {-hhea.descent}, "
-        f"{hmtx['.notdef'][0]}, {name}Advances, {name}Kerning}};"
+        f"const FontFace {name}{{{units}, {hhea.ascent}, {-hhea.descent}, "
+        f"{missing}, {name}Advances, {name}Kerning}};"
     )
     return "\n".join(out), face
 

@@ -15,6 +15,15 @@ double scaled(int units, const FontFace& face, double size)
     return units * size * stepsPerPoint / face.unitsPerEm;
 }
 
+// East Asian wide characters: another face draws them a full em wide.
+bool isWide(char32_t c)
+{
+    return (c >= 0x1100 && c < 0x1160) || (c >= 0x2E80 && c < 0xA4D0) ||
+           (c >= 0xAC00 && c < 0xD7A4) || (c >= 0xF900 && c < 0xFB00) ||
+           (c >= 0xFE30 && c < 0xFE50) || (c >= 0xFF00 && c < 0xFF61) ||
+           (c >= 0xFFE0 && c < 0xFFE7) || (c >= 0x20000 && c < 0x3FFFE);
+}
+
 int advanceOf(const FontFace& face, char32_t c)
 {
     if (c >= 0x0300 && c < 0x0370) {
@@ -24,7 +33,10 @@ int advanceOf(const FontFace& face, char32_t c)
         face.advances.begin(), face.advances.end(), c, [](const GlyphAdvance& g, char32_t code) {
             return g.codePoint < code;
         });
-    return it != face.advances.end() && it->codePoint == c ? it->advance : face.missingAdvance;
+    if (it != face.advances.end() && it->codePoint == c) {
+        return it->advance;
+    }
+    return isWide(c) ? face.unitsPerEm : face.missingAdvance;
 }
 
 int kerningOf(const FontFace& face, char32_t first, char32_t second)

@@ -30,9 +30,9 @@ struct KernPair
 struct FontFace
 {
     int unitsPerEm = 0;
-    int ascender = 0;                       // above the baseline
-    int descender = 0;                      // below it, positive
-    int missingAdvance = 0;                 // of a character the face lacks
+    int ascender = 0;       // above the baseline
+    int descender = 0;      // below it, positive
+    int missingAdvance = 0; // of a character the face lacks, unless East Asian (a full em)
     std::span<const GlyphAdvance> advances; // ascending code points
     std::span<const KernPair> kerning;      // ascending first, then second
 };

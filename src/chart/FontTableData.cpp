@@ -695,7 +695,7 @@ constexpr KernPair sansBoldKerning[] = {
 
 } // namespace
 
-const FontFace sansRegular{2048, 1854, 434, 748, sansRegularAdvances, sansRegularKerning};
-const FontFace sansBold{2048, 1854, 434, 748, sansBoldAdvances, sansBoldKerning};
+const FontFace sansRegular{2048, 1854, 434, 1229, sansRegularAdvances, sansRegularKerning};
+const FontFace sansBold{2048, 1854, 434, 1229, sansBoldAdvances, sansBoldKerning};
 
 } // namespace tavrik
