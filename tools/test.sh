@@ -4,7 +4,8 @@
 #   tools/test.sh --sanitize  the same suite under AddressSanitizer and UBSan in build-asan/
 #   tools/test.sh --tsan      the tests that run threads (the parallel reader, the cached second
 #                             pass, the bootstrap, the Mantel test) under ThreadSanitizer in
-#                             build-tsan/, without the desktop program
+#                             build-tsan/, without the desktop program; being the build without
+#                             Qt, it also runs tavrik-batch's charts through the core's SVG writer
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 tavrik_deps
 dir="$TAVRIK_ROOT/build"
@@ -23,7 +24,8 @@ case "${1:-}" in
     cmake -S "$TAVRIK_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_GUI=OFF \
         "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=$flags" "${opts[@]}" >/dev/null
     cmake --build "$dir" -j "$(nproc)" --target datafile_tests analysis_data_passes_test \
-        analysis_reliability_test analysis_resampling_test analysis_mantel_test
+        analysis_reliability_test analysis_resampling_test analysis_mantel_test tavrik-batch \
+        cli_chart_tests svg_chart_test
     cd "$dir"
     # The runtime maps its shadow memory at fixed addresses, which a kernel's wider address
     # randomisation can take: run without it where setarch can turn it off.
@@ -33,7 +35,7 @@ case "${1:-}" in
     fi
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "${norandom[@]}" \
         ctest --output-on-failure -j "$(nproc)" -R \
-        '^(ParallelReader|WorkerPool|RecordCache)\.|^DataPasses\.SecondPass|^RunReliability\.(EveryThreadCount|CancelledRun|DataFileChanged)|^Bootstrap\.(ResultsDoNotDepend|ReportsItsReplicates)|^Mantel\.(SeedDecides|ReportsItsPermutations)|^PartialMantel\.Keeps'
+        '^(ParallelReader|WorkerPool|RecordCache)\.|^DataPasses\.SecondPass|^RunReliability\.(EveryThreadCount|CancelledRun|DataFileChanged)|^Bootstrap\.(ResultsDoNotDepend|ReportsItsReplicates)|^Mantel\.(SeedDecides|ReportsItsPermutations)|^PartialMantel\.Keeps|^BatchChart\.|^(SvgChart|FontTable|SvgNumber)\.'
     exit
     ;;
 esac

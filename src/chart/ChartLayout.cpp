@@ -331,6 +331,18 @@ double overlapArea(const ChartRect& a, const ChartRect& b)
     return w > 0.0 && h > 0.0 ? w * h : 0.0;
 }
 
+std::optional<ChartSegment> leaderLine(ChartPoint point, const ChartRect& box, double radius)
+{
+    const ChartPoint to{std::clamp(point.x, box.left, box.right()),
+                        std::clamp(point.y, box.top, box.bottom())};
+    const double length = std::hypot(to.x - point.x, to.y - point.y);
+    if (length <= radius) {
+        return std::nullopt;
+    }
+    const double k = radius / length;
+    return ChartSegment{{point.x + (to.x - point.x) * k, point.y + (to.y - point.y) * k}, to};
+}
+
 double ChartStyle::fontSize(ChartFont font) const
 {
     switch (font) {

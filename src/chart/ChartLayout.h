@@ -6,6 +6,7 @@
 #include "state/ProgramState.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,16 @@ struct ChartRect
 
 // Area shared by two rectangles; 0 when they only touch.
 double overlapArea(const ChartRect& a, const ChartRect& b);
+
+struct ChartSegment
+{
+    ChartPoint from;
+    ChartPoint to;
+};
+
+// The leader of a label moved away from its crowded point: from the edge of the point's disc
+// to the nearest spot of the label's box; none when that spot lies within the disc.
+std::optional<ChartSegment> leaderLine(ChartPoint point, const ChartRect& box, double radius);
 
 // The text roles, each with its own font size (ChartStyle).
 enum class ChartFont { Title, AxisTitle, Tick, PointLabel };

@@ -1,6 +1,7 @@
 #include "chart/ChartPainter.h"
 
 #include "chart/ChartTitles.h"
+#include "chart/RunCharts.h"
 #include "io/AtomicFile.h"
 
 #include <QBuffer>
@@ -43,13 +44,9 @@ void drawLeaders(QPainter& painter,
         if (!labels[i].leader) {
             continue;
         }
-        const ChartPoint p = points[i];
-        const ChartRect& b = labels[i].box;
-        const QPointF to(std::clamp(p.x, b.left, b.right()), std::clamp(p.y, b.top, b.bottom()));
-        const double length = std::hypot(to.x() - p.x, to.y() - p.y);
-        if (length > radius) {
-            const double k = radius / length;
-            painter.drawLine(QPointF(p.x + (to.x() - p.x) * k, p.y + (to.y() - p.y) * k), to);
+        if (const auto leader = leaderLine(points[i], labels[i].box, radius)) {
+            painter.drawLine(QPointF(leader->from.x, leader->from.y),
+                             QPointF(leader->to.x, leader->to.y));
         }
     }
 }
@@ -106,37 +103,38 @@ struct Drawing
 
 // The drawing of a layout by its painter; untitled names an SVG file of a chart without a title.
 template <typename Layout>
-Drawing
-drawingWith(const Layout& layout, void (*paint)(QPainter&, const Layout&), const QString& untitled)
+Drawing drawingWith(const Layout& layout,
+                    void (*paint)(QPainter&, const Layout&),
+                    std::string_view untitled)
 {
     return {layout.canvas,
             [&layout, paint](QPainter& painter) { paint(painter, layout); },
-            layout.title.empty() ? untitled : qt(layout.title)};
+            qt(layout.title.empty() ? std::string(untitled) : layout.title)};
 }
 
 Drawing drawingOf(const ChartLayout& layout)
 {
-    return drawingWith(layout, paintChart, QStringLiteral("Principal coordinates"));
+    return drawingWith(layout, paintChart, untitledPcChart);
 }
 
 Drawing drawingOf(const SweepChartLayout& layout)
 {
-    return drawingWith(layout, paintSweepChart, QStringLiteral("Heritability sensitivity"));
+    return drawingWith(layout, paintSweepChart, untitledSweepChart);
 }
 
 Drawing drawingOf(const ScatterChartLayout& layout)
 {
-    return drawingWith(layout, paintScatterChart, QStringLiteral("Mantel test"));
+    return drawingWith(layout, paintScatterChart, untitledScatterChart);
 }
 
 Drawing drawingOf(const TreeChartLayout& layout)
 {
-    return drawingWith(layout, paintTreeChart, QStringLiteral("Tree"));
+    return drawingWith(layout, paintTreeChart, untitledTreeChart);
 }
 
 Drawing drawingOf(const VtChartLayout& layout)
 {
-    return drawingWith(layout, paintVtChart, qt(std::string(vtChartTitle)));
+    return drawingWith(layout, paintVtChart, vtChartTitle);
 }
 
 QString encodePng(const Drawing& layout, int dpi, QByteArray& bytes)
@@ -533,10 +531,9 @@ template QString renderSvg(const QString&, const TreeChartLayout&);
 
 namespace {
 
-// Checks that a chart can be written to path, lays it out and encodes it in the format that
-// the extension chooses; failures name the file.
-template <typename Layout, typename Lay>
-Result<std::string> encodedChart(const std::string& path, const QString& nothing, Lay lay)
+// Checks that a chart can be written to path and encodes it, laid out by lay, in the format
+// that the extension chooses; failures name the file.
+template <typename Lay> Result<std::string> encodedChart(const std::string& path, Lay lay)
 {
     const QString file = qt(path);
     const auto refused = [&file](const QString& reason) {
@@ -549,9 +546,9 @@ Result<std::string> encodedChart(const std::string& path, const QString& nothing
     if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg")) {
         return refused(QStringLiteral("a chart file name must end in .png or .svg"));
     }
-    const std::optional<Layout> layout = lay();
+    const auto layout = lay(qtTextMeasure());
     if (!layout) {
-        return refused(nothing);
+        return refused(qt(layout.error().message));
     }
     QByteArray bytes;
     const QString reason = suffix == QStringLiteral("png")
@@ -571,42 +568,18 @@ Result<std::string> chartFileBytes(const std::string& path,
                                    const std::string& title)
 {
     if (kind == ChartKind::VelbrandTorvane) {
-        return encodedChart<VtChartLayout>(
-            path,
-            QStringLiteral("there are no Velbrand-Torvane results to draw"),
-            [&]() -> std::optional<VtChartLayout> {
-                const VtChartInput input = vtChartInputFrom(results, title);
-                if (input.names.empty()) {
-                    return std::nullopt;
-                }
-                return layoutVtChart(input, qtTextMeasure());
-            });
+        return encodedChart(
+            path, [&](const TextMeasure& measure) { return vtChartOf(results, title, measure); });
     }
-    const bool scaled = kind == ChartKind::ScaledPrincipalCoords;
-    return encodedChart<ChartLayout>(path,
-                                     QStringLiteral("there are no principal coordinates to draw"),
-                                     [&]() -> std::optional<ChartLayout> {
-                                         const ChartInput input =
-                                             chartInputFrom(results, scaled, title);
-                                         if (input.names.empty()) {
-                                             return std::nullopt;
-                                         }
-                                         return layoutChart(input, qtTextMeasure());
-                                     });
+    return encodedChart(
+        path, [&](const TextMeasure& measure) { return pcChartOf(results, kind, title, measure); });
 }
 
 Result<std::string>
 sweepChartFileBytes(const std::string& path, const SweepTable& table, const std::string& title)
 {
-    return encodedChart<SweepChartLayout>(
-        path,
-        QStringLiteral("the sweep has no heritability to draw"),
-        [&]() -> std::optional<SweepChartLayout> {
-            if (table.rows.empty()) {
-                return std::nullopt;
-            }
-            return layoutSweepChart(sweepChartInputFrom(table, title), qtTextMeasure());
-        });
+    return encodedChart(
+        path, [&](const TextMeasure& measure) { return sweepChartOf(table, title, measure); });
 }
 
 Result<std::string> treeChartFileBytes(const std::string& path,
@@ -615,15 +588,9 @@ Result<std::string> treeChartFileBytes(const std::string& path,
                                        const std::string& title,
                                        const std::string& unit)
 {
-    return encodedChart<TreeChartLayout>(
-        path,
-        QStringLiteral("the tree has no populations to draw"),
-        [&]() -> std::optional<TreeChartLayout> {
-            if (tree.names.empty()) {
-                return std::nullopt;
-            }
-            return layoutTreeChart({tree, rootTip, title, unit}, qtTextMeasure());
-        });
+    return encodedChart(path, [&](const TextMeasure& measure) {
+        return treeChartOf(tree, rootTip, title, unit, measure);
+    });
 }
 
 QString writeChartFile(const std::string& path,

@@ -12,6 +12,12 @@ inline constexpr std::string_view vtChartTitle = "Velbrand-Torvane Analysis";
 inline constexpr std::string_view sweepChartTitle = "Fst against Heritability";
 inline constexpr std::string_view treeChartTitle = "Neighbor-Joining Tree";
 
+// What an SVG file calls a chart drawn without a title line.
+inline constexpr std::string_view untitledPcChart = "Principal coordinates";
+inline constexpr std::string_view untitledSweepChart = "Heritability sensitivity";
+inline constexpr std::string_view untitledScatterChart = "Mantel test";
+inline constexpr std::string_view untitledTreeChart = "Tree";
+
 inline std::string chartTitle(ChartKind kind)
 {
     switch (kind) {

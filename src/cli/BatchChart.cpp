@@ -37,6 +37,8 @@ private:
 
 } // namespace
 
+const ChartFormats batchChartFormats = ChartFormats::PngAndSvg;
+
 Result<std::string> drawBatchChart(const std::filesystem::path& target,
                                    const AnalysisResults& results,
                                    ChartKind kind,

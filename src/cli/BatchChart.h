@@ -1,11 +1,13 @@
-// The chart drawer of tavrik-batch, in builds with chart support (Qt): draws a run's principal
-// coordinates or Velbrand-Torvane chart, the heritability sweep's line chart and the tree's
-// chart as PNG or SVG without any window.
+// The chart drawers of tavrik-batch: a run's principal coordinates or Velbrand-Torvane chart,
+// the heritability sweep's line chart and the tree's chart. A build with Qt draws them as PNG
+// or SVG without any window (BatchChart.cpp); one without Qt writes SVG only, through the
+// core's writer (BatchSvgChart.cpp).
 #pragma once
 
 #include "analysis/HeritabilitySweep.h"
 #include "analysis/NeighborJoining.h"
 #include "chart/ChartLayout.h"
+#include "cli/BatchRun.h"
 #include "state/ProgramState.h"
 #include "state/Result.h"
 
@@ -15,8 +17,11 @@
 
 namespace tavrik {
 
-// A ChartDrawer (see BatchRun.h). The graphical application object it needs exists only
-// during the call, so a run without --chart never starts one.
+// The formats that the drawers below write.
+extern const ChartFormats batchChartFormats;
+
+// A ChartDrawer (see BatchRun.h). With Qt, the graphical application object it needs exists
+// only during the call, so a run without --chart never starts one.
 Result<std::string> drawBatchChart(const std::filesystem::path& target,
                                    const AnalysisResults& results,
                                    ChartKind kind,

@@ -247,7 +247,7 @@ void describeResultFiles(OptionTable& t, BatchOptions& o)
            o.vtResultsPath);
     t.chartFile("chart",
                 "the first two principal coordinates as a 7 x 7 inch chart; FILE ends in .png (300 "
-                "dots per inch) or .svg (only in builds with Qt)",
+                "dots per inch) or .svg (a build without Qt writes .svg only)",
                 o.chartPath);
     t.either("chart-matrix",
              "what --chart draws: the coordinates of the R matrix (r, the default) or of the "
@@ -264,7 +264,7 @@ void describeResultFiles(OptionTable& t, BatchOptions& o)
         "vt-chart",
         "every population's residual within-group variance against its r(ii) as a 7 x 7 "
         "inch chart, filled markers above the zero line, open ones below; FILE ends in .png "
-        "(300 dots per inch) or .svg (only in builds with Qt)",
+        "(300 dots per inch) or .svg (a build without Qt writes .svg only)",
         o.vtChartPath);
 }
 
@@ -286,11 +286,12 @@ void describeSweepAndBootstrap(OptionTable& t, BatchOptions& o)
     t.file("sweep-output",
            "the heritability sweep as CSV, one line per heritability",
            o.sweepOutputPath);
-    t.chartFile("sweep-chart",
-                "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE "
-                "ends in .png (300 dots per inch) or .svg (only in builds with Qt); needs "
-                "--heritability-sweep",
-                o.sweepChartPath);
+    t.chartFile(
+        "sweep-chart",
+        "the heritability sweep's Fst and unbiased Fst as a 7 x 5 inch line chart; FILE "
+        "ends in .png (300 dots per inch) or .svg (a build without Qt writes .svg only); needs "
+        "--heritability-sweep",
+        o.sweepChartPath);
     t.parsed(
         "bootstrap",
         "N",
@@ -350,10 +351,12 @@ void describeTreeOptions(OptionTable& t, BatchOptions& o)
            "the majority-rule consensus of the bootstrap's replicate trees, with the percent of "
            "each split, in Newick form (needs --tree and --bootstrap N)",
            o.consensusPath);
-    t.chartFile("tree-chart",
-                "the tree of --tree as a chart 7 inches wide, with the support values after "
-                "--bootstrap N; FILE ends in .png (300 dpi) or .svg",
-                o.treeChartPath);
+    t.chartFile(
+        "tree-chart",
+        "the tree of --tree as a chart 7 inches wide, with the support values after "
+        "--bootstrap N; FILE ends in .png (300 dpi) or .svg (a build without Qt writes .svg "
+        "only)",
+        o.treeChartPath);
     t.nonEmpty("tree-root",
                "midpoint|NAME",
                "where --tree-chart roots the tree: at the midpoint of its longest path (the "

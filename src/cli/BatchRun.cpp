@@ -6,6 +6,7 @@
 #include "analysis/Mantel.h"
 #include "analysis/TreeAnalysis.h"
 #include "chart/ChartTitles.h"
+#include "chart/SvgChart.h"
 #include "chart/SweepChartLayout.h"
 #include "cli/BatchProgress.h"
 #include "cli/OutputFiles.h"
@@ -166,12 +167,13 @@ phylipOutput(const MatrixRequest& m, const AnalysisResults& results, PhylipNames
     return file;
 }
 
-// Without a chart drawer (a build without Qt) the chart options are refused before anything
-// is read.
+// Without a chart drawer the chart options are refused before anything is read, and so is a
+// chart file in a format that the drawers do not write (a build without Qt writes SVG only).
 Status checkChartSupport(const BatchOptions& options,
                          const ChartDrawer& chart,
                          const SweepChartDrawer& sweepChart,
-                         const TreeChartDrawer& treeChart)
+                         const TreeChartDrawer& treeChart,
+                         ChartFormats formats)
 {
     if (options.chartPath && !chart) {
         return Error::usage("--chart: this tavrik-batch was built without chart support (it needs "
@@ -188,6 +190,21 @@ Status checkChartSupport(const BatchOptions& options,
     if (options.treeChartPath && !treeChart) {
         return Error::usage("--tree-chart: this tavrik-batch was built without chart support (it "
                             "needs Qt); the tree is in the --tree file");
+    }
+    if (formats == ChartFormats::SvgOnly) {
+        const std::pair<const char*, const std::optional<std::string>*> charts[] = {
+            {"--chart", &options.chartPath},
+            {"--vt-chart", &options.vtChartPath},
+            {"--sweep-chart", &options.sweepChartPath},
+            {"--tree-chart", &options.treeChartPath},
+        };
+        for (const auto& [option, path] : charts) {
+            if (*path && !isSvgPath(**path)) {
+                return Error::usage(std::string(option) + " " + quoteFound(**path) +
+                                    ": this tavrik-batch was built without Qt and writes charts "
+                                    "as SVG only; give a file name that ends in .svg");
+            }
+        }
     }
     return Done{};
 }
@@ -693,9 +710,11 @@ Result<BatchOutputs> batchOutputs(const BatchOptions& options,
                                   const ChartDrawer& chart,
                                   const SweepChartDrawer& sweepChart,
                                   const TreeChartDrawer& treeChart,
+                                  ChartFormats formats,
                                   std::ostream& err)
 {
-    if (Status supported = checkChartSupport(options, chart, sweepChart, treeChart); !supported) {
+    if (Status supported = checkChartSupport(options, chart, sweepChart, treeChart, formats);
+        !supported) {
         return supported.error();
     }
     const std::filesystem::path dataPath = absoluteDataPath(options.dataFile);
@@ -769,10 +788,11 @@ int runBatch(const BatchOptions& options,
              std::ostream& err,
              const ChartDrawer& chart,
              const SweepChartDrawer& sweepChart,
-             const TreeChartDrawer& treeChart)
+             const TreeChartDrawer& treeChart,
+             ChartFormats formats)
 {
     const Result<BatchOutputs> outputs =
-        batchOutputs(options, clock, chart, sweepChart, treeChart, err);
+        batchOutputs(options, clock, chart, sweepChart, treeChart, formats, err);
     const Status done = outputs ? commitOutputs(*outputs, out) : Status(outputs.error());
     if (!done) {
         printBatchMessage(err, done.error().message);

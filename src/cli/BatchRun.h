@@ -55,6 +55,9 @@ using TreeChartDrawer = std::function<Result<std::string>(const std::filesystem:
                                                           const std::string& title,
                                                           const std::string& unit)>;
 
+// What the chart drawers write: a build without Qt draws charts as SVG files only.
+enum class ChartFormats { PngAndSvg, SvgOnly };
+
 // --tree-root's word for the midpoint.
 inline constexpr std::string_view treeRootMidpoint = "midpoint";
 
@@ -62,13 +65,15 @@ inline constexpr std::string_view treeRootMidpoint = "midpoint";
 // starting with "tavrik-batch: "; every output whose path is "-" goes to out. Every output
 // target is checked before the analysis starts; the result files are written after a
 // successful run, all or none of them. Without a chart drawer, --chart and --vt-chart are
-// refused as usage errors, and so are --sweep-chart and --tree-chart without their drawers.
+// refused as usage errors, and so are --sweep-chart and --tree-chart without their drawers; a
+// chart file that the formats do not include is refused likewise.
 int runBatch(const BatchOptions& options,
              const Clock& clock,
              std::ostream& out,
              std::ostream& err,
              const ChartDrawer& chart = {},
              const SweepChartDrawer& sweepChart = {},
-             const TreeChartDrawer& treeChart = {});
+             const TreeChartDrawer& treeChart = {},
+             ChartFormats formats = ChartFormats::PngAndSvg);
 
 } // namespace tavrik

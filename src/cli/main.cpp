@@ -1,12 +1,10 @@
 // tavrik-batch: the analysis from the command line. Parses the options and hands over to
 // runBatch (or runImport); nothing else happens here but settling the standard descriptors.
+#include "cli/BatchChart.h"
 #include "cli/BatchImport.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
 #include "state/Version.h"
-#ifdef TAVRIK_HAVE_CHART
-#include "cli/BatchChart.h"
-#endif
 
 #include <cerrno>
 #include <csignal>
@@ -61,16 +59,14 @@ int batchMain(int argc, char** argv)
         tavrik::printBatchMessage(std::cerr, clock.error().message);
         return tavrik::exitStatusFor(clock.error().kind);
     }
-#ifdef TAVRIK_HAVE_CHART
-    const tavrik::ChartDrawer chart = tavrik::drawBatchChart;
-    const tavrik::SweepChartDrawer sweepChart = tavrik::drawBatchSweepChart;
-    const tavrik::TreeChartDrawer treeChart = tavrik::drawBatchTreeChart;
-#else
-    const tavrik::ChartDrawer chart;
-    const tavrik::SweepChartDrawer sweepChart;
-    const tavrik::TreeChartDrawer treeChart;
-#endif
-    return tavrik::runBatch(*options, *clock, std::cout, std::cerr, chart, sweepChart, treeChart);
+    return tavrik::runBatch(*options,
+                            *clock,
+                            std::cout,
+                            std::cerr,
+                            tavrik::drawBatchChart,
+                            tavrik::drawBatchSweepChart,
+                            tavrik::drawBatchTreeChart,
+                            tavrik::batchChartFormats);
 }
 
 // A standard descriptor the program was started without is taken by a file that refuses

@@ -133,14 +133,12 @@ TEST_F(BatchOutput, StandardOutputLinksAndDevicesAreWrittenAsAShellWould)
     EXPECT_TRUE(isCharacterDevice("null") && isCharacterDevice("full"));
     EXPECT_EQ(filesIn(), (std::vector<std::string>{"full", "link.txt", "null", "r.txt"}));
 
-#ifdef TAVRIK_HAVE_CHART
     fs::remove(m_dir / "full");
     ASSERT_TRUE(makeDevice("full.svg", 7));
     const Outcome chart = run(args("@cli_three_pops.tvk --report r.txt --chart full.svg"));
     EXPECT_EQ(chart.status, 1);
     EXPECT_EQ(chart.err, "tavrik-batch: Cannot save \"full.svg\": No space left on device\n");
     EXPECT_TRUE(isCharacterDevice("full.svg"));
-#endif
 }
 
 TEST_F(BatchOutput, HelpAndVersionFailOnAFullOrClosedStandardOutput)
