@@ -4,16 +4,16 @@ of the regular and bold faces that the desktop's charts are set in (Liberation S
 fontconfig gives for the charts' "Arial"), so that charts laid out without Qt measure their
 texts as the Qt program does.
 
-Needs Debian's python3-fonttools and fonts-liberation; run once when the font changes:
+Needs Debian's python3-fonttools and fonts-liberation. The build runs it (src/chart/CMakeLists.txt)
+and compiles what it writes; by hand:
 
-  /usr/bin/python3 tools/font_table.py > src/chart/FontTableData.cpp
-  clang-format -i src/chart/FontTableData.cpp
+  /usr/bin/python3 tools/font_table.py [FONT_DIR [OUTPUT]]   (standard output without OUTPUT)
 """
 import sys
 
 from fontTools.ttLib import TTFont
 
-FONT_DIR = "/usr/share/fonts/truetype/liberation"
+FONT_DIR = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/fonts/truetype/liberation"
 FACES = [("Regular", "sansRegular"), ("Bold", "sansBold")]
 
 # Shaping leaves these out of a text's width, or replaces them before it kerns: the soft
@@ -93,4 +93,6 @@ def main():
 
 
 if __name__ == "__main__":
+    if len(sys.argv) > 2:
+        sys.stdout = open(sys.argv[2], "w", encoding="utf-8")
     main()
