@@ -64,6 +64,13 @@ Clock reportClock()
     return take(sourceDateClock(epoch));
 }
 
+// Calls the engine without the interpreter's lock, so that other Python threads go on.
+template <typename Call> auto unlocked(Call call)
+{
+    py::gil_scoped_release released;
+    return call();
+}
+
 py::array_t<double> vectorArray(const std::vector<double>& values)
 {
     return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
@@ -340,11 +347,7 @@ PYBIND11_MODULE(_engine, m)
             const EngineChoice choice =
                 choiceOf(heritability, biasCorrection, scaled, std::move(chosen));
             const Clock clock = reportClock();
-            Result<EngineRun> run = [&] {
-                py::gil_scoped_release unlocked;
-                return runTable(table, choice, clock);
-            }();
-            return take(std::move(run));
+            return take(unlocked([&] { return runTable(table, choice, clock); }));
         },
         "Runs the analysis of a table of columns.");
     m.def(
@@ -357,11 +360,7 @@ PYBIND11_MODULE(_engine, m)
             const EngineChoice choice =
                 choiceOf(heritability, biasCorrection, scaled, std::move(chosen));
             const Clock clock = reportClock();
-            Result<EngineRun> run = [&] {
-                py::gil_scoped_release unlocked;
-                return runFile(path, choice, clock);
-            }();
-            return take(std::move(run));
+            return take(unlocked([&] { return runFile(path, choice, clock); }));
         },
         "Runs the analysis of a .tvk file.");
     m.def(
@@ -412,11 +411,7 @@ PYBIND11_MODULE(_engine, m)
            std::uint64_t seed,
            const std::string& interval) {
             const IntervalKind kind = intervalOf(interval);
-            Result<BootstrapResult> boot = [&] {
-                py::gil_scoped_release unlocked;
-                return bootstrapOf(run, replicates, seed, kind);
-            }();
-            return take(std::move(boot));
+            return take(unlocked([&] { return bootstrapOf(run, replicates, seed, kind); }));
         },
         "The bootstrap of a run's records.");
     m.def(
@@ -443,11 +438,8 @@ PYBIND11_MODULE(_engine, m)
             settings.alternative =
                 twoSided ? MantelAlternative::TwoSided : MantelAlternative::Greater;
             settings.seed = seed;
-            Result<MantelResult> test = [&] {
-                py::gil_scoped_release unlocked;
-                return mantelOf(run, geo, held ? &*held : nullptr, settings);
-            }();
-            return take(std::move(test));
+            return take(
+                unlocked([&] { return mantelOf(run, geo, held ? &*held : nullptr, settings); }));
         },
         "The Mantel test of a run's distances against a geography (a path or CSV text).");
     m.def(
