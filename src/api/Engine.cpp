@@ -178,6 +178,51 @@ Result<std::string> tableFileText(const TableData& table)
     return std::move(*writer).text();
 }
 
+Result<TableData> readTableFile(const std::string& path)
+{
+    Result<DataFileReader> reader = DataFileReader::open(path);
+    if (!reader) {
+        return reader.error();
+    }
+    Result<DataFileHeader> header = reader->readHeader();
+    if (!header) {
+        return header.error();
+    }
+    TableData table;
+    table.name = dataSetFromHeader(*header, path).dataPath;
+    table.title = header->title;
+    // a later population with the same code takes its records, as in a run
+    std::map<double, std::size_t> owner;
+    for (std::size_t p = 0; p < header->populations.size(); ++p) {
+        const PopulationEntry& entry = header->populations[p];
+        table.populations.push_back(entry.name);
+        table.census.push_back(entry.size);
+        owner[entry.code] = p;
+    }
+    table.variableNames = header->varNames;
+    table.variables.resize(table.variableNames.size());
+    std::vector<double> values(table.variableNames.size());
+    double code = 0.0;
+    for (;;) {
+        Result<bool> more = reader->nextRecord(code, values);
+        if (!more) {
+            return more.error();
+        }
+        if (!*more) {
+            break;
+        }
+        const auto at = owner.find(code); // only a whole number in range equals a code
+        if (at == owner.end()) {
+            continue;
+        }
+        table.population.push_back(table.populations[at->second]);
+        for (std::size_t v = 0; v < values.size(); ++v) {
+            table.variables[v].push_back(values[v]);
+        }
+    }
+    return table;
+}
+
 Result<EngineRun> runTable(const TableData& table, const EngineChoice& choice, const Clock& clock)
 {
     Result<std::string> text = tableFileText(table);

@@ -40,6 +40,11 @@ struct TableData
 // cannot hold.
 [[nodiscard]] Result<std::string> tableFileText(const TableData& table);
 
+// A .tvk file as a table: its title, populations in file order with their census sizes, and
+// every record that belongs to one of them (as a run counts them; missing values are NaN).
+// The name is the file's full path, as the run of the file names it.
+[[nodiscard]] Result<TableData> readTableFile(const std::string& path);
+
 struct EngineChoice
 {
     double heritability = 1.0; // stored as the 32-bit float a run uses, as a typed value would be

@@ -116,6 +116,41 @@ TEST_F(Engine, GivesWhatTheBatchProgramGivesForTheSameValues)
     EXPECT_EQ(fromFile->report(), run->report());
 }
 
+TEST_F(Engine, ReadsADataFileIntoATableThatRunsAsTheFileDoes)
+{
+    TableData table = fourValleys();
+    table.variables[2][20] = missing;
+    Result<std::string> text = tableFileText(table);
+    ASSERT_TRUE(text.ok()) << text.error().message;
+    // a record of a code no population carries is left out, as a run leaves it out
+    const std::filesystem::path file = m_dir / "valleys.tvk";
+    writeFile(file, *text + "9, 1, 2, 3\r\n");
+
+    Result<TableData> read = readTableFile(file.string());
+    ASSERT_TRUE(read.ok()) << read.error().message;
+    EXPECT_EQ(read->name, file.string());
+    EXPECT_EQ(read->title, "Four valleys");
+    EXPECT_EQ(read->populations, table.populations);
+    EXPECT_EQ(read->census, table.census);
+    EXPECT_EQ(read->population, table.population);
+    ASSERT_EQ(read->variables.size(), 3u);
+    EXPECT_EQ(read->variables[0], table.variables[0]);
+    EXPECT_TRUE(std::isnan(read->variables[1][13]));
+    EXPECT_TRUE(std::isnan(read->variables[2][20]));
+
+    EngineChoice choice;
+    choice.scaled = true;
+    Result<EngineRun> fromTable = runTable(*read, choice, fixedUtcClock(0));
+    Result<EngineRun> fromFile = runFile(file.string(), choice, fixedUtcClock(0));
+    ASSERT_TRUE(fromTable.ok() && fromFile.ok());
+    EXPECT_EQ(engineJson(*fromTable), engineJson(*fromFile));
+    EXPECT_EQ(fromTable->report(), fromFile->report());
+
+    Result<TableData> absent = readTableFile((m_dir / "absent.tvk").string());
+    ASSERT_FALSE(absent.ok());
+    EXPECT_NE(absent.error().message.find("absent.tvk"), std::string::npos);
+}
+
 TEST_F(Engine, NamesWhatIsWrongWithATable)
 {
     const auto refused = [](const TableData& t, const EngineChoice& c, const std::string& says) {
