@@ -152,6 +152,46 @@ Result<EngineRun> runLoaded(Result<DataSet> loaded, const EngineChoice& choice, 
 
 } // namespace
 
+Result<TableData> readTable(const std::string& path)
+{
+    Result<DataFileReader> reader = DataFileReader::open(path);
+    if (!reader) {
+        return reader.error();
+    }
+    Result<DataFileHeader> header = reader->readHeader();
+    if (!header) {
+        return header.error();
+    }
+    TableData table;
+    table.name = dataSetFromHeader(*header, path).dataPath;
+    table.title = header->title;
+    std::map<double, std::size_t> populationOf; // codes compared as numbers, as a run does
+    for (const PopulationEntry& p : header->populations) {
+        populationOf.emplace(static_cast<double>(p.code), table.populations.size());
+        table.populations.push_back(p.name);
+        table.census.push_back(static_cast<double>(p.size));
+    }
+    table.variableNames = header->varNames;
+    table.variables.resize(header->varNames.size());
+    std::vector<double> values(header->varNames.size());
+    double code = 0.0;
+    for (;;) {
+        Result<bool> more = reader->nextRecord(code, values);
+        if (!more) {
+            return more.error();
+        }
+        if (!*more) {
+            return table;
+        }
+        const auto at = populationOf.find(code);
+        table.population.push_back(at == populationOf.end() ? std::string()
+                                                            : table.populations[at->second]);
+        for (std::size_t v = 0; v < values.size(); ++v) {
+            table.variables[v].push_back(values[v]);
+        }
+    }
+}
+
 Result<std::string> tableFileText(const TableData& table)
 {
     Result<Coding> coding = codeRecords(table);

@@ -34,6 +34,11 @@ struct TableData
     std::vector<std::vector<double>> variables;
 };
 
+// The table a .tvk file holds: name the file's absolute path, the title, the populations in
+// file order with their census sizes, every record in file order. A record whose code names no
+// population (a run leaves it out) has an empty population.
+[[nodiscard]] Result<TableData> readTable(const std::string& path);
+
 // The data file that holds the table, as tavrik-batch would read it: populations coded 1, 2,
 // ... in their order, every record in the table's order, values in the shortest text that
 // reads back to them. Refuses, naming the record, population or variable, what a data file
