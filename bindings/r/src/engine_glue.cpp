@@ -2,15 +2,15 @@
 // matrices and lists. A run stays alive in an external pointer inside the "tavrik" object, so
 // that the sweep, bootstrap, Mantel test and tree work on the very run the user holds.
 // Errors become R errors carrying the engine's message.
-#include <Rcpp.h>
-
 #include "export/ResamplingText.h"
-#include "tavrik/tavrik.h"
 
+#include <Rcpp.h>
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
+
+#include "tavrik/tavrik.h"
 
 namespace {
 
@@ -116,23 +116,23 @@ Rcpp::List resultsOf(const tavrik::EngineRun& run)
         Rcpp::Named("estimate") = basis.fst,
         Rcpp::Named("unbiased") = basis.biasCorrection ? basis.fstUnbiased : na,
         Rcpp::Named("se") = basis.fstSe);
-    Rcpp::DataFrame vt = Rcpp::DataFrame::create(
-        Rcpp::Named("population") = names(pops),
-        Rcpp::Named("observed") = Rcpp::wrap(res.observedVariance),
-        Rcpp::Named("expected") = Rcpp::wrap(res.expectedVariance),
-        Rcpp::Named("residual") = Rcpp::wrap(res.residualVariance),
-        Rcpp::Named("stringsAsFactors") = false);
+    Rcpp::DataFrame vt =
+        Rcpp::DataFrame::create(Rcpp::Named("population") = names(pops),
+                                Rcpp::Named("observed") = Rcpp::wrap(res.observedVariance),
+                                Rcpp::Named("expected") = Rcpp::wrap(res.expectedVariance),
+                                Rcpp::Named("residual") = Rcpp::wrap(res.residualVariance),
+                                Rcpp::Named("stringsAsFactors") = false);
     vt.attr("mean_within_variance") = basis.passes.meanWithinVariance;
     std::vector<double> census(basis.popSizes.begin(), basis.popSizes.end());
     std::vector<double> leftOut(basis.passes.leftOut.begin(), basis.passes.leftOut.end());
 
     const std::vector<double> zeros(g, 0.0); // the D-square's standard errors
-    Rcpp::List out = Rcpp::List::create(
-        Rcpp::Named("R") = matrixOf(res.rMatrix, pops),
-        Rcpp::Named("R_se") = matrixOf(basis.seR, pops, 0, &basis.seDiagonal),
-        Rcpp::Named("D2") = matrixOf(res.dSquare, pops),
-        Rcpp::Named("D2_se") = matrixOf(basis.seDSquare, pops, 0, &zeros),
-        Rcpp::Named("Fst") = fst);
+    Rcpp::List out =
+        Rcpp::List::create(Rcpp::Named("R") = matrixOf(res.rMatrix, pops),
+                           Rcpp::Named("R_se") = matrixOf(basis.seR, pops, 0, &basis.seDiagonal),
+                           Rcpp::Named("D2") = matrixOf(res.dSquare, pops),
+                           Rcpp::Named("D2_se") = matrixOf(basis.seDSquare, pops, 0, &zeros),
+                           Rcpp::Named("Fst") = fst);
     out["vt"] = vt;
     out["pcoa"] = principalCoordinates(
         res.eigenvalues, res.eigenvaluesListed, res.pcShares, res.pcScores, pops);
@@ -143,21 +143,21 @@ Rcpp::List resultsOf(const tavrik::EngineRun& run)
     out["uncorrected_diagonal"] = named(basis.uncorrectedDiagonal, pops);
     out["variables"] = names(basis.setup.varNames);
     if (run.scaled()) {
-        out["scaled"] = Rcpp::List::create(
-            Rcpp::Named("R") = matrixOf(res.scaledRMatrix, pops),
-            Rcpp::Named("D2") = matrixOf(res.scaledDSquare, pops),
-            Rcpp::Named("pcoa") = principalCoordinates(res.scaledEigenvalues,
-                                                       res.scaledEigenvaluesListed,
-                                                       res.scaledPcShares,
-                                                       res.scaledPcScores,
-                                                       pops));
+        out["scaled"] = Rcpp::List::create(Rcpp::Named("R") = matrixOf(res.scaledRMatrix, pops),
+                                           Rcpp::Named("D2") = matrixOf(res.scaledDSquare, pops),
+                                           Rcpp::Named("pcoa") =
+                                               principalCoordinates(res.scaledEigenvalues,
+                                                                    res.scaledEigenvaluesListed,
+                                                                    res.scaledPcShares,
+                                                                    res.scaledPcScores,
+                                                                    pops));
     } else {
         out["scaled"] = R_NilValue;
     }
-    out["settings"] = Rcpp::List::create(
-        Rcpp::Named("heritability") = static_cast<double>(basis.heritability),
-        Rcpp::Named("bias_correction") = basis.biasCorrection,
-        Rcpp::Named("scaled") = basis.scaledAnalysis);
+    out["settings"] =
+        Rcpp::List::create(Rcpp::Named("heritability") = static_cast<double>(basis.heritability),
+                           Rcpp::Named("bias_correction") = basis.biasCorrection,
+                           Rcpp::Named("scaled") = basis.scaledAnalysis);
     out["report"] = utf8(run.report());
     out["listing"] = utf8(run.listing());
     out["json"] = utf8(tavrik::engineJson(run));
@@ -344,15 +344,15 @@ Rcpp::List engineBootstrap(SEXP run, double replicates, double seed, std::string
                                                          Rcpp::Named("lower") = lower,
                                                          Rcpp::Named("upper") = upper,
                                                          Rcpp::Named("stringsAsFactors") = false);
-    return Rcpp::List::create(
-        Rcpp::Named("statistics") = statistics,
-        Rcpp::Named("replicates") = static_cast<double>(b.replicates),
-        Rcpp::Named("used") = static_cast<double>(b.used),
-        Rcpp::Named("seed") = static_cast<double>(b.seed),
-        Rcpp::Named("interval") = tavrik::intervalKeyword(b.interval),
-        Rcpp::Named("report") = utf8(tavrik::bootstrapReportText(b)),
-        Rcpp::Named("json") = utf8(tavrik::engineJson(held, nullptr, &b, nullptr)),
-        Rcpp::Named("hold") = hold);
+    return Rcpp::List::create(Rcpp::Named("statistics") = statistics,
+                              Rcpp::Named("replicates") = static_cast<double>(b.replicates),
+                              Rcpp::Named("used") = static_cast<double>(b.used),
+                              Rcpp::Named("seed") = static_cast<double>(b.seed),
+                              Rcpp::Named("interval") = tavrik::intervalKeyword(b.interval),
+                              Rcpp::Named("report") = utf8(tavrik::bootstrapReportText(b)),
+                              Rcpp::Named("json") =
+                                  utf8(tavrik::engineJson(held, nullptr, &b, nullptr)),
+                              Rcpp::Named("hold") = hold);
 }
 
 // [[Rcpp::export(.engine_mantel)]]
@@ -366,8 +366,7 @@ Rcpp::List engineMantel(SEXP run,
                         bool twoSided)
 {
     const tavrik::EngineRun& held = heldRun(run);
-    if (!(permutations >= 1 && permutations <= 1e9 &&
-          std::floor(permutations) == permutations)) {
+    if (!(permutations >= 1 && permutations <= 1e9 && std::floor(permutations) == permutations)) {
         Rcpp::stop("the number of permutations must be a whole number from 1 to 1000000000");
     }
     if (!(seed >= 0 && seed <= 9007199254740992.0 && std::floor(seed) == seed)) {
@@ -437,9 +436,8 @@ Rcpp::List engineTree(SEXP run, bool scaled, SEXP bootstrap)
     }
     return Rcpp::List::create(
         Rcpp::Named("newick") = utf8(tavrik::newickText(tree->tree)),
-        Rcpp::Named("consensus") = tree->consensus
-                                       ? Rcpp::wrap(utf8(tavrik::newickText(*tree->consensus)))
-                                       : R_NilValue,
+        Rcpp::Named("consensus") =
+            tree->consensus ? Rcpp::wrap(utf8(tavrik::newickText(*tree->consensus))) : R_NilValue,
         Rcpp::Named("matrix") = tree->matrixName,
         Rcpp::Named("report") = utf8(boot != nullptr ? tavrik::treeReportText(*tree) : ""));
 }
