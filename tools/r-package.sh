@@ -25,7 +25,7 @@ cp -r "$ROOT/bindings/r" "$PKG"
 layers=(state io datafile report analysis export api)
 for layer in "${layers[@]}"; do
     mkdir -p "$PKG/src/$layer"
-    cp "$ROOT/src/$layer"/*.cpp "$ROOT/src/$layer"/*.h "$PKG/src/$layer/" 2>/dev/null || true
+    cp "$ROOT/src/$layer"/*.cpp "$ROOT/src/$layer"/*.h "$PKG/src/$layer/"
 done
 mkdir -p "$PKG/src/tavrik"
 cp "$ROOT/include/tavrik/tavrik.h" "$PKG/src/tavrik/"
@@ -36,22 +36,23 @@ cp -r /usr/include/fast_float "$PKG/src/fast_float"
 mkdir -p "$PKG/inst/extdata"
 cp "$ROOT/examples/highland.tvk" "$ROOT/examples/highland_geography.csv" "$PKG/inst/extdata/"
 
-# every source of the core and the glue; R's own rules compile them where they lie
+Rscript -e "Rcpp::compileAttributes('$PKG')" >/dev/null
+# every source of the core and the glue; R's own rules compile them where they lie. The
+# floating-point flags reach the compiler through configure, which writes src/Makevars.
 objects="$(cd "$PKG/src" && find . -name '*.cpp' | sed 's|^\./||; s|\.cpp$|.o|' | sort | tr '\n' ' ')"
-for makevars in Makevars Makevars.win; do
-    cat >"$PKG/src/$makevars" <<MAKEVARS
+cat >"$PKG/src/Makevars.in" <<MAKEVARS
 CXX_STD = CXX20
 PKG_CPPFLAGS = -I. -DNDEBUG
-PKG_CXXFLAGS = -ffp-contract=off -fno-fast-math \$(SHLIB_PTHREAD_FLAGS)
+PKG_CXXFLAGS = @FLOAT_FLAGS@ \$(SHLIB_PTHREAD_FLAGS)
 PKG_LIBS = \$(SHLIB_PTHREAD_FLAGS)
 OBJECTS = $objects
 MAKEVARS
-done
-
-Rscript -e "Rcpp::compileAttributes('$PKG')" >/dev/null
 : "${TAVRIK_BATCH:=$ROOT/build/src/cli/tavrik-batch}"
 if [ -x "$TAVRIK_BATCH" ]; then export TAVRIK_BATCH; else unset TAVRIK_BATCH; fi
 cd "$OUT"
+# offline: no repository to ask about the suggested packages
+echo 'options(repos = character())' >"$OUT/Rprofile"
+export R_PROFILE_USER="$OUT/Rprofile"
 start=$(date +%s)
 R CMD build --no-manual tavrik >build.log 2>&1 || { cat build.log; exit 1; }
 tarball="$(ls -t tavrik_*.tar.gz | head -1)"
