@@ -111,9 +111,18 @@ tavrik_tree <- function(x, bootstrap = NULL, scaled = FALSE) {
     if (!requireNamespace("ape", quietly = TRUE)) {
         return(tree$newick)
     }
-    phylo <- ape::read.tree(text = tree$newick)
+    phylo <- read_phylo(tree$newick)
     if (!is.null(tree$consensus)) {
-        attr(phylo, "consensus") <- ape::read.tree(text = tree$consensus)
+        attr(phylo, "consensus") <- read_phylo(tree$consensus)
     }
+    phylo
+}
+
+# ape keeps the quotes of a quoted Newick label ('Saundry Fell'); the tips are the populations.
+read_phylo <- function(newick) {
+    phylo <- ape::read.tree(text = newick)
+    quoted <- grepl("^'.*'$", phylo$tip.label)
+    inner <- substr(phylo$tip.label[quoted], 2L, nchar(phylo$tip.label[quoted]) - 1L)
+    phylo$tip.label[quoted] <- gsub("''", "'", inner, fixed = TRUE)
     phylo
 }

@@ -33,7 +33,8 @@ test_that("the sweep, bootstrap and Mantel test give the batch program's numbers
     geo <- system.file("extdata", "highland_geography.csv", package = "tavrik")
     x <- tavrik(read_tvk(file), "Population", bias_correction = FALSE)
     expect_identical(tavrik_sweep(x, 0.3, 1, 0.35)$json,
-                     batch_json(file, "--no-bias-correction", "--heritability-sweep", "0.3:1:0.35"))
+                     batch_json(file, "--no-bias-correction", "--heritability-sweep", "0.3:1:0.35",
+                                "--sweep-output", shQuote(tempfile(fileext = ".csv"))))
     expect_identical(tavrik_bootstrap(x, 30, seed = 5, interval = "percentile")$json,
                      batch_json(file, "--no-bias-correction", "--bootstrap", "30", "--seed", "5",
                                 "--bootstrap-interval", "percentile"))
