@@ -178,7 +178,7 @@ Result<std::string> tableFileText(const TableData& table)
     return std::move(*writer).text();
 }
 
-Result<TableData> readTableFile(const std::string& path)
+Result<TableData> readTable(const std::string& path)
 {
     Result<DataFileReader> reader = DataFileReader::open(path);
     if (!reader) {

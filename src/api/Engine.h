@@ -43,7 +43,7 @@ struct TableData
 // A .tvk file as a table: its title, populations in file order with their census sizes, and
 // every record that belongs to one of them (as a run counts them; missing values are NaN).
 // The name is the file's full path, as the run of the file names it.
-[[nodiscard]] Result<TableData> readTableFile(const std::string& path);
+[[nodiscard]] Result<TableData> readTable(const std::string& path);
 
 struct EngineChoice
 {

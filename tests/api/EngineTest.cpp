@@ -114,6 +114,16 @@ TEST_F(Engine, GivesWhatTheBatchProgramGivesForTheSameValues)
     Result<EngineRun> fromFile = runFile(file.string(), choice, fixedUtcClock(1000000000));
     ASSERT_TRUE(fromFile.ok());
     EXPECT_EQ(fromFile->report(), run->report());
+
+    // and read back into a table that runs to the same document
+    Result<TableData> read = readTable(file.string());
+    ASSERT_TRUE(read.ok()) << read.error().message;
+    EXPECT_EQ(read->populations, table.populations);
+    EXPECT_EQ(read->population, table.population);
+    EXPECT_TRUE(std::isnan(read->variables[1][13]));
+    Result<EngineRun> again = runTable(*read, choice, fixedUtcClock(1000000000));
+    ASSERT_TRUE(again.ok()) << again.error().message;
+    EXPECT_EQ(engineJson(*again), engineJson(*run));
 }
 
 TEST_F(Engine, ReadsADataFileIntoATableThatRunsAsTheFileDoes)
@@ -126,7 +136,7 @@ TEST_F(Engine, ReadsADataFileIntoATableThatRunsAsTheFileDoes)
     const std::filesystem::path file = m_dir / "valleys.tvk";
     writeFile(file, *text + "9, 1, 2, 3\r\n");
 
-    Result<TableData> read = readTableFile(file.string());
+    Result<TableData> read = readTable(file.string());
     ASSERT_TRUE(read.ok()) << read.error().message;
     EXPECT_EQ(read->name, file.string());
     EXPECT_EQ(read->title, "Four valleys");
@@ -146,9 +156,13 @@ TEST_F(Engine, ReadsADataFileIntoATableThatRunsAsTheFileDoes)
     EXPECT_EQ(engineJson(*fromTable), engineJson(*fromFile));
     EXPECT_EQ(fromTable->report(), fromFile->report());
 
-    Result<TableData> absent = readTableFile((m_dir / "absent.tvk").string());
+    Result<TableData> absent = readTable((m_dir / "absent.tvk").string());
     ASSERT_FALSE(absent.ok());
     EXPECT_NE(absent.error().message.find("absent.tvk"), std::string::npos);
+    writeFile(m_dir / "bad.tvk", "\"Bad\"\n1, 1\nA, 1, 10\nX\n1, 1.5\n1, l.5\n");
+    Result<TableData> bad = readTable((m_dir / "bad.tvk").string());
+    ASSERT_FALSE(bad.ok());
+    EXPECT_NE(bad.error().message.find("line 6"), std::string::npos) << bad.error().message;
 }
 
 TEST_F(Engine, NamesWhatIsWrongWithATable)

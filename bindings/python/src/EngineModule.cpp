@@ -366,7 +366,7 @@ PYBIND11_MODULE(_engine, m)
     m.def(
         "read_table",
         [](const std::string& path) {
-            TableData table = take(readTableFile(path));
+            TableData table = take(readTable(path));
             py::list columns;
             for (const std::vector<double>& column : table.variables) {
                 columns.append(vectorArray(column));

@@ -1,0 +1,4 @@
+library(testthat)
+library(tavrik)
+
+test_check("tavrik")
