@@ -143,7 +143,7 @@ struct FirstPass
 Result<FirstPass> readFirstPass(const RunInput& input, const ReadPlan& plan, ProgressSink& progress)
 {
     const DataSet& ds = input.dataSet;
-    auto reader = DataFileReader::open(ds.dataPath);
+    auto reader = DataFileReader::open(pathFromText(ds.dataPath));
     if (!reader) {
         return reader.error();
     }
@@ -503,7 +503,7 @@ Error dataFileChanged(const std::string& dataPath)
 
 Result<DataFileReader> reopenRunFile(const std::string& dataPath, const FileStamp& stamp)
 {
-    auto reader = DataFileReader::open(dataPath);
+    auto reader = DataFileReader::open(pathFromText(dataPath));
     if (reader && reader->fileStamp() != stamp) {
         return dataFileChanged(dataPath);
     }

@@ -1,5 +1,6 @@
 #include "report/Clock.h"
 
+#include "io/Platform.h"
 #include "io/TextEncoding.h"
 
 #include <array>
@@ -31,30 +32,12 @@ std::string twoDigits(int n)
 
 Clock systemClock()
 {
-    return [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-#ifdef _WIN32
-        localtime_s(&tm, &now);
-#else
-        localtime_r(&now, &tm);
-#endif
-        return fromTm(tm);
-    };
+    return [] { return fromTm(localCalendarTime(std::time(nullptr))); };
 }
 
 Clock fixedUtcClock(long long epochSecs)
 {
-    return [epochSecs] {
-        const auto when = static_cast<std::time_t>(epochSecs);
-        std::tm tm{};
-#ifdef _WIN32
-        gmtime_s(&tm, &when);
-#else
-        gmtime_r(&when, &tm);
-#endif
-        return fromTm(tm);
-    };
+    return [epochSecs] { return fromTm(utcCalendarTime(static_cast<std::time_t>(epochSecs))); };
 }
 
 Result<Clock> sourceDateClock(std::string_view text)
