@@ -75,9 +75,8 @@ std::uint64_t physicalMemoryBytes();
 // process's address space or data says so; 0 when nothing tells.
 std::uint64_t availableMemoryBytes();
 
-// The calendar fields of a moment, in the computer's time zone or in UTC.
+// The calendar fields of a moment in the computer's time zone.
 std::tm localCalendarTime(std::time_t when);
-std::tm utcCalendarTime(std::time_t when);
 
 // For a command-line program, before anything else: a standard descriptor it was started
 // without is taken by a file that refuses writes (so that no file opened later takes its

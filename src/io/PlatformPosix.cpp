@@ -179,13 +179,6 @@ std::tm localCalendarTime(std::time_t when)
     return tm;
 }
 
-std::tm utcCalendarTime(std::time_t when)
-{
-    std::tm tm{};
-    gmtime_r(&when, &tm);
-    return tm;
-}
-
 void settleStandardStreams()
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {

@@ -6,8 +6,9 @@
 #include <climits>
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+// declared with the types windows.h defines
+#include <shellapi.h>
 
 namespace tavrik {
 
@@ -249,13 +250,6 @@ std::tm localCalendarTime(std::time_t when)
 {
     std::tm tm{};
     localtime_s(&tm, &when);
-    return tm;
-}
-
-std::tm utcCalendarTime(std::time_t when)
-{
-    std::tm tm{};
-    gmtime_s(&tm, &when);
     return tm;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <ctime>
 
 namespace tavrik {
@@ -37,7 +38,23 @@ Clock systemClock()
 
 Clock fixedUtcClock(long long epochSecs)
 {
-    return [epochSecs] { return fromTm(utcCalendarTime(static_cast<std::time_t>(epochSecs))); };
+    // by the calendar's rules, not the system's: some systems' conversions stop at the year
+    // 3000, and a report's time goes to the end of 9999
+    return [epochSecs] {
+        using namespace std::chrono;
+        const sys_seconds when{seconds{epochSecs}};
+        const sys_days day = floor<days>(when);
+        const year_month_day date{day};
+        const hh_mm_ss time{when - day};
+        LocalTime t;
+        t.year = static_cast<int>(date.year());
+        t.month = static_cast<int>(static_cast<unsigned>(date.month()));
+        t.day = static_cast<int>(static_cast<unsigned>(date.day()));
+        t.weekday = static_cast<int>(weekday{day}.c_encoding());
+        t.hour = static_cast<int>(time.hours().count());
+        t.minute = static_cast<int>(time.minutes().count());
+        return t;
+    };
 }
 
 Result<Clock> sourceDateClock(std::string_view text)
