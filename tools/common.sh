@@ -6,10 +6,14 @@ TAVRIK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAVRIK_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
     qt6-svg-dev libgl-dev fonts-liberation xvfb xauth clang libclang-rt-14-dev clang-format
     phylip libfast-float-dev nlohmann-json3-dev python3-jsonschema libcli11-dev)
+# tools/windows.sh: the cross compiler and wine, which runs its tests
+TAVRIK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64)
 
+# tavrik_deps [PACKAGE...]: the packages named, TAVRIK_PACKAGES by default
 tavrik_deps() {
-    local missing=() p
-    for p in "${TAVRIK_PACKAGES[@]}"; do
+    local missing=() p wanted=("$@")
+    if [ ${#wanted[@]} -eq 0 ]; then wanted=("${TAVRIK_PACKAGES[@]}"); fi
+    for p in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi

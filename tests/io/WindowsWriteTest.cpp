@@ -71,7 +71,7 @@ TEST_F(WindowsWrite, ReplacesAFileOnlyWhenCommittedAndLeavesNoTemporary)
 
 TEST_F(WindowsWrite, DevicesAreWrittenInPlaceUnderAnyFolderAndExtension)
 {
-    for (const fs::path device : {fs::path("NUL"), m_dir / "nul.txt", fs::path("CON")}) {
+    for (const fs::path& device : {fs::path("NUL"), m_dir / "nul.txt", fs::path("CON")}) {
         Result<OutputTarget> t = checkOutputTarget(device);
         ASSERT_TRUE(t.ok()) << t.error().message;
         EXPECT_EQ(t->kind, OutputKind::InPlace) << device;
