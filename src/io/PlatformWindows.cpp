@@ -31,6 +31,18 @@ std::int64_t ticksOf(const FILETIME& t)
     return static_cast<std::int64_t>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
 }
 
+// An existing file or folder, shared with every other reader and writer.
+HANDLE openExisting(const std::filesystem::path& path, DWORD access)
+{
+    return CreateFileW(path.c_str(),
+                       access,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr,
+                       OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS,
+                       nullptr);
+}
+
 std::string utf8Of(const wchar_t* wide)
 {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -112,13 +124,7 @@ OpenedForReading openRegularFile(const std::filesystem::path& path)
     OpenedForReading opened;
     // Others may go on reading, writing, renaming or removing it, as on other systems; the
     // stamps tell when they did. A folder opens too, so that it can be named as one.
-    const HANDLE h = CreateFileW(path.c_str(),
-                                 GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr,
-                                 OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS,
-                                 nullptr);
+    const HANDLE h = openExisting(path, GENERIC_READ);
     if (h == INVALID_HANDLE_VALUE) {
         opened.errorNumber = errnoOf(GetLastError());
         return opened;
@@ -219,13 +225,7 @@ int writeDescriptor(int fd, std::string_view bytes)
 
 bool isCharacterDevice(const std::filesystem::path& path)
 {
-    const HANDLE h = CreateFileW(path.c_str(),
-                                 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr,
-                                 OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS,
-                                 nullptr);
+    const HANDLE h = openExisting(path, 0);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
