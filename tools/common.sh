@@ -9,10 +9,14 @@ TAVRIK_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-b
     python3-fonttools dpkg-dev file lintian man-db
     python3-dev python3-venv python3-setuptools python3-pybind11 python3-numpy python3-pandas
     python3-pytest)
+# tools/windows.sh: the cross compiler and wine, which runs its tests
+TAVRIK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64)
 
+# tavrik_deps [PACKAGE...]: the packages named, TAVRIK_PACKAGES by default
 tavrik_deps() {
-    local missing=() p
-    for p in "${TAVRIK_PACKAGES[@]}"; do
+    local missing=() p wanted=("$@")
+    if [ ${#wanted[@]} -eq 0 ]; then wanted=("${TAVRIK_PACKAGES[@]}"); fi
+    for p in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi

@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
 namespace tavrik {
 
 namespace {
@@ -50,33 +45,6 @@ std::uint64_t runMemoryBytes(std::size_t g, std::size_t t, bool scaled)
     const std::uint64_t doubles =
         squares * gg + gtMatrices * std::uint64_t{g} * t + ttMatrices * std::uint64_t{t} * t;
     return doubles * sizeof(double) + listing + fixedBytes;
-}
-
-std::uint64_t physicalMemoryBytes()
-{
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) {
-        return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-    }
-#endif
-    return 0;
-}
-
-std::uint64_t availableMemoryBytes()
-{
-    std::uint64_t most = physicalMemoryBytes();
-#ifndef _WIN32
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        rlimit limit{};
-        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-            const auto bytes = static_cast<std::uint64_t>(limit.rlim_cur);
-            most = most == 0 ? bytes : std::min(most, bytes);
-        }
-    }
-#endif
-    return most;
 }
 
 std::uint64_t defaultMemoryBudget()

@@ -2,6 +2,7 @@
 // allocated, so that a run the computer cannot hold ends in a message instead of a crash.
 #pragma once
 
+#include "io/Platform.h" // physicalMemoryBytes, availableMemoryBytes
 #include "state/Result.h"
 
 #include <cstddef>
@@ -15,13 +16,6 @@ namespace tavrik {
 // t x t matrices of the passes and the inversion, and the text of the matrix listing while it
 // grows. The records are streamed and cost nothing.
 std::uint64_t runMemoryBytes(std::size_t g, std::size_t t, bool scaled);
-
-// The computer's physical memory in bytes; 0 when the system does not tell.
-std::uint64_t physicalMemoryBytes();
-
-// The memory this process may take: the physical memory, or less where a limit on the
-// process's address space or data says so; 0 when nothing tells.
-std::uint64_t availableMemoryBytes();
 
 // The default budget for the records kept between the passes: a quarter of the physical
 // memory, at most 4 GiB (256 MiB when the system does not tell).

@@ -180,7 +180,7 @@ Result<std::string> tableFileText(const TableData& table)
 
 Result<TableData> readTable(const std::string& path)
 {
-    Result<DataFileReader> reader = DataFileReader::open(path);
+    Result<DataFileReader> reader = DataFileReader::open(pathFromText(path));
     if (!reader) {
         return reader.error();
     }
@@ -237,7 +237,7 @@ Result<EngineRun> runTable(const TableData& table, const EngineChoice& choice, c
 
 Result<EngineRun> runFile(const std::string& path, const EngineChoice& choice, const Clock& clock)
 {
-    return runLoaded(loadDataSet(path), choice, clock);
+    return runLoaded(loadDataSet(pathFromText(path)), choice, clock);
 }
 
 Result<SweepTable> sweepOf(const EngineRun& run, const std::string& range)
@@ -270,13 +270,13 @@ Result<MantelResult> mantelOf(const EngineRun& run,
                               const std::string& controlPath,
                               MantelSettings settings)
 {
-    Result<Geography> geography = readGeography(geographyPath);
+    Result<Geography> geography = readGeography(pathFromText(geographyPath));
     if (!geography) {
         return geography.error();
     }
     std::optional<Geography> control;
     if (!controlPath.empty()) {
-        Result<Geography> read = readGeography(controlPath);
+        Result<Geography> read = readGeography(pathFromText(controlPath));
         if (!read) {
             return read.error();
         }

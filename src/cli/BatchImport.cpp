@@ -5,6 +5,7 @@
 #include "datafile/CsvImport.h"
 #include "datafile/TvkWriter.h"
 #include "io/AtomicFile.h"
+#include "io/TextEncoding.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -86,11 +87,13 @@ Status checkImportTarget(const BatchOptions& options)
     if (outputPath == standardOutputPath) {
         return Done{};
     }
-    if (namesSameFile(outputPath, *options.importCsv) ||
-        (options.censusSizesPath && namesSameFile(outputPath, *options.censusSizesPath))) {
+    const std::filesystem::path output = pathFromText(outputPath);
+    if (namesSameFile(output, pathFromText(*options.importCsv)) ||
+        (options.censusSizesPath &&
+         namesSameFile(output, pathFromText(*options.censusSizesPath)))) {
         return Error::usage("--output " + outputPath + " would replace an input file", outputPath);
     }
-    if (Result<OutputTarget> target = checkOutputTarget(outputPath); !target) {
+    if (Result<OutputTarget> target = checkOutputTarget(output); !target) {
         return target.error();
     }
     return Done{};
@@ -116,7 +119,8 @@ Result<ImportPlan> importPlan(const BatchOptions& options, const CsvTable& table
         plan.title = *options.title;
     }
     if (options.censusSizesPath) {
-        Result<std::map<std::string, float>> sizes = readCensusSizes(*options.censusSizesPath);
+        Result<std::map<std::string, float>> sizes =
+            readCensusSizes(pathFromText(*options.censusSizesPath));
         if (!sizes) {
             return sizes.error();
         }
@@ -165,7 +169,7 @@ Status writeImportToStdout(const CsvTable& table, const ImportPlan& plan, std::o
 // replaced only once the whole file is written.
 Status writeImportToFile(const CsvTable& table, const ImportPlan& plan, const std::string& path)
 {
-    auto file = AtomicFile::open(path);
+    auto file = AtomicFile::open(pathFromText(path));
     if (!file) {
         return file.error();
     }
@@ -202,7 +206,7 @@ Status importStages(const BatchOptions& options, std::ostream& out, std::ostream
     if (Status target = checkImportTarget(options); !target) {
         return target;
     }
-    Result<CsvTable> table = readCsv(*options.importCsv);
+    Result<CsvTable> table = readCsv(pathFromText(*options.importCsv));
     if (!table) {
         return table.error();
     }

@@ -21,6 +21,7 @@
 #include "export/SavedOutput.h"
 #include "export/TreeText.h"
 #include "io/AtomicFile.h"
+#include "io/Platform.h"
 #include "io/TextEncoding.h"
 
 #include <algorithm>
@@ -98,24 +99,26 @@ Status checkOutputTargets(const BatchOptions& options, const std::filesystem::pa
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const auto& [option, path] = targets[i];
-        if (namesSameFile(path, dataPath)) {
+        if (namesSameFile(pathFromText(path), dataPath)) {
             return Error::usage(option + " " + path + " would replace the data file", path);
         }
-        if (options.mantelPath && namesSameFile(path, *options.mantelPath)) {
+        if (options.mantelPath &&
+            namesSameFile(pathFromText(path), pathFromText(*options.mantelPath))) {
             return Error::usage(option + " " + path + " would replace the geography file", path);
         }
-        if (options.mantelControlPath && namesSameFile(path, *options.mantelControlPath)) {
+        if (options.mantelControlPath &&
+            namesSameFile(pathFromText(path), pathFromText(*options.mantelControlPath))) {
             return Error::usage(option + " " + path + " would replace the control file", path);
         }
-        for (std::size_t j = 0; j < i && !isCharacterDevice(path); ++j) {
-            if (namesSameFile(path, targets[j].second)) {
+        for (std::size_t j = 0; j < i && !isCharacterDevice(pathFromText(path)); ++j) {
+            if (namesSameFile(pathFromText(path), pathFromText(targets[j].second))) {
                 return Error::usage(
                     targets[j].first + " and " + option + " name the same file " + path, path);
             }
         }
     }
     for (const auto& named : targets) {
-        if (Result<OutputTarget> target = checkOutputTarget(named.second); !target) {
+        if (Result<OutputTarget> target = checkOutputTarget(pathFromText(named.second)); !target) {
             return target.error();
         }
     }
@@ -214,9 +217,9 @@ Status checkChartSupport(const BatchOptions& options,
 std::filesystem::path absoluteDataPath(const std::string& dataFile)
 {
     std::error_code ec;
-    std::filesystem::path dataPath = std::filesystem::absolute(dataFile, ec);
+    std::filesystem::path dataPath = std::filesystem::absolute(pathFromText(dataFile), ec);
     if (ec) {
-        dataPath = dataFile;
+        dataPath = pathFromText(dataFile);
     }
     return dataPath.lexically_normal();
 }
@@ -259,7 +262,7 @@ Result<RunInput> loadRunInput(const BatchOptions& options, const std::filesystem
     }
     RunInput input;
     input.dataSet = std::move(loaded.value());
-    input.dataSet.dataPath = dataPath.string();
+    input.dataSet.dataPath = pathText(dataPath);
     input.settings = options.settings;
     input.memoryBudget = options.memoryBudget;
     input.threads = options.threads;
@@ -287,7 +290,7 @@ struct MantelFiles
 // cannot serve stops the batch before the long part.
 Result<MantelFiles> readMantelFiles(const BatchOptions& options, const RunInput& input)
 {
-    Result<Geography> geo = readGeography(*options.mantelPath);
+    Result<Geography> geo = readGeography(pathFromText(*options.mantelPath));
     if (!geo) {
         return geo.error();
     }
@@ -360,8 +363,8 @@ runSweep(const BatchOptions& options, const RunBasis& basis, const SweepChartDra
     SweepRun done{std::move(*sweep), std::nullopt};
     if (options.sweepChartPath) {
         // the title of the desktop's sweep window
-        Result<std::string> drawn =
-            sweepChart(*options.sweepChartPath, done.table, std::string(sweepChartTitle));
+        Result<std::string> drawn = sweepChart(
+            pathFromText(*options.sweepChartPath), done.table, std::string(sweepChartTitle));
         if (!drawn) {
             return drawn.error();
         }
@@ -416,8 +419,11 @@ drawTreeChart(const BatchOptions& options, const TreeRun& tree, const TreeChartD
         const auto at = std::ranges::find(tree.tree.names, *options.treeRoot);
         rootTip = static_cast<std::size_t>(at - tree.tree.names.begin());
     }
-    return treeChart(
-        *options.treeChartPath, tree.tree, rootTip, std::string(treeChartTitle), tree.matrixName);
+    return treeChart(pathFromText(*options.treeChartPath),
+                     tree.tree,
+                     rootTip,
+                     std::string(treeChartTitle),
+                     tree.matrixName);
 }
 
 // The run and the analyses beyond it that the options ask for.
@@ -506,7 +512,7 @@ struct BatchOutputs
         if (path == standardOutputPath) {
             toStdout += text;
         } else {
-            files.push_back({path, std::move(text)});
+            files.push_back({pathFromText(path), std::move(text)});
         }
     }
 };
@@ -521,7 +527,8 @@ void addReportOutputs(const BatchOptions& options,
     if (analyses.sweep) {
         outputs.route(*options.sweepOutputPath, sweepCsvText(analyses.sweep->table));
         if (analyses.sweep->chart) {
-            outputs.files.push_back({*options.sweepChartPath, *analyses.sweep->chart});
+            outputs.files.push_back(
+                {pathFromText(*options.sweepChartPath), *analyses.sweep->chart});
         }
     }
     std::string reportText = run.screenText;
@@ -540,7 +547,7 @@ void addReportOutputs(const BatchOptions& options,
             outputs.route(*options.consensusPath, newickText(*analyses.tree->consensus));
         }
         if (analyses.treeChart) {
-            outputs.files.push_back({*options.treeChartPath, *analyses.treeChart});
+            outputs.files.push_back({pathFromText(*options.treeChartPath), *analyses.treeChart});
         }
     }
     if (analyses.mantel) {
@@ -585,7 +592,7 @@ Status addMatrixOutputs(const BatchOptions& options,
         }
         outputs.route(m.path, phylip->text);
         if (!phylip->nameMap.empty()) {
-            outputs.files.push_back({phylipNameMapPath(m.path), phylip->nameMap});
+            outputs.files.push_back({pathFromText(phylipNameMapPath(m.path)), phylip->nameMap});
         }
     }
     return Done{};
@@ -628,11 +635,11 @@ Status addChart(const std::string& path,
                 const ChartDrawer& chart,
                 BatchOutputs& outputs)
 {
-    Result<std::string> drawn = chart(path, results, kind, title);
+    Result<std::string> drawn = chart(pathFromText(path), results, kind, title);
     if (!drawn) {
         return drawn.error();
     }
-    outputs.files.push_back({path, std::move(*drawn)});
+    outputs.files.push_back({pathFromText(path), std::move(*drawn)});
     return Done{};
 }
 

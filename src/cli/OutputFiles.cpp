@@ -1,8 +1,8 @@
 #include "cli/OutputFiles.h"
 
 #include "io/AtomicFile.h"
+#include "io/Platform.h"
 
-#include <sys/stat.h>
 #include <vector>
 
 namespace tavrik {
@@ -17,12 +17,6 @@ bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& 
            std::filesystem::absolute(b, ec).lexically_normal();
 }
 
-bool isCharacterDevice(const std::filesystem::path& path)
-{
-    struct stat st = {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-}
-
 Status writeOutputs(std::span<const PendingOutput> outputs, const std::function<Status()>& lastStep)
 {
     // Checked first, so that nothing is written when one target is refused. Files are opened
@@ -35,9 +29,9 @@ Status writeOutputs(std::span<const PendingOutput> outputs, const std::function<
         if (!target) {
             return target.error();
         }
-        struct stat st = {};
+        std::error_code ec;
         const bool regular =
-            target->descriptor < 0 && ::stat(target->file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+            target->descriptor < 0 && std::filesystem::is_regular_file(target->file, ec);
         if (target->kind != OutputKind::InPlace || regular) {
             order.push_back(&output);
         } else {

@@ -28,8 +28,4 @@ Status writeOutputs(std::span<const PendingOutput> outputs,
 // same absolute path once "." and ".." steps are resolved.
 bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Whether path names an existing character device (/dev/null), which any number of outputs may
-// share.
-bool isCharacterDevice(const std::filesystem::path& path);
-
 } // namespace tavrik

@@ -4,18 +4,16 @@
 #include "cli/BatchImport.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
+#include "io/Platform.h"
 #include "state/Version.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <new>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,7 +29,8 @@ std::string versionText()
 
 int batchMain(int argc, char** argv)
 {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const std::vector<std::string> given = tavrik::programArguments(argc, argv);
+    const std::vector<std::string_view> args(given.begin(), given.end());
     tavrik::Result<tavrik::BatchOptions> options = tavrik::parseBatchOptions(args);
     if (!options) {
         tavrik::printBatchMessage(std::cerr, options.error().message);
@@ -69,31 +68,11 @@ int batchMain(int argc, char** argv)
                             tavrik::batchChartFormats);
 }
 
-// A standard descriptor the program was started without is taken by a file that refuses
-// writes, so that no file the program opens later takes its number and receives its messages
-// or its report. A reader gone from a pipe is reported as a failed write, not by the signal.
-void settleStandardDescriptors()
-{
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            int placeholder = ::open("/dev/null", O_RDONLY);
-            if (placeholder < 0) {
-                placeholder = ::open("/", O_RDONLY | O_DIRECTORY);
-            }
-            if (placeholder >= 0 && placeholder != fd) {
-                ::dup2(placeholder, fd);
-                ::close(placeholder);
-            }
-        }
-    }
-    std::signal(SIGPIPE, SIG_IGN);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    settleStandardDescriptors();
+    tavrik::settleStandardStreams();
     try {
         return batchMain(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -762,7 +762,7 @@ Result<DataFileReader> openDataSet(const DataSet& dataSet)
     if (dataSet.heldText) {
         return DataFileReader::fromBuffer(*dataSet.heldText, dataSet.dataPath);
     }
-    return DataFileReader::open(dataSet.dataPath);
+    return DataFileReader::open(pathFromText(dataSet.dataPath));
 }
 
 } // namespace tavrik

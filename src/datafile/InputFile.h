@@ -3,6 +3,7 @@
 // number read from a field.
 #pragma once
 
+#include "io/Platform.h"
 #include "state/Result.h"
 
 #include <charconv>
@@ -40,39 +41,6 @@ struct FileCloser
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
-
-// What the system tells of an open file: its identity, size and times of last change. Two
-// stamps of one file differ when it was replaced, truncated, appended to or rewritten. The
-// status change time counts too: a program can set the modification time back after a
-// rewrite, but nothing sets the change time back.
-struct FileStamp
-{
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedSeconds = 0;
-    std::int64_t modifiedNanoseconds = 0;
-    std::int64_t changedSeconds = 0;
-    std::int64_t changedNanoseconds = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-// The stamp of an open file; all zero where the platform tells nothing.
-FileStamp stampOf(std::FILE* file);
-
-// The size of an open regular file as the system tells it now, without moving the file's
-// offset (which descriptors duplicated from it share); nullopt where it cannot be told.
-std::optional<std::uint64_t> openFileSize(int fd);
-
-// Reads up to bytes bytes at offset of the open file into into, without using or moving the
-// file's shared offset, so that several readers of one file never disturb each other. Returns
-// the bytes read (fewer only at the end of the file), or nullopt with errorNumber set.
-std::optional<std::size_t>
-readFileAt(int fd, char* into, std::size_t bytes, std::uint64_t offset, int& errorNumber);
-
-// A second descriptor of the open file (it shares the file's offset), or -1; and its closing.
-int duplicateDescriptor(int fd);
-void closeDescriptor(int fd);
 
 // True for the errors that mean the computer ran short of memory, not that a file is bad.
 bool isMemoryShortage(int errorNumber);

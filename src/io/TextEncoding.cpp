@@ -151,6 +151,11 @@ std::string pathText(const std::filesystem::path& path)
     return std::string(u.begin(), u.end());
 }
 
+std::filesystem::path pathFromText(std::string_view text)
+{
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 std::string quotedNameList(const std::vector<std::string>& names)
 {
     std::string text;

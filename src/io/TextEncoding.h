@@ -21,6 +21,9 @@ std::string latin1ToUtf8(std::string_view s);
 
 // The path as UTF-8 text, for messages and Error::path.
 std::string pathText(const std::filesystem::path& path);
+// The path that UTF-8 text names (a file name typed by the user, a path kept as text). A path
+// made straight from a std::string would read it in the system's code page on Windows.
+std::filesystem::path pathFromText(std::string_view text);
 
 // Text as a message may show it on a terminal: whatever could move the cursor, change the
 // terminal's state or reorder the text around it is written as an escape. C0 controls, DEL

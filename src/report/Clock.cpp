@@ -1,9 +1,11 @@
 #include "report/Clock.h"
 
+#include "io/Platform.h"
 #include "io/TextEncoding.h"
 
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <ctime>
 
 namespace tavrik {
@@ -31,29 +33,27 @@ std::string twoDigits(int n)
 
 Clock systemClock()
 {
-    return [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-#ifdef _WIN32
-        localtime_s(&tm, &now);
-#else
-        localtime_r(&now, &tm);
-#endif
-        return fromTm(tm);
-    };
+    return [] { return fromTm(localCalendarTime(std::time(nullptr))); };
 }
 
 Clock fixedUtcClock(long long epochSecs)
 {
+    // by the calendar's rules, not the system's: some systems' conversions stop at the year
+    // 3000, and a report's time goes to the end of 9999
     return [epochSecs] {
-        const auto when = static_cast<std::time_t>(epochSecs);
-        std::tm tm{};
-#ifdef _WIN32
-        gmtime_s(&tm, &when);
-#else
-        gmtime_r(&when, &tm);
-#endif
-        return fromTm(tm);
+        using namespace std::chrono;
+        const sys_seconds when{seconds{epochSecs}};
+        const sys_days day = floor<days>(when);
+        const year_month_day date{day};
+        const hh_mm_ss time{when - day};
+        LocalTime t;
+        t.year = static_cast<int>(date.year());
+        t.month = static_cast<int>(static_cast<unsigned>(date.month()));
+        t.day = static_cast<int>(static_cast<unsigned>(date.day()));
+        t.weekday = static_cast<int>(weekday{day}.c_encoding());
+        t.hour = static_cast<int>(time.hours().count());
+        t.minute = static_cast<int>(time.minutes().count());
+        return t;
     };
 }
 

@@ -332,13 +332,21 @@ class ScreenLimitRun : public testing::Test
 protected:
     void SetUp() override
     {
+        if (std::filesystem::path::preferred_separator == '\\') {
+            GTEST_SKIP() << "Windows paths stop at 260 characters, and these runs need longer";
+        }
         m_root = std::filesystem::weakly_canonical(testing::TempDir()) /
                  (std::string("screen-limit-") +
                   testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_root);
         std::filesystem::create_directories(m_root);
     }
-    void TearDown() override { std::filesystem::remove_all(m_root); }
+    void TearDown() override
+    {
+        if (!m_root.empty()) {
+            std::filesystem::remove_all(m_root);
+        }
+    }
 
     // Runs screen_limit.tvk from a path that brings report plus listing to total bytes.
     tavrik::Result<tavrik::RunOutput> runAtSize(std::size_t total, std::int16_t showMatrices)

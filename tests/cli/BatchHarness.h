@@ -10,23 +10,16 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
+
+#include "ProgramRun.h"
 
 namespace tavrik::test {
 
 namespace fs = std::filesystem;
 
-inline const fs::path dataDir = TAVRIK_TEST_DATA;
-
-struct Outcome
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+// Absolute as the program shows it (on Windows, with its drive).
+inline const fs::path dataDir = fs::absolute(TAVRIK_TEST_DATA);
 
 inline std::string readFile(const fs::path& path)
 {
@@ -75,7 +68,7 @@ protected:
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_dir = fs::temp_directory_path() /
-                (std::string("tavrik-cli-") + info->name() + "-" + std::to_string(getpid()));
+                (std::string("tavrik-cli-") + info->name() + "-" + std::to_string(processId()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }
@@ -90,35 +83,8 @@ protected:
     {
         const fs::path outPath = m_dir / ".stdout";
         const fs::path errPath = m_dir / ".stderr";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(m_dir.c_str()) != 0 || !freopen(outPath.c_str(), "wb", stdout) ||
-                !freopen(errPath.c_str(), "wb", stderr)) {
-                _exit(127);
-            }
-            // Charts are drawn without a display, whatever the session offers.
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            if (epoch.empty()) {
-                unsetenv("SOURCE_DATE_EPOCH");
-            } else {
-                setenv("SOURCE_DATE_EPOCH", epoch.c_str(), 1);
-            }
-            if (prepare) {
-                prepare();
-            }
-            std::vector<char*> argv{const_cast<char*>(TAVRIK_BATCH)};
-            for (const std::string& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(TAVRIK_BATCH, argv.data());
-            _exit(127);
-        }
         Outcome outcome;
-        int raw = 0;
-        if (pid > 0 && waitpid(pid, &raw, 0) == pid) {
-            outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        }
+        outcome.status = runProgram(TAVRIK_BATCH, args, m_dir, outPath, errPath, epoch, prepare);
         outcome.out = readFile(outPath);
         outcome.err = readFile(errPath);
         fs::remove(outPath);
@@ -167,15 +133,6 @@ protected:
     static std::string shownPath(const std::string& name)
     {
         return (dataDir / name).lexically_normal().string();
-    }
-
-    // A prepare step for run: the program may map at most `bytes` of address space.
-    static std::function<void()> addressSpaceLimit(rlim_t bytes)
-    {
-        return [bytes] {
-            const rlimit limit{bytes, bytes};
-            setrlimit(RLIMIT_AS, &limit);
-        };
     }
 
     fs::path m_dir;

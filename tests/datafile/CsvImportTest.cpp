@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "ReaderTestSupport.h"
@@ -147,29 +146,6 @@ TEST(CsvReader, RefusesMalformedTextNamingTheLine)
     auto missing = tavrik::readCsv(dataFile("csv_no_such_file.csv"));
     ASSERT_FALSE(missing.ok());
     EXPECT_NE(missing.error().message.find("csv_no_such_file.csv"), std::string::npos);
-}
-
-TEST(CsvReader, RefusesWhatCannotBeReadTwiceWithoutWaitingForIt)
-{
-    ScratchFile dir("Pop,X\nA,1\n");
-    const std::filesystem::path fifo = dir.path().parent_path() / "pipe.csv";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // no writer ever opens the FIFO: an import that opened it for reading would hang here
-    const std::pair<std::filesystem::path, std::string> cases[] = {
-        {fifo, "it is a pipe or FIFO, not a regular file"},
-        {"/dev/zero", "it is a device, not a regular file"},
-    };
-    for (const auto& [path, kind] : cases) {
-        auto read = tavrik::readCsv(path);
-        ASSERT_FALSE(read.ok()) << path;
-        EXPECT_EQ(read.error().message,
-                  "cannot open " + path.string() + ": " + kind +
-                      "; the import reads its file twice and needs a regular file");
-    }
-    // the census sizes too
-    auto sizes = tavrik::readCensusSizes(fifo);
-    ASSERT_FALSE(sizes.ok());
-    EXPECT_NE(sizes.error().message.find("pipe or FIFO"), std::string::npos);
 }
 
 TEST(CsvReader, RefusesAFileThatChangedAfterItsFirstPass)

@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tavrik {
@@ -97,23 +95,6 @@ TEST(GeographyFile, EveryErrorNamesItsLineAndColumn)
             << c.text << "\n  gave: " << geo.error().message;
         EXPECT_EQ(geo.error().kind, ErrorKind::DataFile);
     }
-}
-
-TEST(GeographyFile, APipeIsRefusedAsAGeographyFileNotAsAnImport)
-{
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("tavrik-geography-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    const std::filesystem::path fifo = dir / "geo.csv";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    Result<Geography> geo = readGeography(fifo);
-    std::filesystem::remove_all(dir);
-    ASSERT_FALSE(geo.ok());
-    EXPECT_EQ(geo.error().message,
-              "cannot open " + fifo.string() +
-                  ": it is a pipe or FIFO, not a regular file; the geography file is read twice "
-                  "and needs a regular file");
 }
 
 TEST(GeographyFile, MissingPopulationsAreListedAndExtraOnesNoted)

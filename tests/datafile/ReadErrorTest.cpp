@@ -4,8 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "ReaderTestSupport.h"
@@ -132,37 +130,6 @@ TEST(DataFileReadErrors, UnopenableFileGivesPathAndSystemReason)
     ASSERT_FALSE(dir.ok());
     EXPECT_EQ(dir.error().message,
               "cannot open " + std::string(TAVRIK_TEST_DATA) + ": " + std::strerror(EISDIR));
-}
-
-TEST(DataFileReadErrors, RefusesPipesFifosAndDevicesAsTheyCannotBeReadTwice)
-{
-    const std::string why = "not a regular file; the analysis reads its data file twice and "
-                            "needs a regular file";
-    ScratchFile scratch("");
-    const std::filesystem::path fifo = scratch.path().parent_path() / "data.tvk";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
-    // should the open wait for a writer after all, the alarm ends the test instead of a hang
-    ::alarm(10);
-    Result<DataSet> d = loadDataSet(fifo);
-    ::alarm(0);
-    ASSERT_FALSE(d.ok());
-    EXPECT_EQ(d.error().kind, ErrorKind::DataFile);
-    EXPECT_EQ(d.error().message, "cannot open " + fifo.string() + ": it is a pipe or FIFO, " + why);
-
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    const std::string piped = "/dev/fd/" + std::to_string(ends[0]); // as a shell's <(...) gives
-    const std::string text = std::string(header) + "1, 2, 3\n";
-    ASSERT_EQ(write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    Result<DataFileReader> r = DataFileReader::open(piped);
-    ::close(ends[0]);
-    ::close(ends[1]);
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().message, "cannot open " + piped + ": it is a pipe or FIFO, " + why);
-
-    Result<DataFileReader> device = DataFileReader::open("/dev/null");
-    ASSERT_FALSE(device.ok());
-    EXPECT_EQ(device.error().message, "cannot open /dev/null: it is a device, " + why);
 }
 
 TEST(DataFileReadErrors, NamesInMessagesHaveTheirControlCharactersReplaced)

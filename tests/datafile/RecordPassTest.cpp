@@ -1,10 +1,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <functional>
-#include <sys/stat.h>
 
 #include "ReaderTestSupport.h"
 
@@ -126,41 +122,6 @@ TEST(DataFileRecords, LargeFileIsCountedAndLinesStayRightAcrossRefills)
     ASSERT_TRUE(c.failed);
     EXPECT_EQ(c.error.line, 4 + count + 1);
     EXPECT_EQ(c.error.field, "value of variable X in record " + std::to_string(count + 1));
-}
-
-// A run compares the stamps of its data file before and after each pass; a rewrite in place of
-// the same size is seen only through the times, so the stamp must carry each part the system
-// keeps, and the comparison must look at every one of them.
-TEST(DataFileStamp, CarriesSizeAndTimesAndTellsStampsApartByAnyOfThem)
-{
-    const std::time_t before = std::time(nullptr);
-    const std::string text = "T\n1,1\nA,1,5\nX\n1, 2\n";
-    ScratchFile file(text);
-    const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
-    ASSERT_EQ(utimensat(AT_FDCWD, file.path().c_str(), times, 0), 0);
-    auto reader = DataFileReader::open(file.path());
-    ASSERT_TRUE(reader.ok()) << reader.error().message;
-    const FileStamp stamp = reader->fileStamp();
-    EXPECT_EQ(stamp.size, static_cast<std::int64_t>(text.size()));
-    EXPECT_EQ(stamp.modifiedSeconds, 1700000000);
-    EXPECT_EQ(stamp.modifiedNanoseconds, 123456789);
-    EXPECT_GE(stamp.changedSeconds, before - 1); // setting the time is itself a change
-    EXPECT_NE(stamp.inode, 0u);
-
-    const std::function<void(FileStamp&)> changes[] = {
-        [](FileStamp& s) { ++s.device; },
-        [](FileStamp& s) { ++s.inode; },
-        [](FileStamp& s) { ++s.size; },
-        [](FileStamp& s) { ++s.modifiedSeconds; },
-        [](FileStamp& s) { ++s.modifiedNanoseconds; },
-        [](FileStamp& s) { ++s.changedSeconds; },
-        [](FileStamp& s) { ++s.changedNanoseconds; },
-    };
-    for (std::size_t i = 0; i < std::size(changes); ++i) {
-        FileStamp other = stamp;
-        changes[i](other);
-        EXPECT_FALSE(other == stamp) << "part " << i + 1;
-    }
 }
 
 } // namespace
