@@ -9,8 +9,8 @@ TAVRIK_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-b
     python3-fonttools dpkg-dev file lintian man-db
     python3-dev python3-venv python3-setuptools python3-pybind11 python3-numpy python3-pandas
     python3-pytest)
-# tools/windows.sh: the cross compiler and wine, which runs its tests
-TAVRIK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64)
+# tools/windows.sh: the cross compiler, wine, which runs its tests, and what makes the zip
+TAVRIK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 groff zip)
 
 # tavrik_deps [PACKAGE...]: the packages named, TAVRIK_PACKAGES by default
 tavrik_deps() {
