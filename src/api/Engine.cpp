@@ -4,10 +4,7 @@
 #include "datafile/DataSelection.h"
 #include "datafile/GeographyFile.h"
 #include "datafile/TvkWriter.h"
-#include "export/MantelText.h"
-#include "export/ResamplingText.h"
 #include "export/ResultJson.h"
-#include "export/TreeText.h"
 #include "io/TextEncoding.h"
 #include "state/HeritabilityText.h"
 
@@ -319,21 +316,6 @@ std::string engineJson(const EngineRun& run,
                            sweep,
                            bootstrap,
                            mantel});
-}
-
-std::string bootstrapReportText(const BootstrapResult& bootstrap)
-{
-    return bootstrapSummaryText(bootstrap);
-}
-
-std::string treeReportText(const TreeRun& tree)
-{
-    return treeSupportText(tree);
-}
-
-std::string mantelReportText(const MantelResult& mantel)
-{
-    return mantelSummaryText(mantel);
 }
 
 } // namespace tavrik

@@ -108,10 +108,4 @@ std::string engineJson(const EngineRun& run,
                        const BootstrapResult* bootstrap = nullptr,
                        const MantelResult* mantel = nullptr);
 
-// The texts the report adds after a bootstrap, a tree's support and a Mantel test, in that
-// order, as tavrik-batch appends them.
-std::string bootstrapReportText(const BootstrapResult& bootstrap);
-std::string treeReportText(const TreeRun& tree);
-std::string mantelReportText(const MantelResult& mantel);
-
 } // namespace tavrik

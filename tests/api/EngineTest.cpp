@@ -103,8 +103,8 @@ TEST_F(Engine, GivesWhatTheBatchProgramGivesForTheSameValues)
     Result<MantelResult> test = mantelOf(*run, (m_dir / "geo.csv").string(), "", mantel);
     ASSERT_TRUE(tree.ok() && test.ok());
 
-    EXPECT_EQ(run->report() + bootstrapReportText(*boot) + treeReportText(*tree) +
-                  mantelReportText(*test),
+    EXPECT_EQ(run->report() + bootstrapSummaryText(*boot) + treeSupportText(*tree) +
+                  mantelSummaryText(*test),
               readFile(m_dir / "report.txt"));
     EXPECT_EQ(run->listing(), readFile(m_dir / "listing.txt"));
     EXPECT_EQ(newickText(tree->tree), readFile(m_dir / "tree.nwk"));

@@ -247,7 +247,7 @@ py::dict bootstrapRows(const BootstrapResult& boot)
     d["replicates"] = boot.replicates;
     d["used"] = boot.used;
     d["interval"] = intervalKeyword(boot.interval);
-    d["report"] = bootstrapReportText(boot);
+    d["report"] = bootstrapSummaryText(boot);
     return d;
 }
 
@@ -272,7 +272,7 @@ py::dict mantelRows(const MantelResult& m)
     d["partial_p"] = partialP;
     d["permutations"] = m.permutations;
     d["notes"] = m.notes;
-    d["report"] = mantelReportText(m);
+    d["report"] = mantelSummaryText(m);
     return d;
 }
 
@@ -446,7 +446,7 @@ PYBIND11_MODULE(_engine, m)
         "tree",
         [](const EngineRun& run, bool scaled, const BootstrapResult* boot) {
             const TreeRun tree = take(treeOf(run, scaled, boot));
-            return py::make_tuple(newickText(tree.tree), treeReportText(tree), tree.matrixName);
+            return py::make_tuple(newickText(tree.tree), treeSupportText(tree), tree.matrixName);
         },
         py::arg("run"),
         py::arg("scaled"),

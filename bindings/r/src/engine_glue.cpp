@@ -349,7 +349,7 @@ Rcpp::List engineBootstrap(SEXP run, double replicates, double seed, std::string
                               Rcpp::Named("used") = static_cast<double>(b.used),
                               Rcpp::Named("seed") = static_cast<double>(b.seed),
                               Rcpp::Named("interval") = tavrik::intervalKeyword(b.interval),
-                              Rcpp::Named("report") = utf8(tavrik::bootstrapReportText(b)),
+                              Rcpp::Named("report") = utf8(tavrik::bootstrapSummaryText(b)),
                               Rcpp::Named("json") =
                                   utf8(tavrik::engineJson(held, nullptr, &b, nullptr)),
                               Rcpp::Named("hold") = hold);
@@ -409,7 +409,7 @@ Rcpp::List engineMantel(SEXP run,
         Rcpp::Named("tests") = tests,
         Rcpp::Named("permutations") = static_cast<double>(mantel->permutations),
         Rcpp::Named("notes") = names(mantel->notes),
-        Rcpp::Named("report") = utf8(tavrik::mantelReportText(*mantel)),
+        Rcpp::Named("report") = utf8(tavrik::mantelSummaryText(*mantel)),
         Rcpp::Named("json") = utf8(tavrik::engineJson(held, nullptr, nullptr, &*mantel)));
 }
 
@@ -439,5 +439,5 @@ Rcpp::List engineTree(SEXP run, bool scaled, SEXP bootstrap)
         Rcpp::Named("consensus") =
             tree->consensus ? Rcpp::wrap(utf8(tavrik::newickText(*tree->consensus))) : R_NilValue,
         Rcpp::Named("matrix") = tree->matrixName,
-        Rcpp::Named("report") = utf8(boot != nullptr ? tavrik::treeReportText(*tree) : ""));
+        Rcpp::Named("report") = utf8(boot != nullptr ? tavrik::treeSupportText(*tree) : ""));
 }
