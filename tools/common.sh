@@ -11,6 +11,8 @@ TAVRIK_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-b
     python3-pytest)
 # tools/windows.sh: the cross compiler, wine, which runs its tests, and what makes the zip
 TAVRIK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 groff zip)
+# tools/web.sh: the WebAssembly compiler, the acorn its optimiser needs, the browser of the tests
+TAVRIK_WEB_PACKAGES=(emscripten node-acorn chromium)
 
 # tavrik_deps [PACKAGE...]: the packages named, TAVRIK_PACKAGES by default
 tavrik_deps() {

@@ -116,7 +116,7 @@ private:
     void standardizeMeans();
     bool missesChosenValue(std::span<const double> values) const;
     void addPass2Arithmetic(const Pass2Record& record) const;
-    bool m_wideQuotients = false;            // the processor divides four doubles at once
+    [[maybe_unused]] bool m_wideQuotients = false; // the processor divides four doubles at once
     static constexpr int codeOffset = 32768; // int16 code -> table index
     PassSetup m_setup;
     PassResults m_res;

@@ -1,7 +1,6 @@
 #include "analysis/Eigen.h"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
@@ -291,7 +290,7 @@ private:
     static Pair magnitudes(Pair v)
     {
         const PairBits mask = {magnitudeBits, magnitudeBits};
-        return std::bit_cast<Pair>(std::bit_cast<PairBits>(v) & mask);
+        return __builtin_bit_cast(Pair, __builtin_bit_cast(PairBits, v) & mask);
     }
 
     static Pair magnitudes(const double* x)

@@ -47,11 +47,21 @@ runOnThreads(unsigned threads, std::atomic<bool>& stop, const std::string& what,
         }
     };
     {
-        std::vector<std::jthread> pool;
+        // std::thread, not std::jthread, which not every standard library has yet
+        struct Joined
+        {
+            std::vector<std::thread> threads;
+            ~Joined()
+            {
+                for (std::thread& t : threads) {
+                    t.join();
+                }
+            }
+        } pool;
         try {
-            pool.reserve(threads > 1 ? threads - 1 : 0);
+            pool.threads.reserve(threads > 1 ? threads - 1 : 0);
             for (unsigned w = 1; w < threads; ++w) {
-                pool.emplace_back(guarded);
+                pool.threads.emplace_back(guarded);
             }
         } catch (const std::system_error&) {
             // fewer threads than asked for: the caller's and those started share the work

@@ -238,7 +238,7 @@ checkTreeRoot(const BatchOptions& options, const DataSet& dataSet, const Selecti
             chosen.push_back(dataSet.popNames[p]);
         }
     }
-    if (std::ranges::find(chosen, *options.treeRoot) != chosen.end()) {
+    if (std::find(chosen.begin(), chosen.end(), *options.treeRoot) != chosen.end()) {
         return Done{};
     }
     return Error::usage("--tree-root " + quoteFound(*options.treeRoot) +
@@ -416,7 +416,7 @@ drawTreeChart(const BatchOptions& options, const TreeRun& tree, const TreeChartD
 {
     std::optional<std::size_t> rootTip;
     if (options.treeRoot && *options.treeRoot != treeRootMidpoint) {
-        const auto at = std::ranges::find(tree.tree.names, *options.treeRoot);
+        const auto at = std::find(tree.tree.names.begin(), tree.tree.names.end(), *options.treeRoot);
         rootTip = static_cast<std::size_t>(at - tree.tree.names.begin());
     }
     return treeChart(pathFromText(*options.treeChartPath),

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -31,10 +30,13 @@ namespace {
 // As many links as the system itself follows before it gives up with ELOOP.
 constexpr int linkLimit = 40;
 
+// The file system type of /proc (Linux's PROC_SUPER_MAGIC); other systems never report it.
+constexpr long procSuperMagic = 0x9fa0;
+
 bool onProcFileSystem(const fs::path& folder)
 {
     struct statfs info = {};
-    return ::statfs(folder.c_str(), &info) == 0 && info.f_type == PROC_SUPER_MAGIC;
+    return ::statfs(folder.c_str(), &info) == 0 && info.f_type == procSuperMagic;
 }
 
 bool mayWrite(const fs::path& p)
@@ -151,11 +153,18 @@ int openStaging(const fs::path& file)
 // the errno. File systems that cannot claim them ahead are written without the claim.
 int claimSpace(int fd, std::size_t size)
 {
+#ifdef __linux__
     if (size == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0 ||
         errno == EOPNOTSUPP || errno == ENOSYS) {
         return 0;
     }
     return errno;
+#else
+    // a system without Linux's fallocate (the browser's file system in memory)
+    (void)fd;
+    (void)size;
+    return 0;
+#endif
 }
 
 // Gives the unnamed file open at fd the name name; 0 or the errno.
