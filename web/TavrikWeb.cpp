@@ -157,6 +157,7 @@ std::string batch(const std::vector<std::string>& arguments, const std::string& 
         tavrik::Result<tavrik::BatchOptions> options = tavrik::parseBatchOptions(args);
         if (!options) {
             tavrik::printBatchMessage(err, options.error().message);
+            err << "Try 'tavrik-batch --help' for more information.\n";
             status = static_cast<int>(tavrik::BatchExit::Usage);
         } else if (options->help) {
             out << tavrik::batchUsage();
