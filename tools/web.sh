@@ -27,4 +27,4 @@ if [ ! -x "$batch" ]; then
     tavrik_build build -DTAVRIK_GUI=OFF
 fi
 (cd web/test && npm ci --no-audit --no-fund --loglevel=error)
-TAVRIK_BATCH="$PWD/$batch" TAVRIK_PAGE="$PWD/build-web/tavrik.html" node --test web/test/
+TAVRIK_BATCH="$PWD/$batch" TAVRIK_PAGE="$PWD/build-web/tavrik.html" node --test web/test/*.test.*js
