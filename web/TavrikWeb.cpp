@@ -12,9 +12,8 @@
 
 #include <emscripten.h>
 #include <emscripten/bind.h>
-#include <nlohmann/json.hpp>
-
 #include <new>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -51,10 +50,9 @@ std::string describeData(const std::string& path)
         populations.push_back({{"name", p.name}, {"census", p.size}});
     }
     return text(json{{"ok", true},
-                {"title", header->title},
-                {"populations", populations},
-                {"variables", header->varNames}}
-    );
+                     {"title", header->title},
+                     {"populations", populations},
+                     {"variables", header->varNames}});
 }
 
 // A CSV file's columns as the import sees them, and the default choice of the import.
@@ -67,20 +65,20 @@ std::string describeCsv(const std::string& path)
     json columns = json::array();
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
         const tavrik::CsvColumn& c = table->columns[i];
-        columns.push_back({{"name", c.name},
-                           {"numeric", c.numeric},
-                           {"filled", c.filled},
-                           {"problem", c.numeric ? std::string() : tavrik::columnProblem(*table, i)}});
+        columns.push_back(
+            {{"name", c.name},
+             {"numeric", c.numeric},
+             {"filled", c.filled},
+             {"problem", c.numeric ? std::string() : tavrik::columnProblem(*table, i)}});
     }
     const tavrik::ImportPlan plan = tavrik::defaultPlan(*table);
     return text(json{{"ok", true},
-                {"rows", table->rowCount},
-                {"columns", columns},
-                {"notes", table->notes},
-                {"populationColumn", plan.populationColumn},
-                {"variableColumns", plan.variableColumns},
-                {"title", plan.title}}
-    );
+                     {"rows", table->rowCount},
+                     {"columns", columns},
+                     {"notes", table->notes},
+                     {"populationColumn", plan.populationColumn},
+                     {"variableColumns", plan.variableColumns},
+                     {"title", plan.title}});
 }
 
 // The populations the import would write for this choice of columns, with the rows it would
@@ -91,16 +89,25 @@ std::string previewCsv(const std::string& path, const std::string& choiceJson)
     if (!table) {
         return text(failure(table.error()));
     }
-    const json choice = json::parse(choiceJson);
-    const auto populationColumn = choice.at("populationColumn").get<std::size_t>();
-    const auto variableColumns = choice.at("variableColumns").get<std::vector<std::size_t>>();
+    std::size_t populationColumn = 0;
+    std::vector<std::size_t> variableColumns;
+    try {
+        const json choice = json::parse(choiceJson);
+        populationColumn = choice.at("populationColumn").get<std::size_t>();
+        variableColumns = choice.at("variableColumns").get<std::vector<std::size_t>>();
+    } catch (const json::exception&) {
+        return text(json{{"ok", false}, {"message", "the choice of columns is not understood"}});
+    }
     const std::size_t columns = table->columns.size();
     bool valid = populationColumn < columns;
     for (std::size_t c : variableColumns) {
         valid = valid && c < columns && c != populationColumn;
     }
     if (!valid) {
-        return text(json{{"ok", false}, {"message", "no such column"}});
+        return text(json{
+            {"ok", false},
+            {"message",
+             "the file has " + std::to_string(columns) + " columns; the choice names another"}});
     }
     auto preview = tavrik::preview(*table, populationColumn, variableColumns);
     if (!preview) {
@@ -110,13 +117,13 @@ std::string previewCsv(const std::string& path, const std::string& choiceJson)
     for (const tavrik::ImportPopulation& p : preview->populations) {
         populations.push_back({{"name", p.name}, {"records", p.sampleSize}});
     }
-    return text(json{{"ok", true},
-                {"populations", populations},
-                {"keptRows", preview->keptRows},
-                {"leftOut", preview->leftOutCount},
-                {"leftOutSummary", tavrik::leftOutSummary(*preview)},
-                {"missingSummary", tavrik::missingSummary(*table, variableColumns, *preview)}}
-    );
+    return text(
+        json{{"ok", true},
+             {"populations", populations},
+             {"keptRows", preview->keptRows},
+             {"leftOut", preview->leftOutCount},
+             {"leftOutSummary", tavrik::leftOutSummary(*preview)},
+             {"missingSummary", tavrik::missingSummary(*table, variableColumns, *preview)}});
 }
 
 // Standard error of a run: kept whole for the result, and every line handed to the page as it
@@ -182,6 +189,10 @@ std::string batch(const std::vector<std::string>& arguments, const std::string& 
         }
     } catch (const std::bad_alloc&) {
         err << "tavrik-batch: the computer has not enough memory for this run\n";
+        status = static_cast<int>(tavrik::BatchExit::CannotProceed);
+    } catch (const std::exception& e) {
+        // the page keeps going, and says what stopped the run
+        err << "tavrik-batch: the run stopped: " << e.what() << '\n';
         status = static_cast<int>(tavrik::BatchExit::CannotProceed);
     }
     err.flush();
