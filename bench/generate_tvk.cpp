@@ -4,6 +4,8 @@
 //                  --out FILE
 #include "generate_tvk.h"
 
+#include "state/NumberText.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -48,13 +50,7 @@ public:
             flush();
         }
     }
-    void putFixed(double v, int decimals)
-    {
-        char text[64];
-        const auto r =
-            std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-        put({text, static_cast<std::size_t>(r.ptr - text)});
-    }
+    void putFixed(double v, int decimals) { put(fixedText(v, decimals)); }
     void putInt(long long v)
     {
         char text[32];

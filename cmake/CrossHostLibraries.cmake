@@ -1,10 +1,10 @@
-# Cross-compiling from Debian: the header-only libraries (CLI11, fast_float, nlohmann-json) are
-# the host's, in /usr/include. A folder of links to them alone takes their place on the include
-# path, so that no other host header can be picked up in place of the target's. GoogleTest is
-# built from Debian's sources with the cross compiler.
+# Cross-compiling from Debian: the header-only libraries (CLI11, fast_float, fmt, nlohmann-json)
+# are the host's, in /usr/include. A folder of links to them alone takes their place on the
+# include path, so that no other host header can be picked up in place of the target's.
+# GoogleTest is built from Debian's sources with the cross compiler.
 set(tavrik_host_headers ${CMAKE_BINARY_DIR}/host-headers)
 file(MAKE_DIRECTORY ${tavrik_host_headers})
-foreach(dir CLI fast_float nlohmann)
+foreach(dir CLI fast_float fmt nlohmann)
     if(EXISTS /usr/include/${dir} AND NOT EXISTS ${tavrik_host_headers}/${dir})
         file(CREATE_LINK /usr/include/${dir} ${tavrik_host_headers}/${dir} SYMBOLIC)
     endif()
@@ -16,6 +16,12 @@ include_directories(SYSTEM ${tavrik_host_headers})
 set(CLI11_INCLUDE_DIR ${tavrik_host_headers} CACHE PATH "CLI11's headers" FORCE)
 add_library(tavrik_host_json INTERFACE)
 add_library(nlohmann_json::nlohmann_json ALIAS tavrik_host_json)
+if(NOT EXISTS ${tavrik_host_headers}/fmt/format.h)
+    message(FATAL_ERROR "fmt's headers are missing: install libfmt-dev")
+endif()
+add_library(tavrik_host_fmt INTERFACE)
+target_compile_definitions(tavrik_host_fmt INTERFACE FMT_HEADER_ONLY)
+add_library(fmt::fmt-header-only ALIAS tavrik_host_fmt)
 
 if(TAVRIK_TESTS)
     set(tavrik_gtest_source /usr/src/googletest)

@@ -5,7 +5,7 @@ set -euo pipefail
 TAVRIK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TAVRIK_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
     qt6-svg-dev libgl-dev fonts-liberation xvfb xauth clang libclang-rt-14-dev clang-format
-    phylip libfast-float-dev nlohmann-json3-dev python3-jsonschema libcli11-dev librsvg2-bin
+    phylip libfast-float-dev libfmt-dev nlohmann-json3-dev python3-jsonschema libcli11-dev librsvg2-bin
     python3-fonttools dpkg-dev file lintian man-db
     python3-dev python3-venv python3-setuptools python3-pybind11 python3-numpy python3-pandas
     python3-pytest)

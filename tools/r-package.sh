@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The R package: assembles it in build-r/tavrik (bindings/r, the Qt-free core's sources, the
-# generated version header and the two header-only libraries it needs), then R CMD build and
+# generated version header and the three header-only libraries it needs), then R CMD build and
 # R CMD check --no-manual, offline. The tests compare with tavrik-batch when TAVRIK_BATCH names
 # it (default: build/src/cli/tavrik-batch, when built).
 # Usage: tools/r-package.sh [OUT_DIR]
@@ -33,6 +33,7 @@ version="$(sed -n 's/^project(tavrik VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLis
 sed "s/@PROJECT_VERSION@/$version/g" "$ROOT/src/state/Version.h.in" >"$PKG/src/state/Version.h"
 cp -r /usr/include/nlohmann "$PKG/src/nlohmann"
 cp -r /usr/include/fast_float "$PKG/src/fast_float"
+cp -r /usr/include/fmt "$PKG/src/fmt"
 mkdir -p "$PKG/inst/extdata"
 cp "$ROOT/examples/highland.tvk" "$ROOT/examples/highland_geography.csv" "$PKG/inst/extdata/"
 
@@ -42,7 +43,7 @@ Rscript -e "Rcpp::compileAttributes('$PKG')" >/dev/null
 objects="$(cd "$PKG/src" && find . -name '*.cpp' | sed 's|^\./||; s|\.cpp$|.o|' | sort | tr '\n' ' ')"
 cat >"$PKG/src/Makevars.in" <<MAKEVARS
 CXX_STD = CXX20
-PKG_CPPFLAGS = -I. -DNDEBUG
+PKG_CPPFLAGS = -I. -DNDEBUG -DFMT_HEADER_ONLY
 PKG_CXXFLAGS = @FLOAT_FLAGS@ \$(SHLIB_PTHREAD_FLAGS)
 PKG_LIBS = \$(SHLIB_PTHREAD_FLAGS)
 OBJECTS = $objects

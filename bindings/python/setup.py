@@ -98,6 +98,8 @@ setup(
             "tavrik._engine",
             ["src/EngineModule.cpp"] + core_sources(),
             include_dirs=[relative(SRC), relative(ROOT / "include")],
+            # numbers become text through {fmt}, compiled in rather than linked
+            define_macros=[("FMT_HEADER_ONLY", None)],
             cxx_std=0,  # set above, with the other flags
         )
     ],

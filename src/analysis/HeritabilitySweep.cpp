@@ -2,9 +2,9 @@
 
 #include "io/TextEncoding.h"
 #include "state/HeritabilityText.h"
+#include "state/NumberText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <utility>
 
@@ -130,7 +130,7 @@ Result<std::vector<SweepPoint>> heritabilityRange(std::string_view rangeText)
     for (std::uint64_t i = 0; i < count; ++i) {
         SweepPoint p{decimalText(f + i * s, decimals), 0.0f};
         double value = 0.0;
-        std::from_chars(p.text.data(), p.text.data() + p.text.size(), value);
+        readNumber(p.text.data(), p.text.data() + p.text.size(), value);
         p.heritability = static_cast<float>(value);
         if (!heritabilityAccepted(p.heritability)) {
             return Error::usage(form + "heritability " + p.text +

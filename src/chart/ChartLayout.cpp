@@ -2,11 +2,11 @@
 
 #include "chart/ChartAxes.h"
 #include "report/NumberFormat.h"
+#include "state/NumberText.h"
 
 #include <algorithm>
 #include <array>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -393,11 +393,7 @@ std::string axisTitle(int axis, const std::vector<double>& shares)
 
 std::string tickText(double value, int decimals)
 {
-    std::array<char, 64> buffer{};
-    const auto [end, ec] = std::to_chars(
-        buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
-    assert(ec == std::errc{});
-    std::string text(buffer.data(), end);
+    std::string text = fixedText(value, decimals);
     if (text.starts_with('-')) {
         // a value that rounds to zero is written without a sign
         if (text.find_first_not_of("-0.") == std::string::npos) {

@@ -3,10 +3,10 @@
 #include "chart/ChartTitles.h"
 #include "chart/FontTable.h"
 #include "chart/RunCharts.h"
+#include "state/NumberText.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <string_view>
 
 namespace tavrik {
@@ -266,13 +266,8 @@ void pointLabels(SvgWriter& svg, const std::vector<ChartLabel>& labels)
 
 std::string svgNumber(double value)
 {
-    char buffer[64];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    if (ec != std::errc{}) {
-        return "0";
-    }
-    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    const std::string fixed = fixedText(value, 3);
+    std::string_view text(fixed);
     if (text.find('.') != std::string_view::npos) {
         while (text.back() == '0') {
             text.remove_suffix(1);

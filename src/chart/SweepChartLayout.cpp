@@ -1,9 +1,9 @@
 #include "chart/SweepChartLayout.h"
 
 #include "chart/ChartAxes.h"
+#include "state/NumberText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -43,7 +43,7 @@ SweepChartInput sweepChartInputFrom(const SweepTable& table, std::string title)
         // the decimal as given, which the float of the run only approximates
         double h = static_cast<double>(row.point.heritability);
         const std::string& t = row.point.text;
-        std::from_chars(t.data(), t.data() + t.size(), h);
+        readNumber(t.data(), t.data() + t.size(), h);
         input.heritability.push_back(h);
         input.fst.push_back(row.fst);
         input.fstUnbiased.push_back(row.fstUnbiased);

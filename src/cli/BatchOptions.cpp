@@ -3,6 +3,7 @@
 #include "analysis/Bootstrap.h"
 #include "io/TextEncoding.h"
 #include "state/HeritabilityText.h"
+#include "state/NumberText.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -785,7 +786,7 @@ std::optional<float> parseHeritability(std::string_view text)
     double value = 0.0;
     const char* first = text.data();
     const char* last = text.data() + text.size();
-    const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    const auto [end, ec] = readNumber(first, last, value);
     if (ec != std::errc{} || end != last || text.empty()) {
         return std::nullopt;
     }

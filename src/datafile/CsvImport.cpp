@@ -4,6 +4,7 @@
 #include "datafile/InputFile.h"
 #include "datafile/TvkWriter.h"
 #include "io/TextEncoding.h"
+#include "state/NumberText.h"
 
 #include <algorithm>
 #include <array>

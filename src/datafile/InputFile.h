@@ -4,28 +4,20 @@
 #pragma once
 
 #include "io/Platform.h"
+#include "state/NumberText.h"
 #include "state/Result.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <fast_float/fast_float.h>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <type_traits>
-
-// fast_float parses the common case faster than std::from_chars, with the same result.
-#if __has_include(<fast_float/fast_float.h>)
-#include <fast_float/fast_float.h>
-#define TAVRIK_HAVE_FAST_FLOAT 1
-#else
-#define TAVRIK_HAVE_FAST_FLOAT 0
-#endif
 
 namespace tavrik {
 
@@ -74,27 +66,14 @@ template <typename T> NumberStatus parseDecimal(std::string_view text, T& out)
     const char* last = first + text.size();
     const char* digits = first;
     if (digits < last && *digits == '+') {
-        first = ++digits; // from_chars takes no plus sign
+        first = ++digits; // readNumber takes no plus sign
     } else if (digits < last && *digits == '-') {
         ++digits;
     }
     if (digits == last || !((*digits >= '0' && *digits <= '9') || *digits == '.')) {
         return NumberStatus::Bad;
     }
-#if TAVRIK_HAVE_FAST_FLOAT
-    if constexpr (std::is_same_v<T, double>) {
-        // Both parsers round correctly, so a normal finite result is the same double; zero,
-        // infinity, subnormals and every failure are left to std::from_chars, which decides
-        // what is out of range.
-        T value{};
-        const auto fast = fast_float::from_chars(first, last, value);
-        if (fast.ec == std::errc{} && fast.ptr == last && std::isnormal(value)) {
-            out = value;
-            return NumberStatus::Ok;
-        }
-    }
-#endif
-    const auto [ptr, ec] = std::from_chars(first, last, out);
+    const auto [ptr, ec] = readNumber(first, last, out);
     if (ec == std::errc::result_out_of_range) {
         return NumberStatus::OutOfRange;
     }
@@ -113,7 +92,6 @@ template <typename EndsField>
 inline const char*
 parsePlainNumber(const char* first, const char* last, double& out, EndsField endsField)
 {
-#if TAVRIK_HAVE_FAST_FLOAT
     const char* digit = first < last && *first == '-' ? first + 1 : first;
     if (digit == last || *digit < '0' || *digit > '9') {
         return nullptr;
@@ -126,13 +104,6 @@ parsePlainNumber(const char* first, const char* last, double& out, EndsField end
     }
     out = value;
     return parsed.ptr;
-#else
-    (void)first;
-    (void)last;
-    (void)out;
-    (void)endsField;
-    return nullptr;
-#endif
 }
 
 // A record's value field holding only NA or . (unquoted) is a missing value, read as a quiet

@@ -3,9 +3,8 @@
 #include "datafile/InputFile.h"
 #include "io/AtomicFile.h"
 #include "io/TextEncoding.h"
+#include "state/NumberText.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -14,17 +13,6 @@ namespace tavrik {
 namespace {
 
 constexpr long countLimit = std::numeric_limits<std::int16_t>::max();
-
-template <typename T> std::string shortest(T value)
-{
-    // 32 bytes hold the longest shortest form of a double ("-2.2250738585072014e-308").
-    std::array<char, 32> buf{};
-    const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value);
-    if (ec != std::errc{}) {
-        return {};
-    }
-    return std::string(buf.data(), end);
-}
 
 bool isBlank(char c)
 {
@@ -70,16 +58,6 @@ std::string tvkNameProblem(std::string_view text)
     return {};
 }
 
-std::string shortestText(double value)
-{
-    return shortest(value);
-}
-
-std::string shortestText(float value)
-{
-    return shortest(value);
-}
-
 Result<TvkWriter> TvkWriter::start(const DataFileHeader& header)
 {
     const long popCount = header.popCount;
@@ -110,7 +88,8 @@ Result<TvkWriter> TvkWriter::start(const DataFileHeader& header)
         }
         if (!std::isfinite(p.size) || p.size < 0.0f) {
             return Error::usage("the population size of " + quoteFound(p.name) +
-                                " must be a finite number of 0 or more, found " + shortest(p.size));
+                                " must be a finite number of 0 or more, found " +
+                                shortestText(p.size));
         }
     }
     for (const std::string& v : header.varNames) {

@@ -22,11 +22,6 @@ namespace tavrik {
 // comma that neither starts with it nor has blanks at either end.
 std::string tvkNameProblem(std::string_view text);
 
-// The shortest decimal text that reads back as exactly the same value ("0.1", "-0",
-// "1e+300"). Only for finite values.
-std::string shortestText(double value);
-std::string shortestText(float value);
-
 // Builds the text of a .tvk file in memory, header first, records appended one by one.
 // Lines end with CR LF; names and the title are quoted unless they hold a double quote.
 class TvkWriter

@@ -3,8 +3,8 @@
 #include "export/ExportNames.h"
 #include "report/NumberFormat.h"
 #include "report/TextColumns.h"
+#include "state/NumberText.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace tavrik {
@@ -31,9 +31,7 @@ std::string exactNumberText(double value)
     if (!std::isfinite(value)) {
         return "NA";
     }
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc{} ? std::string(buffer, end) : "NA";
+    return shortestText(value);
 }
 
 std::string sweepCsvText(const SweepTable& table)

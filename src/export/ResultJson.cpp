@@ -1,11 +1,11 @@
 #include "export/ResultJson.h"
 
 #include "export/ResamplingText.h"
+#include "state/NumberText.h"
 #include "state/Version.h"
 
 #include <algorithm>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -33,11 +33,10 @@ Json floatNumber(float v)
     if (!std::isfinite(v)) {
         return nullptr;
     }
-    char buffer[32];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, v);
+    const std::string text = shortestText(v);
     double widened = 0.0;
-    const auto read = std::from_chars(buffer, written.ptr, widened);
-    assert(written.ec == std::errc{} && read.ec == std::errc{});
+    const auto read = readNumber(text.data(), text.data() + text.size(), widened);
+    assert(read.ec == std::errc{});
     return read.ec == std::errc{} ? widened : static_cast<double>(v);
 }
 
@@ -222,17 +221,14 @@ Json mantelJson(const MantelResult& m)
     return out;
 }
 
-// A double in the shortest form that reads back to it (std::to_chars without a precision);
-// a whole number keeps a ".0" so that it still reads as a floating-point value.
-std::string shortestText(double v)
+// A double in the shortest form that reads back to it; a whole number keeps a ".0" so that it
+// still reads as a floating-point value.
+std::string jsonNumberText(double v)
 {
     if (!std::isfinite(v)) {
         return "null";
     }
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    assert(ec == std::errc{});
-    std::string text(buffer, end);
+    std::string text = shortestText(v);
     if (text.find_first_of(".eE") == std::string::npos) {
         text += ".0";
     }
@@ -274,7 +270,7 @@ void writeJson(const Json& v, std::size_t level, std::string& out)
         writeMembers(v, level, out);
         return;
     case Json::value_t::number_float:
-        out += shortestText(v.get<double>());
+        out += jsonNumberText(v.get<double>());
         return;
     default:
         out += v.dump(-1, ' ', false, Json::error_handler_t::replace);

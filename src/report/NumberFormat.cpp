@@ -1,9 +1,10 @@
 #include "report/NumberFormat.h"
 
+#include "state/NumberText.h"
+
 #include <array>
 #include <bit>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -67,19 +68,11 @@ bool isExactHalf(double magnitude, int decimals)
 std::string roundedDigits(double magnitude, int decimals)
 {
     if (isExactHalf(magnitude, decimals)) {
-        // to_chars rounds an exact tie to even; one ulp up makes it round away from zero
+        // fixedText rounds an exact tie to even; one ulp up makes it round away from zero
         magnitude = std::nextafter(magnitude, std::numeric_limits<double>::infinity());
     }
-    // to_chars is exact on the binary value and locale-independent. Its longest fixed output is
-    // 309 integer digits + point + decimals.
-    std::array<char, 340> buffer{};
-    const auto result = std::to_chars(buffer.data(),
-                                      buffer.data() + buffer.size(),
-                                      magnitude,
-                                      std::chars_format::fixed,
-                                      decimals);
-    assert(result.ec == std::errc());
-    return std::string(buffer.data(), result.ptr);
+    // exact on the binary value and locale-independent
+    return fixedText(magnitude, decimals);
 }
 
 bool isAllZeroDigits(const std::string& digits)

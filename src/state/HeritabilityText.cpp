@@ -1,7 +1,8 @@
 #include "state/HeritabilityText.h"
 
+#include "state/NumberText.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -22,7 +23,7 @@ bool isDigit(char c)
 }
 
 // Exponents beyond this only decide between overflow and underflow; capping them keeps the
-// text handed to from_chars short.
+// text handed to readNumber short.
 constexpr int exponentCap = 99999;
 
 // Rounds a double to float the way an IEEE conversion does, infinity included, without the
@@ -135,7 +136,7 @@ double magnitudeOf(const DecimalText& d)
     number += std::to_string(d.exponent);
 
     double magnitude = 0.0;
-    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), magnitude);
+    const auto [end, ec] = readNumber(number.data(), number.data() + number.size(), magnitude);
     (void)end;
     if (ec == std::errc::result_out_of_range) {
         // Decimal position of the first significant digit decides overflow or underflow.
@@ -178,13 +179,7 @@ std::string heritabilityText(float value)
     }
 
     // d.dddddde+XX: seven significant digits, correctly rounded
-    char buf[32];
-    const auto res = std::to_chars(buf,
-                                   buf + sizeof buf,
-                                   static_cast<double>(std::fabs(value)),
-                                   std::chars_format::scientific,
-                                   6);
-    const std::string sci(buf, res.ptr);
+    const std::string sci = scientificText(static_cast<double>(std::fabs(value)), 6);
     const auto ePos = sci.find('e');
     std::string digits = sci.substr(0, 1) + sci.substr(2, ePos - 2);
     const int exp10 = std::stoi(sci.substr(ePos + 1));

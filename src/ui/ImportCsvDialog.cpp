@@ -1,6 +1,7 @@
 #include "ui/ImportCsvDialog.h"
 
 #include "datafile/TvkWriter.h"
+#include "state/NumberText.h"
 #include "ui/QtText.h"
 
 #include <QCheckBox>
