@@ -14,7 +14,7 @@ import { fileURLToPath } from 'node:url';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const batch = process.env.TAVRIK_BATCH ?? path.join(root, 'build/src/cli/tavrik-batch');
-const enginePath = process.env.TAVRIK_ENGINE ?? path.join(root, 'build-web/web/tavrik-engine.js');
+const enginePath = path.resolve(process.env.TAVRIK_ENGINE ?? path.join(root, 'build-web/web/tavrik-engine.js'));
 const epoch = '1765432100';
 
 const engine = await createRequire(import.meta.url)(enginePath)({ print() {}, printErr() {} });
