@@ -84,36 +84,57 @@
     }
   }
 
-  const files = new Map(); // path in the engine -> Uint8Array
+  // path in the engine -> Blob: the user's files stay on the disk (a File) until the engine
+  // reads them, so a large data file is not held twice by the page
+  const files = new Map();
   let engine = null;
   let engineUrl = null;
+  let starting = null; // settles once a new engine holds every file
 
   function startEngine() {
     if (!engineUrl) {
       const source = $('tavrik-worker').textContent;
       if (!source.includes('createTavrikEngine')) {
-        return Promise.reject(new Error('this page was not built with its engine'));
+        starting = Promise.reject(new Error('this page was not built with its engine'));
+        return starting;
       }
       engineUrl = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
     }
     engine = new Engine(engineUrl);
-    for (const [path, bytes] of files) send(path, bytes);
-    return engine.ready;
+    const fresh = engine;
+    starting = (async () => {
+      for (const [path, blob] of files) await send(fresh, path, blob);
+    })();
+    starting.catch(() => {});
+    return Promise.all([starting, engine.ready]);
   }
 
-  function send(path, bytes) {
-    const copy = bytes.slice();
-    return engine.request('put', { path, bytes: copy.buffer }, [copy.buffer]);
+  async function send(to, path, blob) {
+    let bytes;
+    try {
+      bytes = await blob.arrayBuffer();
+    } catch (error) {
+      throw new Error(`${path.slice(dataFolder.length)} cannot be read: ${error.message}`);
+    }
+    const reply = await to.request('put', { path, bytes }, [bytes]);
+    if (!reply.ok) throw new Error(reply.message);
   }
 
-  function put(path, bytes) {
-    files.set(path, bytes);
-    return send(path, bytes);
+  // A request to the engine, once a fresh one holds the files.
+  async function ask(op, fields, onStatus) {
+    await starting;
+    return engine.request(op, fields, [], onStatus);
+  }
+
+  async function put(path, blob) {
+    files.set(path, blob);
+    await starting;
+    await send(engine, path, blob);
   }
 
   // tavrik-batch with these arguments: {status, stdout, stderr, files}.
   function batch(args, onStatus) {
-    return engine.request('batch', { args, epoch: state.epoch }, [], onStatus);
+    return ask('batch', { args, epoch: state.epoch }, onStatus);
   }
 
   // The lines of standard error that are messages, without the program's prefix; the others
@@ -135,6 +156,7 @@
     geography: null, // {path, name}
     control: null,
     results: null, // the last run that succeeded
+    busy: false,
     running: false,
     engineFailed: '',
     epoch: '',
@@ -146,15 +168,16 @@
 
   function applyCommandStates() {
     $('btnOpen').disabled = !commands.open;
-    $('btnExample').disabled = !commands.example || !examples();
+    $('btnExample').disabled = !commands.example || !exampleTexts;
     $('btnRun').disabled = !commands.run;
     $('btnCancel').disabled = !commands.cancel;
     $('btnGeography').disabled = !commands.open;
     $('btnControl').disabled = !commands.open;
-    document.body.dataset.busy = state.running ? 'true' : 'false';
+    document.body.dataset.busy = state.busy ? 'true' : 'false';
   }
 
   function setIdle() {
+    state.busy = false;
     commands.open = !state.engineFailed;
     commands.example = !state.engineFailed;
     commands.run = !state.engineFailed && state.data !== null;
@@ -163,6 +186,7 @@
   }
 
   function setBusy(cancellable) {
+    state.busy = true;
     commands.open = false;
     commands.example = false;
     commands.run = false;
@@ -194,11 +218,11 @@
 
   function fillChecklist(container, entries, onChange) {
     container.replaceChildren(
-      ...entries.map((entry, index) =>
+      ...entries.map((entry) =>
         el(
           'label',
           { className: 'check' },
-          el('input', { type: 'checkbox', checked: true, 'data-index': index, onchange: onChange }),
+          el('input', { type: 'checkbox', checked: true, onchange: onChange }),
           ' ',
           el('span', { className: 'name', text: entry.name }),
           entry.detail ? el('span', { className: 'detail', text: entry.detail }) : null
@@ -258,19 +282,19 @@
     return /\.csv$/i.test(name);
   }
 
-  async function openFile(name, bytes) {
+  async function openFile(name, blob) {
     clearMessage();
     if (isCsv(name)) {
-      await openCsv(name, bytes);
+      await openCsv(name, blob);
     } else {
-      await openData(name, bytes, null);
+      await openData(name, blob, null);
     }
   }
 
-  async function openData(name, bytes, imported) {
+  async function openData(name, blob, imported) {
     const path = dataFolder + name;
-    await put(path, bytes);
-    const header = await engine.request('describeData', { path });
+    await put(path, blob);
+    const header = await ask('describeData', { path });
     if (!header.ok) {
       showMessage(header.message);
       return false;
@@ -315,13 +339,9 @@
     }
   }
 
-  async function readFile(file) {
-    return new Uint8Array(await file.arrayBuffer());
-  }
-
   function openChosen(file) {
     if (!file) return;
-    withBusy(async () => openFile(file.name, await readFile(file)));
+    withBusy(() => openFile(file.name, file));
   }
 
   function examples() {
@@ -331,22 +351,22 @@
       return null;
     }
   }
+  const exampleTexts = examples();
 
   function loadExample() {
-    const texts = examples();
+    const texts = exampleTexts;
     if (!texts) return;
-    const encoder = new TextEncoder();
     withBusy(async () => {
       clearMessage();
       for (const [name, text] of Object.entries(texts)) {
         if (!/\.tvk$/i.test(name)) {
           state.geography = { path: dataFolder + 'geography/' + name, name };
-          await put(state.geography.path, encoder.encode(text));
+          await put(state.geography.path, new Blob([text]));
           $('geographyName').textContent = name;
         }
       }
       const dataName = Object.keys(texts).find((name) => /\.tvk$/i.test(name));
-      await openData(dataName, encoder.encode(texts[dataName]), null);
+      await openData(dataName, new Blob([texts[dataName]]), null);
     });
   }
 
@@ -354,7 +374,7 @@
     if (!file) return;
     withBusy(async () => {
       const entry = { path: `${dataFolder}${which}/${file.name}`, name: file.name };
-      await put(entry.path, await readFile(file));
+      await put(entry.path, file);
       state[which] = entry;
       $(which + 'Name').textContent = file.name;
       if (which === 'control') $('btnControlClear').hidden = false;
@@ -395,10 +415,10 @@
     return columns;
   }
 
-  async function openCsv(name, bytes) {
+  async function openCsv(name, blob) {
     const path = dataFolder + name;
-    await put(path, bytes);
-    const table = await engine.request('describeCsv', { path });
+    await put(path, blob);
+    const table = await ask('describeCsv', { path });
     if (!table.ok) {
       showMessage(table.message);
       return;
@@ -431,7 +451,6 @@
           el('input', {
             type: 'checkbox',
             checked: csv.chosen[c],
-            'data-column': c,
             onchange: (event) => {
               csv.chosen[c] = event.target.checked;
               refreshImport();
@@ -445,9 +464,19 @@
     $('lstVariables').replaceChildren(...boxes);
   }
 
-  async function refreshImport() {
+  // The preview of the current choice; what stops it is said in the dialog.
+  function refreshImport() {
+    return previewImport().catch(importFailed);
+  }
+
+  function importFailed(error) {
+    $('lblImportError').textContent = String(error.message || error);
+    $('lblImportError').hidden = false;
+  }
+
+  async function previewImport() {
     const variableColumns = chosenVariables();
-    const answer = await engine.request('previewCsv', {
+    const answer = await ask('previewCsv', {
       path: csv.path,
       choice: { populationColumn: csv.populationColumn, variableColumns },
     });
@@ -548,9 +577,14 @@
       )
       .join('\n');
     const censusPath = dataFolder + 'import/census.csv';
-    await put(censusPath, new TextEncoder().encode(census + '\n'));
+    await put(censusPath, new Blob([census + '\n']));
     const output = stem(csv.name) + '.tvk';
-    const args = ['--import-csv', csv.path, '--population-column', csv.table.columns[csv.populationColumn].name];
+    const args = [
+      '--import-csv',
+      csv.path,
+      '--population-column',
+      csv.table.columns[csv.populationColumn].name,
+    ];
     for (const c of chosenVariables()) args.push('--variable', csv.table.columns[c].name);
     args.push('--census-sizes', censusPath, '--title', $('txtTitle').value, '--output', outFolder + output);
     if ($('chkLeaveOut').checked) args.push('--leave-out-bad-rows');
@@ -562,7 +596,7 @@
       return;
     }
     $('ImportCsv').close();
-    if (await openData(output, made, { name: output, bytes: made })) {
+    if (await openData(output, new Blob([made]), { name: output, bytes: made })) {
       showNotes(messagesOf(result.stderr));
       showResults(null);
     }
@@ -591,7 +625,12 @@
     const list = [
       { file: 'report.txt', option: '--report', group: 'Report', label: 'Report' },
       { file: 'listing.txt', option: '--listing', group: 'Report', label: 'Matrix listing' },
-      { file: 'output.txt', option: '--save-output', group: 'Report', label: 'Output (report and listing, as Save Output writes it)' },
+      {
+        file: 'output.txt',
+        option: '--save-output',
+        group: 'Report',
+        label: 'Output (report and listing, as Save Output writes it)',
+      },
     ];
     for (const m of matrices) {
       if (m.scaled && !settings.scaledComputed) continue;
@@ -607,18 +646,61 @@
     }
     list.push(
       { file: 'pc-scores.csv', option: '--pc-scores', group: 'Results', label: 'PCA eigenvectors (scores)' },
-      settings.scaled && { file: 'scaled-pc-scores.csv', option: '--scaled-pc-scores', group: 'Results', label: 'PCA eigenvectors (scaled R)' },
+      settings.scaled && {
+        file: 'scaled-pc-scores.csv',
+        option: '--scaled-pc-scores',
+        group: 'Results',
+        label: 'PCA eigenvectors (scaled R)',
+      },
       { file: 'vt-results.csv', option: '--vt-results', group: 'Results', label: 'Velbrand-Torvane results' },
       { file: 'results.json', option: '--json', group: 'Results', label: 'Results as JSON' },
-      { file: 'pc-chart.svg', option: '--chart', group: 'Charts', label: 'Principal Coordinates Chart', chart: true },
-      { file: 'vt-chart.svg', option: '--vt-chart', group: 'Charts', label: 'Velbrand-Torvane Chart', chart: true },
+      {
+        file: 'pc-chart.svg',
+        option: '--chart',
+        group: 'Charts',
+        label: 'Principal Coordinates Chart',
+        chart: true,
+      },
+      {
+        file: 'vt-chart.svg',
+        option: '--vt-chart',
+        group: 'Charts',
+        label: 'Velbrand-Torvane Chart',
+        chart: true,
+      },
       { file: 'tree.nwk', option: '--tree', group: 'Tree', label: 'Neighbor-joining tree (Newick)' },
       { file: 'tree-chart.svg', option: '--tree-chart', group: 'Charts', label: 'Tree Chart', chart: true },
-      settings.sweep && { file: 'sweep.csv', option: '--sweep-output', group: 'Heritability sensitivity', label: 'Sweep (CSV)' },
-      settings.sweep && { file: 'sweep-chart.svg', option: '--sweep-chart', group: 'Charts', label: 'Heritability Sensitivity Chart', chart: true },
-      settings.bootstrap && { file: 'bootstrap.csv', option: '--bootstrap-output', group: 'Bootstrap', label: 'Bootstrap summary (CSV)' },
-      settings.bootstrap && { file: 'consensus.nwk', option: '--consensus', group: 'Tree', label: 'Majority-rule consensus of the replicate trees (Newick)' },
-      settings.mantel && { file: 'mantel.txt', option: '--mantel-output', group: 'Mantel test', label: 'Mantel test (text)' }
+      settings.sweep && {
+        file: 'sweep.csv',
+        option: '--sweep-output',
+        group: 'Heritability sensitivity',
+        label: 'Sweep (CSV)',
+      },
+      settings.sweep && {
+        file: 'sweep-chart.svg',
+        option: '--sweep-chart',
+        group: 'Charts',
+        label: 'Heritability Sensitivity Chart',
+        chart: true,
+      },
+      settings.bootstrap && {
+        file: 'bootstrap.csv',
+        option: '--bootstrap-output',
+        group: 'Bootstrap',
+        label: 'Bootstrap summary (CSV)',
+      },
+      settings.bootstrap && {
+        file: 'consensus.nwk',
+        option: '--consensus',
+        group: 'Tree',
+        label: 'Majority-rule consensus of the replicate trees (Newick)',
+      },
+      settings.mantel && {
+        file: 'mantel.txt',
+        option: '--mantel-output',
+        group: 'Mantel test',
+        label: 'Mantel test (text)',
+      }
     );
     return list.filter(Boolean);
   }
@@ -650,7 +732,9 @@
     else if (settings.populations.length < 2) problems.push('At least 2 populations must be selected');
     if (settings.variables.length === 0) problems.push('No variables have been selected');
     if (settings.mantel && !state.geography) {
-      problems.push('Choose the geography file: population, latitude and longitude, or a square matrix of distances.');
+      problems.push(
+        'Choose the geography file: population, latitude and longitude, or a square matrix of distances.'
+      );
     }
     return problems.join('\n');
   }
@@ -669,7 +753,10 @@
     if (settings.scaledComputed) args.push('--chart-matrix', $('chartMatrix').value);
     args.push('--tree-root', $('treeRoot').value);
     if (settings.sweep) {
-      args.push('--heritability-sweep', [$('sweepFrom'), $('sweepTo'), $('sweepStep')].map((i) => i.value.trim()).join(':'));
+      args.push(
+        '--heritability-sweep',
+        [$('sweepFrom'), $('sweepTo'), $('sweepStep')].map((i) => i.value.trim()).join(':')
+      );
     }
     if (settings.bootstrap || settings.mantel) args.push('--seed', $('seed').value.trim());
     if (settings.bootstrap) {
@@ -679,9 +766,12 @@
       args.push('--mantel', state.geography.path);
       if (state.control) args.push('--mantel-control', state.control.path);
       args.push(
-        '--permutations', $('permutations').value.trim(),
-        '--mantel-method', $('mantelMethod').value,
-        '--mantel-alternative', $('mantelAlternative').value
+        '--permutations',
+        $('permutations').value.trim(),
+        '--mantel-method',
+        $('mantelMethod').value,
+        '--mantel-alternative',
+        $('mantelAlternative').value
       );
     }
     return args;
@@ -760,6 +850,7 @@
   function engineFailed(error) {
     state.engineFailed = String(error.message || error);
     showMessage(`The engine cannot start: ${state.engineFailed}`);
+    status('');
     setIdle();
   }
 
@@ -796,9 +887,18 @@
       if (svg.nodeName !== 'svg') continue;
       svg.setAttribute('role', 'img');
       svg.setAttribute('aria-label', o.label);
-      figures.push(el('figure', { className: 'chart' }, document.importNode(svg, true), el('figcaption', { text: o.label })));
+      figures.push(
+        el(
+          'figure',
+          { className: 'chart' },
+          document.importNode(svg, true),
+          el('figcaption', { text: o.label })
+        )
+      );
     }
-    $('charts').replaceChildren(...(figures.length ? figures : [el('p', { className: 'empty', text: 'No chart to show.' })]));
+    $('charts').replaceChildren(
+      ...(figures.length ? figures : [el('p', { className: 'empty', text: 'No chart to show.' })])
+    );
   }
 
   function link(name, bytes, type) {
@@ -822,7 +922,19 @@
     const groups = new Map();
     const add = (group, label, name, bytes) => {
       if (!groups.has(group)) groups.set(group, []);
-      groups.get(group).push(el('li', {}, el('span', { className: 'what', text: label }), ' ', link(name, bytes, typeOf(name)), ' ', el('span', { className: 'size', text: sizeText(bytes) })));
+      groups
+        .get(group)
+        .push(
+          el(
+            'li',
+            {},
+            el('span', { className: 'what', text: label }),
+            ' ',
+            link(name, bytes, typeOf(name)),
+            ' ',
+            el('span', { className: 'size', text: sizeText(bytes) })
+          )
+        );
     };
     if (state.imported) add('Data file', 'Imported data file', state.imported.name, state.imported.bytes);
     if (r) {
@@ -853,14 +965,22 @@
         )
       );
     }
-    $('downloads').replaceChildren(...(sections.length ? sections : [el('p', { className: 'empty', text: 'There is no completed run.' })]));
+    $('downloads').replaceChildren(
+      ...(sections.length ? sections : [el('p', { className: 'empty', text: 'There is no completed run.' })])
+    );
   }
 
   // The run as tavrik-batch would be given it, with the engine's folders taken out of the names.
   function commandLine(r) {
     const quote = (arg) => (/^[\w@%+=:,./-]+$/.test(arg) ? arg : "'" + arg.replace(/'/g, "'\\''") + "'");
-    const local = (arg) => arg.replace(/^\/out\//, `${r.stem}-`).replace(/^(--matrix=)?([^:]*:[^:]*:)\/out\//, `$2${r.stem}-`).replace(/^\/data\/(geography\/|control\/)?/, '');
-    const words = r.args.filter((a, i) => a !== '--progress' && !(a === '1' && r.args[i - 1] === '--threads') && a !== '--threads');
+    const local = (arg) =>
+      arg
+        .replace(/^\/out\//, `${r.stem}-`)
+        .replace(/^(--matrix=)?([^:]*:[^:]*:)\/out\//, `$2${r.stem}-`)
+        .replace(/^\/data\/(geography\/|control\/)?/, '');
+    const words = r.args.filter(
+      (a, i) => a !== '--progress' && !(a === '1' && r.args[i - 1] === '--threads') && a !== '--threads'
+    );
     return 'tavrik-batch ' + words.map((a) => quote(local(a))).join(' ');
   }
 
@@ -903,7 +1023,9 @@
     if (!anchor) return;
     event.preventDefault();
     const name = decodeURIComponent(anchor.getAttribute('href').slice(1));
-    const target = [...$('helpBody').querySelectorAll('[id], a[name]')].find((n) => n.id === name || n.getAttribute('name') === name);
+    const target = [...$('helpBody').querySelectorAll('[id], a[name]')].find(
+      (n) => n.id === name || n.getAttribute('name') === name
+    );
     if (target) target.scrollIntoView();
   }
 
@@ -984,12 +1106,11 @@
       refreshImport();
     });
     $('chkLeaveOut').addEventListener('change', updateImportButton);
-    $('btnImport').addEventListener('click', () =>
-      importCsv().catch((error) => {
-        $('lblImportError').textContent = String(error.message || error);
-        $('lblImportError').hidden = false;
-      })
-    );
+    $('btnImport').addEventListener('click', () => {
+      $('btnImport').disabled = true;
+      $('lblImportError').hidden = true;
+      importCsv().catch(importFailed).finally(updateImportButton);
+    });
     $('btnImportCancel').addEventListener('click', () => $('ImportCsv').close());
 
     for (const tab of document.querySelectorAll('[role=tab]')) {
@@ -997,18 +1118,16 @@
       tab.addEventListener('keydown', tabKeys);
     }
     document.addEventListener('keydown', keys);
-    for (const type of ['dragenter', 'dragover', 'dragleave', 'drop']) document.addEventListener(type, dropping);
+    for (const type of ['dragenter', 'dragover', 'dragleave', 'drop'])
+      document.addEventListener(type, dropping);
   }
 
   state.epoch = epochFromAddress();
   wire();
   setBusy(false);
   status('Starting the engine...');
-  startEngine().then(
-    () => {
-      status('Ready.');
-      setIdle();
-    },
-    engineFailed
-  );
+  startEngine().then(() => {
+    status('Ready.');
+    setIdle();
+  }, engineFailed);
 })();

@@ -70,7 +70,10 @@ function assertNoNetwork(session) {
 }
 
 async function idle(page, timeout = 60000) {
-  await page.waitForFunction(() => document.body.dataset.busy === 'false' && !document.getElementById('btnOpen').disabled, { timeout });
+  await page.waitForFunction(
+    () => document.body.dataset.busy === 'false' && !document.getElementById('btnOpen').disabled,
+    { timeout }
+  );
 }
 
 async function openExample(page) {
@@ -95,7 +98,9 @@ async function run(page, timeout = 60000) {
     () => document.body.dataset.busy === 'false' && !document.getElementById('btnRun').disabled,
     { timeout }
   );
-  const message = await page.$eval('#message', (box) => (box.hidden ? '' : box.querySelector('pre').textContent));
+  const message = await page.$eval('#message', (box) =>
+    box.hidden ? '' : box.querySelector('pre').textContent
+  );
   const report = await page.$eval('#txtBox', (pre) => pre.textContent);
   return { message, report, changed: report !== before };
 }
@@ -144,7 +149,9 @@ function sameText(actual, expected, what) {
   const e = expected.split('\n');
   let line = 0;
   while (line < a.length && line < e.length && a[line] === e[line]) line++;
-  assert.fail(`${what} differs at line ${line + 1}:\n  page:   ${JSON.stringify(a[line])}\n  native: ${JSON.stringify(e[line])}`);
+  assert.fail(
+    `${what} differs at line ${line + 1}:\n  page:   ${JSON.stringify(a[line])}\n  native: ${JSON.stringify(e[line])}`
+  );
 }
 
 // Settings of the left column, by the labels a user sees.
@@ -169,10 +176,14 @@ async function setCheck(page, selector, value) {
 }
 
 async function setText(page, selector, text) {
-  await page.$eval(selector, (input, value) => {
-    input.value = value;
-    input.dispatchEvent(new Event('input', { bubbles: true }));
-  }, text);
+  await page.$eval(
+    selector,
+    (input, value) => {
+      input.value = value;
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+    },
+    text
+  );
 }
 
 module.exports = {

@@ -49,14 +49,20 @@ describe('tavrik.html', () => {
     const native = h.native([copy, '--threads', '1', '--json', json], scratch);
     assert.equal(native.status, 0, native.stderr);
     const report = await h.download(session, 'highland-report.txt');
-    h.sameText(report.toString('latin1'), withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'), 'the report');
+    h.sameText(
+      report.toString('latin1'),
+      withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'),
+      'the report'
+    );
     const nativeJson = fs.readFileSync(json, 'latin1');
     const pageJson = (await h.download(session, 'highland-results.json')).toString('latin1');
     h.sameText(pageJson, withPagePath(nativeJson, copy, 'highland.tvk'), 'the JSON document');
     // what the page shows is the report, with its line ends as the browser writes them
     assert.equal(result.report, report.toString('utf8').replace(/\r\n/g, '\n'));
 
-    const charts = await page.$$eval('#charts figure svg', (svgs) => svgs.map((svg) => svg.getAttribute('aria-label')));
+    const charts = await page.$$eval('#charts figure svg', (svgs) =>
+      svgs.map((svg) => svg.getAttribute('aria-label'))
+    );
     assert.deepEqual(charts, ['Principal Coordinates Chart', 'Velbrand-Torvane Chart', 'Tree Chart']);
     if (process.env.TAVRIK_SCREENSHOT) {
       await page.screenshot({ path: process.env.TAVRIK_SCREENSHOT });
@@ -85,23 +91,72 @@ describe('tavrik.html', () => {
     assert.ok(result.changed);
 
     const copy = path.join(scratch, 'highland.tvk');
-    fs.copyFileSync(path.join(examples, 'highland_geography.csv'), path.join(scratch, 'highland_geography.csv'));
+    fs.copyFileSync(
+      path.join(examples, 'highland_geography.csv'),
+      path.join(scratch, 'highland_geography.csv')
+    );
     const native = h.native(
-      [copy, '--threads', '1', '--heritability', '0.8', '--no-bias-correction', '--scaled', '--show-matrices',
-        '--population', 'Ostvarrin', '--population', 'Harnavel', '--population', 'Tullibrack',
-        '--population', 'Saundry Fell', '--population', 'Mirrowdale',
-        '--variable', 'Stature', '--variable', 'Sitting height', '--variable', 'Head length',
-        '--variable', 'Head breadth', '--variable', 'Face height', '--variable', 'Nose breadth',
-        '--variable', 'Bizygomatic',
-        '--heritability-sweep', '0.2:1:0.05', '--sweep-output', 'sweep.csv',
-        '--bootstrap', '40', '--bootstrap-interval', 'percentile', '--bootstrap-output', 'boot.csv',
-        '--mantel', 'highland_geography.csv', '--mantel-output', 'mantel.txt',
-        '--tree', 'tree.nwk', '--matrix', 'scaled-d2:phylip:d2.phy'],
+      [
+        copy,
+        '--threads',
+        '1',
+        '--heritability',
+        '0.8',
+        '--no-bias-correction',
+        '--scaled',
+        '--show-matrices',
+        '--population',
+        'Ostvarrin',
+        '--population',
+        'Harnavel',
+        '--population',
+        'Tullibrack',
+        '--population',
+        'Saundry Fell',
+        '--population',
+        'Mirrowdale',
+        '--variable',
+        'Stature',
+        '--variable',
+        'Sitting height',
+        '--variable',
+        'Head length',
+        '--variable',
+        'Head breadth',
+        '--variable',
+        'Face height',
+        '--variable',
+        'Nose breadth',
+        '--variable',
+        'Bizygomatic',
+        '--heritability-sweep',
+        '0.2:1:0.05',
+        '--sweep-output',
+        'sweep.csv',
+        '--bootstrap',
+        '40',
+        '--bootstrap-interval',
+        'percentile',
+        '--bootstrap-output',
+        'boot.csv',
+        '--mantel',
+        'highland_geography.csv',
+        '--mantel-output',
+        'mantel.txt',
+        '--tree',
+        'tree.nwk',
+        '--matrix',
+        'scaled-d2:phylip:d2.phy',
+      ],
       scratch
     );
     assert.equal(native.status, 0, native.stderr);
     const report = await h.download(session, 'highland-report.txt');
-    h.sameText(report.toString('latin1'), withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'), 'the report');
+    h.sameText(
+      report.toString('latin1'),
+      withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'),
+      'the report'
+    );
     for (const [mine, theirs] of [
       ['highland-sweep.csv', 'sweep.csv'],
       ['highland-bootstrap.csv', 'boot.csv'],
@@ -116,7 +171,7 @@ describe('tavrik.html', () => {
     h.sameText(mantel, nativeMantel, 'the Mantel test');
   });
 
-  it('shows the program\'s own refusals and keeps the results before them', async () => {
+  it("shows the program's own refusals and keeps the results before them", async () => {
     const { page } = session;
     const shown = await page.$eval('#txtBox', (pre) => pre.textContent);
 
@@ -133,13 +188,26 @@ describe('tavrik.html', () => {
     const badHeader = path.join(scratch, 'header.tvk');
     fs.writeFileSync(badHeader, [lines[0], '6; 8', ...lines.slice(2)].join('\n'), 'latin1');
     const badRecord = path.join(scratch, 'record.tvk');
-    fs.writeFileSync(badRecord, [...lines.slice(0, 9), lines[9].replace('1726.9', '17x6.9'), ...lines.slice(10)].join('\n'), 'latin1');
+    fs.writeFileSync(
+      badRecord,
+      [...lines.slice(0, 9), lines[9].replace('1726.9', '17x6.9'), ...lines.slice(10)].join('\n'),
+      'latin1'
+    );
     for (const file of [badHeader, badRecord]) {
       const nativeRun = h.native([file, '--threads', '1'], scratch);
       assert.equal(nativeRun.status, 3);
       await h.openFile(page, file);
-      const refused = file === badHeader ? { message: await page.$eval('#messageText', (pre) => pre.textContent) } : await h.run(page);
-      assert.equal(refused.message, h.messageOf(nativeRun.stderr).split(file).join('/data/' + path.basename(file)));
+      const refused =
+        file === badHeader
+          ? { message: await page.$eval('#messageText', (pre) => pre.textContent) }
+          : await h.run(page);
+      assert.equal(
+        refused.message,
+        h
+          .messageOf(nativeRun.stderr)
+          .split(file)
+          .join('/data/' + path.basename(file))
+      );
       assert.equal(await page.$eval('#txtBox', (pre) => pre.textContent), shown);
     }
   });
@@ -162,9 +230,25 @@ describe('tavrik.html', () => {
     fs.writeFileSync(census, 'population,census\nAven,150\n"Coast, north",100\n"Brisk ""old"" town",100\n');
     const made = path.join(scratch, 'native.tvk');
     const native = h.native(
-      ['--import-csv', path.join(testData, 'csv_measurements.csv'), '--population-column', 'Population',
-        '--variable', 'ID', '--variable', 'Stature', '--variable', 'Head length', '--variable', 'Head breadth',
-        '--census-sizes', census, '--leave-out-bad-rows', '--output', made],
+      [
+        '--import-csv',
+        path.join(testData, 'csv_measurements.csv'),
+        '--population-column',
+        'Population',
+        '--variable',
+        'ID',
+        '--variable',
+        'Stature',
+        '--variable',
+        'Head length',
+        '--variable',
+        'Head breadth',
+        '--census-sizes',
+        census,
+        '--leave-out-bad-rows',
+        '--output',
+        made,
+      ],
       scratch
     );
     assert.equal(native.status, 0, native.stderr);
@@ -186,11 +270,16 @@ describe('tavrik.html', () => {
       const started = performance.now();
       document.getElementById('tabListing').click();
       await new Promise((resolve) => requestAnimationFrame(resolve));
-      return document.getElementById('tabListing').getAttribute('aria-selected') === 'true' && performance.now() - started;
+      return (
+        document.getElementById('tabListing').getAttribute('aria-selected') === 'true' &&
+        performance.now() - started
+      );
     });
     assert.ok(answered !== false && answered < 500, `the page took ${answered} ms to change a tab`);
     // the replicates print no progress; the status line counts the seconds
-    await page.waitForFunction(() => /running for 2 s/.test(document.getElementById('status').textContent), { timeout: 20000 });
+    await page.waitForFunction(() => /running for 2 s/.test(document.getElementById('status').textContent), {
+      timeout: 20000,
+    });
     await page.click('#btnCancel');
     await h.idle(page, 10000);
     assert.match(await page.$eval('#status', (p) => p.textContent), /cancelled/);
