@@ -1011,7 +1011,7 @@
   }
 
   function openHelp() {
-    const body = $('helpBody');
+    const body = $('help-panel');
     if (!body.firstChild) body.append($('tavrik-help').content.cloneNode(true));
     $('HelpViewer').showModal();
     body.focus();
@@ -1023,7 +1023,7 @@
     if (!anchor) return;
     event.preventDefault();
     const name = decodeURIComponent(anchor.getAttribute('href').slice(1));
-    const target = [...$('helpBody').querySelectorAll('[id], a[name]')].find(
+    const target = [...$('help-panel').querySelectorAll('[id], a[name]')].find(
       (n) => n.id === name || n.getAttribute('name') === name
     );
     if (target) target.scrollIntoView();
@@ -1072,7 +1072,7 @@
     $('btnCancel').addEventListener('click', cancel);
     $('btnHelp').addEventListener('click', openHelp);
     $('btnHelpClose').addEventListener('click', () => $('HelpViewer').close());
-    $('helpBody').addEventListener('click', helpLink);
+    $('help-panel').addEventListener('click', helpLink);
     $('btnDismiss').addEventListener('click', clearMessage);
 
     $('popAll').addEventListener('click', () => (setAll($('populationList'), true), selectionChanged()));
