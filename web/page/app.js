@@ -620,18 +620,38 @@
     { which: 'scaled-d2', label: 'Scaled D-Square', scaled: true, distances: true },
   ];
 
+  // The result files besides the matrices: file below /out/, option, group and label in the
+  // Downloads tab, and the setting that asks for it (none: every run). SVG files are charts.
+  const resultFiles = [
+    ['pc-scores.csv', '--pc-scores', 'Results', 'PCA eigenvectors (scores)'],
+    ['scaled-pc-scores.csv', '--scaled-pc-scores', 'Results', 'PCA eigenvectors (scaled R)', 'scaled'],
+    ['vt-results.csv', '--vt-results', 'Results', 'Velbrand-Torvane results'],
+    ['results.json', '--json', 'Results', 'Results as JSON'],
+    ['pc-chart.svg', '--chart', 'Charts', 'Principal Coordinates Chart'],
+    ['vt-chart.svg', '--vt-chart', 'Charts', 'Velbrand-Torvane Chart'],
+    ['tree.nwk', '--tree', 'Tree', 'Neighbor-joining tree (Newick)'],
+    ['tree-chart.svg', '--tree-chart', 'Charts', 'Tree Chart'],
+    ['sweep.csv', '--sweep-output', 'Heritability sensitivity', 'Sweep (CSV)', 'sweep'],
+    ['sweep-chart.svg', '--sweep-chart', 'Charts', 'Heritability Sensitivity Chart', 'sweep'],
+    ['bootstrap.csv', '--bootstrap-output', 'Bootstrap', 'Bootstrap summary (CSV)', 'bootstrap'],
+    ['consensus.nwk', '--consensus', 'Tree', 'Majority-rule consensus of the replicate trees', 'bootstrap'],
+    ['mantel.txt', '--mantel-output', 'Mantel test', 'Mantel test (text)', 'mantel'],
+  ];
+
   // Every result file a run can write, in the order the Downloads tab lists them.
   function outputList(settings) {
+    const entry = ([file, option, group, label]) => ({
+      file,
+      option,
+      group,
+      label,
+      chart: file.endsWith('.svg'),
+    });
     const list = [
-      { file: 'report.txt', option: '--report', group: 'Report', label: 'Report' },
-      { file: 'listing.txt', option: '--listing', group: 'Report', label: 'Matrix listing' },
-      {
-        file: 'output.txt',
-        option: '--save-output',
-        group: 'Report',
-        label: 'Output (report and listing, as Save Output writes it)',
-      },
-    ];
+      ['report.txt', '--report', 'Report', 'Report'],
+      ['listing.txt', '--listing', 'Report', 'Matrix listing'],
+      ['output.txt', '--save-output', 'Report', 'Output (report and listing, as Save Output writes it)'],
+    ].map(entry);
     for (const m of matrices) {
       if (m.scaled && !settings.scaledComputed) continue;
       for (const l of layouts) {
@@ -644,65 +664,10 @@
         });
       }
     }
-    list.push(
-      { file: 'pc-scores.csv', option: '--pc-scores', group: 'Results', label: 'PCA eigenvectors (scores)' },
-      settings.scaled && {
-        file: 'scaled-pc-scores.csv',
-        option: '--scaled-pc-scores',
-        group: 'Results',
-        label: 'PCA eigenvectors (scaled R)',
-      },
-      { file: 'vt-results.csv', option: '--vt-results', group: 'Results', label: 'Velbrand-Torvane results' },
-      { file: 'results.json', option: '--json', group: 'Results', label: 'Results as JSON' },
-      {
-        file: 'pc-chart.svg',
-        option: '--chart',
-        group: 'Charts',
-        label: 'Principal Coordinates Chart',
-        chart: true,
-      },
-      {
-        file: 'vt-chart.svg',
-        option: '--vt-chart',
-        group: 'Charts',
-        label: 'Velbrand-Torvane Chart',
-        chart: true,
-      },
-      { file: 'tree.nwk', option: '--tree', group: 'Tree', label: 'Neighbor-joining tree (Newick)' },
-      { file: 'tree-chart.svg', option: '--tree-chart', group: 'Charts', label: 'Tree Chart', chart: true },
-      settings.sweep && {
-        file: 'sweep.csv',
-        option: '--sweep-output',
-        group: 'Heritability sensitivity',
-        label: 'Sweep (CSV)',
-      },
-      settings.sweep && {
-        file: 'sweep-chart.svg',
-        option: '--sweep-chart',
-        group: 'Charts',
-        label: 'Heritability Sensitivity Chart',
-        chart: true,
-      },
-      settings.bootstrap && {
-        file: 'bootstrap.csv',
-        option: '--bootstrap-output',
-        group: 'Bootstrap',
-        label: 'Bootstrap summary (CSV)',
-      },
-      settings.bootstrap && {
-        file: 'consensus.nwk',
-        option: '--consensus',
-        group: 'Tree',
-        label: 'Majority-rule consensus of the replicate trees (Newick)',
-      },
-      settings.mantel && {
-        file: 'mantel.txt',
-        option: '--mantel-output',
-        group: 'Mantel test',
-        label: 'Mantel test (text)',
-      }
-    );
-    return list.filter(Boolean);
+    for (const f of resultFiles) {
+      if (!f[4] || settings[f[4]]) list.push(entry(f));
+    }
+    return list;
   }
 
   function readSettings() {

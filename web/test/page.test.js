@@ -19,6 +19,17 @@ function withPagePath(text, nativePath, name) {
   return text.split(nativePath).join('/data/' + name);
 }
 
+// The downloaded report against the native program's standard output.
+async function sameReport(session, native, copy) {
+  const report = await h.download(session, 'highland-report.txt');
+  h.sameText(
+    report.toString('latin1'),
+    withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'),
+    'the report'
+  );
+  return report;
+}
+
 describe('tavrik.html', () => {
   let browser;
   let scratch;
@@ -48,12 +59,7 @@ describe('tavrik.html', () => {
     const json = path.join(scratch, 'native.json');
     const native = h.native([copy, '--threads', '1', '--json', json], scratch);
     assert.equal(native.status, 0, native.stderr);
-    const report = await h.download(session, 'highland-report.txt');
-    h.sameText(
-      report.toString('latin1'),
-      withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'),
-      'the report'
-    );
+    const report = await sameReport(session, native, copy);
     const nativeJson = fs.readFileSync(json, 'latin1');
     const pageJson = (await h.download(session, 'highland-results.json')).toString('latin1');
     h.sameText(pageJson, withPagePath(nativeJson, copy, 'highland.tvk'), 'the JSON document');
@@ -151,12 +157,7 @@ describe('tavrik.html', () => {
       scratch
     );
     assert.equal(native.status, 0, native.stderr);
-    const report = await h.download(session, 'highland-report.txt');
-    h.sameText(
-      report.toString('latin1'),
-      withPagePath(native.stdout.toString('latin1'), copy, 'highland.tvk'),
-      'the report'
-    );
+    await sameReport(session, native, copy);
     for (const [mine, theirs] of [
       ['highland-sweep.csv', 'sweep.csv'],
       ['highland-bootstrap.csv', 'boot.csv'],
