@@ -1,7 +1,7 @@
 // The page against the native tavrik-batch: the same report and files byte for byte, the same
 // refusals, an import that writes the same data file, a Cancel that leaves a working page, and
 // no request that leaves the machine.
-//   TAVRIK_PAGE=build-web/tavrik.html TAVRIK_BATCH=build/src/cli/tavrik-batch node --test web/test
+//   TAVRIK_PAGE=build-web/tavrik.html TAVRIK_BATCH=build/src/cli/tavrik-batch node --test web/test/page.test.js
 // TAVRIK_SCREENSHOT=docs/web-page.png also saves a picture of the page after the example's run.
 'use strict';
 
