@@ -117,7 +117,7 @@ private:
     bool missesChosenValue(std::span<const double> values) const;
     void addPass2Arithmetic(const Pass2Record& record) const;
     [[maybe_unused]] bool m_wideQuotients = false; // the processor divides four doubles at once
-    static constexpr int codeOffset = 32768; // int16 code -> table index
+    static constexpr int codeOffset = 32768;       // int16 code -> table index
     PassSetup m_setup;
     PassResults m_res;
     std::vector<int> m_codeTable; // 65536 entries, -1 = no chosen population

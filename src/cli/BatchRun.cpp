@@ -416,7 +416,8 @@ drawTreeChart(const BatchOptions& options, const TreeRun& tree, const TreeChartD
 {
     std::optional<std::size_t> rootTip;
     if (options.treeRoot && *options.treeRoot != treeRootMidpoint) {
-        const auto at = std::find(tree.tree.names.begin(), tree.tree.names.end(), *options.treeRoot);
+        const auto at =
+            std::find(tree.tree.names.begin(), tree.tree.names.end(), *options.treeRoot);
         rootTip = static_cast<std::size_t>(at - tree.tree.names.begin());
     }
     return treeChart(pathFromText(*options.treeChartPath),
