@@ -5,6 +5,7 @@
 #include "analysis/WorkerPool.h"
 #include "datafile/DataFileReader.h"
 #include "io/TextEncoding.h"
+#include "state/PortableMath.h"
 
 #include <algorithm>
 #include <array>
@@ -126,7 +127,7 @@ double horner(const std::array<double, 8>& c, double x)
 
 double normalCdf(double x)
 {
-    return 0.5 * std::erfc(-x / std::sqrt(2.0));
+    return 0.5 * portable::erfc(-x / std::sqrt(2.0));
 }
 
 double normalQuantile(double p)
@@ -144,7 +145,7 @@ double normalQuantile(double p)
         const double r = 0.180625 - q * q;
         return q * horner(centralNum, r) / horner(centralDen, r);
     }
-    double r = std::sqrt(-std::log(q < 0.0 ? p : 1.0 - p));
+    double r = std::sqrt(-portable::log(q < 0.0 ? p : 1.0 - p));
     double v = 0.0;
     if (r <= 5.0) {
         r -= 1.6;
@@ -173,7 +174,8 @@ double jackknifeAcceleration(const std::vector<double>& jackknife)
         squares += d * d;
         cubes += d * d * d;
     }
-    const double a = cubes / (6.0 * std::pow(squares, 1.5));
+    // squares^1.5 from two correctly rounded operations: the same bits on every platform
+    const double a = cubes / (6.0 * (squares * std::sqrt(squares)));
     return std::isfinite(a) ? a : std::numeric_limits<double>::quiet_NaN();
 }
 

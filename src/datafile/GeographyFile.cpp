@@ -3,6 +3,7 @@
 #include "datafile/CsvImport.h"
 #include "datafile/InputFile.h"
 #include "io/TextEncoding.h"
+#include "state/PortableMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -284,11 +285,11 @@ double greatCircleKm(double latitude1, double longitude1, double latitude2, doub
     const double phi2 = latitude2 * radians;
     const double halfDPhi = (latitude2 - latitude1) * radians / 2.0;
     const double halfDLambda = (longitude2 - longitude1) * radians / 2.0;
-    const double s = std::sin(halfDPhi);
-    const double t = std::sin(halfDLambda);
-    const double a = s * s + std::cos(phi1) * std::cos(phi2) * t * t;
+    const double s = portable::sin(halfDPhi);
+    const double t = portable::sin(halfDLambda);
+    const double a = s * s + portable::cos(phi1) * portable::cos(phi2) * t * t;
     // rounding may carry a just past 1 for points nearly opposite
-    return 2.0 * earthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
+    return 2.0 * earthRadiusKm * portable::asin(std::min(1.0, std::sqrt(a)));
 }
 
 Result<Geography> readGeography(const std::filesystem::path& path)
