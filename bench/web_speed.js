@@ -34,7 +34,11 @@ async function main() {
   if (!fs.existsSync(file)) throw new Error('usage: node bench/web_speed.js DATAFILE [ROUNDS]');
   const scratch = h.scratchFolder();
   const browser = await h.launch(scratch);
-  const engine = await require(enginePath)({ print() {}, printErr() {} });
+  const engine = await require(enginePath)({
+    print() {},
+    printErr() {},
+    wasmBinary: fs.readFileSync(enginePath.replace(/\.js$/, '.wasm')),
+  });
   engine.FS.mkdirTree(path.dirname(file));
   const times = { first: [], native: [], engine: [], page: [] };
   try {

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Makes the web page: one HTML file with its style, its script, the worker with the engine
-(JavaScript with the WebAssembly inline), the example data and the user guide, so that it opens
-from a local file and needs nothing else.
+"""Makes the web page: one HTML file with its style, its script, the engine's WebAssembly
+(gzip-compressed, in base64), the worker that runs it, the example data and the user guide, so
+that it opens from a local file and needs nothing else.
 
-Usage: web_bundle.py ENGINE_JS OUTPUT_HTML
+Usage: web_bundle.py ENGINE_JS OUTPUT_HTML   (ENGINE_WASM beside ENGINE_JS)
 """
+import base64
+import gzip
 import json
 import pathlib
 import re
@@ -53,12 +55,16 @@ def fill(template, marker, text):
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
-    engine = pathlib.Path(sys.argv[1]).read_text(encoding="utf-8")
+    engine_js = pathlib.Path(sys.argv[1])
+    engine = engine_js.read_text(encoding="utf-8")
+    # mtime 0: the same page from the same build
+    wasm = gzip.compress(engine_js.with_suffix(".wasm").read_bytes(), compresslevel=9, mtime=0)
     out = pathlib.Path(sys.argv[2])
     page = (PAGE / "tavrik.html").read_text(encoding="utf-8")
     examples = {name: (ROOT / "examples" / name).read_text(encoding="utf-8") for name in EXAMPLES}
     worker = engine + "\n" + (PAGE / "worker.js").read_text(encoding="utf-8")
     page = fill(page, "/*@STYLE@*/", (PAGE / "style.css").read_text(encoding="utf-8"))
+    page = fill(page, "/*@WASM@*/", base64.b64encode(wasm).decode("ascii"))
     page = fill(page, "/*@WORKER@*/", script_text(worker))
     page = fill(page, "/*@EXAMPLES@*/", json_text(examples))
     page = fill(page, "<!--@HELP@-->", guide_body())

@@ -39,6 +39,11 @@
       this.pending = new Map();
       this.worker = new Worker(url);
       this.ready = new Promise((resolve, reject) => {
+        // the compiled WebAssembly goes first; the worker instantiates it
+        window.tavrikEngineModule.then(
+          (module) => this.worker.postMessage({ wasm: module }),
+          (error) => reject(error)
+        );
         this.worker.onmessage = (event) => {
           const reply = event.data;
           if (reply.ready === true) resolve();

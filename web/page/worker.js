@@ -1,6 +1,7 @@
 // The page's worker: the engine (createTavrikEngine, defined above it in the same script) and
-// the files of one session in its memory. The page sends requests {id, op, ...} and receives
-// {id, ok, ...} for each, and {id, status: line} while tavrik-batch writes its progress lines.
+// the files of one session in its memory. The page first sends {wasm: the compiled module},
+// then requests {id, op, ...}, and receives {id, ok, ...} for each, and {id, status: line}
+// while tavrik-batch writes its progress lines.
 //   put        {path, bytes}          a file the user opened, or one the page made
 //   describeData {path}                the header of a .tvk file
 //   describeCsv  {path}                a CSV file's columns and the import's defaults
@@ -81,17 +82,25 @@ function handle(request) {
 
 const queue = [];
 onmessage = (event) => {
-  if (engine) {
+  if (event.data.wasm) {
+    start(event.data.wasm);
+  } else if (engine) {
     try { handle(event.data); } catch (e) { fail(event.data.id, e && e.message ? e.message : e); }
   } else {
     queue.push(event.data);
   }
 };
 
-createTavrikEngine({
+// The page compiles the WebAssembly once and hands every worker the compiled module.
+const start = (wasm) => createTavrikEngine({
   print: () => {},
   printErr: () => {},
   onStatusLine: (line) => postMessage({ id: current, status: line }),
+  instantiateWasm: (imports, receive) => {
+    WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance, wasm),
+      (error) => postMessage({ ready: false, message: String(error) }));
+    return {};
+  },
 }).then((module) => {
   engine = module;
   engine.FS.mkdir(outFolder);

@@ -17,7 +17,12 @@ const batch = process.env.TAVRIK_BATCH ?? path.join(root, 'build/src/cli/tavrik-
 const enginePath = path.resolve(process.env.TAVRIK_ENGINE ?? path.join(root, 'build-web/web/tavrik-engine.js'));
 const epoch = '1765432100';
 
-const engine = await createRequire(import.meta.url)(enginePath)({ print() {}, printErr() {} });
+// The WebAssembly is handed over, as the page hands it to its worker.
+const engine = await createRequire(import.meta.url)(enginePath)({
+  print() {},
+  printErr() {},
+  wasmBinary: fs.readFileSync(enginePath.replace(/\.js$/, '.wasm')),
+});
 
 // A scratch folder that exists on both sides under the same name.
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'tavrik-web-'));
