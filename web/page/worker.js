@@ -48,7 +48,7 @@ function handle(request) {
       const bytes = new Uint8Array(request.bytes);
       const slash = request.path.lastIndexOf('/');
       if (slash > 0) FS.mkdirTree(request.path.slice(0, slash));
-      FS.writeFile(request.path, bytes);
+      FS.writeFile(request.path, bytes, { canOwn: true }); // the bytes were transferred here
       postMessage({ id, ok: true });
       return;
     }
