@@ -8,6 +8,7 @@
 //   previewCsv   {path, choice}        the populations an import would write
 //   batch      {args, epoch}          tavrik-batch; returns status, stdout, stderr and every file
 //                                     written under /out (then removed)
+//   warm       {text}                 a run of this data that leaves nothing behind
 'use strict';
 
 const outFolder = '/out';
@@ -73,6 +74,25 @@ function handle(request) {
       }
       const { files, transfer } = outputs(FS);
       postMessage({ id, ok: true, ...result, files }, transfer);
+      return;
+    }
+    case 'warm': {
+      // a run whose results nobody reads, so that the browser optimises the engine's code
+      FS.mkdirTree('/warm');
+      FS.writeFile('/warm/data.tvk', request.text);
+      const args = new engine.StringList();
+      for (const a of ['/warm/data.tvk', '--threads', '1', '--json', '/warm/run.json']) {
+        args.push_back(a);
+      }
+      try {
+        engine.batch(args, '');
+      } finally {
+        args.delete();
+        for (const name of FS.readdir('/warm')) {
+          if (name !== '.' && name !== '..') FS.unlink('/warm/' + name);
+        }
+      }
+      postMessage({ id, ok: true });
       return;
     }
     default:
