@@ -3,20 +3,18 @@
 // and populations of a CSV file before its import, and tavrik-batch itself, whose options the
 // page assembles from its controls. The run is tavrik-batch's own, so that the page's report and
 // files are the program's, byte for byte, and its refusals the same messages.
-#include "cli/BatchChart.h"
-#include "cli/BatchImport.h"
-#include "cli/BatchOptions.h"
+#include "cli/BatchCommand.h"
 #include "cli/BatchRun.h"
 #include "datafile/CsvImport.h"
 #include "datafile/DataFileReader.h"
 
 #include <emscripten.h>
 #include <emscripten/bind.h>
-#include <new>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -161,35 +159,8 @@ std::string batch(const std::vector<std::string>& arguments, const std::string& 
     int status = 0;
     try {
         const std::vector<std::string_view> args(arguments.begin(), arguments.end());
-        tavrik::Result<tavrik::BatchOptions> options = tavrik::parseBatchOptions(args);
-        if (!options) {
-            tavrik::printBatchMessage(err, options.error().message);
-            err << "Try 'tavrik-batch --help' for more information.\n";
-            status = static_cast<int>(tavrik::BatchExit::Usage);
-        } else if (options->help) {
-            out << tavrik::batchUsage();
-        } else if (options->importCsv) {
-            status = tavrik::runImport(*options, out, err);
-        } else {
-            tavrik::Result<tavrik::Clock> clock =
-                tavrik::reportClock(sourceDateEpoch.empty() ? nullptr : sourceDateEpoch.c_str());
-            if (!clock) {
-                tavrik::printBatchMessage(err, clock.error().message);
-                status = tavrik::exitStatusFor(clock.error().kind);
-            } else {
-                status = tavrik::runBatch(*options,
-                                          *clock,
-                                          out,
-                                          err,
-                                          tavrik::drawBatchChart,
-                                          tavrik::drawBatchSweepChart,
-                                          tavrik::drawBatchTreeChart,
-                                          tavrik::batchChartFormats);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        err << "tavrik-batch: the computer has not enough memory for this run\n";
-        status = static_cast<int>(tavrik::BatchExit::CannotProceed);
+        status = tavrik::runBatchCommand(
+            args, sourceDateEpoch.empty() ? nullptr : sourceDateEpoch.c_str(), out, err);
     } catch (const std::exception& e) {
         // the page keeps going, and says what stopped the run
         err << "tavrik-batch: the run stopped: " << e.what() << '\n';
